@@ -1,0 +1,79 @@
+#pragma once
+// How the program cores talk to the user: a message box with buttons and an
+// icon, and Yes/No or OK/Cancel questions. The GUI installs a Qt
+// implementation; unattended runs use the console one; tests use the recorder.
+// Texts are bytes as the program holds them (ASCII or UTF-8 for display).
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace cmn {
+
+// Button sets and icons, with the values of the Windows message box flags.
+enum : unsigned {
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_YESNO = 0x4,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONWARNING = 0x30,
+    MB_ICONINFORMATION = 0x40,
+};
+// Answers.
+enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+class IPrompt {
+public:
+    virtual ~IPrompt() = default;
+    // Shows text with the buttons and icon of `type`; returns the answer.
+    virtual int Message(const std::string& text, unsigned type = MB_OK, const std::string& caption = {}) = 0;
+};
+
+// The process-wide prompt (a ConsolePrompt unless one was installed).
+IPrompt& Prompt();
+// Installs p (not owned; nullptr restores the console prompt). Returns the previous one.
+IPrompt* SetPrompt(IPrompt* p);
+// Shortcut for Prompt().Message(...).
+int MessageBox(const std::string& text, unsigned type = MB_OK, const std::string& caption = {});
+
+// Messages to standard error; questions on the terminal when standard input is
+// one, otherwise answered with the negative answer (No / Cancel). OK-only boxes answer IDOK.
+class ConsolePrompt : public IPrompt {
+public:
+    int Message(const std::string& text, unsigned type, const std::string& caption) override;
+};
+
+// Records every message and answers from a queue (default: OK for OK boxes,
+// `defaultAnswer` for questions).
+class RecordingPrompt : public IPrompt {
+public:
+    struct Entry {
+        std::string text;
+        unsigned type;
+        std::string caption;
+    };
+    int Message(const std::string& text, unsigned type, const std::string& caption) override;
+    void QueueAnswer(int answer);
+    std::vector<Entry> Entries() const;
+    std::vector<std::string> Texts() const;
+    void Clear();
+    int defaultAnswer = IDNO;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+    std::vector<int> m_answers;
+};
+
+// Installs a prompt for the lifetime of the object (for tests).
+class ScopedPrompt {
+public:
+    explicit ScopedPrompt(IPrompt& p) : m_prev(SetPrompt(&p)) {}
+    ~ScopedPrompt() { SetPrompt(m_prev); }
+
+private:
+    IPrompt* m_prev;
+};
+
+}  // namespace cmn

@@ -1,0 +1,28 @@
+#pragma once
+// Small string helpers shared by every piece.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace cmn {
+
+// Decimal conversion in the manner of atoi: leading blanks (space, tab, CR, LF,
+// VT, FF), an optional sign, then the leading digits; no digits give 0. Unlike
+// atoi the result saturates at INT_MIN / INT_MAX instead of overflowing.
+int DecimalToInt(std::string_view text);
+// The same with a 64-bit result (saturating at the int64 limits).
+std::int64_t DecimalToInt64(std::string_view text);
+
+// Trims blanks (space, tab, CR, LF, VT, FF) at both ends.
+std::string_view Trim(std::string_view text);
+std::u16string_view Trim(std::u16string_view text);
+
+// ASCII-only case-insensitive comparison (bytes >= 0x80 compare as they are).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+
+// printf into a std::string (for formats that are compile-time constants).
+std::string StrPrintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace cmn
