@@ -1,0 +1,107 @@
+#include "common/namedlock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace cmn {
+
+fs::path DefaultLockDir() {
+    const char* dir = std::getenv("QUENDRA_LOCK_DIR");
+    if (dir && *dir) return fs::path(dir);
+    return fs::path("/tmp");
+}
+
+std::string SafeLockFileName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+                        c == '_' || c == '-';
+        out.push_back(ok ? c : '_');
+    }
+    // "." and ".." (or names made only of dots) must not name a folder.
+    if (out.find_first_not_of('.') == std::string::npos) out = std::string("_") + out;
+    return out;
+}
+
+NamedLock::NamedLock(std::string_view name, fs::path dir)
+    : m_path(std::move(dir) / (SafeLockFileName(name) + ".lock")) {}
+
+NamedLock NamedLock::AtPath(fs::path lockFile) {
+    NamedLock lock;
+    lock.m_path = std::move(lockFile);
+    return lock;
+}
+
+NamedLock::NamedLock(NamedLock&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_held(other.m_held) {
+    other.m_fd = -1;
+    other.m_held = false;
+}
+
+NamedLock::~NamedLock() {
+    Unlock();
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool NamedLock::OpenFile() {
+    if (m_fd >= 0) return true;
+    // Every handle opens its own description of the file, so two handles in one
+    // process conflict exactly as two processes do (flock locks descriptions).
+    int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return false;
+    // Usable by every user, whatever the umask of the first creator was.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0777) != 0666) ::fchmod(fd, 0666);
+    m_fd = fd;
+    return true;
+}
+
+bool NamedLock::TryLock() {
+    if (m_held) return true;
+    if (!OpenFile()) return false;
+    for (;;) {
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            m_held = true;
+            return true;
+        }
+        if (errno != EINTR) return false;
+    }
+}
+
+NamedLock::Result NamedLock::Lock(int timeoutMs, const std::function<bool()>& cancel, int stepMs) {
+    if (m_held) return Result::Acquired;
+    if (!OpenFile()) return Result::Error;
+    if (stepMs <= 0) stepMs = 1;
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            m_held = true;
+            return Result::Acquired;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) return Result::Error;
+        if (cancel && cancel()) return Result::Cancelled;
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        if (timeoutMs >= 0 && elapsed >= timeoutMs) return Result::TimedOut;
+        long wait = stepMs;
+        if (timeoutMs >= 0 && timeoutMs - elapsed < wait) wait = static_cast<long>(timeoutMs - elapsed);
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait > 0 ? wait : 1));
+    }
+}
+
+void NamedLock::Unlock() {
+    if (m_held && m_fd >= 0) ::flock(m_fd, LOCK_UN);
+    m_held = false;
+}
+
+}  // namespace cmn

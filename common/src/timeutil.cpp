@@ -1,0 +1,57 @@
+#include "common/timeutil.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace cmn {
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+std::time_t DisplayEpoch() { return LocalTime(2000, 1, 1, 0, 0, 0); }
+
+std::time_t DisplayToTime(std::uint32_t seconds) { return DisplayEpoch() + static_cast<std::time_t>(seconds); }
+
+std::int64_t TimeToDisplay(std::time_t t) {
+    return static_cast<std::int64_t>(t) - static_cast<std::int64_t>(DisplayEpoch());
+}
+
+std::string FormatLocal(std::time_t t, const char* fmt) {
+    if (!fmt || !*fmt) return {};
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return {};
+    std::vector<char> buf(128);
+    // strftime gives 0 both for "too small" and for an empty result; grow a few
+    // times and then accept the empty result.
+    for (int i = 0; i < 8; ++i) {
+        std::size_t n = std::strftime(buf.data(), buf.size(), fmt, &tm);
+        if (n > 0) return std::string(buf.data(), n);
+        buf.resize(buf.size() * 4);
+    }
+    return {};
+}
+
+std::string FormatSpan(std::int64_t seconds) {
+    std::uint64_t s = seconds < 0 ? 0 - static_cast<std::uint64_t>(seconds) : static_cast<std::uint64_t>(seconds);
+    const std::uint64_t days = s / 86400;
+    const unsigned h = static_cast<unsigned>(s / 3600 % 24);
+    const unsigned m = static_cast<unsigned>(s / 60 % 60);
+    const unsigned sec = static_cast<unsigned>(s % 60);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s%lluday %02u:%02u:%02u", seconds < 0 ? "-" : "",
+                  static_cast<unsigned long long>(days), h, m, sec);
+    return buf;
+}
+
+std::string TimeToDigits12(std::time_t t) { return FormatLocal(t, "%y%m%d%H%M%S"); }
+
+}  // namespace cmn
