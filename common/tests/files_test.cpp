@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "common/paths.h"
+#include "common/textfile.h"
+#include "test_util.h"
+
+using namespace cmn;
+namespace fs = std::filesystem;
+
+namespace {
+std::string Slurp(const fs::path& p) {
+    std::string s;
+    EXPECT_TRUE(ReadFileBytes(p, s));
+    return s;
+}
+}  // namespace
+
+TEST(Paths, ProgramDirIsTheFolderOfThisTest) {
+    fs::path dir = ProgramDir();
+    EXPECT_TRUE(fs::is_directory(dir));
+    EXPECT_TRUE(fs::exists(dir / "common_tests"));
+}
+
+TEST(Paths, JoinAcceptsBothSeparators) {
+    EXPECT_EQ(JoinPath("/opt/q", "Model\\QMX001"), fs::path("/opt/q/Model/QMX001"));
+    EXPECT_EQ(JoinPath("/opt/q", "/abs/x"), fs::path("/abs/x"));
+    EXPECT_EQ(JoinPath("/opt/q", "a.csv"), fs::path("/opt/q/a.csv"));
+}
+
+TEST(Paths, FindFileExactThenWithoutCase) {
+    testutil::TempDir dir;
+    std::ofstream(dir / "LogType.csv") << "x";
+    std::ofstream(dir / "inputname.CSV") << "y";
+    EXPECT_EQ(FindFileNoCase(dir.path(), "LogType.csv"), dir / "LogType.csv");
+    EXPECT_EQ(FindFileNoCase(dir.path(), "InputName.csv"), dir / "inputname.CSV");
+    EXPECT_FALSE(FindFileNoCase(dir.path(), "Abnormal.csv").has_value());
+    EXPECT_FALSE(FindFileNoCase(dir.path(), "").has_value());
+    EXPECT_FALSE(FindFileNoCase(dir / "missing", "x").has_value());
+    EXPECT_EQ(ResolveNoCase(dir / "INPUTNAME.csv"), dir / "inputname.CSV");
+    EXPECT_EQ(ResolveNoCase(dir / "none.csv"), dir / "none.csv");
+}
+
+TEST(TextFile, NewlinesBecomeCrLf) {
+    testutil::TempDir dir;
+    TextFileWriter w;
+    ASSERT_TRUE(w.Open(dir / "r.txt"));
+    EXPECT_TRUE(w.Write("a\nb\n\n"));
+    EXPECT_TRUE(w.WriteRaw("raw\n"));
+    EXPECT_TRUE(w.Write("\x81\x60"));
+    EXPECT_TRUE(w.Close());
+    EXPECT_EQ(Slurp(dir / "r.txt"), std::string("a\r\nb\r\n\r\nraw\n\x81\x60"));
+    EXPECT_FALSE(w.Write("closed"));
+    EXPECT_FALSE(w.Open(dir / "no" / "such" / "dir.txt"));
+}
+
+TEST(TextFile, WriteErrorsAreReported) {
+    TextFileWriter w;
+    if (!w.Open("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    std::string big(1 << 20, 'x');
+    w.Write(big);
+    EXPECT_FALSE(w.Close());
+}
+
+TEST(TextFile, AtomicWriteReplacesWholeOrNothing) {
+    testutil::TempDir dir;
+    fs::path p = dir / "out.html";
+    ASSERT_TRUE(WriteFileAtomic(p, "first"));
+    ::chmod(p.c_str(), 0640);
+    ASSERT_TRUE(WriteFileAtomic(p, std::string("second\0x", 8)));
+    EXPECT_EQ(Slurp(p), std::string("second\0x", 8));
+    struct stat st {};
+    ASSERT_EQ(::stat(p.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // A folder that does not exist: nothing is written and nothing is left.
+    EXPECT_FALSE(WriteFileAtomic(dir / "missing" / "x", "data"));
+    // No temporary files are left beside the target.
+    int entries = 0;
+    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(TextFile, ReadLimits) {
+    testutil::TempDir dir;
+    ASSERT_TRUE(WriteFileAtomic(dir / "f", std::string(1000, 'a')));
+    std::string s;
+    EXPECT_FALSE(ReadFileBytes(dir / "f", s, 999));
+    EXPECT_TRUE(s.empty());
+    EXPECT_TRUE(ReadFileBytes(dir / "f", s, 1000));
+    EXPECT_EQ(s.size(), 1000u);
+    EXPECT_FALSE(ReadFileBytes(dir / "none", s));
+}

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "common/namedlock.h"
+#include "test_util.h"
+
+using namespace cmn;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+long MsSince(Clock::time_point t) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+// Forks a child that takes the lock, writes one byte to the pipe, then holds
+// the lock for holdMs (or until killed) and exits.
+pid_t HoldInChild(const std::string& name, const std::filesystem::path& dir, int holdMs, int& readFd) {
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        NamedLock lock(name, dir);
+        if (lock.Lock(2000) != NamedLock::Result::Acquired) ::_exit(3);
+        char c = 'L';
+        if (::write(fds[1], &c, 1) != 1) ::_exit(4);
+        ::usleep(static_cast<useconds_t>(holdMs) * 1000);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    char c;
+    if (::read(fds[0], &c, 1) != 1) c = 0;
+    readFd = fds[0];
+    return pid;
+}
+}  // namespace
+
+TEST(NamedLock, FileNameIsMadeSafe) {
+    EXPECT_EQ(SafeLockFileName("QNC Lan Controller Lock 10.0.0.1"), "QNC_Lan_Controller_Lock_10.0.0.1");
+    EXPECT_EQ(SafeLockFileName("../etc/passwd"), ".._etc_passwd");
+    EXPECT_EQ(SafeLockFileName(".."), "_..");
+    NamedLock lock("a/b", "/x");
+    EXPECT_EQ(lock.FilePath(), std::filesystem::path("/x/a_b.lock"));
+}
+
+TEST(NamedLock, TwoHandlesInOneProcessConflict) {
+    testutil::TempDir dir;
+    NamedLock a("host", dir.path()), b("host", dir.path()), other("other", dir.path());
+    ASSERT_TRUE(a.TryLock());
+    EXPECT_FALSE(b.TryLock());
+    EXPECT_TRUE(other.TryLock());
+    auto t0 = Clock::now();
+    EXPECT_EQ(b.Lock(150, {}, 20), NamedLock::Result::TimedOut);
+    EXPECT_GE(MsSince(t0), 140);
+    a.Unlock();
+    EXPECT_EQ(b.Lock(0), NamedLock::Result::Acquired);  // a zero time-out still makes one try
+    struct stat st {};
+    ASSERT_EQ(::stat(b.FilePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u);
+}
+
+TEST(NamedLock, CancelAndRelease) {
+    testutil::TempDir dir;
+    NamedLock a("host", dir.path()), b("host", dir.path());
+    ASSERT_TRUE(a.TryLock());
+    std::atomic<bool> cancel{false};
+    std::thread t([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        cancel = true;
+    });
+    auto t0 = Clock::now();
+    EXPECT_EQ(b.Lock(-1, [&] { return cancel.load(); }, 10), NamedLock::Result::Cancelled);
+    EXPECT_LT(MsSince(t0), 1000);
+    t.join();
+    // Destroying the holder releases the lock.
+    {
+        NamedLock moved(std::move(a));
+        EXPECT_TRUE(moved.IsHeld());
+    }
+    EXPECT_TRUE(b.TryLock());
+}
+
+TEST(NamedLock, WaitsForAnotherProcessAndTakesOverFromADeadOne) {
+    testutil::TempDir dir;
+    int fd = -1;
+    pid_t child = HoldInChild("shared", dir.path(), 300, fd);
+    ASSERT_GT(child, 0);
+    NamedLock mine("shared", dir.path());
+    EXPECT_FALSE(mine.TryLock());
+    auto t0 = Clock::now();
+    EXPECT_EQ(mine.Lock(3000, {}, 10), NamedLock::Result::Acquired);  // released when the child exits
+    EXPECT_GE(MsSince(t0), 100);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::close(fd);
+    mine.Unlock();
+
+    // A holder that is killed leaves the lock free at once.
+    child = HoldInChild("shared", dir.path(), 60000, fd);
+    ASSERT_GT(child, 0);
+    EXPECT_FALSE(mine.TryLock());
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    ::close(fd);
+    t0 = Clock::now();
+    EXPECT_EQ(mine.Lock(0), NamedLock::Result::Acquired);
+    EXPECT_LT(MsSince(t0), 100);
+}
+
+TEST(NamedLock, RefusesASymlinkedLockFile) {
+    testutil::TempDir dir;
+    std::filesystem::create_symlink(dir / "target", dir / "evil.lock");
+    NamedLock lock("evil", dir.path());
+    EXPECT_EQ(lock.Lock(0), NamedLock::Result::Error);
+    EXPECT_FALSE(std::filesystem::exists(dir / "target"));
+}

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "common/prompt.h"
+
+using namespace cmn;
+
+TEST(Prompt, RecorderCapturesAndAnswers) {
+    RecordingPrompt rec;
+    ScopedPrompt scope(rec);
+    EXPECT_EQ(MessageBox("Invalid option format."), IDOK);
+    EXPECT_EQ(MessageBox("Overwrite?", MB_YESNO | MB_ICONQUESTION), IDNO);  // default answer
+    rec.QueueAnswer(IDYES);
+    EXPECT_EQ(MessageBox("Again?", MB_YESNO), IDYES);
+    EXPECT_EQ(MessageBox("Go on?", MB_OKCANCEL), IDCANCEL);
+    rec.defaultAnswer = IDYES;
+    EXPECT_EQ(MessageBox("Go on?", MB_OKCANCEL), IDOK);
+    auto entries = rec.Entries();
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[1].type, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(rec.Texts()[0], "Invalid option format.");
+}
+
+TEST(Prompt, ScopedPromptRestoresThePrevious) {
+    RecordingPrompt outer, inner;
+    ScopedPrompt a(outer);
+    {
+        ScopedPrompt b(inner);
+        MessageBox("inner");
+    }
+    MessageBox("outer");
+    EXPECT_EQ(inner.Texts().size(), 1u);
+    ASSERT_EQ(outer.Texts().size(), 1u);
+    EXPECT_EQ(outer.Texts()[0], "outer");
+}
+
+TEST(Prompt, ConsoleWithoutTerminalAnswersNo) {
+    // Standard input from an empty pipe: not a terminal, so questions get the
+    // negative answer and the message goes to standard error as one line.
+    int in[2];
+    ASSERT_EQ(::pipe(in), 0);
+    ::close(in[1]);
+    int savedIn = ::dup(STDIN_FILENO);
+    ::dup2(in[0], STDIN_FILENO);
+    testing::internal::CaptureStderr();
+    ConsolePrompt console;
+    int yn = console.Message("Clear logs?\nSure", MB_YESNO, "");
+    int oc = console.Message("Continue", MB_OKCANCEL, "Title");
+    int ok = console.Message("Done", MB_OK, "");
+    std::string err = testing::internal::GetCapturedStderr();
+    ::dup2(savedIn, STDIN_FILENO);
+    ::close(savedIn);
+    ::close(in[0]);
+    EXPECT_EQ(yn, IDNO);
+    EXPECT_EQ(oc, IDCANCEL);
+    EXPECT_EQ(ok, IDOK);
+    EXPECT_EQ(err, "Clear logs? Sure\nTitle: Continue\nDone\n");
+}

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "common/timeutil.h"
+
+using namespace cmn;
+
+namespace {
+class TzGuard {
+public:
+    explicit TzGuard(const char* tz) {
+        const char* old = std::getenv("TZ");
+        if (old) m_old = old, m_had = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TzGuard() {
+        if (m_had) setenv("TZ", m_old.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+}  // namespace
+
+TEST(TimeUtil, DisplayEpochFollowsLocalZone) {
+    {
+        TzGuard tz("UTC0");
+        EXPECT_EQ(DisplayEpoch(), 946684800);
+        EXPECT_EQ(DisplayToTime(86400 + 3661), 946684800 + 86400 + 3661);
+        EXPECT_EQ(TimeToDisplay(946684800 + 10), 10);
+        EXPECT_EQ(FormatLocal(DisplayToTime(0), "%Y/%m/%d %H:%M:%S"), "2000/01/01 00:00:00");
+        EXPECT_EQ(TimeToDigits12(DisplayToTime(0)), "000101000000");
+    }
+    {
+        TzGuard tz("JST-9");
+        EXPECT_EQ(DisplayEpoch(), 946684800 - 9 * 3600);
+        EXPECT_EQ(FormatLocal(DisplayToTime(0xFFFFFFFFu), "%Y/%m/%d %H:%M:%S"), "2136/02/07 06:28:15");
+        EXPECT_EQ(TimeToDigits12(LocalTime(2024, 2, 29, 23, 59, 58)), "240229235958");
+    }
+}
+
+TEST(TimeUtil, DaylightSavingFlagIsLeftToTheLibrary) {
+    // In a zone with daylight saving, a summer date must not be shifted by an hour.
+    TzGuard tz("CET-1CEST,M3.5.0,M10.5.0/3");
+    std::time_t t = LocalTime(2020, 7, 1, 12, 0, 0);
+    EXPECT_EQ(FormatLocal(t, "%H:%M"), "12:00");
+    EXPECT_EQ(DisplayEpoch(), 946684800 - 3600);
+}
+
+TEST(TimeUtil, SpanFormat) {
+    EXPECT_EQ(FormatSpan(0), "0day 00:00:00");
+    EXPECT_EQ(FormatSpan(93784), "1day 02:03:04");
+    EXPECT_EQ(FormatSpan(-93784), "-1day 02:03:04");
+    EXPECT_EQ(FormatSpan(400LL * 86400 + 59), "400day 00:00:59");
+    EXPECT_EQ(FormatSpan(INT64_MIN).substr(0, 1), "-");
+    EXPECT_EQ(FormatLocal(0, ""), "");
+}
