@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "syslog/CsvFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CsvTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "csv_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    fs::path Write(const std::string& name, const std::string& bytes) {
+        fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+
+    // Every line the reader yields, each split into its fields with GetItem.
+    std::vector<std::vector<std::string>> ReadAll(const std::string& bytes) {
+        CCsvFile csv;
+        EXPECT_TRUE(csv.Open(Write("in.csv", bytes), true));
+        std::vector<std::vector<std::string>> lines;
+        while (csv.ReadLine()) {
+            std::vector<std::string> fields;
+            std::string item;
+            while (csv.GetItem(item)) fields.push_back(item);
+            lines.push_back(fields);
+        }
+        csv.Close();
+        return lines;
+    }
+
+    fs::path dir;
+};
+
+using Lines = std::vector<std::vector<std::string>>;
+
+TEST_F(CsvTest, LineEndsAndEndOfData) {
+    // CR LF and LF read the same; a last line without a line end still counts.
+    EXPECT_EQ(ReadAll("1,a\r\n2,b\n3,c"), (Lines{{"1", "a"}, {"2", "b"}, {"3", "c"}}));
+    // Blanks around the line are trimmed, blanks inside fields stay.
+    EXPECT_EQ(ReadAll("  7, x y \t\r\n"), (Lines{{"7", " x y"}}));
+    EXPECT_EQ(ReadAll(""), Lines{});
+}
+
+TEST_F(CsvTest, EmptyOrBlankLineEndsReading) {
+    EXPECT_EQ(ReadAll("1,a\r\n\r\n2,b\r\n"), (Lines{{"1", "a"}}));
+    EXPECT_EQ(ReadAll("1,a\r\n \t \r\n2,b\r\n"), (Lines{{"1", "a"}}));
+    EXPECT_EQ(ReadAll("\n1,a\n"), Lines{});
+}
+
+TEST_F(CsvTest, FieldRules) {
+    // A comma always cuts, quotes or not; only a pair enclosing the whole field is removed.
+    EXPECT_EQ(ReadAll("1,\"Menu, main\"\r\n"), (Lines{{"1", "\"Menu", " main\""}}));
+    EXPECT_EQ(ReadAll("1,\"Quoted\"\r\n"), (Lines{{"1", "Quoted"}}));
+    EXPECT_EQ(ReadAll("1,\"Open\r\n"), (Lines{{"1", "\"Open"}}));
+    EXPECT_EQ(ReadAll("1,Close\"\r\n"), (Lines{{"1", "Close\""}}));
+    EXPECT_EQ(ReadAll("1,\"\"\"x\"\"\"\r\n"), (Lines{{"1", "\"\"x\"\""}}));
+    EXPECT_EQ(ReadAll("1,\"\r\n"), (Lines{{"1", "\""}}));
+    // Empty fields in the middle are returned; three fields give three items.
+    EXPECT_EQ(ReadAll("a,,c\r\n"), (Lines{{"a", "", "c"}}));
+    // A trailing comma: the empty last field ends the line (nothing left).
+    EXPECT_EQ(ReadAll("a,b,\r\n"), (Lines{{"a", "b"}}));
+}
+
+TEST_F(CsvTest, GetItemAtEndOfLine) {
+    CCsvFile csv;
+    ASSERT_TRUE(csv.Open(Write("t.csv", "5,Power,extra\r\n"), true));
+    ASSERT_TRUE(csv.ReadLine());
+    int index = -1;
+    std::string text;
+    EXPECT_TRUE(csv.GetItem(index));
+    EXPECT_EQ(index, 5);
+    EXPECT_TRUE(csv.GetItem(text));
+    EXPECT_EQ(text, "Power");
+    EXPECT_TRUE(csv.GetItem(text));  // the last field
+    EXPECT_EQ(text, "extra");
+    text = "stale";
+    EXPECT_FALSE(csv.GetItem(text));  // nothing left
+    EXPECT_EQ(text, "");
+    index = 42;
+    EXPECT_FALSE(csv.GetItem(index));  // the integer form leaves its value alone
+    EXPECT_EQ(index, 42);
+    EXPECT_FALSE(csv.ReadLine());
+}
+
+TEST_F(CsvTest, IntegerItems) {
+    CCsvFile csv;
+    ASSERT_TRUE(csv.Open(Write("n.csv", " -12x,abc,+7,99999999999,\"3\"\r\n"), true));
+    ASSERT_TRUE(csv.ReadLine());
+    int v[5] = {};
+    for (int& x : v) EXPECT_TRUE(csv.GetItem(x));
+    EXPECT_EQ(v[0], -12);
+    EXPECT_EQ(v[1], 0);
+    EXPECT_EQ(v[2], 7);
+    EXPECT_EQ(v[3], INT_MAX);
+    EXPECT_EQ(v[4], 3);
+}
+
+TEST_F(CsvTest, EmbeddedNulCutsTheLine) {
+    std::string bytes = "1,ab";
+    bytes += '\0';
+    bytes += "cd,ef\r\n2,g\r\n";
+    EXPECT_EQ(ReadAll(bytes), (Lines{{"1", "ab"}, {"2", "g"}}));
+    // A line that is only a NUL is blank and ends reading.
+    EXPECT_EQ(ReadAll(std::string("\0\r\n1,a\r\n", 8)), Lines{});
+}
+
+TEST_F(CsvTest, EightBitTextsPassUnchanged) {
+    const std::string text = "\x83\x65\x83\x58\x83\x67\xE9";  // 8-bit bytes, not UTF-8
+    EXPECT_EQ(ReadAll("0," + text + "\r\n"), (Lines{{"0", text}}));
+}
+
+TEST_F(CsvTest, ModeAndOpenFailures) {
+    CCsvFile csv;
+    EXPECT_FALSE(csv.Open(dir / "missing.csv", true));
+    EXPECT_FALSE(csv.ReadLine());
+
+    // Writing mode: lines get CR LF; reading calls refuse.
+    fs::path out = dir / "out.csv";
+    ASSERT_TRUE(csv.Open(out, false));
+    EXPECT_FALSE(csv.ReadLine());
+    std::string item;
+    EXPECT_FALSE(csv.GetItem(item));
+    EXPECT_TRUE(csv.WriteLine("2,x"));
+    EXPECT_TRUE(csv.WriteLine("0,\"y\""));
+    EXPECT_TRUE(csv.Close());
+    std::ifstream in(out, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, "2,x\r\n0,\"y\"\r\n");
+    EXPECT_EQ(ReadAll(bytes), (Lines{{"2", "x"}, {"0", "y"}}));
+
+    // A reader does not write.
+    ASSERT_TRUE(csv.Open(out, true));
+    EXPECT_FALSE(csv.WriteLine("z"));
+}
+
+}  // namespace
