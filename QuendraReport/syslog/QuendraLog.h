@@ -1,0 +1,140 @@
+#pragma once
+// The report program's log object: the display's log data block, its checks
+// and its decoding into a header, four system log groups, the record list and
+// the temperature section (kept as hexadecimal text).
+//
+// Block layout (integers little-endian):
+//   file version (2 or 5) | model (zero-terminated, field of 16) | serial (16)
+//   | version entry count | entries: name (31), value (21)
+//   | file version 2: clock (6) usage time (4, signed) display id (1)
+//   | file version 5: typed entry count | entries: type, name (31), value by type
+//   | system log format version (2 or 3)
+//   | 4 x { record count (2), records of 10 bytes: kind, 9-byte body }
+//   | temperature section (format version 4 or 5) | CRC-16 of all before it (2)
+//
+// Decoding failures are reported to the user through cmn::MessageBox and make
+// the decoding fail. The decoder never reads beyond the block.
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/IniManaged.h"
+
+// CRC-16 with polynomial 0x1021, MSB first, no reflection, no final XOR.
+class CCRC16 {
+public:
+    static std::uint16_t ComputeCrc16(const std::uint8_t* data, std::uint32_t length, std::uint16_t init);
+};
+
+// Record kinds.
+enum : int {
+    LOG_KIND_OPERATION = 1,
+    LOG_KIND_SIGNAL = 2,
+    LOG_KIND_POWER = 3,
+    LOG_KIND_ABNORMAL = 4,
+    LOG_KIND_DEVINFO = 5,
+};
+
+// One decoded system log record. Fields a kind does not use stay 0
+// (nInput of a power record is -1).
+struct stLogItem {
+    std::time_t tmTime = 0;  // display epoch (2000-01-01 00:00:00 local) + lap time
+    int nKind = 0;
+    std::string strText;     // signal records: "WIDTHxHEIGHT@RATE"
+    int nCode = 0;           // operation code, power-off reason or abnormal code
+    int nInput = 0;
+    int nSubType = 0;        // operation type or signal status
+    int nParamCount = 0;
+    int nParam1 = 0;
+    int nParam2 = 0;
+    int nGroup = 0;          // 0 running log, 1 newest .. 3 oldest abnormal group
+    int nDevInfoType = 0;
+    int nDevInfoId = 0;
+};
+
+class CQuendraLog {
+public:
+    // Loads the settings file of the program directory.
+    CQuendraLog();
+    // Loads the settings file of `programDir` (tests, callers that know the folder).
+    explicit CQuendraLog(const std::filesystem::path& programDir);
+    virtual ~CQuendraLog();
+    CQuendraLog(const CQuendraLog&) = delete;
+    CQuendraLog& operator=(const CQuendraLog&) = delete;
+
+    // Files larger than this are refused (a real log is at most 65,535 bytes).
+    static constexpr std::uintmax_t kMaxFileSize = 16u * 1024u * 1024u;
+    // Files smaller than this are refused.
+    static constexpr std::uintmax_t kMinFileSize = 100;
+
+    // Reads a log data file and decodes it; 1 on success. A file that cannot
+    // be opened gives 0 without a message.
+    int ReadBin(const std::filesystem::path& path);
+    // Checks and decodes a block (m_nFileVersion, header strings, group texts,
+    // m_strTempHex); 1 on success, 0 after a message.
+    int ParseLogData(const std::uint8_t* data, int length);
+    // Rebuilds m_listLog from the group texts (empty when m_bValid is 0).
+    void CreateList();
+    // Writes the held block to `path` (created or truncated); 1 on success.
+    int SaveLogData(const std::filesystem::path& path) const;
+    // Sets m_bValid; with 0 also empties model name and serial number.
+    void Validate(int flag);
+    // Empties everything an earlier decoding or acquisition left behind: the
+    // record list, group texts, information text, temperature text, display
+    // and PC clock texts. Call before decoding a new block.
+    void ResetDecoded();
+    // Replaces the held block with a copy of `data` (m_pData, m_nDataSize).
+    void SetLogData(const std::uint8_t* data, std::size_t length);
+
+    // PC clock minus display clock in seconds; 0 when either text is not a time.
+    void GetTimeGap(std::int64_t& span) const;
+    // Twelve digits "YYMMDDhhmmss" to a local standard time; 0 (time unchanged)
+    // for a shorter text, a non-digit, month 0 or day 0.
+    static int Date2Time(std::time_t& time, std::string_view text);
+    // Display epoch plus the decimal seconds of `text`; always 1.
+    static int Log2Time(std::time_t& time, std::string_view text);
+    // Splits the first item off `text` at `separator` (see the .cpp); 1 when
+    // the item is not empty.
+    static int GetItem(std::string& item, std::string& text, char separator);
+
+    // The temperature section as hexadecimal text.
+    std::string GetTempLog() const { return m_strTempHex; }
+
+    // Field decoders: read from `p` (the caller guarantees the bytes), write
+    // the text, return the position after the field.
+    static const std::uint8_t* GetTimeData(const std::uint8_t* p, std::string& out);        // 6 bytes
+    static const std::uint8_t* GetUsageTimeData(const std::uint8_t* p, std::string& out);   // 4 bytes
+    static const std::uint8_t* GetIdData(const std::uint8_t* p, std::string& out);          // 1 byte
+    static const std::uint8_t* GetLapTime(const std::uint8_t* p, std::string& out);         // 4 bytes
+    // Record bodies (9 bytes each), kinds 1 to 5.
+    static const std::uint8_t* GetOperationLogData(const std::uint8_t* p, std::string& out);
+    static const std::uint8_t* GetSignalLogData(const std::uint8_t* p, std::string& out);
+    static const std::uint8_t* GetPowerLogData(const std::uint8_t* p, std::string& out);
+    static const std::uint8_t* GetErrorLogData(const std::uint8_t* p, std::string& out);
+    static const std::uint8_t* GetDevInfoLogData(const std::uint8_t* p, std::string& out);
+
+    // The block; one byte after construction.
+    std::vector<std::uint8_t> m_pData;
+    CIniManaged m_ini;
+    int m_bCheckSum = 1;  // CHECKSUM of the settings file
+    std::vector<stLogItem> m_listLog;
+    std::string m_strModel;
+    std::string m_strSerial;
+    std::string m_strInfo;      // "name,value" entries joined by TAB
+    std::string m_strPcTime;    // "%y%m%d%H%M%S" PC clock at acquisition
+    std::string m_strDispTime;  // display clock, 12 digits
+    int m_nFileVersion = 0;
+    int m_nDataSize = 0;
+    std::array<std::string, 4> m_strGroup;
+    std::string m_strTempHex;
+    int m_bValid = 0;
+    std::filesystem::path m_strSourceFile;  // kept by the main frame
+
+private:
+    void Init();
+};

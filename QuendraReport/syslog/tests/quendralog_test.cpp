@@ -1,0 +1,456 @@
+// Decoding of log data blocks built with the log image builder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "common/prompt.h"
+#include "common/strutil.h"
+#include "logimage/LogImage.h"
+#include "syslog/QuendraLog.h"
+#include "templog/TempLogCtrl.h"
+
+namespace fs = std::filesystem;
+using logimage::Bytes;
+using logimage::LogDescription;
+using logimage::Record;
+
+namespace {
+
+class TzGuard {
+public:
+    explicit TzGuard(const char* tz) {
+        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TzGuard() {
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+
+std::string Hex(const std::uint8_t* p, std::size_t n) {
+    std::string s;
+    CTempLogCtrl::BintoHexAscii(p, static_cast<int>(n), s);
+    return s;
+}
+
+class QuendraLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/quendralog_test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    void WriteIni(const std::string& text) {
+        std::ofstream(m_dir / "QuendraReport.ini", std::ios::binary) << text;
+    }
+    // Decodes a copy of exactly `b.size()` bytes on the heap, so reading past
+    // the end is caught by the address sanitizer.
+    int Parse(CQuendraLog& log, const Bytes& b) {
+        std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[b.size() ? b.size() : 1]);
+        if (!b.empty()) std::memcpy(copy.get(), b.data(), b.size());
+        return log.ParseLogData(b.empty() ? nullptr : copy.get(), static_cast<int>(b.size()));
+    }
+    fs::path WriteFile(const std::string& name, const Bytes& b) {
+        const fs::path p = m_dir / name;
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
+                                                  static_cast<std::streamsize>(b.size()));
+        return p;
+    }
+
+    fs::path m_dir;
+    cmn::RecordingPrompt m_prompt;
+    cmn::ScopedPrompt m_scoped{m_prompt};
+};
+
+// Every record kind, with values that show each bit field.
+LogDescription AllKinds() {
+    LogDescription d;
+    d.model = "QM-X003";
+    d.serial = "SN-42";
+    d.versions = {{"Main", "1.02"}, {"Sub", "0.9"}};
+    d.clock = {25, 3, 31, 17, 45, 10};
+    d.usageTime = 5512;
+    d.displayId = 7;
+    d.groups[0] = {Record::Operation(123, 3, 9, 0x1234, 200, 7), Record::Signal(4000000000u, 2, 3, 3840, 2160, 60)};
+    d.groups[1] = {Record::Power(86400, 17)};
+    d.groups[2] = {Record::Abnormal(5, 12, 0x21, 65535, 255, 0xF)};
+    d.groups[3] = {Record::DevInfo(6, 3, 63, 1, 65535), Record::Raw(9, {1, 2, 3, 4, 5, 6, 7, 8, 9}),
+                   Record::Power(7, 0)};
+    return d;
+}
+
+}  // namespace
+
+TEST(CCRC16Test, CheckValueAndAgreementWithBuilder) {
+    const char* digits = "123456789";
+    EXPECT_EQ(CCRC16::ComputeCrc16(reinterpret_cast<const std::uint8_t*>(digits), 9, 0xFFFF), 0x29B1);
+    EXPECT_EQ(CCRC16::ComputeCrc16(nullptr, 0, 0xFFFF), 0xFFFF);
+    const Bytes b = logimage::BuildLog(logimage::AbnormalDisplay());
+    EXPECT_EQ(CCRC16::ComputeCrc16(b.data(), static_cast<std::uint32_t>(b.size() - 2), 0xFFFF),
+              b[b.size() - 2] | (b[b.size() - 1] << 8));
+}
+
+TEST_F(QuendraLogTest, GoldenDecodeVersion2AllKinds) {
+    TzGuard tz("UTC");
+    CQuendraLog log(m_dir);
+    logimage::LogLayout layout;
+    const Bytes b = logimage::BuildLog(AllKinds(), &layout);
+    ASSERT_EQ(Parse(log, b), 1);
+    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_EQ(log.m_nFileVersion, 2);
+    EXPECT_EQ(log.m_strModel, "QM-X003");
+    EXPECT_EQ(log.m_strSerial, "SN-42");
+    EXPECT_EQ(log.m_strInfo,
+              "Main,1.02\tSub,0.9\tUsage Time,5512\tID,7\tDate/Time Setting,2025/03/31 17:45");
+    EXPECT_EQ(log.m_strDispTime, "250331174510");
+    EXPECT_EQ(log.m_strGroup[0],
+              "001,0000000123,03,09,04660,200,007\t002,4000000000,02,03,3840x2160@60");
+    EXPECT_EQ(log.m_strGroup[1], "003,0000086400,017");
+    EXPECT_EQ(log.m_strGroup[2], "004,0000000005,12,033,65535,255");
+    EXPECT_EQ(log.m_strGroup[3], "005,0000000006,003,00063,00001,65535\t009,\t003,0000000007,000");
+    // The temperature text runs from the section's version byte to the end, check value included.
+    EXPECT_EQ(log.m_strTempHex, Hex(b.data() + layout.temperatureOffset, b.size() - layout.temperatureOffset));
+    EXPECT_EQ(log.GetTempLog(), log.m_strTempHex);
+
+    log.m_bValid = 1;
+    log.CreateList();
+    ASSERT_EQ(log.m_listLog.size(), 7u);
+    const auto& op = log.m_listLog[0];
+    EXPECT_EQ(op.nGroup, 0);
+    EXPECT_EQ(op.nKind, 1);
+    EXPECT_EQ(op.tmTime, 946684800 + 123);
+    EXPECT_EQ(op.nInput, 3);
+    EXPECT_EQ(op.nSubType, 9);
+    EXPECT_EQ(op.nCode, 0x1234);
+    EXPECT_EQ(op.nParamCount, 2);
+    EXPECT_EQ(op.nParam1, 200);
+    EXPECT_EQ(op.nParam2, 7);
+    const auto& sig = log.m_listLog[1];
+    EXPECT_EQ(sig.tmTime, 946684800 + 4000000000LL);  // unsigned lap time, no wrap
+    EXPECT_EQ(sig.nInput, 2);
+    EXPECT_EQ(sig.nSubType, 3);
+    EXPECT_EQ(sig.strText, "3840x2160@60");
+    EXPECT_EQ(sig.nParamCount, 0);
+    const auto& pw = log.m_listLog[2];
+    EXPECT_EQ(pw.nGroup, 1);
+    EXPECT_EQ(pw.nCode, 17);
+    EXPECT_EQ(pw.nInput, -1);
+    EXPECT_EQ(pw.nParamCount, 0);
+    const auto& ab = log.m_listLog[3];
+    EXPECT_EQ(ab.nInput, 12);  // the high nibble of the input byte is not part of it
+    EXPECT_EQ(ab.nCode, 0x21);
+    EXPECT_EQ(ab.nParam1, 65535);
+    EXPECT_EQ(ab.nParam2, 255);
+    const auto& dev = log.m_listLog[4];
+    EXPECT_EQ(dev.nGroup, 3);
+    EXPECT_EQ(dev.nDevInfoType, 3);
+    EXPECT_EQ(dev.nDevInfoId, 63);
+    EXPECT_EQ(dev.nParam1, 1);
+    EXPECT_EQ(dev.nParam2, 65535);
+    EXPECT_EQ(dev.nInput, 0);
+    // An unknown kind takes ten bytes like the others: the next record is intact.
+    const auto& unk = log.m_listLog[5];
+    EXPECT_EQ(unk.nKind, 9);
+    EXPECT_EQ(unk.tmTime, 946684800);
+    EXPECT_EQ(unk.nParamCount, 0);
+    EXPECT_EQ(log.m_listLog[6].nKind, 3);
+    EXPECT_EQ(log.m_listLog[6].tmTime, 946684800 + 7);
+}
+
+TEST_F(QuendraLogTest, GoldenDecodeVersion5Header) {
+    TzGuard tz("Asia/Tokyo");
+    CQuendraLog log(m_dir);
+    LogDescription d = logimage::Version5Header();
+    d.model = "ANY-MODEL";  // no model check for version 5
+    d.versions = {{"Main Firmware", "5.001"}};
+    d.typed = {logimage::TypedEntry::Id("ID", 3), logimage::TypedEntry::UsageTime("Usage Time", -1),
+               logimage::TypedEntry::Other(9, "Reserved"),
+               logimage::TypedEntry::Clock("Date/Time Setting", {25, 4, 2, 9, 30, 0})};
+    d.syslogFormat = 2;
+    d.groups = {};
+    d.groups[1] = {Record::Signal(0, 0, 0, 0, 0, 0)};
+    ASSERT_EQ(Parse(log, logimage::BuildLog(d)), 1);
+    EXPECT_EQ(log.m_nFileVersion, 5);
+    EXPECT_EQ(log.m_strModel, "ANY-MODEL");
+    EXPECT_EQ(log.m_strInfo,
+              "Main Firmware,5.001\tID,3\tUsage Time,-1\tReserved,\tDate/Time Setting,2025/04/02 09:30");
+    EXPECT_EQ(log.m_strDispTime, "250402093000");
+    EXPECT_EQ(log.m_strGroup[0], "");
+    EXPECT_EQ(log.m_strGroup[1], "002,0000000000,00,00,0x0@0");
+    log.m_bValid = 1;
+    log.CreateList();
+    ASSERT_EQ(log.m_listLog.size(), 1u);
+    EXPECT_EQ(log.m_listLog[0].strText, "0x0@0");
+    EXPECT_EQ(log.m_listLog[0].tmTime, 946652400);  // 2000-01-01 00:00 JST
+}
+
+TEST_F(QuendraLogTest, HeaderFieldEdgeCases) {
+    TzGuard tz("UTC");
+    {
+        // A model name without terminator in its 16 bytes is empty; the serial follows at 17.
+        CQuendraLog log(m_dir);
+        LogDescription d;
+        d.fileVersion = 5;
+        d.model = "ABCDEFGHIJKLMNOP";
+        logimage::LogLayout l;
+        const Bytes b = logimage::BuildLog(d, &l);
+        ASSERT_EQ(l.serialOffset, 17u);
+        ASSERT_EQ(Parse(log, b), 1);
+        EXPECT_EQ(log.m_strModel, "");
+        EXPECT_EQ(log.m_strSerial, d.serial);
+    }
+    {
+        // Usage time FF FF FF FF is -1; a clock byte of 150 shows as "00"; month 0
+        // formats as time value 0 and is no valid time for the gap.
+        CQuendraLog log(m_dir);
+        LogDescription d;
+        d.usageTime = -1;
+        d.clock = {25, 0, 9, 150, 30, 0};
+        ASSERT_EQ(Parse(log, logimage::BuildLog(d)), 1);
+        EXPECT_EQ(log.m_strInfo, "Usage Time,-1\tID,0\tDate/Time Setting,1970/01/01 00:00");
+        EXPECT_EQ(log.m_strDispTime, "250009003000");
+        log.m_strPcTime = "250101000000";
+        std::int64_t gap = 99;
+        log.GetTimeGap(gap);
+        EXPECT_EQ(gap, 0);
+    }
+}
+
+TEST_F(QuendraLogTest, FailureMessagesAndAddresses) {
+    TzGuard tz("UTC");
+    logimage::LogLayout l;
+    const Bytes good = logimage::BuildLog(AllKinds(), &l);
+    const auto expectFail = [&](const Bytes& b, const std::string& message) {
+        CQuendraLog log(m_dir);
+        m_prompt.Clear();
+        EXPECT_EQ(Parse(log, b), 0) << message;
+        EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{message});
+    };
+    const auto hex = [](std::size_t v) { return cmn::StrPrintf("%X", static_cast<unsigned>(v)); };
+
+    Bytes b = good;
+    b[0] = 3;  // before the check value is looked at
+    expectFail(b, "Error address:0x0\nFile version error.");
+
+    b = good;
+    b[l.serialOffset] ^= 1;
+    expectFail(b, "Error address:0x" + hex(good.size() - 2) + "\nCheck sum error.");
+
+    LogDescription d = AllKinds();
+    d.model = "QM-X006";
+    b = logimage::BuildLog(d);
+    expectFail(b, "Error address:0x" + hex(b.size() - 2) + "\nCheck Model error.");
+    d.model = "qm-x003";  // case counts
+    b = logimage::BuildLog(d);
+    expectFail(b, "Error address:0x" + hex(b.size() - 2) + "\nCheck Model error.");
+
+    d = AllKinds();
+    d.syslogFormat = 4;
+    expectFail(logimage::BuildLog(d), "Error address:0x" + hex(l.syslogFormatOffset) +
+                                          "\nSystem log format version error.");
+
+    d = AllKinds();
+    d.temperature[0] = 6;
+    expectFail(logimage::BuildLog(d), "Error address:0x" + hex(l.temperatureOffset) +
+                                          "\nTemperature log format version error.");
+
+    for (std::size_t n : {0, 1, 2}) expectFail(Bytes(n, 2), "Error address:0x" + hex(n) + "\nFile size error.");
+}
+
+TEST_F(QuendraLogTest, ChecksumSettingAndTemperatureVersions) {
+    Bytes b = logimage::BuildLog(AllKinds());
+    b[b.size() - 1] ^= 0xFF;
+    WriteIni("[COMMON]\r\nCHECKSUM=0\r\n");
+    CQuendraLog log(m_dir);
+    EXPECT_EQ(log.m_bCheckSum, 0);
+    EXPECT_EQ(Parse(log, b), 1);
+
+    // A version 5 temperature section passes on to its decoder.
+    LogDescription d = AllKinds();
+    logimage::TempSectionV5 t;
+    t.sensorCount = 2;
+    d.temperature = logimage::BuildTempV5(t);
+    ASSERT_EQ(Parse(log, logimage::BuildLog(d)), 1);
+    EXPECT_EQ(log.m_strTempHex.substr(0, 4), "0502");
+    EXPECT_TRUE(m_prompt.Texts().empty());
+
+    // A failing parse keeps the temperature text of the last good one.
+    d.temperature[0] = 3;
+    EXPECT_EQ(Parse(log, logimage::BuildLog(d)), 0);
+    EXPECT_EQ(log.m_strTempHex.substr(0, 4), "0502");
+}
+
+TEST_F(QuendraLogTest, TruncationAtEveryFieldFailsAtTheEnd) {
+    // Cut a block anywhere before its temperature section: the decoder stops at
+    // the end of the data and names the first missing byte.
+    WriteIni("[COMMON]\r\nCHECKSUM=0\r\n");
+    for (LogDescription d : {AllKinds(), logimage::Version5Header()}) {
+        d.versions.push_back({std::string(40, 'N'), std::string(30, 'V')});  // unterminated fields
+        logimage::LogLayout l;
+        const Bytes full = logimage::BuildLog(d, &l);
+        for (std::size_t n = 0; n <= l.temperatureOffset; ++n) {
+            CQuendraLog log(m_dir);
+            m_prompt.Clear();
+            EXPECT_EQ(Parse(log, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n))), 0) << n;
+            EXPECT_EQ(m_prompt.Texts(),
+                      std::vector<std::string>{cmn::StrPrintf("Error address:0x%X\nFile size error.",
+                                                              static_cast<unsigned>(n))})
+                << n;
+        }
+        CQuendraLog log(m_dir);
+        EXPECT_EQ(Parse(log, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(l.temperatureOffset + 1))),
+                  1);
+    }
+}
+
+TEST_F(QuendraLogTest, ReadBinStartsCleanAndChecksSize) {
+    TzGuard tz("UTC");
+    CQuendraLog log(m_dir);
+    EXPECT_EQ(log.ReadBin(m_dir / "missing.dat"), 0);
+    EXPECT_TRUE(m_prompt.Texts().empty());
+
+    EXPECT_EQ(log.ReadBin(WriteFile("short.dat", Bytes(80, 2))), 0);
+    EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{"File size error."});
+    EXPECT_EQ(log.m_bValid, 0);
+
+    m_prompt.Clear();
+    const fs::path huge = m_dir / "huge.dat";
+    std::ofstream(huge).close();
+    fs::resize_file(huge, CQuendraLog::kMaxFileSize + 1);
+    EXPECT_EQ(log.ReadBin(huge), 0);
+    EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{"File size error."});
+
+    m_prompt.Clear();
+    const Bytes abnormal = logimage::BuildLog(logimage::AbnormalDisplay());
+    ASSERT_EQ(log.ReadBin(WriteFile("a.dat", abnormal)), 1);
+    EXPECT_EQ(log.m_bValid, 1);
+    EXPECT_EQ(log.m_nDataSize, static_cast<int>(abnormal.size()));
+    EXPECT_FALSE(log.m_listLog.empty());
+    EXPECT_EQ(log.m_strDispTime, "250331174510");
+    log.m_strPcTime = "250401000000";
+
+    // A version 5 file without a clock entry: no time of the earlier log survives.
+    LogDescription v5 = logimage::Version5Header();
+    v5.typed.pop_back();
+    v5.typed.erase(v5.typed.begin() + 2);
+    ASSERT_EQ(log.ReadBin(WriteFile("b.dat", logimage::BuildLog(v5))), 1);
+    EXPECT_EQ(log.m_strDispTime, "");
+    EXPECT_EQ(log.m_strPcTime, "");
+
+    // A file that fails to decode keeps nothing of the earlier log, but counts as read.
+    Bytes bad = abnormal;
+    bad[bad.size() - 1] ^= 1;
+    EXPECT_EQ(log.ReadBin(WriteFile("c.dat", bad)), 0);
+    EXPECT_EQ(log.m_bValid, 1);
+    EXPECT_TRUE(log.m_listLog.empty());
+    EXPECT_EQ(log.m_strTempHex, "");
+    EXPECT_EQ(log.m_strInfo, "");
+    log.CreateList();
+    EXPECT_TRUE(log.m_listLog.empty());
+
+    log.Validate(0);
+    EXPECT_EQ(log.m_bValid, 0);
+    EXPECT_EQ(log.m_strModel, "");
+    EXPECT_EQ(log.m_strSerial, "");
+}
+
+TEST_F(QuendraLogTest, SaveLogDataWritesTheBlockExactly) {
+    CQuendraLog log(m_dir);
+    const Bytes b = logimage::BuildLog(logimage::HealthyDisplay());
+    log.SetLogData(b.data(), b.size());
+    ASSERT_EQ(log.SaveLogData(m_dir / "out.dat"), 1);
+    std::ifstream in(m_dir / "out.dat", std::ios::binary);
+    const Bytes back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(back, b);
+    EXPECT_EQ(log.SaveLogData(m_dir / "no-such-folder" / "out.dat"), 0);
+}
+
+TEST(QuendraLogTimes, Date2TimeAndGapInTwoZones) {
+    for (const char* zone : {"UTC", "America/New_York"}) {
+        TzGuard tz(zone);
+        std::time_t t = 42;
+        ASSERT_EQ(CQuendraLog::Date2Time(t, "250102030405"), 1);
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        EXPECT_EQ(tm.tm_year, 125);
+        EXPECT_EQ(tm.tm_mon, 0);
+        EXPECT_EQ(tm.tm_mday, 2);
+        EXPECT_EQ(tm.tm_hour, 3);
+        EXPECT_EQ(tm.tm_min, 4);
+        EXPECT_EQ(tm.tm_sec, 5);
+        for (const char* bad : {"2501020304", "25010203040x", "250002030405", "250100030405", ""}) {
+            t = 42;
+            EXPECT_EQ(CQuendraLog::Date2Time(t, bad), 0) << bad;
+            EXPECT_EQ(t, 42);
+        }
+    }
+    TzGuard tz("Asia/Tokyo");
+    std::time_t t = 0;
+    CQuendraLog::Log2Time(t, "86400");
+    EXPECT_EQ(t, 946652400 + 86400);  // 2000-01-02 00:00 JST
+
+    cmn::RecordingPrompt prompt;
+    cmn::ScopedPrompt scoped(prompt);
+    CQuendraLog log("/nonexistent-folder");
+    log.m_strPcTime = "250101000130";
+    log.m_strDispTime = "241231235900";
+    std::int64_t gap = 0;
+    log.GetTimeGap(gap);
+    EXPECT_EQ(gap, 150);
+    log.m_strPcTime.clear();
+    log.GetTimeGap(gap);
+    EXPECT_EQ(gap, 0);
+}
+
+TEST(QuendraLogItems, GetItemSplitsAtTheFirstSeparator) {
+    std::string item, text = "a,bc,d";
+    EXPECT_EQ(CQuendraLog::GetItem(item, text, ','), 1);
+    EXPECT_EQ(item, "a");
+    EXPECT_EQ(text, "bc,d");
+    text = ",x";  // separator at position 0: the whole text is the item
+    EXPECT_EQ(CQuendraLog::GetItem(item, text, ','), 1);
+    EXPECT_EQ(item, ",x");
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(CQuendraLog::GetItem(item, text, ','), 0);
+    EXPECT_EQ(item, "");
+    text = "last";
+    EXPECT_EQ(CQuendraLog::GetItem(item, text, '\t'), 1);
+    EXPECT_EQ(item, "last");
+    EXPECT_EQ(text, "");
+}
+
+#ifdef QUENDRA_SAMPLE_LOGS_DIR
+TEST_F(QuendraLogTest, SampleLogsDecodeAndMatchTheirGenerator) {
+    for (const auto& sample : logimage::SampleLogs()) {
+        const fs::path path = fs::path(QUENDRA_SAMPLE_LOGS_DIR) / sample.fileName;
+        std::ifstream in(path, std::ios::binary);
+        const Bytes stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(stored, sample.data) << path << " is out of date: run make-sample-logs";
+        CQuendraLog log(m_dir);
+        EXPECT_EQ(log.ReadBin(path), 1) << path;
+        EXPECT_FALSE(log.m_listLog.empty()) << path;
+        CTempLogCtrl ctrl;
+        ctrl.SetLogObject(&log);
+        EXPECT_EQ(ctrl.SetTempLog(), 1) << path;
+        EXPECT_TRUE(ctrl.GetTempLogV4() || ctrl.GetTempLogV5()) << path;
+    }
+    EXPECT_TRUE(m_prompt.Texts().empty());
+}
+#endif
