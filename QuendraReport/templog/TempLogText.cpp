@@ -62,7 +62,8 @@ void CTempLogCtrl::Refresh(CQuendraLog* log) {
     m_strText.clear();
     if (log == nullptr) return;
     m_pLog = log;
-    if (!log->m_bValid) return;
+    // SetTempLog refuses a log without data and then holds no record, so a
+    // report never shows the temperature section of an earlier log.
     if (!SetTempLog()) return;
     std::string text;
     if (m_pTempLogV4) {

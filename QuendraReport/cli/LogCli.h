@@ -1,0 +1,45 @@
+#pragma once
+// quendra-log: turns a saved log (".dat") into the HTML report, the comparison
+// text, the temperature page text and a JSON form of the decoded log, without
+// a GUI. The pieces are here so that tests and the fuzz target can drive them.
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct stLogCliOptions {
+    std::string strModelDir;   // empty: from "ModelName.csv" next to the program
+    std::string strHtml;       // output paths; "-" is standard output
+    std::string strCompare;
+    std::string strText;
+    std::string strJson;
+    int nTimeMode = 0;
+    bool bCompensate = false;
+    std::uint32_t nFilter = 0xFF;
+    int nSortColumn = 0;
+    bool bSortDescending = false;
+    bool bNoChecksum = false;
+    bool bHelp = false;
+    std::string strLogFile;
+};
+
+// Exit codes.
+enum : int {
+    LOGCLI_OK = 0,
+    LOGCLI_FAILED = 1,  // the log could not be read or decoded, or an output not written
+    LOGCLI_USAGE = 2,
+};
+
+// Parses the arguments (without the program name). False with a one-line
+// reason in `error` for anything it does not understand.
+bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& options, std::string& error);
+
+// The text of --help.
+const char* LogCliHelp();
+
+// Runs the whole tool. `programDir` holds "ModelName.csv", the model folders
+// and "QuendraReport.ini". Reports go to files or `out`; messages to `err`.
+int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
+              std::ostream& err);

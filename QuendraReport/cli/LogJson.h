@@ -1,0 +1,20 @@
+#pragma once
+// The decoded log as JSON, for scripts and fleet tools: header, information
+// entries, every record with its raw fields and the texts the list shows for
+// it, and the decoded temperature record. 8-bit texts are converted from the
+// installation's code page (CP932) to UTF-8.
+
+#include <string>
+#include <string_view>
+
+class CQuendraLog;
+class CLogListCtrl;
+class CTempLogCtrl;
+
+// `all` shows every record (filter 0xFF, list order); `shown` is the list as
+// filtered and sorted. Both were refreshed from `log`.
+std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLogListCtrl& shown,
+                      const CTempLogCtrl& temp, std::string_view sourceName);
+
+// A JSON string literal (quotes included) of UTF-8 text.
+std::string JsonString(std::string_view utf8);

@@ -1,0 +1,515 @@
+#include "syslog/LogListCtrl.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "common/strutil.h"
+#include "common/timeutil.h"
+#include "syslog/CodeTables.h"
+#include "syslog/HtmlDoc.h"
+#include "syslog/LogReportFile.h"
+
+namespace {
+
+const char* const kHeaderElapsed = "Time elapsed from Power Supply";
+const char* const kTimeFormat = "%Y/%m/%d %H:%M:%S";
+
+const int kColumnWidths[LOG_COLUMN_COUNT] = {50, 200, 200, 150, 200, 100, 100};
+
+// The text of a table entry, or nothing when the index is outside the table
+// or the entry has no text (the caller then shows its fallback text).
+const std::string* TableText(const CStringTable& table, long long index) {
+    if (index < 0 || static_cast<unsigned long long>(index) >= table.size()) return nullptr;
+    const std::string& text = table[static_cast<std::size_t>(index)];
+    return text.empty() ? nullptr : &text;
+}
+
+stRgb GroupColour(int group) {
+    switch (group) {
+        case 1: return {192, 255, 255};
+        case 2: return {255, 192, 255};
+        case 3: return {255, 255, 192};
+        default: return {255, 255, 255};
+    }
+}
+
+bool IsPowerOnLine(const stLogItem& item, int timeMode) {
+    return timeMode == 1 && item.nKind == LOG_KIND_POWER && item.nCode == kPowerOnReason;
+}
+
+// Sign of a 64-bit difference, so 32-bit lap times never overflow.
+int Sign(std::int64_t a, std::int64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+int CompareBytes(const std::string& a, const std::string& b) {
+    // std::string compares char_traits<char>, which orders bytes as unsigned.
+    int r = a.compare(b);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+// Parameter columns: a record with the parameter sorts after one without.
+int CompareParam(const stLogItem& a, const stLogItem& b, int needed, int stLogItem::*field) {
+    const bool hasA = a.nParamCount >= needed;
+    const bool hasB = b.nParamCount >= needed;
+    if (hasA && hasB) return Sign(a.*field, b.*field);
+    if (hasA) return 1;
+    if (hasB) return -1;
+    return 0;
+}
+
+// Group label of the HTML classes: groups 1, 2, 3 are shown as logs 3, 2, 1.
+const char* GroupClass(int group) {
+    switch (group) {
+        case 1: return "log3";
+        case 2: return "log2";
+        case 3: return "log1";
+        default: return "log0";
+    }
+}
+
+const char* GroupLabel(int group) {
+    switch (group) {
+        case 1: return "log 3";
+        case 2: return "log 2";
+        case 3: return "log 1";
+        default: return "log 0";
+    }
+}
+
+}  // namespace
+
+stLogClass ClassifyLogItem(const stLogItem& item) {
+    switch (item.nKind) {
+        case LOG_KIND_OPERATION: {
+            const int type = item.nSubType;
+            if (type == 1) return {LOG_FILTER_IR, LOG_IMAGE_IR};
+            if (type == 2 || (type >= 5 && type <= 14)) return {LOG_FILTER_COMMAND, LOG_IMAGE_COMMAND};
+            if (type == 3) return {LOG_FILTER_DDC, LOG_IMAGE_COMMAND};
+            if (type == 4) return {LOG_FILTER_OTHER_OP, LOG_IMAGE_OTHER_OP};
+            return {0, LOG_IMAGE_OTHER_OP};  // type 0 and types above 14
+        }
+        case LOG_KIND_SIGNAL: return {LOG_FILTER_SIGNAL, LOG_IMAGE_SIGNAL};
+        case LOG_KIND_POWER: return {LOG_FILTER_POWER, LOG_IMAGE_POWER};
+        case LOG_KIND_ABNORMAL: return {LOG_FILTER_ABNORMAL, LOG_IMAGE_ABNORMAL};
+        case LOG_KIND_DEVINFO: return {0, LOG_IMAGE_DEVINFO};
+        default: return {0, LOG_IMAGE_PLAIN};
+    }
+}
+
+int CLogListCtrl::ColumnWidth(int column) {
+    return column >= 0 && column < LOG_COLUMN_COUNT ? kColumnWidths[column] : 0;
+}
+
+void CLogListCtrl::Initialize(const std::string& modelFolder) {
+    m_strFolder = modelFolder;
+    UpdateColumn();
+    CodeTables().LoadAll(modelFolder);
+}
+
+void CLogListCtrl::UpdateColumn() {
+    if (m_bTimeMode == 1) m_strHeader[LOG_COL_DATE] = m_bTimeCompensation ? "Date" : kHeaderElapsed;
+}
+
+void CLogListCtrl::SetFilter(std::uint32_t bits) {
+    m_nFilter = bits;
+    RefreshList(m_pLog);
+}
+
+std::uint32_t CLogListCtrl::FilterFromChecks(bool irKey, bool command, bool otherOperation, bool signal,
+                                             bool abnormal, bool power) {
+    std::uint32_t bits = 0;
+    if (irKey) bits |= LOG_FILTER_IR;
+    if (command) bits |= LOG_FILTER_COMMAND;
+    if (otherOperation) bits |= LOG_FILTER_DDC | LOG_FILTER_OTHER_OP;
+    if (signal) bits |= LOG_FILTER_SIGNAL;
+    if (abnormal) bits |= LOG_FILTER_ABNORMAL;
+    if (power) bits |= LOG_FILTER_POWER;
+    return bits;
+}
+
+const stLogItem* CLogListCtrl::RecordAt(std::intptr_t position) const {
+    if (position < 0 || static_cast<std::size_t>(position) >= m_records.size()) return nullptr;
+    return &m_records[static_cast<std::size_t>(position)];
+}
+
+void CLogListCtrl::LoadLogKindString(const stLogItem& item, std::string& text) const {
+    const CCodeTables& tables = CodeTables();
+    text.clear();
+    if (item.nKind == LOG_KIND_OPERATION) {
+        if (const std::string* name = TableText(tables.m_aryOpTypeName, item.nSubType)) {
+            text = *name;
+        } else {
+            text = cmn::StrPrintf("%d(%d)", item.nKind, item.nSubType);
+        }
+        return;
+    }
+    if (const std::string* name = TableText(tables.m_aryLogKind, item.nKind)) text = *name;
+    if (text.empty()) text = cmn::StrPrintf("%d", item.nKind);
+    if (item.nKind == LOG_KIND_DEVINFO) {
+        if (const std::string* type = TableText(tables.m_aryDevInfoType, item.nDevInfoType)) {
+            text += "(" + *type + ")";
+        }
+    }
+}
+
+void CLogListCtrl::LoadLogInfoString(const stLogItem& item, std::string& text) const {
+    const CCodeTables& tables = CodeTables();
+    text.clear();
+    const std::string* found = nullptr;
+    int fallback = 0;
+    switch (item.nKind) {
+        case LOG_KIND_OPERATION: {
+            std::optional<std::string> name = tables.OperationName(item.nSubType, item.nCode);
+            if (name && !name->empty()) {
+                text = std::move(*name);
+                return;
+            }
+            text = cmn::StrPrintf("%d", item.nCode);
+            return;
+        }
+        case LOG_KIND_SIGNAL:
+            text = item.strText;
+            // The resolution of "no signal" is replaced by its label when the
+            // table reaches that entry, even when the entry is empty.
+            if (cmn::EqualsNoCase(item.strText, "0x0@0") && tables.m_aryResource.size() > kResNoSignal) {
+                text = tables.m_aryResource[kResNoSignal];
+            }
+            return;
+        case LOG_KIND_POWER:
+            found = TableText(tables.m_aryTblPoweroff, item.nCode);
+            fallback = item.nCode;
+            break;
+        case LOG_KIND_ABNORMAL:
+            found = TableText(tables.m_aryAbnormal, item.nCode);
+            fallback = item.nCode;
+            break;
+        case LOG_KIND_DEVINFO:
+            found = TableText(tables.m_aryDevInfo, item.nDevInfoId);
+            fallback = item.nDevInfoId;
+            break;
+        default:
+            return;
+    }
+    text = found ? *found : cmn::StrPrintf("%d", fallback);
+}
+
+void CLogListCtrl::BuildRow(const stLogItem& item, int position, std::int64_t gap, std::time_t base2013,
+                            stLogRow& row) const {
+    const CCodeTables& tables = CodeTables();
+    const stLogClass cls = ClassifyLogItem(item);
+    row.nItemData = position;
+    row.bAbnormal = item.nKind == LOG_KIND_ABNORMAL;
+    row.nGroup = item.nGroup;
+    row.nImage0 = row.bAbnormal ? LOG_IMAGE_ABNORMAL : LOG_IMAGE_PLAIN;
+    row.nImage2 = cls.nImage;
+    row.crBack = row.bAbnormal ? stRgb{255, 0, 0} : GroupColour(item.nGroup);
+    row.bPowerOnLine = IsPowerOnLine(item, m_bTimeMode);
+
+    row.aText[LOG_COL_ID] = cmn::StrPrintf("%03d", position + 1);
+
+    std::string& date = row.aText[LOG_COL_DATE];
+    if (m_bTimeMode == 0 || (m_bTimeMode == 1 && m_bTimeCompensation)) {
+        const std::time_t t = item.tmTime + (m_bTimeCompensation ? static_cast<std::time_t>(gap) : 0);
+        date = cmn::FormatLocal(t, kTimeFormat);
+    } else if (m_bTimeMode == 1) {
+        date = cmn::FormatSpan(static_cast<std::int64_t>(item.tmTime) - static_cast<std::int64_t>(base2013));
+    }
+
+    LoadLogKindString(item, row.aText[LOG_COL_KIND]);
+
+    if (item.nKind != LOG_KIND_POWER && item.nKind != LOG_KIND_DEVINFO) {
+        std::string& input = row.aText[LOG_COL_INPUT];
+        if (const std::string* name = TableText(tables.m_aryInputName, item.nInput)) {
+            input = *name;
+        } else {
+            input = cmn::StrPrintf("%d", item.nInput);
+        }
+        if (item.nKind == LOG_KIND_SIGNAL) {
+            int entry = -1;
+            switch (item.nSubType) {
+                case 1: entry = kResSignalStatus1; break;
+                case 0: entry = kResSignalStatus0; break;
+                case 2: entry = kResSignalStatus2; break;
+                case 3: entry = kResSignalStatus3; break;
+                default: break;
+            }
+            const std::string* label = entry >= 0 ? TableText(tables.m_aryResource, entry) : nullptr;
+            input += label ? *label : cmn::StrPrintf(" (%d)", item.nSubType);
+        }
+    }
+
+    LoadLogInfoString(item, row.aText[LOG_COL_INFO]);
+
+    if (item.nParamCount > 0) row.aText[LOG_COL_PARAM1] = cmn::StrPrintf("%d", item.nParam1);
+    if (item.nParamCount > 1) row.aText[LOG_COL_PARAM2] = cmn::StrPrintf("%d", item.nParam2);
+}
+
+void CLogListCtrl::RefreshList(CQuendraLog* log) {
+    m_rows.clear();
+    m_rowOfPosition.clear();
+    if (log == nullptr) return;
+    m_pLog = log;
+    m_records.clear();
+    m_strModel.clear();
+    m_strSerial.clear();
+    m_strInfo.clear();
+    m_strPcTime.clear();
+    m_bHaveData = log->m_bValid != 0;
+    if (!m_bHaveData) return;
+
+    m_records = log->m_listLog;
+    m_strModel = log->m_strModel;
+    m_strSerial = log->m_strSerial;
+    m_strInfo = log->m_strInfo;
+    m_strPcTime = log->m_strPcTime;
+
+    std::int64_t gap = 0;
+    if (m_bTimeCompensation) log->GetTimeGap(gap);
+    const std::time_t base2013 = cmn::LocalTime(2013, 1, 1, 0, 0, 0);
+
+    m_rows.reserve(m_records.size());
+    for (std::size_t i = 0; i < m_records.size(); ++i) {
+        const stLogItem& item = m_records[i];
+        const stLogClass cls = ClassifyLogItem(item);
+        if (cls.nFilterBit != 0 && (m_nFilter & cls.nFilterBit) == 0) continue;
+        m_rows.emplace_back();
+        BuildRow(item, static_cast<int>(i), gap, base2013, m_rows.back());
+    }
+    SortRows(m_nSortColumn, m_bSortAscending != 0);
+}
+
+void CLogListCtrl::OnColumnClick(int column) {
+    if (column == m_nSortColumn) {
+        m_bSortAscending = m_bSortAscending ? 0 : 1;
+    } else {
+        m_nSortColumn = column;
+        m_bSortAscending = 1;
+    }
+    SortRows(m_nSortColumn, m_bSortAscending != 0);
+}
+
+void CLogListCtrl::SortRows(int column, bool ascending) {
+    m_nSortColumn = column;
+    m_bSortAscending = ascending ? 1 : 0;
+    // Start from list order, so rows that compare equal keep their ID order.
+    std::stable_sort(m_rows.begin(), m_rows.end(),
+                     [](const stLogRow& a, const stLogRow& b) { return a.nItemData < b.nItemData; });
+    m_rowOfPosition.assign(m_records.size(), -1);
+    for (std::size_t r = 0; r < m_rows.size(); ++r) {
+        const int pos = m_rows[r].nItemData;
+        if (pos >= 0 && static_cast<std::size_t>(pos) < m_rowOfPosition.size()) m_rowOfPosition[pos] = static_cast<int>(r);
+    }
+    std::vector<int> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    const std::intptr_t self = reinterpret_cast<std::intptr_t>(this);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return SortCompareFunc(m_rows[a].nItemData, m_rows[b].nItemData, self) < 0;
+    });
+    std::vector<stLogRow> sorted;
+    sorted.reserve(m_rows.size());
+    for (int r : order) sorted.push_back(std::move(m_rows[r]));
+    m_rows = std::move(sorted);
+    for (std::size_t r = 0; r < m_rows.size(); ++r) {
+        const int pos = m_rows[r].nItemData;
+        if (pos >= 0 && static_cast<std::size_t>(pos) < m_rowOfPosition.size()) m_rowOfPosition[pos] = static_cast<int>(r);
+    }
+}
+
+int CLogListCtrl::SortCompareFunc(std::intptr_t p1, std::intptr_t p2, std::intptr_t view) {
+    const CLogListCtrl* self = reinterpret_cast<const CLogListCtrl*>(view);
+    if (self == nullptr) return 0;
+    // Descending order compares the two records the other way round.
+    return self->m_bSortAscending ? self->Compare(p1, p2) : self->Compare(p2, p1);
+}
+
+int CLogListCtrl::Compare(std::intptr_t p1, std::intptr_t p2) const {
+    if (m_pLog == nullptr) return 0;
+    const stLogItem* a = RecordAt(p1);
+    const stLogItem* b = RecordAt(p2);
+    if (a == nullptr || b == nullptr) return 0;
+    auto rowText = [this](std::intptr_t pos, int column) -> const std::string* {
+        const int r = m_rowOfPosition.size() > static_cast<std::size_t>(pos) ? m_rowOfPosition[pos] : -1;
+        return r >= 0 ? &m_rows[static_cast<std::size_t>(r)].aText[static_cast<std::size_t>(column)] : nullptr;
+    };
+    switch (m_nSortColumn) {
+        case LOG_COL_ID: return Sign(p1, p2);
+        case LOG_COL_DATE: {
+            // Newer records first; equal times in ID order.
+            const int r = Sign(static_cast<std::int64_t>(b->tmTime), static_cast<std::int64_t>(a->tmTime));
+            return r != 0 ? r : Sign(p1, p2);
+        }
+        case LOG_COL_KIND:
+        case LOG_COL_INFO: {
+            const std::string* ta = rowText(p1, m_nSortColumn);
+            const std::string* tb = rowText(p2, m_nSortColumn);
+            std::string sa, sb;
+            if (ta == nullptr) {
+                if (m_nSortColumn == LOG_COL_KIND) LoadLogKindString(*a, sa); else LoadLogInfoString(*a, sa);
+                ta = &sa;
+            }
+            if (tb == nullptr) {
+                if (m_nSortColumn == LOG_COL_KIND) LoadLogKindString(*b, sb); else LoadLogInfoString(*b, sb);
+                tb = &sb;
+            }
+            return CompareBytes(*ta, *tb);
+        }
+        case LOG_COL_INPUT: return Sign(a->nInput, b->nInput);
+        case LOG_COL_PARAM1: return CompareParam(*a, *b, 1, &stLogItem::nParam1);
+        case LOG_COL_PARAM2: return CompareParam(*a, *b, 2, &stLogItem::nParam2);
+        default: return 0;
+    }
+}
+
+int CLogListCtrl::Date2Time(std::time_t& time, const std::string& text) {
+    if (text.size() < 10) return 0;
+    int v[5];
+    for (int i = 0; i < 5; ++i) {
+        const char hi = text[static_cast<std::size_t>(2 * i)];
+        const char lo = text[static_cast<std::size_t>(2 * i + 1)];
+        if (hi < '0' || hi > '9' || lo < '0' || lo > '9') return 0;
+        v[i] = (hi - '0') * 10 + (lo - '0');
+    }
+    if (v[1] == 0 || v[2] == 0) return 0;
+    const std::time_t t = cmn::LocalTime(2000 + v[0], v[1], v[2], v[3], v[4], 0);
+    if (t == static_cast<std::time_t>(-1)) return 0;
+    time = t;
+    return 1;
+}
+
+int CLogListCtrl::WriteHtml(CTextSink& file) const {
+    if (m_pLog == nullptr || !m_bHaveData) return 0;
+
+    file.Write("<H1>QNP Information</H1>\n");
+    file.Write(kHtmlTableOpen);
+    file.Write(kHtmlTrOpen);
+    file.Write(kHtmlThItem0);
+    file.Write(kHtmlThItem1);
+    file.Write(kHtmlTrClose);
+
+    file.Write(kHtmlTrOpen);
+    file.Write("\t\t<TD class=\"if0\">Model Name</TD>\n");
+    file.Write(kHtmlTdIf1);
+    file.Write(m_strModel.empty() ? std::string(" ") : HtmlEscape(m_strModel));
+    file.Write("</TD>\n");
+    file.Write(kHtmlTrClose);
+
+    file.Write(kHtmlTrOpen);
+    file.Write("\t\t<TD class=\"if0\">Serial Number</TD>\n");
+    file.Write(kHtmlTdIf1);
+    file.Write(m_strSerial.empty() ? std::string("&nbsp;") : HtmlEscape(m_strSerial));
+    file.Write("</TD>\n");
+    file.Write(kHtmlTrClose);
+
+    for (const auto& [name, value] : SplitInfoEntries(m_strInfo)) {
+        file.Write(kHtmlTrOpen);
+        file.Write("\t\t<TD class=\"if0\">");
+        file.Write(HtmlEscape(name));
+        file.Write("</TD>\n");
+        file.Write(kHtmlTdIf1);
+        file.Write(value.empty() ? std::string("&nbsp;") : HtmlEscape(value));
+        file.Write("</TD>\n");
+        file.Write(kHtmlTrClose);
+    }
+
+    file.Write(kHtmlTrOpen);
+    file.Write("\t\t<TD class=\"if0\">PC Time(Get Log Information)</TD>\n");
+    file.Write(kHtmlTdIf1);
+    std::time_t pcTime = 0;
+    if (Date2Time(pcTime, m_strPcTime)) {
+        file.Write(cmn::FormatLocal(pcTime, "%Y/%m/%d %H:%M"));
+    } else {
+        file.Write("&nbsp;");
+    }
+    file.Write("</TD>\n");
+    file.Write(kHtmlTrClose);
+
+    file.Write(kHtmlTableClose);
+    file.Write(kHtmlBr);
+    file.Write("<H1>Log Information</H1>\n");
+    file.Write(kHtmlTableOpen);
+    file.Write(kHtmlTrOpen);
+    file.Write("\t\t<TH class=\"log_item0\">&nbsp;</TH>\n");
+    for (const std::string& header : m_strHeader) {
+        file.Write("\t\t<TH class=\"log_item1\">");
+        file.Write(header.empty() ? std::string("&nbsp;") : HtmlEscape(header));
+        file.Write("</TH>\n");
+    }
+    file.Write(kHtmlTrClose);
+
+    std::string line;
+    for (const stLogRow& row : m_rows) {
+        const char* colour = row.bAbnormal ? "abnormal" : GroupClass(row.nGroup);
+        const char* border = row.bPowerOnLine ? " border-pwron" : " border-normal";
+        line.clear();
+        line += "\t<TR>\n\t\t<TD class=\"log_pre0 ";
+        line += row.bAbnormal ? "abnormal-mark" : GroupClass(row.nGroup);
+        line += border;
+        line += "\">";
+        line += row.bAbnormal ? "!" : "&nbsp;";
+        line += "</TD>\n";
+        for (const std::string& cell : row.aText) {
+            line += "\t\t<TD class=\"log_pre1 ";
+            line += colour;
+            line += border;
+            line += "\">";
+            if (cell.empty()) {
+                line += "&nbsp;";
+            } else {
+                AppendHtmlEscaped(line, cell);
+            }
+            line += "</TD>\n";
+        }
+        line += "\t</TR>\n";
+        file.Write(line);
+    }
+    file.Write(kHtmlTableClose);
+    return 1;
+}
+
+int CLogListCtrl::WriteCompare(CTextSink& file) const {
+    if (m_pLog == nullptr || !m_bHaveData) return 0;
+
+    file.Write("QNP Information\n");
+    file.Write("\n");
+    file.Write("\tInformation\n\n");
+    auto entry = [&file](const std::string& name, const std::string& value) {
+        file.Write("\t");
+        file.Write(name);
+        file.Write("\n");
+        file.Write("\t\t");
+        file.Write(value.empty() ? std::string("\n") : value);
+        file.Write("\n\n");
+    };
+    entry("Model Name", m_strModel);
+    entry("Serial Number", m_strSerial);
+    for (const auto& [name, value] : SplitInfoEntries(m_strInfo)) entry(name, value);
+
+    file.Write("Log Information\n");
+    file.Write("\n");
+    // The wave dash between "(old)" and "3" is the double-byte character 0x81 0x60.
+    file.Write("log 0 : No abnormal Log\nlog 1(old)\x81\x60"
+               "3(new) : 20 Log around the abnormal log\nlog A : Abnomal Log\n\n ");
+
+    std::string line = "Contrast Area\t/\t";
+    for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
+        const std::string& header = m_strHeader[static_cast<std::size_t>(c)];
+        line += header.empty() ? std::string("\n") : header;
+        line += "\t/\t";
+    }
+    line += "\n";
+    file.Write(line);
+
+    for (const stLogRow& row : m_rows) {
+        line = "\n";
+        line += row.bAbnormal ? "log A" : GroupLabel(row.nGroup);
+        line += "\t/\t";
+        for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
+            const std::string& cell = row.aText[static_cast<std::size_t>(c)];
+            line += cell.empty() ? std::string("\t") : cell;
+            line += "\t/\t";
+        }
+        line += "\t\n";
+        file.Write(line);
+    }
+    file.Write("\n\n");
+    return 1;
+}

@@ -1,0 +1,159 @@
+#pragma once
+// The system log list: turns the records of a log object into rows of texts
+// through the model's code tables, filters and sorts them, and writes the
+// system log sections of the HTML report and of the comparison text. No Qt
+// here: the list widget shows the rows this class builds.
+//
+// Rows hold copies of their texts and of the records they show, so a view
+// never reads the log object while it changes.
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "syslog/QuendraLog.h"
+
+class CTextSink;
+
+// Filter bits: a record is shown when the bit of its class is set; records of
+// classes without a bit are always shown.
+enum : std::uint32_t {
+    LOG_FILTER_IR = 0x01,         // operations of type 1 (remote control, keys)
+    LOG_FILTER_COMMAND = 0x02,    // operations of types 2 and 5..14
+    LOG_FILTER_DDC = 0x04,        // operations of type 3
+    LOG_FILTER_SIGNAL = 0x08,     // signal changes
+    LOG_FILTER_ABNORMAL = 0x10,   // abnormal records
+    LOG_FILTER_POWER = 0x20,      // power records
+    LOG_FILTER_OTHER_OP = 0x40,   // operations of type 4
+    LOG_FILTER_ALL = 0xFF,
+};
+
+// Row images, in the order of the view's image list.
+enum : int {
+    LOG_IMAGE_PLAIN = 0,
+    LOG_IMAGE_ABNORMAL = 1,
+    LOG_IMAGE_IR = 2,
+    LOG_IMAGE_COMMAND = 3,
+    LOG_IMAGE_OTHER_OP = 4,
+    LOG_IMAGE_SIGNAL = 5,
+    LOG_IMAGE_POWER = 6,
+    LOG_IMAGE_DEVINFO = 7,
+};
+
+// Columns.
+enum : int {
+    LOG_COL_ID = 0,
+    LOG_COL_DATE = 1,
+    LOG_COL_KIND = 2,
+    LOG_COL_INPUT = 3,
+    LOG_COL_INFO = 4,
+    LOG_COL_PARAM1 = 5,
+    LOG_COL_PARAM2 = 6,
+    LOG_COLUMN_COUNT = 7,
+};
+
+// Power-off reason that marks the start of a power supply (time mode 1 draws a
+// separator below such a record).
+constexpr int kPowerOnReason = 6;
+
+// A colour as red, green, blue.
+struct stRgb {
+    std::uint8_t r = 255, g = 255, b = 255;
+    bool operator==(const stRgb&) const = default;
+};
+
+// The class of a record: its filter bit (0 when it has none) and its image.
+struct stLogClass {
+    std::uint32_t nFilterBit = 0;
+    int nImage = LOG_IMAGE_PLAIN;
+};
+stLogClass ClassifyLogItem(const stLogItem& item);
+
+// One row of the list.
+struct stLogRow {
+    int nItemData = 0;  // position of the record in the log's record list
+    std::array<std::string, LOG_COLUMN_COUNT> aText;
+    int nImage0 = LOG_IMAGE_PLAIN;  // column 0: abnormal or plain
+    int nImage2 = LOG_IMAGE_PLAIN;  // column 2: the record's class
+    stRgb crBack;                   // background: group colour, red when abnormal
+    bool bAbnormal = false;
+    int nGroup = 0;
+    bool bPowerOnLine = false;      // time mode 1, power record with reason 6
+};
+
+class CLogListCtrl {
+public:
+    CLogListCtrl() = default;
+    virtual ~CLogListCtrl() = default;
+    CLogListCtrl(const CLogListCtrl&) = delete;
+    CLogListCtrl& operator=(const CLogListCtrl&) = delete;
+
+    // Keeps the model folder, sets the column headers and loads the model's
+    // code tables into the process-wide tables.
+    void Initialize(const std::string& modelFolder);
+    // Header of column 1 for the current time mode and compensation.
+    void UpdateColumn();
+    // Rebuilds the rows from `log` (null: no rows and the current log stays;
+    // a log without data: no rows). Rows are sorted by the current sort.
+    void RefreshList(CQuendraLog* log);
+
+    void SetFilter(std::uint32_t bits);
+    std::uint32_t GetFilter() const { return m_nFilter; }
+
+    void LoadLogKindString(const stLogItem& item, std::string& text) const;
+    void LoadLogInfoString(const stLogItem& item, std::string& text) const;
+
+    // Compares the records at positions p1 and p2 (row item data) by the
+    // current sort column: negative, 0 or positive. `view` is the CLogListCtrl.
+    static int SortCompareFunc(std::intptr_t p1, std::intptr_t p2, std::intptr_t view);
+    // A click on a column header: the same column reverses the direction,
+    // another one sorts ascending by it.
+    void OnColumnClick(int column);
+    // Sorts the rows by column and direction; rows that compare equal keep
+    // ID order.
+    void SortRows(int column, bool ascending);
+
+    // System log sections of the reports; 0 without writing when there is no
+    // current log or it holds no data, else 1.
+    int WriteHtml(CTextSink& file) const;
+    int WriteCompare(CTextSink& file) const;
+
+    // Five two-digit numbers YY MM DD hh mm from the first ten characters: 1
+    // and the local time (seconds 0) when they are digits with month and day
+    // not 0; 0 (time unchanged) otherwise, also for a shorter text.
+    static int Date2Time(std::time_t& time, const std::string& text);
+
+    // Filter dialog rule: the filter from its six check boxes alone.
+    static std::uint32_t FilterFromChecks(bool irKey, bool command, bool otherOperation, bool signal,
+                                          bool abnormal, bool power);
+
+    const std::vector<stLogRow>& Rows() const { return m_rows; }
+    const std::string& ColumnHeader(int column) const { return m_strHeader.at(static_cast<std::size_t>(column)); }
+    static int ColumnWidth(int column);
+    CQuendraLog* GetLog() const { return m_pLog; }
+    // The record shown at a position (from the copy taken at the last refresh).
+    const stLogItem* RecordAt(std::intptr_t position) const;
+
+    int m_bTimeCompensation = 0;
+    int m_bTimeMode = 0;
+    int m_nSortColumn = 0;
+    int m_bSortAscending = 1;
+    CQuendraLog* m_pLog = nullptr;
+    std::uint32_t m_nFilter = LOG_FILTER_ALL;
+    std::string m_strFolder;
+
+private:
+    void BuildRow(const stLogItem& item, int position, std::int64_t gap, std::time_t base2013, stLogRow& row) const;
+    int Compare(std::intptr_t p1, std::intptr_t p2) const;
+
+    std::array<std::string, LOG_COLUMN_COUNT> m_strHeader{"ID", "Date", "Kind", "Input", "Information",
+                                                         "Parameter 1", "Parameter 2"};
+    std::vector<stLogRow> m_rows;
+    // Copies of the log's header texts and records, taken at refresh.
+    std::vector<stLogItem> m_records;
+    std::vector<int> m_rowOfPosition;  // row index by record position, -1 when hidden
+    std::string m_strModel, m_strSerial, m_strInfo, m_strPcTime;
+    bool m_bHaveData = false;
+};
