@@ -1,0 +1,238 @@
+#include "session.h"
+
+#include <cstdio>
+
+namespace dsim {
+
+std::string Escape(std::string_view s) {
+    std::string o;
+    for (unsigned char c : s) {
+        if (c >= 0x20 && c <= 0x7E && c != '\\' && c != '"') {
+            o += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            o += buf;
+        }
+    }
+    return o;
+}
+
+bool LineReader::Feed(char c) {
+    if (m_done) Clear();
+    if (c == '\n') return false;
+    if (c == '\r') {
+        m_done = true;
+        return true;
+    }
+    if (m_line.size() < m_limit)
+        m_line += c;
+    else
+        m_overflow = true;
+    return false;
+}
+
+int LoginDialogue::Feed(char c, std::string& prompt, std::string& account) {
+    if (m_step == Step::Done || !m_reader.Feed(c)) return 0;
+    if (m_step == Step::Account) {
+        m_account = m_reader.Line();
+        m_step = Step::Password;
+        prompt = "Password: ";
+        return 0;
+    }
+    m_step = Step::Done;
+    account = m_account;
+    const bool ok = !m_reader.Overflow() && m_account == m_config.account && m_reader.Line() == m_config.password;
+    return ok ? 1 : -1;
+}
+
+TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const TranscriptFn& transcript,
+                        const std::string& label, const std::string& line, bool overflow, std::vector<Output>& out) {
+    if (transcript) transcript(label + " text \"" + Escape(line) + (overflow ? "...\"" : "\""));
+    const FaultDecision fd = faults.Next(PortKind::Text);
+    TextResult r;
+    if (fd.refuse || overflow)
+        r.reply = "NG";
+    else
+        r = HandleTextCommand(chain, ctx, line);
+    if (!fd.drop) {
+        Output o;
+        if (fd.garbage) o.bytes = faults.Garbage(PortKind::Text);
+        o.bytes += r.reply + "\r";
+        o.delayMs = fd.delayMs;
+        out.push_back(std::move(o));
+    }
+    return r;
+}
+
+BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, const TranscriptFn& transcript,
+                            const std::string& label, const FrameParser& parser, FrameParser::Event ev,
+                            std::vector<Output>& out) {
+    const std::uint8_t cmd = parser.Command();
+    const Bytes& p = parser.Params();
+    if (transcript) {
+        char head[16];
+        std::snprintf(head, sizeof head, "%02X", cmd);
+        std::string line = label + " bin " + head;
+        if (ev == FrameParser::Event::BadChecksum) {
+            line += " bad-checksum";
+        } else if (ev == FrameParser::Event::Oversize) {
+            line += " oversize";
+        } else {
+            line += ' ';
+            const std::size_t shown = std::min<std::size_t>(p.size(), 16);
+            for (std::size_t i = 0; i < shown; ++i) {
+                std::snprintf(head, sizeof head, "%02X", p[i]);
+                line += head;
+            }
+            if (p.size() > shown) line += "...(" + std::to_string(p.size()) + " bytes)";
+        }
+        transcript(line);
+    }
+    const FaultDecision fd = faults.Next(PortKind::Binary);
+    BinaryResult r;
+    if (ev == FrameParser::Event::Frame && !fd.refuse) r = HandleBinaryRequest(chain, ctx, cmd, p);
+    if (!fd.drop) {
+        Bytes frame = r.ok ? EncodeReply(cmd, kStatusOk, r.data) : EncodeRefusal(cmd);
+        if (fd.corrupt) frame.back() = static_cast<std::uint8_t>(frame.back() ^ 0x5A);
+        Output o;
+        if (fd.garbage) o.bytes = faults.Garbage(PortKind::Binary);
+        o.bytes.append(frame.begin(), frame.end());
+        o.delayMs = fd.delayMs;
+        out.push_back(std::move(o));
+    }
+    return r;
+}
+
+// ---- text port -------------------------------------------------------------
+
+TextSession::TextSession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label,
+                         const LoginConfig* login)
+    : m_chain(chain), m_faults(faults), m_transcript(std::move(transcript)), m_label(std::move(label)) {
+    if (login) m_login = LoginDialogue(*login);
+}
+
+std::string TextSession::Greeting() const { return m_login.Active() ? "Login: " : ""; }
+
+void TextSession::Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
+    for (std::size_t i = 0; i < size && !m_finished; ++i) {
+        const char c = static_cast<char>(data[i]);
+        if (m_login.Active()) {
+            std::string prompt, account;
+            const int res = m_login.Feed(c, prompt, account);
+            if (!prompt.empty()) out.push_back({prompt});
+            if (res != 0 && m_transcript)
+                m_transcript(m_label + " login \"" + Escape(account) + "\"" + (res > 0 ? " accepted" : " refused"));
+            if (res > 0) out.push_back({"OK\r\n"});
+            if (res < 0) {
+                out.push_back({"Login incorrect\r\n", 0, true});
+                m_finished = true;
+            }
+            continue;
+        }
+        if (m_reader.Feed(c))
+            TextExchange(m_chain, m_faults, m_ctx, m_transcript, m_label, m_reader.Line(), m_reader.Overflow(), out);
+    }
+}
+
+// ---- binary port -----------------------------------------------------------
+
+BinarySession::BinarySession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label,
+                             const LoginConfig* login)
+    : m_chain(chain), m_faults(faults), m_transcript(std::move(transcript)), m_label(std::move(label)) {
+    if (login) m_login = LoginDialogue(*login);
+}
+
+std::string BinarySession::Greeting() const { return m_login.Active() ? "Login: " : ""; }
+
+void BinarySession::Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
+    for (std::size_t i = 0; i < size && !m_finished; ++i) {
+        if (m_login.Active()) {
+            std::string prompt, account;
+            const int res = m_login.Feed(static_cast<char>(data[i]), prompt, account);
+            if (!prompt.empty()) out.push_back({prompt});
+            if (res != 0 && m_transcript)
+                m_transcript(m_label + " login \"" + Escape(account) + "\"" + (res > 0 ? " accepted" : " refused"));
+            // Acceptance is silence; a refusal starts with "User".
+            if (res < 0) {
+                out.push_back({"User authentication failed.\r\n", 0, true});
+                m_finished = true;
+            }
+            continue;
+        }
+        const FrameParser::Event ev = m_parser.Feed(data[i]);
+        if (ev == FrameParser::Event::None) continue;
+        if (ev == FrameParser::Event::Logout) {
+            if (m_transcript) m_transcript(m_label + " bin logout");
+            // An interrupted NVRAM write is dropped with the connection.
+            m_ctx.staged = StagedWrite{};
+            out.push_back({std::string(1, static_cast<char>(kLogoutByte)), 0, true});
+            m_finished = true;
+            continue;
+        }
+        const BinaryResult r = BinaryExchange(m_chain, m_faults, m_ctx, m_transcript, m_label, m_parser, ev, out);
+        if (r.block && r.ok) ++m_blocks;
+        const int limit = m_faults.Config().closeAfterBlocks;
+        if (limit > 0 && m_blocks >= limit) {
+            if (out.empty()) out.push_back({});
+            out.back().close = true;
+            m_finished = true;
+        }
+    }
+}
+
+// ---- serial line -----------------------------------------------------------
+
+SerialSession::SerialSession(Chain& chain, Faults& faults, TranscriptFn transcript)
+    : m_chain(chain), m_faults(faults), m_transcript(std::move(transcript)) {}
+
+void SerialSession::TextLine(const std::string& line, bool overflow, std::vector<Output>& out) {
+    const TextResult r = TextExchange(m_chain, m_faults, m_textCtx, m_transcript, "serial", line, overflow, out);
+    if (r.enteredBinary) {
+        m_binary = true;
+        m_parser.Reset();
+        m_pendingText.clear();
+        m_pendingOverflow = false;
+    }
+}
+
+void SerialSession::Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t b = data[i];
+        if (!m_binary) {
+            if (m_reader.Feed(static_cast<char>(b))) TextLine(m_reader.Line(), m_reader.Overflow(), out);
+            continue;
+        }
+        if (m_parser.Idle() && b != kFrameStart) {
+            // Between frames a CR-terminated text line means the PC has gone
+            // back to text commands (it does not always leave binary mode
+            // first, e.g. after an NVRAM write): answer it as text.
+            if (b == '\r') {
+                m_binary = false;
+                m_reader.Clear();
+                const std::string line = m_pendingText;
+                const bool overflow = m_pendingOverflow;
+                m_pendingText.clear();
+                m_pendingOverflow = false;
+                TextLine(line, overflow, out);
+            } else if (b >= 0x20 && b <= 0x7E) {
+                if (m_pendingText.size() < kMaxTextCommand)
+                    m_pendingText += static_cast<char>(b);
+                else
+                    m_pendingOverflow = true;
+            } else if (b != '\n') {
+                m_pendingText.clear();
+                m_pendingOverflow = false;
+            }
+            continue;
+        }
+        m_pendingText.clear();
+        m_pendingOverflow = false;
+        const FrameParser::Event ev = m_parser.Feed(b);
+        if (ev == FrameParser::Event::None) continue;
+        const BinaryResult r = BinaryExchange(m_chain, m_faults, m_binCtx, m_transcript, "serial", m_parser, ev, out);
+        if (r.leftBinary) m_binary = false;
+    }
+}
+
+}  // namespace dsim

@@ -1,0 +1,87 @@
+#pragma once
+// A plain client for the integration tests: starts display-sim as a child
+// process and talks to it over TCP or its pseudo-terminal. Every wait is bounded.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class SimProcess {
+public:
+    SimProcess() = default;
+    ~SimProcess();
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // Starts display-sim with args and waits (at most 10 s) for its first line.
+    bool Start(const std::vector<std::string>& args);
+    const std::string& Announcement() const { return m_line; }
+    // Sends sig and waits at most 10 s; returns the exit status (-1 on failure).
+    int Stop(int sig = 15);
+    pid_t Pid() const { return m_pid; }
+    // Standard error output gathered so far (read after Stop).
+    std::string ErrorText() const;
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_line;
+    std::string m_errPath;
+};
+
+// Runs display-sim to completion (for option errors); returns the exit status
+// and puts stderr in `err`.
+int RunToExit(const std::vector<std::string>& args, std::string& err);
+
+class Conn {
+public:
+    Conn() = default;
+    ~Conn();
+    Conn(const Conn&) = delete;
+    Conn& operator=(const Conn&) = delete;
+
+    bool ConnectTcp(const std::string& addr, int port);
+    bool OpenTty(const std::string& path);
+    void Close();
+    bool Send(const std::string& bytes);
+    bool Send(const Bytes& bytes) { return Send(std::string(bytes.begin(), bytes.end())); }
+    // Reads until `until` appears in the received bytes or timeoutMs passes.
+    // Returns everything read so far (and keeps nothing back).
+    std::string ReadUntil(const std::string& until, int timeoutMs);
+    // Reads whatever arrives within timeoutMs.
+    std::string ReadFor(int timeoutMs);
+    // True when the peer closed the connection within timeoutMs.
+    bool WaitClosed(int timeoutMs);
+
+    // Text command: sends cmd + CR, returns the reply line without CR
+    // (skipping lines that are not OK, NG or "=..."); nullopt on time-out.
+    std::optional<std::string> Command(const std::string& cmd, int timeoutMs = 3000);
+
+    struct Reply {
+        std::uint8_t cmd = 0;
+        std::uint8_t status = 0;
+        Bytes data;
+        bool checksumOk = false;
+    };
+    // Binary exchange: sends a request frame and reads one reply frame
+    // (bytes before 0xAA are skipped); nullopt on time-out.
+    std::optional<Reply> Request(std::uint8_t cmd, const Bytes& params, int timeoutMs = 3000);
+    std::optional<Reply> ReadReply(std::uint8_t cmd, int timeoutMs);
+
+private:
+    bool Fill(int timeoutMs);  // one bounded read into m_buf; false on time-out or close
+    int m_fd = -1;
+    bool m_closed = false;
+    std::string m_buf;
+};
+
+Bytes Frame(std::uint8_t cmd, const Bytes& params);
+
+}  // namespace simtest
