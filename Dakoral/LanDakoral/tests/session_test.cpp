@@ -1,0 +1,366 @@
+// Exchanges through the exported functions against a display on loopback.
+// Each test uses its own 127.0.0.x address.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "FakeDisplay.h"
+#include "LanDakoral.h"
+#include "Library.h"
+#include "TestEnv.h"
+
+using fake::Bytes;
+using fake::Conn;
+using fake::FakeDisplay;
+using fake::Request;
+using testenv::CountOf;
+using testenv::LanEnv;
+
+namespace {
+
+constexpr unsigned Flags(int retry, int timeout) {
+    return (static_cast<unsigned>(timeout) << 16) | (static_cast<unsigned>(retry) << 8);
+}
+
+// Answers every request with its own parameters reversed.
+Bytes Echo(const Request& r) { return fake::Reply(r.command, Bytes(r.params.rbegin(), r.params.rend())); }
+
+struct Call {
+    int rc;
+    Bytes reply;
+    int len;
+};
+
+Call Get(DAKRIF_HANDLE h, std::uint8_t cmd, const Bytes& params = {}) {
+    Call c{0, Bytes(DAKRIF_MAX_REPLY, 0xEE), -1};
+    c.rc = DAKRIF_GetCommand(h, &cmd, params.data(), c.reply.data(), static_cast<int>(params.size()), &c.len);
+    if (c.rc == 0 && c.len >= 0 && c.len <= DAKRIF_MAX_REPLY) c.reply.resize(static_cast<std::size_t>(c.len));
+    return c;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+}  // namespace
+
+TEST(Session, LazyConnectExchangeAndClose) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.150", FakeDisplay::Answering(Echo));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(2, 3) | 0x05);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(lan::OpenHandleCount(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(display.Connections(), 0) << "open must not connect";
+
+    const Call c = Get(h, 0x41, {0x00, 0x04, 0x00, 0x04});
+    ASSERT_EQ(c.rc, DAKRIF_OK);
+    EXPECT_EQ(c.reply, (Bytes{0x04, 0x00, 0x04, 0x00}));
+
+    // A null reply buffer still gets the length.
+    std::uint8_t cmd = 0x44;
+    const Bytes p{1, 2, 3};
+    int len = -1;
+    EXPECT_EQ(DAKRIF_GetCommand(h, &cmd, p.data(), nullptr, 3, &len), DAKRIF_OK);
+    EXPECT_EQ(len, 3);
+    EXPECT_EQ(display.Connections(), 1) << "the connection is kept between calls";
+
+    ASSERT_EQ(DAKRIF_Close(h), 1);
+    EXPECT_EQ(lan::OpenHandleCount(), 0);
+    // Login mode 0: the logout byte is the last thing the display receives.
+    const auto reqs = display.Requests();
+    ASSERT_EQ(reqs.size(), 3u);
+    EXPECT_TRUE(reqs.back().logout);
+    EXPECT_TRUE(reqs[0].checksumOk);
+
+    // The handle is gone now.
+    EXPECT_EQ(DAKRIF_Close(h), 0);
+    EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_HANDLE);
+
+    const std::string log = env.Log();
+    EXPECT_NE(log.find("Trace: ////////// Connect to 127.0.0.150"), std::string::npos);
+    EXPECT_NE(log.find(" Connected. (Port=" + std::to_string(display.Port()) +
+                       ", ID=5, Retry=2, Timeout=3, flag=1,0,0)."),
+              std::string::npos);
+    EXPECT_NE(log.find("Trace: [Send] bin  = AA 41 04 00 00 04 00 04 08 \r\n"), std::string::npos);
+    EXPECT_NE(log.find("Trace: [Recv] bin  = AA 41 05 00 00 04 00 04 00 "), std::string::npos);
+    EXPECT_NE(log.find("Trace: [Send] bin  = 03 \r\n"), std::string::npos);
+    EXPECT_NE(log.find("Trace: Disconnect //////////"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: [Close] Invalid Handle!"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: [Get] Invalid Handle!"), std::string::npos);
+}
+
+TEST(Session, LongRepliesAreLoggedByTheirFirstDataBytes) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.151", FakeDisplay::Answering([](const Request& r) {
+        Bytes data(1024);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i);
+        return fake::Reply(r.command, data);
+    }));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 2));
+    ASSERT_NE(h, nullptr);
+    const Call c = Get(h, 0x45, {0, 0, 0, 4});
+    ASSERT_EQ(c.rc, DAKRIF_OK);
+    ASSERT_EQ(c.len, 1024);
+    EXPECT_EQ(c.reply[1023], 0xFF);
+    DAKRIF_Close(h);
+    EXPECT_NE(env.Log().find("[Recv] bin  = AA 45 01 04 00 00 01 02 03 04 05 06 07 08 09 \r\n"), std::string::npos);
+}
+
+TEST(Session, RefusalIsRetriedThenRetryOver) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.152", FakeDisplay::Answering([](const Request& r) { return fake::Nack(r.command); }));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(3, 5));
+    ASSERT_NE(h, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const Call c = Get(h, 0x40);
+    EXPECT_EQ(c.rc, DAKRIF_ERR_FAILED);
+    EXPECT_LT(Seconds(start), 4.0) << "a refusal must not wait for the time-out";
+    DAKRIF_Close(h);
+    int frames = 0;
+    for (const auto& r : display.Requests()) frames += r.logout ? 0 : 1;
+    EXPECT_EQ(frames, 3);
+    const std::string log = env.Log();
+    EXPECT_EQ(CountOf(log, "ERROR: NACK ERR"), 3);
+    EXPECT_EQ(CountOf(log, "ERROR: Retry Over!"), 1);
+    EXPECT_EQ(CountOf(log, "[Send] bin  = AA 40 00 00 15 "), 3);
+}
+
+TEST(Session, NoiseBeforeTheReplyIsSkipped) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.153", FakeDisplay::Answering([](const Request& r) {
+        Bytes out{0x00, 0x13, 0xAA, 0x55, 0xAA, 0xAA};
+        const Bytes zero = fake::RawFrame(r.command, 0, {});
+        const Bytes huge = fake::RawFrame(r.command, 1154, Bytes(1153, 0x00));
+        const Bytes good = fake::Reply(r.command, {0x12, 0x34});
+        out.insert(out.end(), zero.begin(), zero.end());
+        out.insert(out.end(), huge.begin(), huge.end());
+        out.insert(out.end(), good.begin(), good.end());
+        return out;
+    }));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 2));
+    ASSERT_NE(h, nullptr);
+    const Call c = Get(h, 0x40);
+    EXPECT_EQ(c.rc, DAKRIF_OK);
+    EXPECT_EQ(c.reply, (Bytes{0x12, 0x34}));
+    DAKRIF_Close(h);
+}
+
+TEST(Session, OversizedReplyIsNeverStored) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.154", FakeDisplay::Answering([](const Request& r) {
+        return fake::RawFrame(r.command, 2000, Bytes(1999, 0x42));
+    }));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 1));
+    ASSERT_NE(h, nullptr);
+    const Call c = Get(h, 0x41);
+    EXPECT_EQ(c.rc, DAKRIF_ERR_FAILED);
+    EXPECT_EQ(c.len, -1) << "the length is stored only for a reply";
+    EXPECT_EQ(c.reply, Bytes(DAKRIF_MAX_REPLY, 0xEE));
+    DAKRIF_Close(h);
+    EXPECT_EQ(CountOf(env.Log(), "ERROR: Timeout..."), 1);
+}
+
+TEST(Session, SilenceTimesOutEachAttempt) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.155", FakeDisplay::Answering([](const Request&) { return Bytes{}; }));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(2, 1));
+    ASSERT_NE(h, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_FAILED);
+    const double took = Seconds(start);
+    EXPECT_GE(took, 1.9);
+    EXPECT_LT(took, 6.0);
+    EXPECT_EQ(display.Requests().size(), 2u);
+    DAKRIF_Close(h);
+    const std::string log = env.Log();
+    EXPECT_EQ(CountOf(log, "ERROR: Timeout..."), 2);
+    EXPECT_EQ(CountOf(log, "ERROR: Retry Over!"), 1);
+}
+
+TEST(Session, LateReplyIsNotTakenAsTheNextBlock) {
+    LanEnv env;
+    fake::Event lateSent;
+    FakeDisplay display("127.0.0.156", [&](Conn& c) {
+        Request req;
+        int n = 0;
+        while (c.ReadRequest(req)) {
+            if (req.logout) return;
+            if (++n == 1) {
+                // Too slow: the answer to block 0 comes after the caller gave up.
+                std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+                c.Send(fake::Reply(req.command, {0xB0}));
+                lateSent.Set();
+            } else {
+                c.Send(fake::Reply(req.command, {static_cast<std::uint8_t>(0xB0 + n - 1)}));
+            }
+        }
+    });
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 1));
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x41, {0, 0}).rc, DAKRIF_ERR_FAILED);
+    ASSERT_TRUE(lateSent.Wait(5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const Call next = Get(h, 0x41, {0, 4});
+    ASSERT_EQ(next.rc, DAKRIF_OK);
+    EXPECT_EQ(next.reply, Bytes{0xB1});
+    DAKRIF_Close(h);
+}
+
+TEST(Session, CancelDuringExchangeAndBeforeConnect) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.157", FakeDisplay::Answering([](const Request& r) {
+        return r.command == 0x40 ? Bytes{} : fake::Reply(r.command, {1});
+    }));
+    int cancel = 0;
+    DAKRIF_HANDLE h = DAKRIF_OpenEx(display.Iface().c_str(), nullptr, nullptr, Flags(3, 10), &cancel);
+    ASSERT_NE(h, nullptr);
+
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::atomic_ref<int>(cancel).store(1);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_FAILED);
+    EXPECT_LT(Seconds(start), 3.0) << "the cancel flag must be seen within a receive period";
+    canceller.join();
+    EXPECT_EQ(display.Requests().size(), 1u) << "a cancelled exchange is not retried";
+    std::string log = env.Log();
+    EXPECT_EQ(CountOf(log, "Trace: User's cancel."), 1);
+    EXPECT_EQ(CountOf(log, "Retry Over!"), 0);
+
+    // Still set at the next call: the (re)connection is abandoned with code 11.
+    ASSERT_EQ(DAKRIF_Close(h), 1);
+    h = DAKRIF_OpenEx(display.Iface().c_str(), nullptr, nullptr, Flags(3, 10), &cancel);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x41).rc, DAKRIF_ERR_CANCEL_OPEN);
+    EXPECT_NE(env.Log().find("Trace: [Get] User cancel to Open."), std::string::npos);
+    std::atomic_ref<int>(cancel).store(0);
+    EXPECT_EQ(Get(h, 0x41).rc, DAKRIF_OK);
+    EXPECT_EQ(display.Connections(), 3);
+    DAKRIF_Close(h);
+}
+
+TEST(Session, ReconnectsAfterTheDisplayClosed) {
+    LanEnv env;
+    fake::Event closed;
+    std::atomic<int> conn{0};
+    FakeDisplay display("127.0.0.158", [&](Conn& c) {
+        const int n = ++conn;
+        Request req;
+        if (!c.ReadRequest(req)) return;
+        if (n == 1) {
+            c.Send(fake::Reply(req.command, {1}));  // answer, then hang up while idle
+            c.Close();
+            closed.Set();
+        } else if (n == 2) {
+            c.Close();  // hang up in the middle of an exchange
+        } else {
+            c.Send(fake::Reply(req.command, {3}));
+            while (c.ReadRequest(req) && !req.logout) c.Send(fake::Reply(req.command, {4}));
+        }
+    });
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(3, 5));
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x41).reply, Bytes{1});
+    ASSERT_TRUE(closed.Wait(3000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+    // The idle close is noticed before sending: a new connection, which the
+    // display drops mid-exchange; that call fails at once, without retries.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get(h, 0x41).rc, DAKRIF_ERR_FAILED);
+    EXPECT_LT(Seconds(start), 3.0);
+    EXPECT_EQ(display.Connections(), 2);
+
+    // The next call connects again.
+    EXPECT_EQ(Get(h, 0x41).reply, Bytes{3});
+    EXPECT_EQ(Get(h, 0x41).reply, Bytes{4});
+    EXPECT_EQ(display.Connections(), 3);
+    DAKRIF_Close(h);
+    EXPECT_GE(CountOf(env.Log(), "Trace: ////////// Connect to 127.0.0.158"), 3);
+}
+
+TEST(Session, ConnectionRefused) {
+    LanEnv env;
+    // Nothing listens on port 1 of this address.
+    DAKRIF_HANDLE h = DAKRIF_Open("LAN127.0.0.159:1", Flags(1, 1));
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_CONNECT);
+    DAKRIF_Close(h);
+    const std::string log = env.Log();
+    EXPECT_NE(log.find("ERROR: Cannot connect host \"127.0.0.159\" Port=1 Err=111"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: [Get] Cannot open (127.0.0.159:1)"), std::string::npos);
+}
+
+TEST(Session, InterfaceStringsAndOpenVariants) {
+    LanEnv env("[Common]\r\nOpenTimeout=0\r\n");
+    FakeDisplay display("127.0.0.160", FakeDisplay::Answering(Echo), 10008);
+    for (const char* iface : {"lan127.0.0.160", "Lan127.0.0.160:0", "LAN127.0.0.160:abc", "LAN127.0.0.160:70000"}) {
+        DAKRIF_HANDLE h = DAKRIF_Open(iface, Flags(1, 2));
+        ASSERT_NE(h, nullptr) << iface;
+        EXPECT_EQ(Get(h, 0x41, {7}).rc, DAKRIF_OK) << iface;
+        DAKRIF_Close(h);
+    }
+    EXPECT_EQ(display.Connections(), 4);
+
+    EXPECT_EQ(DAKRIF_Open("COM1", 0), nullptr);
+    EXPECT_EQ(DAKRIF_OpenIF(" LAN127.0.0.160", nullptr, nullptr, 0, 1, 1, 115200, 0, nullptr), nullptr);
+    EXPECT_EQ(DAKRIF_OpenEx(nullptr, nullptr, nullptr, 0, nullptr), nullptr);
+    EXPECT_EQ(lan::OpenHandleCount(), 0);
+
+    // DAKRIF_OpenIF: separate time-out and retry count, flag B clears the ID, baud rate ignored.
+    DAKRIF_HANDLE h = DAKRIF_OpenIF("LAN127.0.0.160:10008", "", "", 7, 2, 4, 115200, 0x20000000u | 0x0000FFFFu, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x41, {1}).rc, DAKRIF_OK);
+    DAKRIF_Close(h);
+
+    const std::string log = env.Log();
+    EXPECT_NE(log.find("ERROR: [OpenIF] Invalid Interface(COM1)\r\n"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: [Open] Invalid Interface( LAN127.0.0.160)\r\n"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: [OpenIF] Invalid Interface()\r\n"), std::string::npos);
+    EXPECT_NE(log.find("127.0.0.160 Connected. (Port=10008, ID=0, Retry=4, Timeout=2, flag=1,1,0)."),
+              std::string::npos);
+}
+
+TEST(Session, BadArgumentsAreRefusedWithoutSending) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.161", FakeDisplay::Answering([](const Request& r) {
+        return fake::Reply(r.command, {static_cast<std::uint8_t>(r.params.size() & 0xFF),
+                                       static_cast<std::uint8_t>(r.params.size() >> 8)});
+    }));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 5));
+    ASSERT_NE(h, nullptr);
+    std::uint8_t cmd = 0x48;
+    Bytes params(65536, 0x5A);
+    Bytes reply(DAKRIF_MAX_REPLY);
+    int len = 0;
+    EXPECT_EQ(DAKRIF_GetCommand(h, nullptr, params.data(), reply.data(), 4, &len), 1);
+    EXPECT_EQ(DAKRIF_GetCommand(h, &cmd, params.data(), reply.data(), 4, nullptr), 1);
+    EXPECT_EQ(DAKRIF_GetCommand(h, &cmd, params.data(), reply.data(), -1, &len), 1);
+    EXPECT_EQ(DAKRIF_GetCommand(h, &cmd, params.data(), reply.data(), 65536, &len), 1);
+    EXPECT_EQ(DAKRIF_GetCommand(h, &cmd, nullptr, reply.data(), 4, &len), 1);
+    EXPECT_EQ(display.Connections(), 0);
+    EXPECT_EQ(CountOf(env.Log(), "ERROR: Failed to send command."), 5);
+
+    // The largest request goes out whole.
+    ASSERT_EQ(DAKRIF_GetCommand(h, &cmd, params.data(), reply.data(), 65535, &len), 0);
+    EXPECT_EQ(len, 2);
+    EXPECT_EQ(reply[0], 0xFF);
+    EXPECT_EQ(reply[1], 0xFF);
+    DAKRIF_Close(h);
+}
+
+TEST(Session, RetryCountZeroFailsAtOnce) {
+    LanEnv env("[Common]\r\nRetry=0\r\n");
+    FakeDisplay display("127.0.0.162", FakeDisplay::Answering(Echo));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(0, 1));
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_FAILED);
+    DAKRIF_Close(h);
+    for (const auto& r : display.Requests()) EXPECT_TRUE(r.logout) << "no request may be sent";
+    EXPECT_EQ(CountOf(env.Log(), "ERROR: Retry Over!"), 1);
+}
