@@ -93,6 +93,27 @@ private:
     std::size_t m_pos = 0;
 };
 
+bool IsCp932Lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// Section and key names compare without regard to ASCII case. 8-bit names are
+// CP932 text: the second byte of a double-byte character may look like an ASCII
+// letter and must not be folded, or two different names would match.
+bool NamesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        if (IsCp932Lead(x) && i + 1 < a.size()) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+            ++i;
+        } else if (!EqualsNoCase(a.substr(i, 1), b.substr(i, 1))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool NamesEqual(std::u16string_view a, std::u16string_view b) { return EqualsNoCase(a, b); }
+
 template <typename Char>
 View<Char> StripQuotes(View<Char> value) {
     if (value.size() >= 2 && value.front() == Char('"') && value.back() == Char('"'))
@@ -114,8 +135,8 @@ std::optional<View<Char>> FindValue(View<Char> text, View<Char> section, View<Ch
     while (reader.Next(line)) {
         if (line.kind == LineKind::Section) {
             if (inSection) return std::nullopt;
-            inSection = EqualsNoCase(line.name, section);
-        } else if (inSection && line.kind == LineKind::Key && EqualsNoCase(line.name, key)) {
+            inSection = NamesEqual(line.name, section);
+        } else if (inSection && line.kind == LineKind::Key && NamesEqual(line.name, key)) {
             return StripQuotes(line.value);
         }
     }
@@ -175,14 +196,14 @@ Str<Char> SetValue(View<Char> text, View<Char> section, View<Char> key, View<Cha
     while (reader.Next(line)) {
         if (line.kind == LineKind::Section) {
             if (inSection) break;
-            if (EqualsNoCase(line.name, section)) {
+            if (NamesEqual(line.name, section)) {
                 inSection = found = true;
                 last = line;
             }
             continue;
         }
         if (!inSection) continue;
-        if (line.kind == LineKind::Key && EqualsNoCase(line.name, key)) {
+        if (line.kind == LineKind::Key && NamesEqual(line.name, key)) {
             // Update in place; the key keeps the spelling it has in the file.
             Str<Char> out;
             out.reserve(text.size() + value.size() + 2);

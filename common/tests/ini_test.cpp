@@ -218,6 +218,14 @@ TEST_F(IniTest, EightBitFaceKeepsBytesAndUtf8Bom) {
     EXPECT_EQ(IniGetString(file, "S", "Name", ""), sjis);
     EXPECT_EQ(ReadBytes(file), "[S]\r\nName=" + sjis + "\r\n");
 
+    // Double-byte names: the second byte is never case-folded ("\x83\x41" and
+    // "\x83\x61" are different katakana), a ']' second byte stays in the name.
+    WriteBytes(file, "[\x83\x41]\r\nk=1\r\n[\x83\x61]\r\nk=2\r\n[Ab\x83\x5D]\r\nk=3\r\n");
+    EXPECT_EQ(IniGetString(file, "\x83\x61", "K", ""), "2");
+    EXPECT_EQ(IniGetString(file, "aB\x83\x5D", "k", ""), "3");
+    ASSERT_TRUE(IniWriteString(file, "\x83\x61", "k", "two"));
+    EXPECT_EQ(ReadBytes(file), "[\x83\x41]\r\nk=1\r\n[\x83\x61]\r\nk=two\r\n[Ab\x83\x5D]\r\nk=3\r\n");
+
     WriteBytes(file, "\xEF\xBB\xBF[S]\r\nName=\xE3\x81\x82\r\n");
     EXPECT_EQ(IniGetString(file, "S", "Name", ""), "\xE3\x81\x82");
     ASSERT_TRUE(IniWriteString(file, "S", "More", "1"));
