@@ -1,0 +1,340 @@
+// The HTML report and the comparison text: golden files of the sample logs
+// (byte for byte, CR LF), escaping, the fixed rows, and atomic report files.
+//
+// QUENDRA_WRITE_GOLDEN=1 rewrites the golden files from the current code
+// instead of comparing (only after checking the output by hand).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app/StartUp.h"
+#include "common/prompt.h"
+#include "logimage/LogImage.h"
+#include "syslog/CodeTables.h"
+#include "syslog/HtmlDoc.h"
+#include "syslog/LogListCtrl.h"
+#include "syslog/LogReportFile.h"
+#include "syslog/QuendraLog.h"
+#include "templog/TempLogCtrl.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ReportTz {
+public:
+    explicit ReportTz(const char* tz) {
+        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ReportTz() {
+        if (m_had) setenv("TZ", m_old.c_str(), 1); else unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+
+const fs::path kGoldenDir = fs::path(__FILE__).parent_path() / "golden";
+const fs::path kSamplesDir = fs::path(QUENDRA_SAMPLE_LOGS_DIR).parent_path();
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+void CheckGolden(const std::string& name, const std::string& actual) {
+    const fs::path path = kGoldenDir / name;
+    if (std::getenv("QUENDRA_WRITE_GOLDEN")) {
+        fs::create_directories(kGoldenDir);
+        std::ofstream(path, std::ios::binary) << actual;
+        return;
+    }
+    ASSERT_TRUE(fs::exists(path)) << path;
+    const std::string expected = ReadAll(path);
+    if (expected != actual) {
+        std::size_t i = 0;
+        while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
+        ADD_FAILURE() << name << " differs at byte " << i << ": expected \""
+                      << expected.substr(i > 40 ? i - 40 : 0, 80) << "\" got \"" << actual.substr(i > 40 ? i - 40 : 0, 80)
+                      << "\"";
+    }
+}
+
+struct Variant {
+    const char* log;
+    const char* name;
+    int timeMode;
+    bool compensate;
+    std::uint32_t filter;
+    int sortColumn;
+    bool ascending;
+};
+
+class LogReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/report_test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+    }
+    void TearDown() override {
+        CodeTables().LoadAll(m_dir / "none");
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    // Reads a sample log and shows it with the tables of its model.
+    void Open(const Variant& v) {
+        m_log = std::make_unique<CQuendraLog>(m_dir);
+        ASSERT_EQ(m_log->ReadBin(fs::path(QUENDRA_SAMPLE_LOGS_DIR) / v.log), 1) << v.log;
+        if (v.compensate) m_log->m_strPcTime = "250401093015";
+        const std::string folder = GetFolderName(kSamplesDir, m_log->m_strModel);
+        ASSERT_FALSE(folder.empty()) << m_log->m_strModel;
+        m_list = std::make_unique<CLogListCtrl>();
+        m_list->m_bTimeMode = v.timeMode;
+        m_list->m_bTimeCompensation = v.compensate;
+        m_list->Initialize((kSamplesDir / folder).string());
+        m_list->m_nFilter = v.filter;
+        m_list->m_nSortColumn = v.sortColumn;
+        m_list->m_bSortAscending = v.ascending;
+        m_list->RefreshList(m_log.get());
+        m_temp = std::make_unique<CTempLogCtrl>();
+        m_temp->m_bTimeMode = v.timeMode;
+        m_temp->m_bTimeCompensation = v.compensate;
+        m_temp->Refresh(m_log.get());
+    }
+
+    fs::path m_dir;
+    cmn::RecordingPrompt m_prompt;
+    cmn::ScopedPrompt m_scoped{m_prompt};
+    std::unique_ptr<CQuendraLog> m_log;
+    std::unique_ptr<CLogListCtrl> m_list;
+    std::unique_ptr<CTempLogCtrl> m_temp;
+};
+
+// A sample log of model QM-Y210 whose records take every path of the code
+// tables: operation types with and without a linked name file (type 13 shares
+// a file with type 2), the four signal status labels and the "no signal"
+// resolution, the four developer information types, a power-on record, and
+// abnormal records in all three abnormal groups. Stored as
+// samples/logs/code-paths.dat.
+logimage::LogDescription CodePathsLog() {
+    using logimage::Record;
+    logimage::LogDescription d;
+    d.fileVersion = 5;
+    d.model = "QM-Y210";
+    d.serial = "7A0000900";
+    d.versions = {{"Main Firmware", "5.002"}, {"Sub Firmware", "5.000"}};
+    d.typed = {logimage::TypedEntry::Id("ID", 1), logimage::TypedEntry::UsageTime("Usage Time", 4321),
+               logimage::TypedEntry::Clock("Date/Time Setting", logimage::DisplayClock{25, 4, 6, 18, 0, 0})};
+    const std::uint32_t base = 797126400u + 8 * 3600;  // 2025-04-05 08:00:00
+    std::uint32_t t = base;
+    d.groups[0] = {
+        Record::Power(t, 6),                           // power supplied by a control command
+        Record::Signal(t += 2, 0, 0, 0, 0, 0),         // searching, no signal
+        Record::Signal(t += 3, 0, 1, 1920, 1080, 60),  // signal on
+        Record::Operation(t += 60, 0, 1, 1, 0, 0),     // linked IR names
+        Record::Operation(t += 5, 0, 13, 257, 40, 0),  // type 13 uses the command names file
+        Record::Operation(t += 5, 0, 2, 258, 50, 0),
+        Record::Operation(t += 5, 0, 3, 96, 15, 0),    // linked DDC names
+        Record::Operation(t += 5, 0, 4, 3, 1, 0),      // linked key names
+        Record::Operation(t += 5, 0, 5, 7, 1, 2),      // no linked file: the code
+        Record::Operation(t += 5, 0, 0, 2, 0, 0),      // type 0: no class, no file
+        Record::Signal(t += 600, 2, 3, 4096, 2160, 24),  // out of range
+        Record::Signal(t += 60, 2, 2, 0, 0, 0),          // signal lost, no signal
+        Record::DevInfo(t += 10, 0, 1, 1, 0),
+        Record::DevInfo(t += 10, 1, 2, 2, 0),
+        Record::DevInfo(t += 10, 2, 3, 3, 0),
+        Record::DevInfo(t += 10, 3, 63, 0xBEEF, 0xFFFF),
+        Record::Power(t += 3600, 2),
+    };
+    d.groups[1] = {Record::Operation(t += 86400, 1, 1, 2, 0, 0), Record::Abnormal(t += 30, 1, 2, 300, 1)};
+    d.groups[2] = {Record::Abnormal(t += 86400, 0, 4, 0, 0), Record::Power(t += 5, 5)};
+    d.groups[3] = {Record::Abnormal(t += 86400, 3, 200, 65535, 255)};
+    logimage::TempSectionV4 temp;
+    temp.sensorCount = 1;
+    temp.fanCount = 1;
+    temp.fanType = 2;
+    temp.current = {41};
+    temp.brightThreshold = {{70, 65}};
+    temp.highTempThreshold = {{85, 80}};
+    temp.powerOffThreshold = {95};
+    temp.minTemp = {-5};
+    temp.maxTemp = {88};
+    temp.brightDownTotal = 12;
+    temp.highTempTotal = 3;
+    temp.lowTempTotal = 4000000000u;
+    temp.lowTempCount = 2;
+    temp.brightDownCount = 0;
+    temp.highTempCount = 5;
+    temp.powerOffCount = 7;
+    for (unsigned i = 0; i < 5; ++i) {
+        temp.highTemp[i] = {base + i * 3600, 1000 + i, static_cast<std::uint8_t>(i * 10), i, 59,
+                            {{static_cast<std::int8_t>(80 + i), static_cast<std::int8_t>(86 + i)}}};
+        temp.powerOff[i] = {i == 2 ? 0u : base + i * 7200, 2000 + i, 5, 0, 0, {{static_cast<std::int8_t>(90 + i), 0}}};
+    }
+    d.temperature = logimage::BuildTempV4(temp);
+    return d;
+}
+
+const Variant kVariants[] = {
+    {"code-paths.dat", "code-paths", 0, false, 0xFF, 0, true},
+    {"code-paths.dat", "code-paths.elapsed", 1, false, 0xFF, 0, true},
+
+    {"healthy.dat", "healthy", 0, false, 0xFF, 0, true},
+    {"abnormal.dat", "abnormal", 0, false, 0xFF, 0, true},
+    {"abnormal.dat", "abnormal.elapsed", 1, false, 0xFF, 0, true},
+    {"abnormal.dat", "abnormal.compensated", 1, true, 0xFF, 0, true},
+    {"abnormal.dat", "abnormal.filtered", 0, false, 0x30, 1, false},
+    {"header-v5.dat", "header-v5", 0, false, 0xFF, 0, true},
+    {"temperature-v5.dat", "temperature-v5", 0, false, 0xFF, 0, true},
+};
+
+}  // namespace
+
+TEST(LogReportSamples, CodePathsSampleLogMatchesItsDescription) {
+    const logimage::Bytes built = logimage::BuildLog(CodePathsLog());
+    const fs::path path = fs::path(QUENDRA_SAMPLE_LOGS_DIR) / "code-paths.dat";
+    if (std::getenv("QUENDRA_WRITE_GOLDEN")) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(built.data()), static_cast<std::streamsize>(built.size()));
+    }
+    EXPECT_EQ(ReadAll(path), std::string(built.begin(), built.end()));
+}
+
+TEST_F(LogReportTest, GoldenReportsOfTheSampleLogs) {
+    ReportTz tz("JST-9");
+    for (const Variant& v : kVariants) {
+        SCOPED_TRACE(v.name);
+        Open(v);
+        CStringSink html, compare;
+        WriteHtmlReport(html, *m_list, *m_temp);
+        WriteCompareReport(compare, *m_list, *m_temp);
+        CheckGolden(std::string(v.name) + ".html", html.Str());
+        CheckGolden(std::string(v.name) + ".compare.txt", compare.Str());
+        // Every line ends in CR LF.
+        const std::string& s = html.Str();
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (s[i] == '\n') {
+                ASSERT_TRUE(i > 0 && s[i - 1] == '\r') << "bare LF at " << i;
+            }
+        }
+    }
+    EXPECT_TRUE(m_prompt.Texts().empty());
+}
+
+TEST_F(LogReportTest, SectionsOfTheReports) {
+    ReportTz tz("JST-9");
+    Open(kVariants[5]);  // abnormal, elapsed time, compensated
+    ASSERT_STREQ(kVariants[5].name, "abnormal.compensated");
+    CStringSink html, compare;
+    ASSERT_EQ(m_list->WriteHtml(html), 1);
+    ASSERT_EQ(m_list->WriteCompare(compare), 1);
+    // The PC time row, minutes only.
+    EXPECT_NE(html.Str().find("PC Time(Get Log Information)</TD>\r\n\t\t<TD class=\"if1\">2025/04/01 09:30</TD>"),
+              std::string::npos);
+    // An abnormal row carries the mark and the red classes; its label is "log A".
+    EXPECT_NE(html.Str().find("<TD class=\"log_pre0 abnormal-mark border-normal\">!</TD>"), std::string::npos);
+    EXPECT_NE(html.Str().find("<TD class=\"log_pre1 abnormal border-normal\">"), std::string::npos);
+    EXPECT_NE(compare.Str().find("\r\nlog A\t/\t"), std::string::npos);
+    // The wave dash of the legend is written as its two code page bytes.
+    EXPECT_NE(compare.Str().find("log 1(old)\x81\x60" "3(new) : 20 Log around the abnormal log\r\n"),
+              std::string::npos);
+}
+
+TEST_F(LogReportTest, LogTextsAreEscapedFixedLiteralsAreNot) {
+    ReportTz tz("UTC");
+    logimage::LogDescription d = logimage::HealthyDisplay();
+    d.model = "QM-X001";
+    d.serial = "";
+    d.versions = {{"A&B", "<v>\"1\""}, {"Empty", ""}, {"Kana", "\xB1\xB2"}};
+    const logimage::Bytes b = logimage::BuildLog(d);
+    CQuendraLog log(m_dir);
+    log.SetLogData(b.data(), b.size());
+    ASSERT_EQ(log.ParseLogData(log.m_pData.data(), log.m_nDataSize), 1);
+    log.m_bValid = 1;
+    log.CreateList();
+    log.m_strModel = "M<1>";
+    log.m_strPcTime = "2504";  // too short: no time
+
+    const fs::path model = m_dir / "model";
+    fs::create_directories(model);
+    std::ofstream(model / "LogType.csv", std::ios::binary) << "5,x\n1,Op & \"Cmd\"\n";
+    CLogListCtrl list;
+    list.Initialize(model.string());
+    list.RefreshList(&log);
+    CStringSink html;
+    ASSERT_EQ(list.WriteHtml(html), 1);
+    const std::string& s = html.Str();
+    EXPECT_NE(s.find("<TD class=\"if1\">M&lt;1&gt;</TD>"), std::string::npos);
+    EXPECT_NE(s.find("Serial Number</TD>\r\n\t\t<TD class=\"if1\">&nbsp;</TD>"), std::string::npos);
+    EXPECT_NE(s.find("<TD class=\"if0\">A&amp;B</TD>\r\n\t\t<TD class=\"if1\">&lt;v&gt;&quot;1&quot;</TD>"),
+              std::string::npos);
+    EXPECT_NE(s.find("<TD class=\"if0\">Empty</TD>\r\n\t\t<TD class=\"if1\">&nbsp;</TD>"), std::string::npos);
+    EXPECT_NE(s.find("<TD class=\"if1\">\xB1\xB2</TD>"), std::string::npos);
+    EXPECT_NE(s.find("PC Time(Get Log Information)</TD>\r\n\t\t<TD class=\"if1\">&nbsp;</TD>"), std::string::npos);
+
+    // The comparison text is plain: nothing escaped, empty texts give a line end.
+    CStringSink compare;
+    ASSERT_EQ(list.WriteCompare(compare), 1);
+    EXPECT_NE(compare.Str().find("\tModel Name\r\n\t\tM<1>\r\n\r\n\tSerial Number\r\n\t\t\r\n\r\n\r\n"),
+              std::string::npos);
+    EXPECT_NE(compare.Str().find("\tA&B\r\n\t\t<v>\"1\"\r\n\r\n\tEmpty\r\n\t\t\r\n\r\n\r\n"), std::string::npos);
+
+    // An empty model name is a single blank in the HTML report.
+    log.m_strModel.clear();
+    list.RefreshList(&log);
+    html.Clear();
+    list.WriteHtml(html);
+    EXPECT_NE(html.Str().find("Model Name</TD>\r\n\t\t<TD class=\"if1\"> </TD>"), std::string::npos);
+
+    EXPECT_EQ(HtmlEscape("a&b<c>d\"e'f\x81\x60"), "a&amp;b&lt;c&gt;d&quot;e'f\x81\x60");
+}
+
+TEST_F(LogReportTest, WithoutALogOnlyTheFrameIsWritten) {
+    CLogListCtrl list;
+    CTempLogCtrl temp;
+    CStringSink html, compare;
+    EXPECT_EQ(list.WriteHtml(html), 0);
+    EXPECT_EQ(list.WriteCompare(compare), 0);
+    EXPECT_TRUE(html.Str().empty());
+    WriteHtmlReport(html, list, temp);
+    const std::string& s = html.Str();
+    EXPECT_EQ(s.rfind("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\r\n<HTML>\r\n", 0), 0u);
+    EXPECT_NE(s.find("\t}\r\n\r\n\ttd.border-normal {\r\n\t\tborder-bottom:solid 1px #000000;\r\n\t}\r\n"),
+              std::string::npos);
+    EXPECT_NE(s.find("-->\r\n</STYLE>\r\n<TITLE>Quendra Report</TITLE>\r\n</HEAD>\r\n<BODY>\r\n</BODY>\r\n</HTML>\r\n"),
+              std::string::npos);
+    WriteCompareReport(compare, list, temp);
+    EXPECT_TRUE(compare.Str().empty());
+}
+
+TEST_F(LogReportTest, ReportFileIsAllOrNothing) {
+    const fs::path path = m_dir / "report.html";
+    // A writer that fails part-way leaves no file and no temporary file.
+    EXPECT_FALSE(WriteReportFile(path, [](CTextSink& f) {
+        f.Write("<HTML>\n");
+        return false;
+    }));
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 0);
+
+    ASSERT_TRUE(WriteReportFile(path, [](CTextSink& f) { return f.Write("one\ntwo\n"); }));
+    EXPECT_EQ(ReadAll(path), "one\r\ntwo\r\n");
+    // A later failure keeps the earlier report as it was.
+    EXPECT_FALSE(WriteReportFile(path, [](CTextSink& f) {
+        f.Write("half");
+        return false;
+    }));
+    EXPECT_EQ(ReadAll(path), "one\r\ntwo\r\n");
+    // A folder that does not exist: nothing is created.
+    EXPECT_FALSE(WriteReportFile(m_dir / "no" / "such.html", [](CTextSink& f) { return f.Write("x"); }));
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+}
