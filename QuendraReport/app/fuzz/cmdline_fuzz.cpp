@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "app/StartUp.h"
 
 namespace {
+
+void RemoveFolder();
 
 const std::filesystem::path& ProgramFolder() {
     static const std::filesystem::path dir = [] {
@@ -27,7 +30,14 @@ const std::filesystem::path& ProgramFolder() {
         std::fclose(f);
         return p;
     }();
+    static const bool cleanup = (std::atexit(RemoveFolder), true);
+    (void)cleanup;
     return dir;
+}
+
+void RemoveFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(ProgramFolder(), ec);
 }
 
 }  // namespace

@@ -141,17 +141,6 @@ TEST(CommandLine, ContainsIsReadLiterally) {
     EXPECT_EQ(c.m_strRate, "19200");
 }
 
-TEST(CommandLine, ParseParamDirectly) {
-    // The flag is ignored; the last argument settles the outcome.
-    CMyCommandLine c;
-    c.ParseParam("SILENT", true, false);
-    c.ParseParam("MODEL=M", false, false);
-    EXPECT_EQ(c.m_nParseState, 2);
-    EXPECT_EQ(c.GetResult(), R::Interactive);  // not settled yet
-    c.ParseParam("PATH=P", false, true);
-    EXPECT_EQ(c.GetResult(), R::Invalid);
-}
-
 TEST(CommandLine, TrimCstringData) {
     EXPECT_EQ(CMyCommandLine::TrimCstringData("MODEL=QM-X001", "MODEL="), "QM-X001");
     EXPECT_EQ(CMyCommandLine::TrimCstringData("MODEL=", "MODEL="), "");

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -13,13 +14,22 @@
 
 namespace {
 
+void RemoveFolder();
+
 const std::filesystem::path& Folder() {
     static const std::filesystem::path dir = [] {
         std::string tmpl = (std::filesystem::temp_directory_path() / "csv_fuzz_XXXXXX").string();
         if (mkdtemp(tmpl.data()) == nullptr) abort();
         return std::filesystem::path(tmpl);
     }();
+    static const bool cleanup = (std::atexit(RemoveFolder), true);
+    (void)cleanup;
     return dir;
+}
+
+void RemoveFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(Folder(), ec);
 }
 
 void WriteFile(const std::filesystem::path& p, const uint8_t* data, size_t size) {

@@ -40,16 +40,15 @@ TEST_F(CodeTablesTest, SizeFollowsTheFirstLine) {
         EXPECT_EQ(LoadStringTable(dir, "b.csv", kept), TableLoad::Refused) << content;
         EXPECT_EQ(kept, CStringTable{"keep"});
     }
+    // Existing entries below the new size keep their text, those beyond it go.
+    CStringTable old{"old0", "old1", "old2", "old3", "old4"};
+    Write("r.csv", "2\r\n1,new1\r\n");
+    EXPECT_EQ(LoadStringTable(dir, "r.csv", old), TableLoad::Loaded);
+    EXPECT_EQ(old, (CStringTable{"old0", "new1", "old2"}));
+
     CStringTable untouched{"keep"};
     EXPECT_EQ(LoadStringTable(dir, "missing.csv", untouched), TableLoad::NoFile);
     EXPECT_EQ(untouched, CStringTable{"keep"});
-}
-
-TEST_F(CodeTablesTest, ResizeKeepsExistingEntriesBelowTheNewSize) {
-    CStringTable t{"old0", "old1", "old2", "old3", "old4"};
-    Write("r.csv", "2\r\n1,new1\r\n");
-    EXPECT_EQ(LoadStringTable(dir, "r.csv", t), TableLoad::Loaded);
-    EXPECT_EQ(t, (CStringTable{"old0", "new1", "old2"}));
 }
 
 TEST_F(CodeTablesTest, LinesInAnyOrderLaterWinsExtraFieldsIgnoredEmptyLineEnds) {
