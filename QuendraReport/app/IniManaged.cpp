@@ -64,6 +64,7 @@ std::uint32_t CIniManaged::PackIp(const std::string& text) {
 }
 
 std::string CIniManaged::UnpackIp(std::uint32_t ip) {
-    return cmn::StrPrintf("%d.%d.%d.%d", static_cast<int>((ip >> 24) & 0xFF), static_cast<int>((ip >> 16) & 0xFF),
-                          static_cast<int>((ip >> 8) & 0xFF), static_cast<int>(ip & 0xFF));
+    return cmn::StrPrintf("%d.%d.%d.%d", static_cast<int>((ip >> 24) & 0xFF),
+                          static_cast<int>((ip >> 16) & 0xFF), static_cast<int>((ip >> 8) & 0xFF),
+                          static_cast<int>(ip & 0xFF));
 }

@@ -32,7 +32,9 @@ std::string GetFolderName(const std::filesystem::path& programDir, const std::st
     return folder;
 }
 
-std::string GetFolderName(const std::string& model) { return GetFolderName(cmn::ProgramDir(), model); }
+std::string GetFolderName(const std::string& model) {
+    return GetFolderName(cmn::ProgramDir(), model);
+}
 
 bool RemoveFileSpecFromPath(std::string& path) {
     if (path.find_first_not_of('/') == std::string::npos) return false;  // empty or the root

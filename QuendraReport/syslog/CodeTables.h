@@ -53,18 +53,18 @@ enum : int {
 
 // The twelve tables of one model, shared by every list view of the process.
 struct CCodeTables {
-    CStringTable m_aryOpTypeName;          // OperationType.csv: operation type 0..15
-    CStringTable m_aryResource;            // EtcString.csv: fixed positions above
-    CStringTable m_aryLogKind;             // LogType.csv: record kind 1..5
-    CStringTable m_aryTblPoweroff;         // PowerOffReason.csv: reason code
-    CStringTable m_aryInputName;           // InputName.csv: input number 0..15
-    CStringTable m_aryIrOperationName;     // IrOperationName.csv: types 1, 4, 10, 11
-    CStringTable m_aryUartOperationName;   // UartOperationName.csv: types 2, 5-9, 12-15
-    CStringTable m_aryDdcOperationName;    // DdcOperationName.csv: type 3
-    CStringTable m_aryAbnormal;            // Abnormal.csv: abnormal code
-    CStringTable m_aryDevInfo;             // DeveloperInformation.csv: information id 0..63
-    CStringTable m_aryDevInfoType;         // DeveloperInfoType.csv: information type 0..3
-    CStringTable m_aryLinkedCsv;           // OperationTypeLinkedFile.csv: file per operation type
+    CStringTable m_aryOpTypeName;         // OperationType.csv: operation type 0..15
+    CStringTable m_aryResource;           // EtcString.csv: fixed positions above
+    CStringTable m_aryLogKind;            // LogType.csv: record kind 1..5
+    CStringTable m_aryTblPoweroff;        // PowerOffReason.csv: reason code
+    CStringTable m_aryInputName;          // InputName.csv: input number 0..15
+    CStringTable m_aryIrOperationName;    // IrOperationName.csv: types 1, 4, 10, 11
+    CStringTable m_aryUartOperationName;  // UartOperationName.csv: types 2, 5-9, 12-15
+    CStringTable m_aryDdcOperationName;   // DdcOperationName.csv: type 3
+    CStringTable m_aryAbnormal;           // Abnormal.csv: abnormal code
+    CStringTable m_aryDevInfo;            // DeveloperInformation.csv: information id 0..63
+    CStringTable m_aryDevInfoType;        // DeveloperInfoType.csv: information type 0..3
+    CStringTable m_aryLinkedCsv;          // OperationTypeLinkedFile.csv: file per operation type
 
     // Loads the twelve files of `modelFolder` in their fixed order. Tables are
     // emptied first, so switching models never mixes texts; a missing file leaves

@@ -2,7 +2,9 @@
 
 #include "common/strutil.h"
 
-CCsvFile::~CCsvFile() { Close(); }
+CCsvFile::~CCsvFile() {
+    Close();
+}
 
 bool CCsvFile::Open(const std::filesystem::path& path, bool bRead) {
     Close();

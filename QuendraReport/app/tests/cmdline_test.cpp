@@ -17,7 +17,8 @@ CMyCommandLine Parse(const Args& args) {
 }
 
 TEST(CommandLine, CompleteComSequence) {
-    CMyCommandLine c = Parse({"SILENT", "MODEL=QM-X001", "PATH=/tmp/out", "INTERFACE=COM", "PORT=COM3", "RATE=9600"});
+    CMyCommandLine c =
+        Parse({"SILENT", "MODEL=QM-X001", "PATH=/tmp/out", "INTERFACE=COM", "PORT=COM3", "RATE=9600"});
     EXPECT_EQ(c.GetResult(), R::Silent);
     EXPECT_TRUE(c.m_bSilent);
     EXPECT_EQ(c.m_nParseState, 10);
@@ -47,8 +48,8 @@ TEST(CommandLine, CompleteLanSequence) {
 
 TEST(CommandLine, UserAndPasswordTakeWhateverFollowsPort) {
     // The two arguments after PORT= are consumed whatever they are.
-    CMyCommandLine c = Parse({"SILENT", "MODEL=M", "PATH=P", "INTERFACE=LAN", "IP=1.2.3.4", "PORT=1", "USER=",
-                              "something"});
+    CMyCommandLine c =
+        Parse({"SILENT", "MODEL=M", "PATH=P", "INTERFACE=LAN", "IP=1.2.3.4", "PORT=1", "USER=", "something"});
     EXPECT_EQ(c.GetResult(), R::Silent);
     EXPECT_EQ(c.m_strUser, "");
     EXPECT_EQ(c.m_strPassword, "");
@@ -80,8 +81,8 @@ TEST(CommandLine, EveryIncompleteStateIsInvalid) {
 TEST(CommandLine, EachStateIgnoresArgumentsThatDoNotFit) {
     // Misfits between the expected arguments leave the state where it is.
     CMyCommandLine c = Parse({"MODEL=early", "SILENT", "SILENT", "MODEL=", "PATH=early", "MODEL=M", "MODEL=N",
-                              "PATH=", "PATH=P", "INTERFACE=lan", "INTERFACE=LANX", "INTERFACE=COM",
-                              "RATE=1", "PORT=", "PORT=COM2", "PORT=COM9", "RATE=", "RATE=115200"});
+                              "PATH=", "PATH=P", "INTERFACE=lan", "INTERFACE=LANX", "INTERFACE=COM", "RATE=1",
+                              "PORT=", "PORT=COM2", "PORT=COM9", "RATE=", "RATE=115200"});
     EXPECT_EQ(c.GetResult(), R::Silent);
     EXPECT_EQ(c.m_strModel, "M");
     EXPECT_EQ(c.m_strPath, "P");
@@ -89,8 +90,8 @@ TEST(CommandLine, EachStateIgnoresArgumentsThatDoNotFit) {
     EXPECT_EQ(c.m_strRate, "115200");
     EXPECT_FALSE(c.m_bLan);
 
-    c = Parse({"SILENT", "MODEL=M", "PATH=P", "INTERFACE=LAN", "PORT=1", "IP=", "IP=10.0.0.1", "IP=2", "PORT=",
-               "PORT=77", "u", "p"});
+    c = Parse({"SILENT", "MODEL=M", "PATH=P", "INTERFACE=LAN", "PORT=1", "IP=", "IP=10.0.0.1", "IP=2",
+               "PORT=", "PORT=77", "u", "p"});
     EXPECT_EQ(c.GetResult(), R::Silent);
     EXPECT_EQ(c.m_strIp, "10.0.0.1");
     EXPECT_EQ(c.m_strLanPort, "77");
@@ -132,8 +133,8 @@ TEST(CommandLine, OneLeadingSlashOrMinusIsRemoved) {
 
 TEST(CommandLine, ContainsIsReadLiterally) {
     // The key may stand anywhere in the argument; the value is what follows it.
-    CMyCommandLine c = Parse({"SILENT", "XMODEL=abc", "OUTPATH=x=y", "INTERFACE=COM", "COMPORT=COM4",
-                              "BAUDRATE=19200"});
+    CMyCommandLine c =
+        Parse({"SILENT", "XMODEL=abc", "OUTPATH=x=y", "INTERFACE=COM", "COMPORT=COM4", "BAUDRATE=19200"});
     EXPECT_EQ(c.GetResult(), R::Silent);
     EXPECT_EQ(c.m_strModel, "abc");
     EXPECT_EQ(c.m_strPath, "x=y");

@@ -1,7 +1,8 @@
+#include "app/IniManaged.h"
+
 #include <cstdint>
 #include <string>
 
-#include "app/IniManaged.h"
 #include "app_fixture.h"
 
 namespace {
@@ -21,8 +22,8 @@ TEST(IpPacking, ValidTexts) {
 }
 
 TEST(IpPacking, AnythingElseGivesTheDefault) {
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.999", "1..2.3", ".1.2.3", "1.2.3.4.",
-                            "a.b.c.d", "1.2.3.4x", " 1.2.3.4", "1.2.3.4 ", "-1.2.3.4", "+1.2.3.4",
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.999", "1..2.3", ".1.2.3",
+                            "1.2.3.4.", "a.b.c.d", "1.2.3.4x", " 1.2.3.4", "1.2.3.4 ", "-1.2.3.4", "+1.2.3.4",
                             "99999999999.1.1.1", "1.2.3.00000000000000000000256", "host.example"}) {
         EXPECT_EQ(CIniManaged::PackIp(bad), 0xC0A80000u) << bad;
     }
@@ -82,14 +83,15 @@ TEST_F(IniTest, SaveWritesThreeKeysAndKeepsEveryOtherLine) {
     ini.m_strPort = "LAN";
     ini.m_dwIp = CIniManaged::PackIp("172.16.5.9");
     ini.m_nLanPort = 10010;
-    ini.m_nCompare = 0;               // never written
-    ini.m_strComparePath = "other";   // never written
-    ini.m_nWriteNvram = 1;            // never written
-    ini.m_nChecksum = 1;              // never written
+    ini.m_nCompare = 0;              // never written
+    ini.m_strComparePath = "other";  // never written
+    ini.m_nWriteNvram = 1;           // never written
+    ini.m_nChecksum = 1;             // never written
     ASSERT_TRUE(ini.SaveIniFile());
-    EXPECT_EQ(Read("QuendraReport.ini"),
-              "; report program settings\r\n[COMMON]\r\nCOMPARE=1\r\nPORT=LAN\r\nCPASS=/usr/bin/meld\r\n"
-              "IP=172.16.5.9\r\nCustom=keep me\r\nLANPORT=10010\r\nCHECKSUM=0\r\n\r\n[Other]\r\nPORT=COM9\r\n");
+    EXPECT_EQ(
+        Read("QuendraReport.ini"),
+        "; report program settings\r\n[COMMON]\r\nCOMPARE=1\r\nPORT=LAN\r\nCPASS=/usr/bin/meld\r\n"
+        "IP=172.16.5.9\r\nCustom=keep me\r\nLANPORT=10010\r\nCHECKSUM=0\r\n\r\n[Other]\r\nPORT=COM9\r\n");
 }
 
 TEST_F(IniTest, SaveCreatesTheFileAndRoundTrips) {

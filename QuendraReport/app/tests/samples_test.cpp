@@ -45,10 +45,10 @@ TEST(Samples, ModelsResolveAndTheirTablesLoad) {
         const fs::path folder = kSamples / GetFolderName(kSamples, m.m_strName);
         ASSERT_TRUE(fs::is_directory(folder)) << m.m_strName;
         EXPECT_TRUE(fs::exists(folder / "model.ini"));
-        for (const char* f : {"OperationType.csv", "EtcString.csv", "LogType.csv", "PowerOffReason.csv",
-                              "InputName.csv", "IrOperationName.csv", "UartOperationName.csv",
-                              "DdcOperationName.csv", "Abnormal.csv", "DeveloperInformation.csv",
-                              "DeveloperInfoType.csv"}) {
+        for (const char* f :
+             {"OperationType.csv", "EtcString.csv", "LogType.csv", "PowerOffReason.csv", "InputName.csv",
+              "IrOperationName.csv", "UartOperationName.csv", "DdcOperationName.csv", "Abnormal.csv",
+              "DeveloperInformation.csv", "DeveloperInfoType.csv"}) {
             CStringTable t;
             EXPECT_EQ(LoadStringTable(folder, f, t), TableLoad::Loaded) << folder << " " << f;
         }

@@ -1,8 +1,9 @@
+#include "app/StartUp.h"
+
 #include <string>
 #include <vector>
 
 #include "app/ModelIni.h"
-#include "app/StartUp.h"
 #include "app_fixture.h"
 #include "common/prompt.h"
 
@@ -11,8 +12,8 @@ namespace {
 using StartUpTest = TempDirTest;
 using Kind = StartUpDecision::Kind;
 
-const std::vector<std::string> kComRun = {"SILENT", "MODEL=QM-X001", "PATH=/tmp/out", "INTERFACE=COM",
-                                          "PORT=COM3", "RATE=9600"};
+const std::vector<std::string> kComRun = {"SILENT",        "MODEL=QM-X001", "PATH=/tmp/out",
+                                          "INTERFACE=COM", "PORT=COM3",     "RATE=9600"};
 
 TEST(RemoveFileSpec, CutsAtTheLastSeparator) {
     struct Case {
@@ -40,7 +41,8 @@ TEST_F(StartUpTest, ModelListAndFolderLookUp) {
     EXPECT_TRUE(ReadModelList(dir).empty());
     EXPECT_EQ(GetFolderName(dir, "QM-X001"), "");  // no model list
     Write("ModelName.csv",
-          "QM-X001,QMX001,2\r\nQM-X002,\"QMX002\",0\r\nQM-X001,QMX001B,3\r\nqm-x003,QMX003\r\n\r\nQM-X004,QMX004,2\r\n");
+          "QM-X001,QMX001,2\r\nQM-X002,\"QMX002\",0\r\nQM-X001,QMX001B,3\r\nqm-x003,QMX003\r\n\r\nQM-X004,"
+          "QMX004,2\r\n");
     std::vector<stModelEntry> list = ReadModelList(dir);
     ASSERT_EQ(list.size(), 4u);  // the empty line ends the list
     EXPECT_EQ(list[1].m_strFolder, "QMX002");

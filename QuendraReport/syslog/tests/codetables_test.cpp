@@ -1,11 +1,11 @@
+#include "syslog/CodeTables.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include "syslog/CodeTables.h"
 
 namespace fs = std::filesystem;
 
@@ -99,18 +99,18 @@ TEST_F(CodeTablesTest, Lookup) {
 }
 
 TEST_F(CodeTablesTest, LoadAllFillsEachTableFromItsFileAndForgetsTheLastModel) {
-    const char* files[] = {"OperationType.csv",   "EtcString.csv",         "LogType.csv",
-                           "PowerOffReason.csv",  "InputName.csv",         "IrOperationName.csv",
-                           "UartOperationName.csv", "DdcOperationName.csv", "Abnormal.csv",
+    const char* files[] = {"OperationType.csv",        "EtcString.csv",        "LogType.csv",
+                           "PowerOffReason.csv",       "InputName.csv",        "IrOperationName.csv",
+                           "UartOperationName.csv",    "DdcOperationName.csv", "Abnormal.csv",
                            "DeveloperInformation.csv", "DeveloperInfoType.csv"};
     for (const char* f : files) Write(f, std::string("1\r\n1,") + f + "\r\n");
     CCodeTables tables;
     tables.LoadAll(dir);
     const CStringTable* expected[] = {
-        &tables.m_aryOpTypeName,       &tables.m_aryResource,          &tables.m_aryLogKind,
-        &tables.m_aryTblPoweroff,      &tables.m_aryInputName,         &tables.m_aryIrOperationName,
+        &tables.m_aryOpTypeName,        &tables.m_aryResource,         &tables.m_aryLogKind,
+        &tables.m_aryTblPoweroff,       &tables.m_aryInputName,        &tables.m_aryIrOperationName,
         &tables.m_aryUartOperationName, &tables.m_aryDdcOperationName, &tables.m_aryAbnormal,
-        &tables.m_aryDevInfo,          &tables.m_aryDevInfoType};
+        &tables.m_aryDevInfo,           &tables.m_aryDevInfoType};
     for (std::size_t i = 0; i < std::size(files); ++i) {
         EXPECT_EQ(LookupCode(*expected[i], 1), files[i]);
     }
@@ -130,8 +130,9 @@ TEST_F(CodeTablesTest, LoadAllFillsEachTableFromItsFileAndForgetsTheLastModel) {
 }
 
 TEST_F(CodeTablesTest, LinkedFilesAreIndependentOfLookupOrder) {
-    Write("OperationTypeLinkedFile.csv",
-          "6\r\n1,ir.csv\r\n2,uart.csv\r\n3,missing.csv\r\n4,zero.csv\r\n5,../escape.csv\r\n6,sub/ir.csv\r\n");
+    Write(
+        "OperationTypeLinkedFile.csv",
+        "6\r\n1,ir.csv\r\n2,uart.csv\r\n3,missing.csv\r\n4,zero.csv\r\n5,../escape.csv\r\n6,sub/ir.csv\r\n");
     Write("ir.csv", "3\r\n0,Power\r\n3,Menu\r\n");
     Write("uart.csv", "1\r\n1,Volume\r\n");
     Write("zero.csv", "0\r\n0,Never\r\n");
@@ -186,6 +187,8 @@ TEST_F(CodeTablesTest, PowerCheckCaption) {
     EXPECT_EQ(ReadPowerCheckCaption(dir), std::nullopt);
 }
 
-TEST(CodeTablesGlobal, OneInstancePerProcess) { EXPECT_EQ(&CodeTables(), &CodeTables()); }
+TEST(CodeTablesGlobal, OneInstancePerProcess) {
+    EXPECT_EQ(&CodeTables(), &CodeTables());
+}
 
 }  // namespace
