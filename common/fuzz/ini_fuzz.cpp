@@ -1,7 +1,9 @@
 // Reads and writes keys of an arbitrary settings file through both faces of the
 // INI layer. Input layout: byte 0 and 1 give the lengths (0..15) of a section and
 // a key name taken from the bytes that follow; the rest is the file's content.
-// After every successful write the value must read back unchanged.
+// After every successful write the value must read back unchanged. The content
+// also goes through the code page converters, whose UTF-8 output must always be
+// valid and whose UTF-8 round trip must be lossless for valid input.
 #include <unistd.h>
 
 #include <cstddef>
@@ -26,7 +28,11 @@ void RemoveDir() {
 
 const std::filesystem::path& FuzzFile() {
     static const std::filesystem::path path = [] {
-        std::string dir = (std::filesystem::temp_directory_path() / "ini-fuzz-XXXXXX").string();
+        // A memory file system keeps the flush of every atomic write cheap.
+        std::error_code ec;
+        const std::filesystem::path base =
+            std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
+        std::string dir = (base / "ini-fuzz-XXXXXX").string();
         if (!::mkdtemp(dir.data())) std::abort();
         g_dir = dir;
         std::atexit(RemoveDir);
@@ -52,6 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string content(p + sectionLen + keyLen, size - 2 - sectionLen - keyLen);
     const std::u16string section16 = cmn::Cp932ToUtf16(section), key16 = cmn::Cp932ToUtf16(key);
     const auto& file = FuzzFile();
+
+    const std::string utf8 = cmn::Cp932ToUtf8(content);
+    if (!cmn::IsValidUtf8(utf8)) __builtin_trap();
+    if (cmn::IsValidUtf8(content) && cmn::Utf16ToUtf8(cmn::Utf8ToUtf16(content)) != content) __builtin_trap();
+    if (!cmn::IsValidUtf8(cmn::Utf16ToUtf8(cmn::Utf8ToUtf16(content)))) __builtin_trap();
+    (void)cmn::Utf8ToCp932(content);
 
     Store(content);
     (void)cmn::IniGetString(file, section, key, "d");
