@@ -20,9 +20,17 @@ namespace {
 std::mutex g_handlesMutex;
 // Live handles in the order they were opened. A handle is valid exactly while
 // it is in this list; shared ownership lets a command in progress finish when
-// another thread closes its handle. The list is never destroyed, so it is still
-// there when the library's destructor runs after the static destructors at exit.
-std::vector<std::shared_ptr<CPanelControl>>& g_handles = *new std::vector<std::shared_ptr<CPanelControl>>;
+// another thread closes its handle. The list itself is never destroyed, so it
+// is still there when the library's destructor runs after the static
+// destructors at exit; that destructor empties it.
+template <typename T>
+union NeverDestroyed {
+    T value;
+    NeverDestroyed() : value() {}
+    ~NeverDestroyed() {}
+};
+NeverDestroyed<std::vector<std::shared_ptr<CPanelControl>>> g_handleStore;
+std::vector<std::shared_ptr<CPanelControl>>& g_handles = g_handleStore.value;
 
 std::shared_ptr<CPanelControl> FindHandle(const void* handle) {
     std::lock_guard<std::mutex> guard(g_handlesMutex);
