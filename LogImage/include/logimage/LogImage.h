@@ -216,8 +216,8 @@ LogDescription AbnormalDisplay();
 LogDescription Version5Header();
 // A version 5 header with a version 5 temperature section (N = 4, one unused sensor).
 LogDescription Version5Temperature();
-// A log of `size` bytes or a few bytes less (never more), filled with group 0
-// records; e.g. 65,535 gives about 6,500 records.
+// A log of exactly `size` bytes (when it is at least the size of the abnormal
+// log), filled with group 0 records; 65,535 gives about 6,500 records.
 LogDescription LargeLog(std::size_t size = kMaxLogSize);
 
 struct NamedLog {
