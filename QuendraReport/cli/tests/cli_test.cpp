@@ -1,0 +1,261 @@
+// quendra-log: its command line, its outputs (the same bytes as the golden
+// reports), its exit codes and messages, and atomic outputs.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/LogCli.h"
+#include "cli/LogJson.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CliTz {
+public:
+    explicit CliTz(const char* tz) {
+        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~CliTz() {
+        if (m_had) setenv("TZ", m_old.c_str(), 1); else unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+
+const fs::path kSamples = QUENDRA_SAMPLES_DIR;
+const fs::path kReportGolden = kSamples.parent_path() / "QuendraReport" / "syslog" / "tests" / "golden";
+const fs::path kTextGolden = kSamples.parent_path() / "QuendraReport" / "templog" / "tests" / "golden";
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/cli_test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    int Run(std::vector<std::string> args, const fs::path& programDir = kSamples) {
+        m_out.str("");
+        m_err.str("");
+        return RunLogCli(args, programDir, m_out, m_err);
+    }
+    std::string Out(const char* name) const { return (m_dir / name).string(); }
+    std::string Log(const char* name) const { return (kSamples / "logs" / name).string(); }
+    std::size_t Files() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_dir), {})); }
+
+    fs::path m_dir;
+    std::ostringstream m_out, m_err;
+};
+
+}  // namespace
+
+TEST(LogCliArgs, OptionsAndUsageErrors) {
+    stLogCliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseLogCliArgs({"--model-dir", "m", "--html", "a.html", "--compare", "-", "--text", "t", "--json",
+                                 "j", "--time-mode", "1", "--compensate", "--filter", "0x30", "--sort", "4:desc",
+                                 "--no-checksum", "log.dat"},
+                                o, error))
+        << error;
+    EXPECT_EQ(o.strModelDir, "m");
+    EXPECT_EQ(o.strHtml, "a.html");
+    EXPECT_EQ(o.strCompare, "-");
+    EXPECT_EQ(o.strText, "t");
+    EXPECT_EQ(o.strJson, "j");
+    EXPECT_EQ(o.nTimeMode, 1);
+    EXPECT_TRUE(o.bCompensate);
+    EXPECT_EQ(o.nFilter, 0x30u);
+    EXPECT_EQ(o.nSortColumn, 4);
+    EXPECT_TRUE(o.bSortDescending);
+    EXPECT_TRUE(o.bNoChecksum);
+    EXPECT_EQ(o.strLogFile, "log.dat");
+
+    ASSERT_TRUE(ParseLogCliArgs({"--filter", "0", "--sort", "6:asc", "--", "-odd.dat"}, o, error));
+    EXPECT_EQ(o.nFilter, 0u);
+    EXPECT_FALSE(o.bSortDescending);
+    EXPECT_EQ(o.strLogFile, "-odd.dat");
+    ASSERT_TRUE(ParseLogCliArgs({"--filter", "4294967295", "x"}, o, error));
+    EXPECT_EQ(o.nFilter, 0xFFFFFFFFu);
+    ASSERT_TRUE(ParseLogCliArgs({"--help"}, o, error));
+    EXPECT_TRUE(o.bHelp);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--html"},
+        {"--html", "", "x"},
+        {"--bogus", "x"},
+        {"a.dat", "b.dat"},
+        {"--time-mode", "2", "x"},
+        {"--filter", "0x100000000", "x"},
+        {"--filter", "-1", "x"},
+        {"--filter", "12abc", "x"},
+        {"--sort", "7", "x"},
+        {"--sort", "1:down", "x"},
+        {"--sort", "", "x"},
+        {"--sort", "10", "x"},
+        {"--", "a", "b"},
+    };
+    for (const auto& args : bad) {
+        error.clear();
+        EXPECT_FALSE(ParseLogCliArgs(args, o, error)) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST_F(CliTest, ReportsAreTheGoldenBytes) {
+    CliTz tz("JST-9");
+    ASSERT_EQ(Run({"--html", Out("a.html"), "--compare", Out("a.txt"), Log("abnormal.dat")}), LOGCLI_OK) << m_err.str();
+    EXPECT_EQ(ReadAll(Out("a.html")), ReadAll(kReportGolden / "abnormal.html"));
+    EXPECT_EQ(ReadAll(Out("a.txt")), ReadAll(kReportGolden / "abnormal.compare.txt"));
+    EXPECT_TRUE(m_err.str().empty()) << m_err.str();
+
+    ASSERT_EQ(Run({"--time-mode", "1", "--html", Out("e.html"), Log("abnormal.dat")}), LOGCLI_OK);
+    EXPECT_EQ(ReadAll(Out("e.html")), ReadAll(kReportGolden / "abnormal.elapsed.html"));
+    ASSERT_EQ(Run({"--filter", "0x30", "--sort", "1:desc", "--html", Out("f.html"), Log("abnormal.dat")}), LOGCLI_OK);
+    EXPECT_EQ(ReadAll(Out("f.html")), ReadAll(kReportGolden / "abnormal.filtered.html"));
+    // Linked operation-name files of the QM-Y210 model, found through ModelName.csv.
+    ASSERT_EQ(Run({"--html", "-", Log("header-v5.dat")}), LOGCLI_OK);
+    EXPECT_EQ(m_out.str(), ReadAll(kReportGolden / "header-v5.html"));
+    ASSERT_EQ(Run({"--text", "-", "--time-mode", "1", Log("code-paths.dat")}), LOGCLI_OK);
+    EXPECT_EQ(m_out.str(), ReadAll(kTextGolden / "code-paths.elapsed.txt"));
+    // A file holds no PC time, so compensation changes no time; the column is "Date".
+    ASSERT_EQ(Run({"--time-mode", "1", "--compensate", "--compare", "-", Log("abnormal.dat")}), LOGCLI_OK);
+    EXPECT_EQ(m_out.str(), ReadAll(kReportGolden / "abnormal.compare.txt"));
+}
+
+TEST_F(CliTest, DecodingFailuresAndMissingFiles) {
+    CliTz tz("UTC");
+    std::string bytes = ReadAll(Log("healthy.dat"));
+    ASSERT_GT(bytes.size(), 100u);
+    bytes[bytes.size() - 1] = static_cast<char>(bytes[bytes.size() - 1] ^ 0x55);
+    const fs::path bad = m_dir / "bad.dat";
+    std::ofstream(bad, std::ios::binary) << bytes;
+
+    EXPECT_EQ(Run({"--html", Out("bad.html"), bad.string()}), LOGCLI_FAILED);
+    EXPECT_EQ(m_err.str(), "Error address:0x" + [&] {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%zX", bytes.size() - 2);
+        return std::string(buf);
+    }() + "\nCheck sum error.\n");
+    EXPECT_FALSE(fs::exists(Out("bad.html")));
+
+    // Without the check the same file decodes.
+    EXPECT_EQ(Run({"--no-checksum", "--html", Out("bad.html"), bad.string()}), LOGCLI_OK) << m_err.str();
+    EXPECT_TRUE(fs::exists(Out("bad.html")));
+
+    std::ofstream(m_dir / "short.dat", std::ios::binary) << std::string(80, '\2');
+    EXPECT_EQ(Run({(m_dir / "short.dat").string()}), LOGCLI_FAILED);
+    EXPECT_EQ(m_err.str(), "File size error.\n");
+
+    EXPECT_EQ(Run({(m_dir / "missing.dat").string()}), LOGCLI_FAILED);
+    EXPECT_NE(m_err.str().find("cannot read"), std::string::npos);
+
+    EXPECT_EQ(Run({"--model-dir", (m_dir / "nowhere").string(), Log("healthy.dat")}), LOGCLI_USAGE);
+    EXPECT_EQ(Run({"--frobnicate", Log("healthy.dat")}), LOGCLI_USAGE);
+    EXPECT_NE(m_err.str().find("unknown option"), std::string::npos);
+
+    EXPECT_EQ(Run({"--help"}), LOGCLI_OK);
+    EXPECT_EQ(m_out.str(), LogCliHelp());
+}
+
+TEST_F(CliTest, OutputsAreAtomicAndModelFallback) {
+    CliTz tz("UTC");
+    // An output that cannot be written fails the run; the others are written whole.
+    EXPECT_EQ(Run({"--html", (m_dir / "no" / "x.html").string(), "--text", Out("t.txt"), Log("healthy.dat")}),
+              LOGCLI_FAILED);
+    EXPECT_NE(m_err.str().find("cannot write the HTML report"), std::string::npos);
+    EXPECT_EQ(Files(), 1u);
+    EXPECT_FALSE(ReadAll(Out("t.txt")).empty());
+
+    // Without a model list entry the texts are numbers and a note says why.
+    const fs::path empty = m_dir / "prog";
+    fs::create_directories(empty);
+    ASSERT_EQ(Run({"--compare", "-", Log("healthy.dat")}, empty), LOGCLI_OK);
+    EXPECT_NE(m_err.str().find("names no folder for model \"QM-X003\""), std::string::npos);
+    EXPECT_NE(m_out.str().find("\t/\t1(1)\t/\t"), std::string::npos);
+    // --model-dir overrides the model list.
+    ASSERT_EQ(Run({"--model-dir", (kSamples / "QMX001").string(), "--compare", "-", Log("healthy.dat")}, empty),
+              LOGCLI_OK);
+    EXPECT_TRUE(m_err.str().empty());
+    EXPECT_EQ(m_out.str().find("\t/\t1(1)\t/\t"), std::string::npos);
+}
+
+TEST_F(CliTest, JsonHoldsHeaderRecordsAndTemperature) {
+    CliTz tz("UTC");
+    ASSERT_EQ(Run({"--json", "-", "--filter", "0x10", Log("code-paths.dat")}), LOGCLI_OK) << m_err.str();
+    const std::string j = m_out.str();
+    EXPECT_EQ(j.rfind("{\"file\":", 0), 0u);
+    EXPECT_EQ(j.back(), '\n');
+    EXPECT_NE(j.find("\"model\":\"QM-Y210\""), std::string::npos);
+    EXPECT_NE(j.find("{\"name\":\"Usage Time\",\"value\":\"4321\"}"), std::string::npos);
+    // Every record is listed, with its raw fields and shown texts; hidden ones say so.
+    std::size_t records = 0, shown = 0;
+    for (std::size_t p = j.find("{\"id\":"); p != std::string::npos; p = j.find("{\"id\":", p + 1)) ++records;
+    for (std::size_t p = j.find("\"shown\":true"); p != std::string::npos; p = j.find("\"shown\":true", p + 1)) ++shown;
+    EXPECT_EQ(records, 22u);
+    EXPECT_EQ(shown, 8u);  // three abnormal records, four developer information records, operation type 0
+    EXPECT_NE(j.find("\"kind\":1,\"lapTime\":797155270,\"input\":0,\"subType\":13,\"code\":257"), std::string::npos);
+    EXPECT_NE(j.find("\"texts\":[\"005\",\"2025/04/05 08:01:10\",\"Control Command (LAN)\",\"HDMI1\","
+                     "\"Command Brightness\",\"40\",\"0\"]"),
+              std::string::npos);
+    EXPECT_NE(j.find("\"temperature\":{\"version\":4,\"sensors\":1"), std::string::npos);
+    EXPECT_NE(j.find("\"highTemperatureCount\":5"), std::string::npos);
+    // Braces and brackets balance outside strings.
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < j.size(); ++i) {
+        const char c = j[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            ASSERT_GE(--depth, 0);
+        }
+    }
+    EXPECT_EQ(depth, 0);
+    EXPECT_FALSE(inString);
+
+    EXPECT_EQ(JsonString("a\"b\\c\n\x01\xE3\x81\x82"), "\"a\\\"b\\\\c\\n\\u0001\xE3\x81\x82\"");
+}
+
+TEST_F(CliTest, ProgramExitCodes) {
+    auto status = [](const std::string& cmd) {
+        const int rc = std::system(cmd.c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    const std::string exe = QUENDRA_LOG_EXE;
+    EXPECT_EQ(status(exe + " --help > /dev/null"), 0);
+    EXPECT_EQ(status(exe + " 2> /dev/null"), 2);
+    EXPECT_EQ(status(exe + " " + (m_dir / "missing.dat").string() + " 2> /dev/null"), 1);
+    EXPECT_EQ(status("TZ=UTC " + exe + " --model-dir " + (kSamples / "QMX001").string() + " --html " + Out("p.html") +
+                     " " + Log("healthy.dat")),
+              0);
+    EXPECT_NE(ReadAll(Out("p.html")).find("<TD class=\"if1\">QM-X003</TD>"), std::string::npos);
+}
