@@ -58,7 +58,8 @@ void BM_IniWriteString(benchmark::State& state) {
     BigIni ini(static_cast<int>(state.range(0)));
     const std::string last = "Section" + std::to_string(state.range(0) - 1);
     int i = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(cmn::IniWriteString(ini.file(), last, "Key199", std::to_string(i++)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(cmn::IniWriteString(ini.file(), last, "Key199", std::to_string(i++)));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * ini.size()));
 }
 BENCHMARK(BM_IniWriteString)->Arg(50)->Arg(200);

@@ -30,8 +30,9 @@ const std::filesystem::path& FuzzFile() {
     static const std::filesystem::path path = [] {
         // A memory file system keeps the flush of every atomic write cheap.
         std::error_code ec;
-        const std::filesystem::path base =
-            std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                               ? "/dev/shm"
+                                               : std::filesystem::temp_directory_path();
         std::string dir = (base / "ini-fuzz-XXXXXX").string();
         if (!::mkdtemp(dir.data())) std::abort();
         g_dir = dir;

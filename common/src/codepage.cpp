@@ -47,11 +47,19 @@ IconvHandle& ToCp932() {
     return h;
 }
 
-bool IsCp932Lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool IsCp932Trail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+bool IsCp932Lead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool IsCp932Trail(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
 
-bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 // Decodes one UTF-8 sequence at s[i]. On success returns its length and sets cp;
 // on failure returns the length of the maximal invalid subpart (at least 1) and
@@ -165,7 +173,8 @@ std::u16string Cp932ToUtf16(std::string_view bytes) {
     IconvHandle& h = FromCp932();
     if (!h.Valid()) {
         // No converter: keep ASCII, replace everything else.
-        for (unsigned char b : bytes) out += b < 0x80 ? static_cast<char16_t>(b) : static_cast<char16_t>(kReplacement);
+        for (unsigned char b : bytes)
+            out += b < 0x80 ? static_cast<char16_t>(b) : static_cast<char16_t>(kReplacement);
         return out;
     }
     h.Reset();
@@ -238,8 +247,12 @@ std::string Utf16ToCp932(std::u16string_view text) {
     return out;
 }
 
-std::string Cp932ToUtf8(std::string_view bytes) { return Utf16ToUtf8(Cp932ToUtf16(bytes)); }
+std::string Cp932ToUtf8(std::string_view bytes) {
+    return Utf16ToUtf8(Cp932ToUtf16(bytes));
+}
 
-std::string Utf8ToCp932(std::string_view text) { return Utf16ToCp932(Utf8ToUtf16(text)); }
+std::string Utf8ToCp932(std::string_view text) {
+    return Utf16ToCp932(Utf8ToUtf16(text));
+}
 
 }  // namespace cmn

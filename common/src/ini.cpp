@@ -93,7 +93,9 @@ private:
     std::size_t m_pos = 0;
 };
 
-bool IsCp932Lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsCp932Lead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // Section and key names compare without regard to ASCII case. 8-bit names are
 // CP932 text: the second byte of a double-byte character may look like an ASCII
@@ -112,7 +114,9 @@ bool NamesEqual(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool NamesEqual(std::u16string_view a, std::u16string_view b) { return EqualsNoCase(a, b); }
+bool NamesEqual(std::u16string_view a, std::u16string_view b) {
+    return EqualsNoCase(a, b);
+}
 
 template <typename Char>
 View<Char> StripQuotes(View<Char> value) {
@@ -344,7 +348,9 @@ std::string EncodeWide(std::u16string_view text, FileForm form) {
     return Utf16ToUtf8(text);
 }
 
-int ToIntOr(std::string_view value, int def) { return value.empty() ? def : DecimalToInt(value); }
+int ToIntOr(std::string_view value, int def) {
+    return value.empty() ? def : DecimalToInt(value);
+}
 
 int ToIntOr(std::u16string_view value, int def) {
     if (value.empty()) return def;

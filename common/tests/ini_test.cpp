@@ -59,27 +59,36 @@ TEST_F(IniTest, ReadsValuesTrimmedUnquotedAndCaseInsensitively) {
                "[Other]\r\n"
                "Name=other\r\n"
                "Last=no newline");
-    EXPECT_EQ(IniGetString(file, "common", "NAME", "d"), "Alpha Beta");
-    EXPECT_EQ(IniGetString(file, " Common ", " Name ", "d"), "Alpha Beta");
-    EXPECT_EQ(IniGetString(file, "Common", "Quoted", "d"), "  padded  ");
-    EXPECT_EQ(IniGetString(file, "Common", "Half", "d"), "\"open");
-    EXPECT_EQ(IniGetString(file, "Common", "Lone", "d"), "\"");
-    EXPECT_EQ(IniGetString(file, "Common", "Empty", "d"), "");
-    EXPECT_EQ(IniGetString(file, "Common", "Eq", "d"), "a=b");
-    EXPECT_EQ(IniGetString(file, "Common", "LfOnly", "d"), "lf");
-    EXPECT_EQ(IniGetString(file, "Other", "Name", "d"), "other");
-    EXPECT_EQ(IniGetString(file, "Other", "Last", "d"), "no newline");
-    // Lines before the first header, comments and lines without '=' are no keys.
-    EXPECT_EQ(IniGetString(file, "Common", "top", "d"), "d");
-    EXPECT_EQ(IniGetString(file, "Common", "; Name", "d"), "d");
-    EXPECT_EQ(IniGetString(file, "Common", "NoEquals", "d"), "d");
-    // Defaults: missing key, section, file; empty names.
-    EXPECT_EQ(IniGetString(file, "Common", "Missing", "dflt"), "dflt");
-    EXPECT_EQ(IniGetString(file, "Nowhere", "Name", "dflt"), "dflt");
-    EXPECT_EQ(IniGetString(dir / "absent.ini", "Common", "Name", "dflt"), "dflt");
-    EXPECT_EQ(IniGetString(file, "", "Name", "dflt"), "dflt");
-    EXPECT_EQ(IniGetString(file, "Common", "", "dflt"), "dflt");
-    EXPECT_EQ(IniGetString(dir.path(), "Common", "Name", "dflt"), "dflt");  // a folder
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* expected;
+    };
+    // "d" is the default: lines before the first header, comments, lines without
+    // '=', missing keys, sections and empty names give it.
+    const Case cases[] = {
+        {"common", "NAME", "Alpha Beta"},
+        {" Common ", " Name ", "Alpha Beta"},
+        {"Common", "Quoted", "  padded  "},
+        {"Common", "Half", "\"open"},
+        {"Common", "Lone", "\""},
+        {"Common", "Empty", ""},
+        {"Common", "Eq", "a=b"},
+        {"Common", "LfOnly", "lf"},
+        {"Other", "Name", "other"},
+        {"Other", "Last", "no newline"},
+        {"Common", "top", "d"},
+        {"Common", "; Name", "d"},
+        {"Common", "NoEquals", "d"},
+        {"Common", "Missing", "d"},
+        {"Nowhere", "Name", "d"},
+        {"", "Name", "d"},
+        {"Common", "", "d"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IniGetString(file, c.section, c.key, "d"), c.expected) << c.section << '/' << c.key;
+    EXPECT_EQ(IniGetString(dir / "absent.ini", "Common", "Name", "d"), "d");
+    EXPECT_EQ(IniGetString(dir.path(), "Common", "Name", "d"), "d");  // a folder
 }
 
 TEST_F(IniTest, FirstSectionAndFirstKeyWin) {
@@ -103,20 +112,12 @@ TEST_F(IniTest, IntegerReads) {
                "plain=42\r\nneg=-17\r\npos=+8\r\ntail=12abc\r\nword=abc\r\nempty=\r\n"
                "quoted=\"99\"\r\nbig=99999999999999999999\r\nsmall=-99999999999999999999\r\n"
                "max=2147483647\r\nmin=-2147483648\r\nsign=-\r\n");
-    EXPECT_EQ(IniGetInt(file, "N", "plain", 5), 42);
-    EXPECT_EQ(IniGetInt(file, "N", "neg", 5), -17);
-    EXPECT_EQ(IniGetInt(file, "N", "pos", 5), 8);
-    EXPECT_EQ(IniGetInt(file, "N", "tail", 5), 12);
-    EXPECT_EQ(IniGetInt(file, "N", "word", 5), 0);
-    EXPECT_EQ(IniGetInt(file, "N", "sign", 5), 0);
-    EXPECT_EQ(IniGetInt(file, "N", "empty", 5), 5);
-    EXPECT_EQ(IniGetInt(file, "N", "quoted", 5), 99);
-    EXPECT_EQ(IniGetInt(file, "N", "big", 5), INT_MAX);
-    EXPECT_EQ(IniGetInt(file, "N", "small", 5), INT_MIN);
-    EXPECT_EQ(IniGetInt(file, "N", "max", 5), INT_MAX);
-    EXPECT_EQ(IniGetInt(file, "N", "min", 5), INT_MIN);
-    EXPECT_EQ(IniGetInt(file, "N", "missing", -3), -3);
-    EXPECT_EQ(IniGetInt(dir / "absent.ini", "N", "plain", 7), 7);
+    const std::pair<const char*, int> cases[] = {
+        {"plain", 42},    {"neg", -17},     {"pos", 8},     {"tail", 12},     {"word", 0},
+        {"sign", 0},      {"empty", 5},     {"quoted", 99}, {"big", INT_MAX}, {"small", INT_MIN},
+        {"max", INT_MAX}, {"min", INT_MIN}, {"missing", 5},
+    };
+    for (const auto& [key, expected] : cases) EXPECT_EQ(IniGetInt(file, "N", key, 5), expected) << key;
     EXPECT_EQ(IniGetIntW(file, u"n", u"TAIL", 5), 12);
     EXPECT_EQ(IniGetIntW(file, u"N", u"big", 5), INT_MAX);
     EXPECT_EQ(IniGetIntW(file, u"N", u"empty", 5), 5);
@@ -233,7 +234,8 @@ TEST_F(IniTest, EightBitFaceKeepsBytesAndUtf8Bom) {
 }
 
 TEST_F(IniTest, Utf16FileIsReadAndRewrittenAsUtf16) {
-    WriteBytes(file, Utf16LeFile(u"; \u30b3\u30e1\u30f3\u30c8 \U0001F600\r\n[App]\r\nTitle=\u8868\u793a\r\n"));
+    WriteBytes(file,
+               Utf16LeFile(u"; \u30b3\u30e1\u30f3\u30c8 \U0001F600\r\n[App]\r\nTitle=\u8868\u793a\r\n"));
     EXPECT_EQ(IniGetStringW(file, u"app", u"title", u""), u"\u8868\u793a");
     EXPECT_EQ(IniGetIntW(file, u"App", u"Missing", 3), 3);
 
@@ -246,8 +248,9 @@ TEST_F(IniTest, Utf16FileIsReadAndRewrittenAsUtf16) {
     // and the other lines (including a character CP932 lacks) intact.
     EXPECT_EQ(IniGetString(file, "App", "Title", ""), "\x90\x56");
     ASSERT_TRUE(IniWriteString(file, "App", "Count", "\x82\xa0"));
-    EXPECT_EQ(ReadBytes(file),
-              Utf16LeFile(u"; \u30b3\u30e1\u30f3\u30c8 \U0001F600\r\n[App]\r\nTitle=\u65b0\r\nCount=\u3042\r\n"));
+    EXPECT_EQ(
+        ReadBytes(file),
+        Utf16LeFile(u"; \u30b3\u30e1\u30f3\u30c8 \U0001F600\r\n[App]\r\nTitle=\u65b0\r\nCount=\u3042\r\n"));
 }
 
 TEST_F(IniTest, WideFaceDecodesUtf8AndCp932Files) {
@@ -267,8 +270,7 @@ TEST_F(IniTest, WideFaceDecodesUtf8AndCp932Files) {
     WriteBytes(file, "[\x90\xdd\x92\xe8]\r\nName=\x95\x5c\x8e\xa6\r\n");
     EXPECT_EQ(IniGetStringW(file, u"\u8a2d\u5b9a", u"Name", u""), u"\u8868\u793a");
     ASSERT_TRUE(IniWriteStringW(file, u"\u8a2d\u5b9a", u"New", u"1"));
-    EXPECT_EQ(ReadBytes(file),
-              "[\xE8\xA8\xAD\xE5\xAE\x9A]\r\nName=\xE8\xA1\xA8\xE7\xA4\xBA\r\nNew=1\r\n");
+    EXPECT_EQ(ReadBytes(file), "[\xE8\xA8\xAD\xE5\xAE\x9A]\r\nName=\xE8\xA1\xA8\xE7\xA4\xBA\r\nNew=1\r\n");
 
     // A new file from the wide face is UTF-8.
     const auto fresh = dir / "fresh.ini";
