@@ -51,8 +51,12 @@ bool WaitChild(pid_t pid, int timeoutMs, int& status) {
 }  // namespace
 
 Bytes Frame(std::uint8_t cmd, const Bytes& params) {
-    Bytes f = {0xAA, cmd, static_cast<std::uint8_t>(params.size() & 0xFF),
-               static_cast<std::uint8_t>(params.size() >> 8)};
+    Bytes f;
+    f.reserve(params.size() + 5);
+    f.push_back(0xAA);
+    f.push_back(cmd);
+    f.push_back(static_cast<std::uint8_t>(params.size() & 0xFF));
+    f.push_back(static_cast<std::uint8_t>(params.size() >> 8));
     f.insert(f.end(), params.begin(), params.end());
     unsigned sum = 0;
     for (auto b : f) sum += b;
