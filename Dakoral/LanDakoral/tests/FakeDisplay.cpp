@@ -65,7 +65,6 @@ bool Conn::ReadByte(std::uint8_t& b, int timeoutMs) {
         if (left == 0) return false;
     }
     b = m_buf[m_pos++];
-    m_server.Record(b);
     return true;
 }
 
@@ -128,14 +127,11 @@ void Conn::Send(const Bytes& bytes) {
 
 void Conn::Send(std::string_view text) { Send(Bytes(text.begin(), text.end())); }
 
-bool Conn::WaitClosed(int timeoutMs) {
-    std::uint8_t b = 0;
+void Conn::DrainUntilClosed(int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (MsLeft(deadline) > 0) {
-        if (ReadByte(b, MsLeft(deadline))) continue;
-        return MsLeft(deadline) > 0 && !m_server.Stopping();
+    std::uint8_t b = 0;
+    while (ReadByte(b, MsLeft(deadline))) {
     }
-    return false;
 }
 
 void Conn::Close() {
@@ -170,16 +166,6 @@ std::string FakeDisplay::Iface() const { return "LAN" + m_ip + ":" + std::to_str
 std::vector<Request> FakeDisplay::Requests() const {
     std::lock_guard<std::mutex> g(m_mutex);
     return m_requests;
-}
-
-Bytes FakeDisplay::Received() const {
-    std::lock_guard<std::mutex> g(m_mutex);
-    return m_received;
-}
-
-void FakeDisplay::Record(std::uint8_t b) {
-    std::lock_guard<std::mutex> g(m_mutex);
-    m_received.push_back(b);
 }
 
 void FakeDisplay::RecordRequest(const Request& r) {

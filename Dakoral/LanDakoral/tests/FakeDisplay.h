@@ -42,8 +42,8 @@ public:
     bool ReadLine(std::string& line, int timeoutMs = 5000);
     void Send(const Bytes& bytes);
     void Send(std::string_view text);
-    // Waits until the client closes the connection; true when it did.
-    bool WaitClosed(int timeoutMs);
+    // Reads and drops whatever comes until the client closes (or time runs out).
+    void DrainUntilClosed(int timeoutMs);
     void Close();
 
 private:
@@ -70,7 +70,6 @@ public:
     std::string Iface() const;
     int Connections() const { return m_connections.load(); }
     std::vector<Request> Requests() const;
-    Bytes Received() const;
     bool Stopping() const { return m_stop.load(); }
 
     // A handler that answers every request with answer(request) (nothing when
@@ -80,7 +79,6 @@ public:
 private:
     friend class Conn;
     void Run();
-    void Record(std::uint8_t b);
     void RecordRequest(const Request& r);
 
     std::string m_ip;
@@ -90,7 +88,6 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_connections{0};
     mutable std::mutex m_mutex;
-    Bytes m_received;
     std::vector<Request> m_requests;
     std::thread m_thread;
 };

@@ -49,8 +49,14 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 TEST(Session, LazyConnectExchangeAndClose) {
     LanEnv env;
-    FakeDisplay display("127.0.0.150", FakeDisplay::Answering(Echo));
-    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(2, 3) | 0x05);
+    FakeDisplay display("127.0.0.150", FakeDisplay::Answering([](const Request& r) {
+        if (r.command != 0x45) return Echo(r);
+        Bytes block(1024);
+        for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i);
+        return fake::Reply(r.command, block);
+    }));
+    // ID 5, flag A off (bit 30), flag C on (bit 28).
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(2, 3) | 0x50000005u);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(lan::OpenHandleCount(), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -59,6 +65,10 @@ TEST(Session, LazyConnectExchangeAndClose) {
     const Call c = Get(h, 0x41, {0x00, 0x04, 0x00, 0x04});
     ASSERT_EQ(c.rc, DAKRIF_OK);
     EXPECT_EQ(c.reply, (Bytes{0x04, 0x00, 0x04, 0x00}));
+
+    const Call block = Get(h, 0x45, {0, 0, 0, 4});
+    ASSERT_EQ(block.len, 1024);
+    EXPECT_EQ(block.reply[1023], 0xFF);
 
     // A null reply buffer still gets the length.
     std::uint8_t cmd = 0x44;
@@ -72,7 +82,7 @@ TEST(Session, LazyConnectExchangeAndClose) {
     EXPECT_EQ(lan::OpenHandleCount(), 0);
     // Login mode 0: the logout byte is the last thing the display receives.
     const auto reqs = display.Requests();
-    ASSERT_EQ(reqs.size(), 3u);
+    ASSERT_EQ(reqs.size(), 4u);
     EXPECT_TRUE(reqs.back().logout);
     EXPECT_TRUE(reqs[0].checksumOk);
 
@@ -83,31 +93,16 @@ TEST(Session, LazyConnectExchangeAndClose) {
     const std::string log = env.Log();
     EXPECT_NE(log.find("Trace: ////////// Connect to 127.0.0.150"), std::string::npos);
     EXPECT_NE(log.find(" Connected. (Port=" + std::to_string(display.Port()) +
-                       ", ID=5, Retry=2, Timeout=3, flag=1,0,0)."),
+                       ", ID=5, Retry=2, Timeout=3, flag=0,0,1)."),
               std::string::npos);
     EXPECT_NE(log.find("Trace: [Send] bin  = AA 41 04 00 00 04 00 04 08 \r\n"), std::string::npos);
     EXPECT_NE(log.find("Trace: [Recv] bin  = AA 41 05 00 00 04 00 04 00 "), std::string::npos);
+    // Long replies are logged up to their tenth data byte.
+    EXPECT_NE(log.find("Trace: [Recv] bin  = AA 45 01 04 00 00 01 02 03 04 05 06 07 08 09 \r\n"), std::string::npos);
     EXPECT_NE(log.find("Trace: [Send] bin  = 03 \r\n"), std::string::npos);
     EXPECT_NE(log.find("Trace: Disconnect //////////"), std::string::npos);
     EXPECT_NE(log.find("ERROR: [Close] Invalid Handle!"), std::string::npos);
     EXPECT_NE(log.find("ERROR: [Get] Invalid Handle!"), std::string::npos);
-}
-
-TEST(Session, LongRepliesAreLoggedByTheirFirstDataBytes) {
-    LanEnv env;
-    FakeDisplay display("127.0.0.151", FakeDisplay::Answering([](const Request& r) {
-        Bytes data(1024);
-        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i);
-        return fake::Reply(r.command, data);
-    }));
-    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 2));
-    ASSERT_NE(h, nullptr);
-    const Call c = Get(h, 0x45, {0, 0, 0, 4});
-    ASSERT_EQ(c.rc, DAKRIF_OK);
-    ASSERT_EQ(c.len, 1024);
-    EXPECT_EQ(c.reply[1023], 0xFF);
-    DAKRIF_Close(h);
-    EXPECT_NE(env.Log().find("[Recv] bin  = AA 45 01 04 00 00 01 02 03 04 05 06 07 08 09 \r\n"), std::string::npos);
 }
 
 TEST(Session, RefusalIsRetriedThenRetryOver) {
@@ -129,37 +124,27 @@ TEST(Session, RefusalIsRetriedThenRetryOver) {
     EXPECT_EQ(CountOf(log, "[Send] bin  = AA 40 00 00 15 "), 3);
 }
 
-TEST(Session, NoiseBeforeTheReplyIsSkipped) {
+TEST(Session, NoiseAndOversizedFrames) {
     LanEnv env;
     FakeDisplay display("127.0.0.153", FakeDisplay::Answering([](const Request& r) {
+        const Bytes huge = fake::RawFrame(r.command, 1154, Bytes(1153, 0x42));
+        if (r.command == 0x41) return huge;  // nothing but a frame too large to be a reply
         Bytes out{0x00, 0x13, 0xAA, 0x55, 0xAA, 0xAA};
         const Bytes zero = fake::RawFrame(r.command, 0, {});
-        const Bytes huge = fake::RawFrame(r.command, 1154, Bytes(1153, 0x00));
         const Bytes good = fake::Reply(r.command, {0x12, 0x34});
-        out.insert(out.end(), zero.begin(), zero.end());
-        out.insert(out.end(), huge.begin(), huge.end());
-        out.insert(out.end(), good.begin(), good.end());
+        for (const Bytes* part : {&zero, &huge, &good}) out.insert(out.end(), part->begin(), part->end());
         return out;
     }));
-    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 2));
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 1));
     ASSERT_NE(h, nullptr);
     const Call c = Get(h, 0x40);
     EXPECT_EQ(c.rc, DAKRIF_OK);
     EXPECT_EQ(c.reply, (Bytes{0x12, 0x34}));
-    DAKRIF_Close(h);
-}
 
-TEST(Session, OversizedReplyIsNeverStored) {
-    LanEnv env;
-    FakeDisplay display("127.0.0.154", FakeDisplay::Answering([](const Request& r) {
-        return fake::RawFrame(r.command, 2000, Bytes(1999, 0x42));
-    }));
-    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 1));
-    ASSERT_NE(h, nullptr);
-    const Call c = Get(h, 0x41);
-    EXPECT_EQ(c.rc, DAKRIF_ERR_FAILED);
-    EXPECT_EQ(c.len, -1) << "the length is stored only for a reply";
-    EXPECT_EQ(c.reply, Bytes(DAKRIF_MAX_REPLY, 0xEE));
+    const Call big = Get(h, 0x41);
+    EXPECT_EQ(big.rc, DAKRIF_ERR_FAILED);
+    EXPECT_EQ(big.len, -1) << "the length is stored only for a reply";
+    EXPECT_EQ(big.reply, Bytes(DAKRIF_MAX_REPLY, 0xEE)) << "nothing is copied";
     DAKRIF_Close(h);
     EXPECT_EQ(CountOf(env.Log(), "ERROR: Timeout..."), 1);
 }
