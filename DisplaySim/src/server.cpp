@@ -28,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxConnections = 64;
 constexpr std::size_t kMaxQueuedOutput = 1u << 20;
+constexpr std::size_t kMaxPendingReplies = 4096;
 constexpr int kTickMs = 200;
 
 int g_signalPipe[2] = {-1, -1};
@@ -125,6 +126,8 @@ void Queue(Conn& c, std::vector<Output>& outs) {
     for (Output& o : outs) {
         auto due = now + std::chrono::milliseconds(o.delayMs);
         if (!c.pending.empty()) due = std::max(due, c.pending.back().due);  // replies keep their order
+        // A client that floods a delayed connection loses replies, never memory.
+        if (c.pending.size() >= kMaxPendingReplies && !o.close) continue;
         c.pending.push_back({due, std::move(o.bytes), o.close});
     }
     outs.clear();
