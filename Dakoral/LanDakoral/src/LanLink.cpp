@@ -25,6 +25,7 @@ constexpr std::size_t kLoginReadMax = 255;
 constexpr std::size_t kSendLogBytes = 20;
 constexpr int kRecvLogData = 10;      // bytes are logged while fewer data bytes are stored
 constexpr std::size_t kRecvLogMax = 1024;
+constexpr std::size_t kDiscardMax = 1 << 20;  // stale bytes dropped before one request
 
 int MsUntil(CLanLink::Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - CLanLink::Clock::now());
@@ -298,15 +299,21 @@ int CLanLink::Login(const std::string& account, const std::string& password) {
 bool CLanLink::DiscardPending() {
     if (m_socket < 0) return false;
     std::uint8_t buf[4096];
-    for (;;) {
+    // Bounded, so a display that never stops sending cannot hold the caller here;
+    // whatever is left is skipped by the reply parser.
+    for (std::size_t dropped = 0; dropped < kDiscardMax;) {
         const ssize_t n = ::recv(m_socket, buf, sizeof buf, MSG_DONTWAIT);
-        if (n > 0) continue;
+        if (n > 0) {
+            dropped += static_cast<std::size_t>(n);
+            continue;
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
         Logf(kError, "Connection closed by the display. Err=%d", n < 0 ? errno : 0);
         CloseSocket();
         return false;
     }
+    return true;
 }
 
 CLanLink::TxResult CLanLink::Transaction(std::uint8_t command, const std::vector<std::uint8_t>& frame,

@@ -113,19 +113,21 @@ bool Conn::ReadLine(std::string& line, int timeoutMs) {
     return false;
 }
 
-void Conn::Send(const Bytes& bytes) {
+bool Conn::Send(const Bytes& bytes) {
+    if (m_server.Stopping()) return false;
     std::size_t off = 0;
     while (m_fd >= 0 && off < bytes.size()) {
         const ssize_t n = ::send(m_fd, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
-            return;
+            return false;
         }
         off += static_cast<std::size_t>(n);
     }
+    return m_fd >= 0;
 }
 
-void Conn::Send(std::string_view text) { Send(Bytes(text.begin(), text.end())); }
+bool Conn::Send(std::string_view text) { return Send(Bytes(text.begin(), text.end())); }
 
 void Conn::DrainUntilClosed(int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -40,8 +40,9 @@ public:
     bool ReadRequest(Request& req, int timeoutMs = 5000);
     // Reads one CR LF terminated line (without the CR LF).
     bool ReadLine(std::string& line, int timeoutMs = 5000);
-    void Send(const Bytes& bytes);
-    void Send(std::string_view text);
+    // False when the client is gone or the server stops.
+    bool Send(const Bytes& bytes);
+    bool Send(std::string_view text);
     // Reads and drops whatever comes until the client closes (or time runs out).
     void DrainUntilClosed(int timeoutMs);
     void Close();

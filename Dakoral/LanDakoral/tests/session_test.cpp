@@ -149,6 +149,28 @@ TEST(Session, NoiseAndOversizedFrames) {
     EXPECT_EQ(CountOf(env.Log(), "ERROR: Timeout..."), 1);
 }
 
+TEST(Session, EndlessNoiseEndsAtTheTimeOut) {
+    LanEnv env;
+    FakeDisplay display("127.0.0.154", [](Conn& c) {
+        Request req;
+        if (!c.ReadRequest(req)) return;
+        const Bytes junk(4096, 0x55);
+        while (c.Send(junk)) {
+        }
+    });
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 1));
+    ASSERT_NE(h, nullptr);
+    // Neither the reply wait nor dropping stale bytes before the next request
+    // may go on for as long as the display keeps sending.
+    for (int call = 0; call < 2; ++call) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_FAILED);
+        EXPECT_LT(Seconds(start), 5.0);
+    }
+    DAKRIF_Close(h);
+    EXPECT_EQ(CountOf(env.Log(), "ERROR: Timeout..."), 2);
+}
+
 TEST(Session, SilenceTimesOutEachAttempt) {
     LanEnv env;
     FakeDisplay display("127.0.0.155", FakeDisplay::Answering([](const Request&) { return Bytes{}; }));
