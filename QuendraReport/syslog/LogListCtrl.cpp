@@ -126,6 +126,12 @@ std::uint32_t CLogListCtrl::FilterFromChecks(bool irKey, bool command, bool othe
     return bits;
 }
 
+CLogListCtrl::stFilterChecks CLogListCtrl::ChecksFromFilter(std::uint32_t filter) {
+    return {(filter & LOG_FILTER_IR) != 0,     (filter & LOG_FILTER_COMMAND) != 0,
+            (filter & LOG_FILTER_OTHER_OP) != 0, (filter & LOG_FILTER_SIGNAL) != 0,
+            (filter & LOG_FILTER_ABNORMAL) != 0, (filter & LOG_FILTER_POWER) != 0};
+}
+
 const stLogItem* CLogListCtrl::RecordAt(std::intptr_t position) const {
     if (position < 0 || static_cast<std::size_t>(position) >= m_records.size()) return nullptr;
     return &m_records[static_cast<std::size_t>(position)];

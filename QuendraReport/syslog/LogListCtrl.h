@@ -125,9 +125,16 @@ public:
     // not 0; 0 (time unchanged) otherwise, also for a shorter text.
     static int Date2Time(std::time_t& time, const std::string& text);
 
-    // Filter dialog rule: the filter from its six check boxes alone.
+    // Filter dialog rule: the filter from its six check boxes alone (bits of
+    // unchecked boxes and 0x80 cleared).
     static std::uint32_t FilterFromChecks(bool irKey, bool command, bool otherOperation, bool signal,
                                           bool abnormal, bool power);
+    // The boxes checked when the dialog opens with `filter` (the "other
+    // operation" box follows bit 0x40).
+    struct stFilterChecks {
+        bool irKey, command, otherOperation, signal, abnormal, power;
+    };
+    static stFilterChecks ChecksFromFilter(std::uint32_t filter);
 
     const std::vector<stLogRow>& Rows() const { return m_rows; }
     const std::string& ColumnHeader(int column) const { return m_strHeader.at(static_cast<std::size_t>(column)); }

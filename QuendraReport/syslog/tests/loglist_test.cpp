@@ -400,6 +400,13 @@ TEST(LogListStatic, FilterDialogRuleAndDate2Time) {
     EXPECT_EQ(CLogListCtrl::FilterFromChecks(false, false, true, false, false, false), 0x44u);
     EXPECT_EQ(CLogListCtrl::FilterFromChecks(false, false, false, false, false, false), 0u);
     EXPECT_EQ(CLogListCtrl::FilterFromChecks(true, false, false, true, false, true), 0x29u);
+    // Opening with 0x04 alone leaves the "other operation" box clear; OK then drops 0x04.
+    const CLogListCtrl::stFilterChecks c = CLogListCtrl::ChecksFromFilter(0x04 | 0x08 | 0x80);
+    EXPECT_FALSE(c.otherOperation);
+    EXPECT_TRUE(c.signal);
+    EXPECT_EQ(CLogListCtrl::FilterFromChecks(c.irKey, c.command, c.otherOperation, c.signal, c.abnormal, c.power),
+              0x08u);
+    EXPECT_TRUE(CLogListCtrl::ChecksFromFilter(0x40).otherOperation);
 
     ListTz tz("UTC");
     std::time_t t = 77;
