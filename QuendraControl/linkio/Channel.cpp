@@ -1,0 +1,254 @@
+#include "Channel.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "common/ini.h"
+#include "common/paths.h"
+#include "common/strutil.h"
+
+namespace linkio {
+
+namespace {
+
+// Longest single wait between two looks at the cancel flag.
+constexpr int kSliceMs = 100;
+
+bool Cancelled(const int* cancel) { return cancel != nullptr && *cancel != 0; }
+
+struct BaudEntry {
+    int baud;
+    speed_t speed;
+};
+constexpr BaudEntry kBauds[] = {{1200, B1200},     {2400, B2400},     {4800, B4800},   {9600, B9600},
+                                {19200, B19200},   {38400, B38400},   {57600, B57600}, {115200, B115200},
+                                {230400, B230400}};
+
+std::optional<speed_t> SpeedOf(int baud) {
+    for (const auto& e : kBauds)
+        if (e.baud == baud) return e.speed;
+    return std::nullopt;
+}
+
+}  // namespace
+
+int Deadline::Remaining() const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_end - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(left);
+}
+
+Channel::Channel(int fd, bool socket, std::string name) : m_fd(fd), m_socket(socket), m_name(std::move(name)) {}
+
+Channel::~Channel() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+IoResult Channel::Wait(short events, const Deadline& deadline, const int* cancel) {
+    while (true) {
+        if (Cancelled(cancel)) return IoResult::kCancelled;
+        const int left = deadline.Remaining();
+        if (left == 0) return IoResult::kTimeout;
+        pollfd p{m_fd, events, 0};
+        const int r = ::poll(&p, 1, left < kSliceMs ? left : kSliceMs);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return IoResult::kError;
+        }
+        if (r == 0) continue;
+        if (p.revents & events) return IoResult::kOk;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return IoResult::kClosed;
+    }
+}
+
+IoResult Channel::Write(const std::uint8_t* data, std::size_t n, const Deadline& deadline, const int* cancel) {
+    if (m_closed) return IoResult::kClosed;
+    std::size_t done = 0;
+    while (done < n) {
+        const IoResult w = Wait(POLLOUT, deadline, cancel);
+        if (w != IoResult::kOk) return w;
+        const ssize_t k = m_socket ? ::send(m_fd, data + done, n - done, MSG_NOSIGNAL)
+                                   : ::write(m_fd, data + done, n - done);
+        if (k < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            m_closed = true;
+            return IoResult::kClosed;
+        }
+        done += static_cast<std::size_t>(k);
+    }
+    return IoResult::kOk;
+}
+
+IoResult Channel::Read(std::uint8_t* buf, std::size_t cap, std::size_t& got, const Deadline& deadline,
+                       const int* cancel) {
+    got = 0;
+    if (m_closed) return IoResult::kClosed;
+    if (cap == 0) return IoResult::kError;
+    while (true) {
+        const IoResult w = Wait(POLLIN, deadline, cancel);
+        if (w == IoResult::kClosed) m_closed = true;
+        if (w != IoResult::kOk) return w;
+        const ssize_t k = ::read(m_fd, buf, cap);
+        if (k > 0) {
+            got = static_cast<std::size_t>(k);
+            return IoResult::kOk;
+        }
+        if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        // End of stream, or a failed line.
+        m_closed = true;
+        return IoResult::kClosed;
+    }
+}
+
+void Channel::DiscardInput() {
+    if (m_closed) return;
+    if (!m_socket) ::tcflush(m_fd, TCIFLUSH);
+    std::uint8_t buf[512];
+    // Whatever is already there, without waiting; bounded so a flooding peer cannot hold us.
+    for (int i = 0; i < 256; ++i) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) return;
+        const ssize_t k = ::read(m_fd, buf, sizeof buf);
+        if (k <= 0) {
+            if (k == 0) m_closed = true;
+            return;
+        }
+    }
+}
+
+std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error) {
+    if (port <= 0 || port > 65535) {
+        error = "bad TCP port " + std::to_string(port);
+        return nullptr;
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* res = nullptr;
+        const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &res);
+        if (rc != 0 || res == nullptr) {
+            error = "cannot resolve host \"" + host + "\"";
+            if (res) ::freeaddrinfo(res);
+            return nullptr;
+        }
+        addr.sin_addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
+        ::freeaddrinfo(res);
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        error = std::string("cannot create a socket: ") + std::strerror(errno);
+        return nullptr;
+    }
+    auto channel = std::make_unique<Channel>(fd, true, host + ":" + std::to_string(port));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        if (errno != EINPROGRESS) {
+            error = "cannot connect to " + channel->Name() + ": " + std::strerror(errno);
+            return nullptr;
+        }
+        pollfd p{fd, POLLOUT, 0};
+        int r;
+        do {
+            r = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+        } while (r < 0 && errno == EINTR);
+        int soErr = 0;
+        socklen_t len = sizeof soErr;
+        if (r <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len) != 0 || soErr != 0) {
+            error = "cannot connect to " + channel->Name() + ": " +
+                    (r == 0 ? std::string("time-out") : std::string(std::strerror(soErr ? soErr : errno)));
+            return nullptr;
+        }
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return channel;
+}
+
+bool IsSupportedBaud(int baud) { return SpeedOf(baud).has_value(); }
+
+std::unique_ptr<Channel> OpenSerial(const std::string& device, int baud, std::string& error) {
+    const auto speed = SpeedOf(baud);
+    if (!speed) {
+        error = "unsupported baud rate " + std::to_string(baud);
+        return nullptr;
+    }
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open " + device + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    auto channel = std::make_unique<Channel>(fd, false, device);
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) {
+        error = device + " is not a serial line: " + std::strerror(errno);
+        return nullptr;
+    }
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CSIZE | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&t, *speed) != 0 || ::cfsetospeed(&t, *speed) != 0 || ::tcsetattr(fd, TCSANOW, &t) != 0) {
+        error = "cannot set up " + device + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    ::tcflush(fd, TCIOFLUSH);
+    return channel;
+}
+
+std::optional<PortSpec> ParsePort(std::string_view text, const std::filesystem::path& settings) {
+    PortSpec spec;
+    if (text.size() >= 3 && cmn::EqualsNoCase(text.substr(0, 3), "LAN")) {
+        const std::string_view rest = text.substr(3);
+        const std::size_t colon = rest.find(':');
+        spec.kind = PortSpec::kTcp;
+        spec.host = std::string(colon == std::string_view::npos ? rest : rest.substr(0, colon));
+        if (colon != std::string_view::npos) {
+            const int port = cmn::DecimalToInt(rest.substr(colon + 1));
+            if (port > 0 && port <= 65535) spec.port = port;
+        }
+        if (spec.host.empty()) return std::nullopt;
+        return spec;
+    }
+    if (text.size() >= 4 && cmn::EqualsNoCase(text.substr(0, 3), "COM")) {
+        const std::string_view digits = text.substr(3);
+        if (digits.size() > 3 || digits.front() == '0') return std::nullopt;
+        int n = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            n = n * 10 + (c - '0');
+        }
+        if (n < 1 || n > 256) return std::nullopt;
+        const std::string name = "COM" + std::to_string(n);
+        spec.kind = PortSpec::kSerial;
+        spec.device = std::string(cmn::Trim(cmn::IniGetString(settings, "Ports", name, "")));
+        if (spec.device.empty()) spec.device = "/dev/ttyS" + std::to_string(n - 1);
+        return spec;
+    }
+    if (!text.empty() && text.front() == '/') {
+        spec.kind = PortSpec::kSerial;
+        spec.device = std::string(text);
+        return spec;
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path SettingsDir(const char* envName) {
+    if (const char* v = std::getenv(envName); v != nullptr && *v != '\0') return v;
+    return cmn::ProgramDir();
+}
+
+}  // namespace linkio

@@ -1,0 +1,91 @@
+#pragma once
+// Byte channels of the link libraries: a TCP connection or a serial line, with
+// every read and write bounded by a deadline and an optional cancel flag.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace linkio {
+
+using Clock = std::chrono::steady_clock;
+
+// A point in time after which a wait gives up.
+class Deadline {
+public:
+    explicit Deadline(int ms) : m_end(Clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms)) {}
+    // Milliseconds left, 0 when passed.
+    int Remaining() const;
+    bool Passed() const { return Remaining() == 0; }
+
+private:
+    Clock::time_point m_end;
+};
+
+enum class IoResult { kOk, kTimeout, kClosed, kError, kCancelled };
+
+class Channel {
+public:
+    Channel(int fd, bool socket, std::string name);
+    ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    // Writes every byte before the deadline.
+    IoResult Write(const std::uint8_t* data, std::size_t n, const Deadline& deadline, const int* cancel);
+    IoResult Write(std::string_view text, const Deadline& deadline, const int* cancel) {
+        return Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), deadline, cancel);
+    }
+    // Waits for bytes until the deadline and reads what is there (at most cap);
+    // `got` receives the count (> 0 with kOk).
+    IoResult Read(std::uint8_t* buf, std::size_t cap, std::size_t& got, const Deadline& deadline,
+                  const int* cancel);
+    // Drops bytes that arrived before now (a late reply to an earlier request).
+    void DiscardInput();
+
+    bool IsSocket() const { return m_socket; }
+    const std::string& Name() const { return m_name; }
+
+private:
+    // Waits for `events` in slices so that the cancel flag is seen.
+    IoResult Wait(short events, const Deadline& deadline, const int* cancel);
+
+    int m_fd;
+    bool m_socket;
+    bool m_closed = false;
+    std::string m_name;
+};
+
+// TCP connection to host:port (IPv4 address or host name), within timeoutMs.
+std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error);
+
+// Opens a serial device raw, 8 data bits, no parity, 1 stop bit, no flow control.
+// Fails for a baud rate the line does not know.
+std::unique_ptr<Channel> OpenSerial(const std::string& device, int baud, std::string& error);
+bool IsSupportedBaud(int baud);
+
+// Port names.
+//   "LAN" + host [":" port]: a TCP port (host kept as given, port 10008 when
+//   missing, 0 or not a number in 1..65535).
+//   "COMn" (n 1..256, any case): a serial port; its device is the value of the
+//   key "COMn" in the section [Ports] of `settings` when set, else /dev/ttyS<n-1>.
+//   A text starting with "/": a serial device path used as it is.
+struct PortSpec {
+    enum Kind { kTcp, kSerial } kind = kTcp;
+    std::string host;  // kTcp
+    int port = 10008;  // kTcp
+    std::string device;  // kSerial
+};
+std::optional<PortSpec> ParsePort(std::string_view text, const std::filesystem::path& settings);
+
+// The folder of a link library's settings file: the environment variable
+// `envName` when set and not empty (tests, unusual installations), else the
+// folder of the running program.
+std::filesystem::path SettingsDir(const char* envName);
+
+}  // namespace linkio

@@ -1,0 +1,241 @@
+// QuendraControl through its exports, against display-sim (each test on its
+// own 127.0.0.x address, or a pseudo-terminal) and a scripted display.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "QuendraControl.h"
+#include "SimProcess.h"
+
+using linktest::ScriptedDisplay;
+using linktest::SimProcess;
+
+namespace {
+
+// The flags the report program passes: 2 s reply time, 1 s login wait, 9600 baud.
+constexpr unsigned kFlags = 0x00010200u;
+
+double SecondsSince(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+std::string GetString(QNCTRL_HANDLE h, const char* query, int* rc = nullptr) {
+    char buf[256];
+    std::memset(buf, 'X', sizeof buf);
+    const int r = QNCTRL_GetStringEx(h, query, buf, sizeof buf);
+    if (rc) *rc = r;
+    return buf;
+}
+
+}  // namespace
+
+TEST(QuendraControl, ExportsExactlyTheSixCalls) {
+    void* lib = ::dlopen(QNCTRL_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << ::dlerror();
+    for (const char* name : {"QNCTRL_OpenEx", "QNCTRL_OpenIF", "QNCTRL_Close", "QNCTRL_SetCommand",
+                             "QNCTRL_GetStringEx", "QNCTRL_GetNumber"})
+        EXPECT_NE(::dlsym(lib, name), nullptr) << name;
+    EXPECT_EQ(::dlsym(lib, "_ZN6linkio10ParsePortESt17basic_string_viewIcSt11char_traitsIcEERKNSt10filesystem7__cxx114pathE"),
+              nullptr);
+    ::dlclose(lib);
+}
+
+TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.61"}));
+    QNCTRL_HANDLE h = QNCTRL_OpenEx("LAN127.0.0.61:10008", "", "", kFlags, nullptr);
+    ASSERT_NE(h, nullptr);
+
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "SRLG0000", nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001001");
+    EXPECT_EQ(GetString(h, "Command:INF1????"), "QM-X003");
+    int value = -1;
+    EXPECT_EQ(QNCTRL_GetNumber(h, "Command:UTIM????", &value, nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(value, 12345);
+
+    // Refusals: an unknown command, a query outside maintenance mode, a
+    // number query whose value is text, a set command that is answered by a value.
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "XXXX0000", nullptr, 0, 0), QNCTRL_ERR_REFUSED);
+    int rc = 0;
+    EXPECT_EQ(GetString(h, "Command:ERRT????", &rc), "");
+    EXPECT_EQ(rc, QNCTRL_ERR_REFUSED);
+    value = -1;
+    EXPECT_EQ(QNCTRL_GetNumber(h, "Command:INF1????", &value, nullptr, 0, 0), QNCTRL_ERR_VALUE);
+    EXPECT_EQ(value, -1);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "SRNO????", nullptr, 0, 0), QNCTRL_ERR_REFUSED);
+    // Texts the wire cannot carry are refused before sending; the link stays usable.
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", std::string(65, 'A').c_str(), nullptr, 0, 0), QNCTRL_ERR_ARGUMENT);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "SRLG\r0001", nullptr, 0, 0), QNCTRL_ERR_ARGUMENT);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Status", "SRLG0001", nullptr, 0, 0), QNCTRL_ERR_ARGUMENT);
+
+    // The mode query of the binary switch, and a reply cut to a small buffer.
+    EXPECT_EQ(GetString(h, "Command:BNMD0"), "BNMD9999");
+    char small[8];
+    std::memset(small, 'X', sizeof small);
+    EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", small, 4), QNCTRL_OK);
+    EXPECT_STREQ(small, "QX3");
+    EXPECT_EQ(small[4], 'X');  // nothing written past the size given
+
+    // Bad arguments are refused without touching anything.
+    EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", nullptr, 256), QNCTRL_ERR_ARGUMENT);
+    EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", small, 0), QNCTRL_ERR_ARGUMENT);
+    EXPECT_EQ(QNCTRL_GetStringEx(h, nullptr, small, 8), QNCTRL_ERR_ARGUMENT);
+    EXPECT_EQ(QNCTRL_GetNumber(h, "Command:UTIM????", nullptr, nullptr, 0, 0), QNCTRL_ERR_ARGUMENT);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", nullptr, nullptr, 0, 0), QNCTRL_ERR_ARGUMENT);
+
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+    // The handle is gone: every call refuses it.
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_ERR_HANDLE);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_ERR_HANDLE);
+    EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", small, 8), QNCTRL_ERR_HANDLE);
+    EXPECT_EQ(QNCTRL_GetNumber(nullptr, "Command:UTIM????", &value, nullptr, 0, 0), QNCTRL_ERR_HANDLE);
+    EXPECT_EQ(QNCTRL_Close(nullptr), QNCTRL_ERR_HANDLE);
+    int local = 0;
+    EXPECT_EQ(QNCTRL_SetCommand(&local, "Command", "", nullptr, 0, 0), QNCTRL_ERR_HANDLE);
+
+    // Port strings that name nothing, and credentials for a display without an account.
+    EXPECT_EQ(QNCTRL_OpenEx(nullptr, "", "", kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx("TCP127.0.0.61:10008", "", "", kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx("LAN127.0.0.61:10008", "svc", "pw", kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx("LAN127.0.0.61:10009", nullptr, nullptr, kFlags, nullptr), nullptr);
+}
+
+TEST(QuendraControl, LoginRightWrongAndMissingCredentials) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.62", "--account", "svc", "--password", "pw"}));
+    const char* port = "LAN127.0.0.62:10008";
+
+    QNCTRL_HANDLE h = QNCTRL_OpenEx(port, "svc", "pw", kFlags, nullptr);
+    ASSERT_NE(h, nullptr);
+    // The LF after the login's "OK" must not disturb the first reply.
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001001");
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+
+    EXPECT_EQ(QNCTRL_OpenEx(port, "svc", "wrong", kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx(port, "other", "pw", kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx(port, nullptr, nullptr, kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx(port, "", "", kFlags, nullptr), nullptr);
+
+    h = QNCTRL_OpenIF(port, "svc", "pw", 1, 0, 2, 0, 0, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "SRLG0001", nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+}
+
+TEST(QuendraControl, OpenIfSelectsTheDisplayOfTheChain) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.63", "--chain", "3"}));
+    const char* port = "LAN127.0.0.63:10008";
+    QNCTRL_HANDLE h = QNCTRL_OpenIF(port, "", "", 1, 2, 5, 0, 9600, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001003");
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+    // The same through the ID bits of the open flags.
+    h = QNCTRL_OpenEx(port, "", "", kFlags | 1u, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001002");
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+
+    EXPECT_EQ(QNCTRL_OpenIF(port, "", "", 1, 9, 5, 0, 9600, 0, nullptr), nullptr);    // not in the chain
+    EXPECT_EQ(QNCTRL_OpenIF(port, "", "", 1, 256, 5, 0, 9600, 0, nullptr), nullptr);  // not an ID
+    EXPECT_EQ(QNCTRL_OpenIF(port, "", "", 2, 0, 5, 0, 9600, 0, nullptr), nullptr);    // unknown mode
+}
+
+TEST(QuendraControl, SilentAndLateDisplaysFailWithinTheReplyTime) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.64", "--drop", "first:1", "--delay", "every:3", "--delay-ms",
+                           "1500"}));
+    QNCTRL_HANDLE h = QNCTRL_OpenIF("LAN127.0.0.64", "", "", 1, 0, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    auto t = std::chrono::steady_clock::now();
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_ERR_TIMEOUT);  // dropped
+    EXPECT_GE(SecondsSince(t), 0.9);
+    EXPECT_LT(SecondsSince(t), 2.5);
+    EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001001");
+    int rc = 0;
+    GetString(h, "Command:INF1????", &rc);  // the third reply comes late
+    EXPECT_EQ(rc, QNCTRL_ERR_TIMEOUT);
+    // The late reply ("=QM-X003") arrives during the next call and is not taken for its answer.
+    int value = 0;
+    EXPECT_EQ(QNCTRL_GetNumber(h, "Command:UTIM????", &value, nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(value, 12345);
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+}
+
+TEST(QuendraControl, GarbageHalfLinesAndClosedConnectionsFail) {
+    // Connection 1: a garbage line, then half a line; connection 2 closes at once.
+    ScriptedDisplay d("127.0.0.65", 10008, {"#%&garbage\r", "=QX3"});
+    ASSERT_TRUE(d.Ok());
+    QNCTRL_HANDLE h = QNCTRL_OpenIF("LAN127.0.0.65", "", "", 1, 0, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    auto t = std::chrono::steady_clock::now();
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "SRLG0000", nullptr, 0, 0), QNCTRL_ERR_TIMEOUT);
+    int rc = 0;
+    EXPECT_EQ(GetString(h, "Command:SRNO????", &rc), "");
+    EXPECT_EQ(rc, QNCTRL_ERR_TIMEOUT);
+    EXPECT_LT(SecondsSince(t), 4.5);
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+    EXPECT_NE(d.Received().find("SRLG0000\rSRNO????\r"), std::string::npos);
+
+    ScriptedDisplay closing("127.0.0.66", 10008, {"<close>"});
+    ASSERT_TRUE(closing.Ok());
+    h = QNCTRL_OpenIF("LAN127.0.0.66", "", "", 1, 0, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_ERR_LINK);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_ERR_LINK);
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+
+    // A display whose first words are not a login prompt is not logged in to.
+    ScriptedDisplay stranger("127.0.0.67", 10008, {}, "Welcome\r\n");
+    ASSERT_TRUE(stranger.Ok());
+    EXPECT_EQ(QNCTRL_OpenIF("LAN127.0.0.67", "svc", "pw", 1, 0, 1, 0, 0, 0, nullptr), nullptr);
+}
+
+TEST(QuendraControl, CancelFlagEndsAWait) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.68", "--drop", "every:1"}));
+    int cancel = 0;
+    QNCTRL_HANDLE h = QNCTRL_OpenIF("LAN127.0.0.68", "", "", 1, 0, 30, 0, 0, 0, &cancel);
+    ASSERT_NE(h, nullptr);
+    cancel = 1;
+    auto t = std::chrono::steady_clock::now();
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_ERR_CANCEL);
+    EXPECT_LT(SecondsSince(t), 2.0);
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+}
+
+TEST(QuendraControl, SerialLineByComNameAndByDevicePath) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--serial"}));
+    const std::string pty = sim.Line();
+    ASSERT_EQ(pty.rfind("/dev/", 0), 0u) << pty;
+    linktest::TempDir dir;
+    linktest::WriteFile(dir.Path() / "QuendraControl.ini", "[Ports]\r\nCOM5=" + pty + "\r\n");
+    ::setenv("QUENDRA_QNCTRL_DIR", dir.Path().c_str(), 1);
+
+    // 19200 baud by the flags, as the report program asks for it.
+    QNCTRL_HANDLE h = QNCTRL_OpenEx("COM5", "", "", 0x05010200u, nullptr);
+    ASSERT_NE(h, nullptr);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "", nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001001");
+    int value = 0;
+    EXPECT_EQ(QNCTRL_GetNumber(h, "Command:UTIM????", &value, nullptr, 0, 0), QNCTRL_OK);
+    EXPECT_EQ(value, 12345);
+    EXPECT_EQ(QNCTRL_SetCommand(h, "Command", "BOGUS", nullptr, 0, 0), QNCTRL_ERR_REFUSED);
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+
+    h = QNCTRL_OpenIF(pty.c_str(), "", "", 1, 0, 2, 0, 38400, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(GetString(h, "Command:INF1????"), "QM-X003");
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+
+    EXPECT_EQ(QNCTRL_OpenIF(pty.c_str(), "", "", 1, 0, 2, 0, 12345, 0, nullptr), nullptr);  // no such baud
+    EXPECT_EQ(QNCTRL_OpenEx("COM5", "", "", 0x0F010200u, nullptr), nullptr);               // no such baud code
+    EXPECT_EQ(QNCTRL_OpenEx((dir.Path() / "no-device").c_str(), "", "", kFlags, nullptr), nullptr);
+    ::unsetenv("QUENDRA_QNCTRL_DIR");
+}
