@@ -247,16 +247,28 @@ int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path&
             ok = false;
         }
     };
-    if (!opt.strHtml.empty()) {
-        CStringSink sink;
-        WriteHtmlReport(sink, list, temp);
-        emit(opt.strHtml, sink.Str(), "HTML report");
-    }
-    if (!opt.strCompare.empty()) {
-        CStringSink sink;
-        WriteCompareReport(sink, list, temp);
-        emit(opt.strCompare, sink.Str(), "comparison text");
-    }
+    // Reports are written as they are built, straight into their file.
+    auto report = [&](const std::string& path, const char* what, void (*write)(CTextSink&, const CLogListCtrl&,
+                                                                              const CTempLogCtrl&)) {
+        if (path.empty()) return;
+        bool written;
+        if (path == "-") {
+            CStreamSink sink(out);
+            write(sink, list, temp);
+            written = sink.Flush() && static_cast<bool>(out.flush());
+        } else {
+            written = WriteReportFile(path, [&](CTextSink& sink) {
+                write(sink, list, temp);
+                return true;
+            });
+        }
+        if (!written) {
+            err << "quendra-log: cannot write the " << what << " to \"" << path << "\"\n";
+            ok = false;
+        }
+    };
+    report(opt.strHtml, "HTML report", &WriteHtmlReport);
+    report(opt.strCompare, "comparison text", &WriteCompareReport);
     emit(opt.strText, temp.GetText(), "temperature text");
     if (!opt.strJson.empty()) {
         CLogListCtrl all;

@@ -296,25 +296,30 @@ void CLogListCtrl::OnColumnClick(int column) {
 void CLogListCtrl::SortRows(int column, bool ascending) {
     m_nSortColumn = column;
     m_bSortAscending = ascending ? 1 : 0;
-    // Start from list order, so rows that compare equal keep their ID order.
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [](const stLogRow& a, const stLogRow& b) { return a.nItemData < b.nItemData; });
+    const std::size_t n = m_rows.size();
     m_rowOfPosition.assign(m_records.size(), -1);
-    for (std::size_t r = 0; r < m_rows.size(); ++r) {
+    for (std::size_t r = 0; r < n; ++r) {
         const int pos = m_rows[r].nItemData;
         if (pos >= 0 && static_cast<std::size_t>(pos) < m_rowOfPosition.size()) m_rowOfPosition[pos] = static_cast<int>(r);
     }
-    std::vector<int> order(m_rows.size());
+    // Start from list order, so rows that compare equal keep their ID order.
+    // The rows are sorted through their indexes and moved once at the end.
+    std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
+    auto byId = [this](int a, int b) { return m_rows[a].nItemData < m_rows[b].nItemData; };
+    if (!std::is_sorted(order.begin(), order.end(), byId)) std::sort(order.begin(), order.end(), byId);
     const std::intptr_t self = reinterpret_cast<std::intptr_t>(this);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         return SortCompareFunc(m_rows[a].nItemData, m_rows[b].nItemData, self) < 0;
     });
+    bool identity = true;
+    for (std::size_t r = 0; r < n && identity; ++r) identity = order[r] == static_cast<int>(r);
+    if (identity) return;
     std::vector<stLogRow> sorted;
-    sorted.reserve(m_rows.size());
-    for (int r : order) sorted.push_back(std::move(m_rows[r]));
+    sorted.reserve(n);
+    for (int r : order) sorted.push_back(std::move(m_rows[static_cast<std::size_t>(r)]));
     m_rows = std::move(sorted);
-    for (std::size_t r = 0; r < m_rows.size(); ++r) {
+    for (std::size_t r = 0; r < n; ++r) {
         const int pos = m_rows[r].nItemData;
         if (pos >= 0 && static_cast<std::size_t>(pos) < m_rowOfPosition.size()) m_rowOfPosition[pos] = static_cast<int>(r);
     }
@@ -498,19 +503,20 @@ int CLogListCtrl::WriteCompare(CTextSink& file) const {
     std::string line = "Contrast Area\t/\t";
     for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
         const std::string& header = m_strHeader[static_cast<std::size_t>(c)];
-        line += header.empty() ? std::string("\n") : header;
+        line += header.empty() ? std::string_view("\n") : std::string_view(header);
         line += "\t/\t";
     }
     line += "\n";
     file.Write(line);
 
     for (const stLogRow& row : m_rows) {
-        line = "\n";
+        line.clear();
+        line.push_back('\n');
         line += row.bAbnormal ? "log A" : GroupLabel(row.nGroup);
         line += "\t/\t";
         for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
             const std::string& cell = row.aText[static_cast<std::size_t>(c)];
-            line += cell.empty() ? std::string("\t") : cell;
+            line += cell.empty() ? std::string_view("\t") : std::string_view(cell);
             line += "\t/\t";
         }
         line += "\t\n";

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,53 @@ public:
 
 private:
     std::string m_str;
+};
+
+// Converts and buffers the text and hands it on in large pieces, so a report
+// is never held whole in memory.
+class CBufferedSink : public CTextSink {
+public:
+    CBufferedSink() { m_buf.reserve(kChunk + 4096); }
+    ~CBufferedSink() override = default;
+    bool Write(std::string_view text) override;
+    // Hands on what is buffered. False once any output failed.
+    bool Flush();
+    bool Failed() const { return m_failed; }
+
+protected:
+    // Writes `bytes` out; false on failure.
+    virtual bool Output(std::string_view bytes) = 0;
+
+private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+    std::string m_buf;
+    bool m_failed = false;
+};
+
+// Writes to a file descriptor it does not own.
+class CFdSink : public CBufferedSink {
+public:
+    explicit CFdSink(int fd) : m_fd(fd) {}
+    ~CFdSink() override { Flush(); }
+
+protected:
+    bool Output(std::string_view bytes) override;
+
+private:
+    int m_fd;
+};
+
+// Writes to a stream.
+class CStreamSink : public CBufferedSink {
+public:
+    explicit CStreamSink(std::ostream& out) : m_out(out) {}
+    ~CStreamSink() override { Flush(); }
+
+protected:
+    bool Output(std::string_view bytes) override;
+
+private:
+    std::ostream& m_out;
 };
 
 // Builds a report with `fill` and stores it at `path` atomically: the file is

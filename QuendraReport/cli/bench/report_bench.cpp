@@ -39,7 +39,7 @@ static void BM_RefreshListSorted(benchmark::State& state) {
     CQuendraLog log("/nonexistent-folder");
     DecodeLarge(log);
     CLogListCtrl list;
-    list.Initialize(QUENDRA_SAMPLES_DIR "/QM-X001");
+    list.Initialize(QUENDRA_SAMPLES_DIR "/QMX001");
     list.m_nSortColumn = static_cast<int>(state.range(0));
     for (auto _ : state) {
         list.RefreshList(&log);
@@ -55,7 +55,7 @@ static void BM_WriteHtml(benchmark::State& state) {
     CQuendraLog log("/nonexistent-folder");
     DecodeLarge(log);
     CLogListCtrl list;
-    list.Initialize(QUENDRA_SAMPLES_DIR "/QM-X001");
+    list.Initialize(QUENDRA_SAMPLES_DIR "/QMX001");
     list.RefreshList(&log);
     CTempLogCtrl temp;
     temp.Refresh(&log);
@@ -79,7 +79,7 @@ static void BM_QuendraLogHtmlRun(benchmark::State& state) {
         std::ofstream f(logFile, std::ios::binary);
         f.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
     }
-    const std::vector<std::string> args = {"--model-dir", QUENDRA_SAMPLES_DIR "/QM-X001", "--html",
+    const std::vector<std::string> args = {"--model-dir", QUENDRA_SAMPLES_DIR "/QMX001", "--html",
                                            (dir / "large.html").string(), logFile.string()};
     for (auto _ : state) {
         std::ostringstream out, err;

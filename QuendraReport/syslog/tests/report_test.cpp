@@ -5,6 +5,9 @@
 // instead of comparing (only after checking the output by hand).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -334,6 +337,18 @@ TEST_F(LogReportTest, ReportFileIsAllOrNothing) {
         return false;
     }));
     EXPECT_EQ(ReadAll(path), "one\r\ntwo\r\n");
+    // A sink whose device fails reports it, and keeps failing.
+    {
+        const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        CFdSink full(fd);
+        const std::string block(70000, 'x');
+        EXPECT_FALSE(full.Write(block));
+        EXPECT_TRUE(full.Failed());
+        EXPECT_FALSE(full.Write("y"));
+        EXPECT_FALSE(full.Flush());
+        ::close(fd);
+    }
     // A folder that does not exist: nothing is created.
     EXPECT_FALSE(WriteReportFile(m_dir / "no" / "such.html", [](CTextSink& f) { return f.Write("x"); }));
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
