@@ -159,7 +159,8 @@ std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLo
     out.reserve(256 + log.m_listLog.size() * 320);
     {
         JsonObject root(out);
-        root.Str("file", sourceName);
+        // A path is usually UTF-8 already; only other bytes are taken as CP932.
+        root.Key("file") += cmn::IsValidUtf8(sourceName) ? JsonString(sourceName) : Text(sourceName);
         root.Num("fileVersion", log.m_nFileVersion);
         root.Num("dataSize", log.m_nDataSize);
         root.Str("model", log.m_strModel);

@@ -130,8 +130,6 @@ TEST_F(CliTest, ReportsAreTheGoldenBytes) {
     EXPECT_EQ(ReadAll(Out("a.txt")), ReadAll(kReportGolden / "abnormal.compare.txt"));
     EXPECT_TRUE(m_err.str().empty()) << m_err.str();
 
-    ASSERT_EQ(Run({"--time-mode", "1", "--html", Out("e.html"), Log("abnormal.dat")}), LOGCLI_OK);
-    EXPECT_EQ(ReadAll(Out("e.html")), ReadAll(kReportGolden / "abnormal.elapsed.html"));
     ASSERT_EQ(Run({"--filter", "0x30", "--sort", "1:desc", "--html", Out("f.html"), Log("abnormal.dat")}), LOGCLI_OK);
     EXPECT_EQ(ReadAll(Out("f.html")), ReadAll(kReportGolden / "abnormal.filtered.html"));
     // Linked operation-name files of the QM-Y210 model, found through ModelName.csv.
@@ -139,9 +137,6 @@ TEST_F(CliTest, ReportsAreTheGoldenBytes) {
     EXPECT_EQ(m_out.str(), ReadAll(kReportGolden / "header-v5.html"));
     ASSERT_EQ(Run({"--text", "-", "--time-mode", "1", Log("code-paths.dat")}), LOGCLI_OK);
     EXPECT_EQ(m_out.str(), ReadAll(kTextGolden / "code-paths.elapsed.txt"));
-    // A file holds no PC time, so compensation changes no time; the column is "Date".
-    ASSERT_EQ(Run({"--time-mode", "1", "--compensate", "--compare", "-", Log("abnormal.dat")}), LOGCLI_OK);
-    EXPECT_EQ(m_out.str(), ReadAll(kReportGolden / "abnormal.compare.txt"));
 }
 
 TEST_F(CliTest, DecodingFailuresAndMissingFiles) {
