@@ -1,0 +1,231 @@
+// Linkara's exports, settings and text conversions.
+
+#include "LinkaraCore.h"
+
+#include <memory>
+#include <mutex>
+
+#include "Channel.h"
+#include "Linkara.h"
+#include "TextLink.h"
+#include "common/codepage.h"
+#include "common/ini.h"
+#include "common/strutil.h"
+
+namespace linkara {
+
+namespace {
+
+constexpr int kReplyMs = 3000;
+constexpr int kLoginMs = 1000;
+constexpr char16_t kSection[] = u"Connection";
+
+struct State {
+    std::mutex lock;
+    bool loaded = false;
+    Settings settings;
+    std::u16string password;
+    std::unique_ptr<linkio::TextLink> link;
+};
+
+State& Global() {
+    static auto* state = new State;  // lives as long as the process
+    return *state;
+}
+
+void EnsureLoaded(State& st) {
+    if (!st.loaded) {
+        st.settings = LoadSettings(SettingsFile());
+        st.loaded = true;
+    }
+}
+
+}  // namespace
+
+std::filesystem::path SettingsFile() { return linkio::SettingsDir("QUENDRA_LINKARA_DIR") / "Linkara.ini"; }
+
+Settings LoadSettings(const std::filesystem::path& file) {
+    Settings s;
+    const std::u16string kind(cmn::Trim(cmn::IniGetStringW(file, kSection, u"Interface", s.interfaceKind)));
+    s.interfaceKind = cmn::EqualsNoCase(kind, u"LAN") ? u"LAN" : u"COM";
+    s.port = std::u16string(cmn::Trim(cmn::IniGetStringW(file, kSection, u"Port", s.port)));
+    s.baud = cmn::IniGetIntW(file, kSection, u"Baud", s.baud);
+    s.address = std::u16string(cmn::Trim(cmn::IniGetStringW(file, kSection, u"Address", s.address)));
+    s.dataPort = cmn::IniGetIntW(file, kSection, u"DataPort", s.dataPort);
+    s.account = cmn::IniGetStringW(file, kSection, u"Account", s.account);
+    return s;
+}
+
+bool SaveSettings(const std::filesystem::path& file, const Settings& s) {
+    return cmn::IniWriteStringW(file, kSection, u"Interface", s.interfaceKind) &&
+           cmn::IniWriteStringW(file, kSection, u"Port", s.port) &&
+           cmn::IniWriteStringW(file, kSection, u"Baud", cmn::Utf8ToUtf16(std::to_string(s.baud))) &&
+           cmn::IniWriteStringW(file, kSection, u"Address", s.address) &&
+           cmn::IniWriteStringW(file, kSection, u"DataPort", cmn::Utf8ToUtf16(std::to_string(s.dataPort))) &&
+           cmn::IniWriteStringW(file, kSection, u"Account", s.account);
+}
+
+std::u16string CheckSettings(const Settings& s) {
+    if (s.interfaceKind == u"LAN") {
+        if (s.address.empty()) return u"Enter the display's address.";
+        if (s.dataPort < 1 || s.dataPort > 65535) return u"The data port must be 1 to 65535.";
+        return {};
+    }
+    const std::string port = cmn::Utf16ToUtf8(s.port);
+    const auto spec = linkio::ParsePort(port, std::filesystem::path());
+    if (!spec || spec->kind != linkio::PortSpec::kSerial) return u"Enter a port COM1 to COM256 or a device path.";
+    if (!linkio::IsSupportedBaud(s.baud)) return u"Choose a baud rate from the list.";
+    return {};
+}
+
+void SetPassword(std::u16string_view password) {
+    State& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    st.password = password;
+}
+
+std::string ToWire(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        out.push_back('?');
+        // A surrogate pair is one character.
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            ++i;
+    }
+    return out;
+}
+
+std::u16string FromWire(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        out.push_back(u < 0x80 ? static_cast<char16_t>(u) : u'?');
+    }
+    return out;
+}
+
+bool CopyReply(std::u16string_view value, char16_t* reply, int size) {
+    if (reply == nullptr || size < 1) return false;
+    const std::size_t cap = size < LINKARA_MAX_REPLY ? static_cast<std::size_t>(size) : LINKARA_MAX_REPLY;
+    for (std::size_t i = 0; i < cap; ++i) reply[i] = 0;
+    const std::size_t n = value.size() < cap - 1 ? value.size() : cap - 1;
+    for (std::size_t i = 0; i < n; ++i) reply[i] = value[i];
+    return true;
+}
+
+}  // namespace linkara
+
+using linkara::Global;
+
+extern "C" {
+
+int LINKARA_CALL Linkara_Initialize(void* /*owner*/) {
+    auto& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    st.settings = linkara::LoadSettings(linkara::SettingsFile());
+    st.loaded = true;
+    return 1;
+}
+
+int LINKARA_CALL Linkara_Terminate(void) {
+    auto& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    st.link.reset();
+    st.password.clear();
+    st.loaded = false;
+    return 1;
+}
+
+int LINKARA_CALL Linkara_ConnectionSetting(void* owner) {
+    auto& st = Global();
+    linkara::Settings s;
+    std::u16string password;
+    {
+        std::lock_guard<std::mutex> lock(st.lock);
+        linkara::EnsureLoaded(st);
+        s = st.settings;
+        password = st.password;
+    }
+    // The dialog runs without the lock: its event loop must not hold it.
+    if (!linkara::ShowConnectionDialog(owner, s, password)) return 0;
+    std::lock_guard<std::mutex> lock(st.lock);
+    st.settings = s;
+    st.password = password;
+    linkara::SaveSettings(linkara::SettingsFile(), s);
+    return 1;
+}
+
+int LINKARA_CALL Linkara_Open(void) {
+    auto& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    st.link.reset();
+    linkara::EnsureLoaded(st);
+    const linkara::Settings& s = st.settings;
+    if (!linkara::CheckSettings(s).empty()) return 0;
+    linkio::PortSpec spec;
+    if (s.interfaceKind == u"LAN") {
+        spec.kind = linkio::PortSpec::kTcp;
+        spec.host = cmn::Utf16ToUtf8(s.address);
+        spec.port = s.dataPort;
+    } else {
+        const auto parsed = linkio::ParsePort(cmn::Utf16ToUtf8(s.port), linkara::SettingsFile());
+        if (!parsed) return 0;
+        spec = *parsed;
+    }
+    linkio::TextLinkOptions options;
+    options.replyMs = linkara::kReplyMs;
+    options.loginMs = linkara::kLoginMs;
+    options.baud = s.baud;
+    linkio::LinkStatus status;
+    std::string error;
+    st.link = linkio::TextLink::Open(spec, linkara::ToWire(s.account), linkara::ToWire(st.password), options,
+                                     status, error);
+    return st.link ? 1 : 0;
+}
+
+void LINKARA_CALL Linkara_Close(void) {
+    auto& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    st.link.reset();
+}
+
+int LINKARA_CALL Linkara_GetString(const char16_t* command, char16_t* reply, int size) {
+    if (reply == nullptr || size < 1) return 0;
+    linkara::CopyReply(u"", reply, size);
+    if (command == nullptr) return 0;
+    auto& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    if (!st.link) return 0;
+    std::string value;
+    if (st.link->QueryString(linkara::ToWire(command), value) != linkio::LinkStatus::kOk) return 0;
+    linkara::CopyReply(linkara::FromWire(value), reply, size);
+    return 1;
+}
+
+int LINKARA_CALL Linkara_SetCommand(const char16_t* command) {
+    if (command == nullptr) return 0;
+    auto& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    if (!st.link) return 0;
+    return st.link->SetCommand(linkara::ToWire(command)) == linkio::LinkStatus::kOk ? 1 : 0;
+}
+
+int LINKARA_CALL Linkara_GetNumber(const char16_t* command, int* value) {
+    if (command == nullptr || value == nullptr) return 0;
+    auto& st = Global();
+    std::lock_guard<std::mutex> lock(st.lock);
+    if (!st.link) return 0;
+    int v = 0;
+    if (st.link->QueryNumber(linkara::ToWire(command), v) != linkio::LinkStatus::kOk) return 0;
+    *value = v;
+    return 1;
+}
+
+}  // extern "C"

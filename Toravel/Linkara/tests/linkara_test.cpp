@@ -1,0 +1,173 @@
+// Linkara through its exports, against display-sim on its own 127.0.0.x
+// address or a pseudo-terminal.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+
+#include "Linkara.h"
+#include "LinkaraCore.h"
+#include "SimProcess.h"
+
+using linktest::SimProcess;
+
+namespace {
+
+// A private settings folder with the given Linkara.ini, for one test.
+class LinkaraEnv {
+public:
+    explicit LinkaraEnv(const std::string& ini) {
+        linktest::WriteFile(m_dir.Path() / "Linkara.ini", ini);
+        ::setenv("QUENDRA_LINKARA_DIR", m_dir.Path().c_str(), 1);
+        Linkara_Initialize(nullptr);
+    }
+    ~LinkaraEnv() {
+        Linkara_Terminate();
+        ::unsetenv("QUENDRA_LINKARA_DIR");
+    }
+
+private:
+    linktest::TempDir m_dir;
+};
+
+std::string Lan(const std::string& addr, const std::string& account = "") {
+    return "[Connection]\r\nInterface=LAN\r\nAddress=" + addr + "\r\nDataPort=10008\r\nAccount=" + account + "\r\n";
+}
+
+std::u16string Get(const char16_t* cmd, int* ok = nullptr) {
+    char16_t buf[260];
+    std::fill(std::begin(buf), std::end(buf), u'#');
+    const int r = Linkara_GetString(cmd, buf, 520);
+    if (ok) *ok = r;
+    return buf;
+}
+
+}  // namespace
+
+TEST(Linkara, ExportsTheEightCalls) {
+    void* lib = ::dlopen(LINKARA_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << ::dlerror();
+    for (const char* name : {"Linkara_Initialize", "Linkara_Terminate", "Linkara_ConnectionSetting", "Linkara_Open",
+                             "Linkara_Close", "Linkara_GetString", "Linkara_SetCommand", "Linkara_GetNumber"})
+        EXPECT_NE(::dlsym(lib, name), nullptr) << name;
+    ::dlclose(lib);
+}
+
+TEST(Linkara, EveryCallOverTcpWithUtf16Texts) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.81"}));
+    LinkaraEnv env(Lan("127.0.0.81"));
+    int value = 0;
+    // Nothing works before the link is open.
+    EXPECT_EQ(Linkara_SetCommand(u""), 0);
+    EXPECT_EQ(Linkara_GetNumber(u"UTIM????", &value), 0);
+    int ok = -1;
+    EXPECT_EQ(Get(u"SRNO????", &ok), u"");
+    EXPECT_EQ(ok, 0);
+
+    ASSERT_NE(Linkara_Open(), 0);
+    EXPECT_EQ(Get(u"SRNO????"), u"QX30001001");
+    EXPECT_EQ(Get(u"INF1????"), u"QM-X003");
+    EXPECT_NE(Linkara_GetNumber(u"UTIM????", &value), 0);
+    EXPECT_EQ(value, 12345);
+    EXPECT_NE(Linkara_SetCommand(u"WBRP20600"), 0);
+    EXPECT_EQ(Get(u"WBRP????"), u"512,600,512,512,512,512");
+    // Refusals.
+    EXPECT_EQ(Linkara_SetCommand(u"XXXX0000"), 0);
+    EXPECT_EQ(Get(u"ERRT????", &ok), u"");
+    EXPECT_EQ(ok, 0);
+    value = -5;
+    EXPECT_EQ(Linkara_GetNumber(u"INF1????", &value), 0);
+    EXPECT_EQ(value, -5);
+
+    // Text outside ASCII reaches the display as "?" and comes back as "?".
+    EXPECT_NE(Linkara_SetCommand(u"IFSNQX3\u00e9\U0001F600"), 0);
+    EXPECT_EQ(Get(u"SRNO????"), u"QX3??");
+    // A command too long for the wire is refused, the link stays usable.
+    EXPECT_EQ(Linkara_SetCommand(std::u16string(65, u'A').c_str()), 0);
+    EXPECT_NE(Linkara_SetCommand(u""), 0);
+
+    // Null arguments are refused without a crash.
+    char16_t buf[4] = {u'#', u'#', u'#', u'#'};
+    EXPECT_EQ(Linkara_GetString(nullptr, buf, 4), 0);
+    EXPECT_EQ(buf[0], 0);
+    EXPECT_EQ(Linkara_GetString(u"SRNO????", nullptr, 260), 0);
+    EXPECT_EQ(Linkara_GetString(u"SRNO????", buf, 0), 0);
+    EXPECT_EQ(Linkara_GetNumber(u"UTIM????", nullptr), 0);
+    EXPECT_EQ(Linkara_SetCommand(nullptr), 0);
+    // A tiny buffer gets what fits.
+    EXPECT_NE(Linkara_GetString(u"SRNO????", buf, 4), 0);
+    EXPECT_EQ(std::u16string(buf), u"QX3");
+
+    Linkara_Close();
+    EXPECT_EQ(Linkara_SetCommand(u""), 0);
+    Linkara_Close();  // twice is harmless
+    // Open again: the settings hold.
+    ASSERT_NE(Linkara_Open(), 0);
+    EXPECT_EQ(Get(u"INF1????"), u"QM-X003");
+    Linkara_Close();
+}
+
+TEST(Linkara, AccountFromTheFilePasswordFromMemory) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.82", "--account", "svc", "--password", "pw"}));
+    LinkaraEnv env(Lan("127.0.0.82", "svc"));
+    EXPECT_EQ(Linkara_Open(), 0);  // no password yet
+    linkara::SetPassword(u"wrong");
+    EXPECT_EQ(Linkara_Open(), 0);
+    linkara::SetPassword(u"pw");
+    ASSERT_NE(Linkara_Open(), 0);
+    EXPECT_EQ(Get(u"SRNO????"), u"QX30001001");
+    Linkara_Close();
+    // Terminate forgets the password.
+    Linkara_Terminate();
+    Linkara_Initialize(nullptr);
+    EXPECT_EQ(Linkara_Open(), 0);
+}
+
+TEST(Linkara, SerialLineByComNameAndDevicePath) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--serial"}));
+    const std::string pty = sim.Line();
+    {
+        LinkaraEnv env("[Connection]\r\nInterface=COM\r\nPort=COM7\r\nBaud=19200\r\n[Ports]\r\nCOM7=" + pty + "\r\n");
+        ASSERT_NE(Linkara_Open(), 0);
+        EXPECT_EQ(Get(u"INF1????"), u"QM-X003");
+        EXPECT_NE(Linkara_SetCommand(u"ESPC0001"), 0);
+        EXPECT_EQ(Get(u"ERRT????"), u"25,30,28");
+        Linkara_Close();
+    }
+    {
+        LinkaraEnv env("[Connection]\r\nInterface=COM\r\nPort=" + pty + "\r\nBaud=115200\r\n");
+        ASSERT_NE(Linkara_Open(), 0);
+        int v = 0;
+        EXPECT_NE(Linkara_GetNumber(u"UTIM????", &v), 0);
+        EXPECT_EQ(v, 12345);
+        Linkara_Close();
+    }
+    {
+        LinkaraEnv env("[Connection]\r\nInterface=COM\r\nPort=" + pty + "\r\nBaud=12345\r\n");
+        EXPECT_EQ(Linkara_Open(), 0);
+    }
+}
+
+TEST(Linkara, SilentDisplayAndNoDisplayFailInTime) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.83", "--drop", "every:1"}));
+    LinkaraEnv env(Lan("127.0.0.83"));
+    ASSERT_NE(Linkara_Open(), 0);
+    const auto t = std::chrono::steady_clock::now();
+    int ok = -1;
+    EXPECT_EQ(Get(u"SRNO????", &ok), u"");
+    EXPECT_EQ(ok, 0);
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    EXPECT_GE(s, 2.5);
+    EXPECT_LT(s, 5.0);
+    Linkara_Close();
+
+    LinkaraEnv none(Lan("127.0.0.84"));  // nothing listens there
+    EXPECT_EQ(Linkara_Open(), 0);
+    LinkaraEnv empty("[Connection]\r\nInterface=LAN\r\n");  // no address
+    EXPECT_EQ(Linkara_Open(), 0);
+}
