@@ -1,0 +1,62 @@
+#pragma once
+/* Dakoral: binary transfer front. One request (a command byte and its
+   parameter bytes) and its reply per call, over
+
+   - "LAN" + host [":" port]: handed to libLanDakoral.so (loaded by name, from
+     the program's folder first, then the normal library search path), which
+     carries the frames over TCP with its login, lock and log file;
+   - "COMn" (mapped to a device by the [Ports] section of "Dakoral.ini", else
+     /dev/ttyS<n-1>) or a device path: the same frames on the serial line, with
+     no login and no logout byte.
+
+   Results: open gives a handle or null; DAKR_GetData gives DAKR_OK (0) or a
+   non-zero code; DAKR_Close gives 1, or 0 for a null or unknown handle. */
+
+#ifdef _WIN32
+#define DAKR_CALL __stdcall
+#define DAKR_API __declspec(dllexport)
+#else
+#define DAKR_CALL
+#define DAKR_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef void* DAKR_HANDLE;
+
+#define DAKR_OK 0
+#define DAKR_ERR_FAILED 1 /* no valid reply after the retries, refusal, cancel, bad arguments */
+#define DAKR_ERR_HANDLE 4 /* null or unknown handle */
+/* A LAN handle also passes on the other codes of the LAN library
+   (7 no connection, 8 login time-out, 11 cancelled while connecting,
+   12 authentication error, 13 access denied). */
+
+/* Largest reply data copied into the caller's buffer. */
+#define DAKR_MAX_REPLY 1152
+
+/* Opens a port. timeoutSec is the reply time of one attempt and retryCount the
+   number of attempts (0 takes "Dakoral.ini": [Common] Timeout 10 and Retry 3
+   for a serial line, the LAN library's settings for LAN); baudRate is the
+   serial rate (0 = 115200). account, password, displayId and connFlags go to
+   the LAN library; a serial line ignores them. cancel, when not null, points
+   to an int the caller sets non-zero to abandon a wait; it must outlive the
+   handle. Null on failure. */
+DAKR_API DAKR_HANDLE DAKR_CALL DAKR_OpenIF(const char* port, const char* account, const char* password,
+                                           int displayId, int timeoutSec, int retryCount, int baudRate,
+                                           unsigned int connFlags, int* cancel);
+
+DAKR_API int DAKR_CALL DAKR_Close(DAKR_HANDLE handle);
+
+/* Sends *command with paramLen parameter bytes and waits for its reply. On
+   success the reply data go to reply (at most DAKR_MAX_REPLY bytes, and at
+   most *size bytes when *size is smaller on entry) and *size receives the
+   real reply length; on failure *size is 0. command, reply and size must not
+   be null; params may be null only when paramLen is 0. */
+DAKR_API int DAKR_CALL DAKR_GetData(DAKR_HANDLE handle, const unsigned char* command, const unsigned char* params,
+                                    unsigned char* reply, int paramLen, int* size);
+
+#ifdef __cplusplus
+}
+#endif
