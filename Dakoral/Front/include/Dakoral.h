@@ -3,8 +3,9 @@
    parameter bytes) and its reply per call, over
 
    - "LAN" + host [":" port]: handed to libLanDakoral.so (loaded by name, from
-     the program's folder first, then the normal library search path), which
-     carries the frames over TCP with its login, lock and log file;
+     the program's folder first, then this library's folder, then the normal
+     library search path), which carries the frames over TCP with its login,
+     lock and log file;
    - "COMn" (mapped to a device by the [Ports] section of "Dakoral.ini", else
      /dev/ttyS<n-1>) or a device path: the same frames on the serial line, with
      no login and no logout byte.

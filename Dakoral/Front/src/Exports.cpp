@@ -32,8 +32,17 @@ struct LanApi {
     GetCommand getCommand = nullptr;
 };
 
-// Loads the LAN library once; it stays loaded for the life of the process
-// (its handles and host locks live in it). A failed load is tried again on the next open.
+// The folder this library was loaded from.
+std::filesystem::path OwnDir() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&OwnDir), &info) == 0 || info.dli_fname == nullptr) return {};
+    return std::filesystem::path(info.dli_fname).parent_path();
+}
+
+// Loads the LAN library once: from the program's folder, else from this
+// library's folder, else by the normal search path. It stays loaded for the
+// life of the process (its handles and host locks live in it). A failed load
+// is tried again on the next open.
 const LanApi* LoadLan() {
     static std::mutex lock;
     static LanApi api;
@@ -41,9 +50,13 @@ const LanApi* LoadLan() {
     std::lock_guard<std::mutex> guard(lock);
     if (loaded) return &api;
     void* lib = nullptr;
-    const std::filesystem::path local = cmn::ProgramDir() / kLanLibrary;
-    std::error_code ec;
-    if (std::filesystem::exists(local, ec)) lib = ::dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
+    for (const std::filesystem::path& dir : {cmn::ProgramDir(), OwnDir()}) {
+        if (dir.empty()) continue;
+        const std::filesystem::path candidate = dir / kLanLibrary;
+        std::error_code ec;
+        if (std::filesystem::exists(candidate, ec)) lib = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (lib != nullptr) break;
+    }
     if (lib == nullptr) lib = ::dlopen(kLanLibrary, RTLD_NOW | RTLD_LOCAL);
     if (lib == nullptr) return nullptr;
     LanApi a;

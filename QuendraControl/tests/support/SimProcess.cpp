@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,8 @@ bool SimProcess::Start(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     m_pid = ::fork();
     if (m_pid == 0) {
+        // The simulator must not outlive a test that dies.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         ::dup2(fds[1], 1);
         const int devnull = ::open("/dev/null", O_WRONLY);
         if (devnull >= 0) ::dup2(devnull, 2);

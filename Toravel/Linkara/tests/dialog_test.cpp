@@ -15,6 +15,10 @@
 #include "Linkara.h"
 #include "SimProcess.h"
 
+// The font configuration library keeps a cache for the life of the process;
+// the leak checker of the sanitizer build is told so.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 
 QApplication& App() {
