@@ -122,11 +122,11 @@ int QNCTRL_CALL QNCTRL_SetCommand(QNCTRL_HANDLE handle, const char* kind, const 
 }
 
 int QNCTRL_CALL QNCTRL_GetStringEx(QNCTRL_HANDLE handle, const char* query, char* buffer, int size) {
+    // The caller reads the buffer as a string whatever the result: clear it first.
+    if (buffer != nullptr && size > 0) std::memset(buffer, 0, static_cast<std::size_t>(size));
     const auto conn = Find(handle);
     if (!conn) return QNCTRL_ERR_HANDLE;
-    if (buffer == nullptr || size <= 0) return QNCTRL_ERR_ARGUMENT;
-    std::memset(buffer, 0, static_cast<std::size_t>(size));
-    if (query == nullptr) return QNCTRL_ERR_ARGUMENT;
+    if (buffer == nullptr || size <= 0 || query == nullptr) return QNCTRL_ERR_ARGUMENT;
     std::string value;
     std::lock_guard<std::mutex> lock(conn->busy);
     const int rc = ToCode(conn->link->QueryString(linkio::StripCommandPrefix(query), value));

@@ -21,68 +21,45 @@ std::vector<TextReply> Scan(ReplyScanner& s, std::string_view bytes) {
 
 }  // namespace
 
-TEST(ReplyScanner, KeepsOnlyTheThreeFormsAndSkipsTheRest) {
+TEST(ReplyScanner, KeepsOnlyTheThreeFormsAndNeverGrowsALine) {
     ReplyScanner s;
     // The LF left by the login, a garbage line, a prompt, then the replies.
-    const auto r = Scan(s, "\n#@!garbage\rLogin: \rOK\rNG\r=QX3\r=\r\nok\rNGX\r");
+    auto r = Scan(s, "\n#@!garbage\rLogin: \rOK\rNG\r=QX3\r=\r\nok\rNGX\r");
     ASSERT_EQ(r.size(), 4u);
     EXPECT_EQ(r[0].kind, TextReply::kOk);
     EXPECT_EQ(r[1].kind, TextReply::kRefused);
-    EXPECT_EQ(r[2].kind, TextReply::kValue);
     EXPECT_EQ(r[2].value, "QX3");
     EXPECT_EQ(r[3].kind, TextReply::kValue);
     EXPECT_EQ(r[3].value, "");
     EXPECT_EQ(s.SkippedLines(), 4);
-    // Half a line is never a reply.
+    // Half a line is never a reply; a new request drops it.
     EXPECT_TRUE(Scan(s, "=12").empty());
-    s.Reset();  // a new request drops the unfinished line
-    EXPECT_TRUE(Scan(s, "=34").empty());
-    const auto after = Scan(s, "\r");
-    ASSERT_EQ(after.size(), 1u);
-    EXPECT_EQ(after[0].value, "34");
-}
-
-TEST(ReplyScanner, AnOverlongLineIsCutNotGrown) {
-    ReplyScanner s;
-    std::string line = "=" + std::string(kMaxReplyLine * 3, '7') + "\r";
-    const auto r = Scan(s, line);
+    s.Reset();
+    r = Scan(s, "=34\r");
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].value, "34");
+    r = Scan(s, "=" + std::string(kMaxReplyLine * 3, '7') + "\r");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].value.size(), kMaxReplyLine - 1);
 }
 
-TEST(TextProtocol, DecimalValues) {
-    EXPECT_EQ(ParseDecimalValue("0"), 0);
+TEST(TextProtocol, DecimalValuesCommandTextsAndPrompts) {
     EXPECT_EQ(ParseDecimalValue("0012345"), 12345);
     EXPECT_EQ(ParseDecimalValue("-7"), -7);
-    EXPECT_EQ(ParseDecimalValue("+7"), 7);
     EXPECT_EQ(ParseDecimalValue("2147483647"), INT_MAX);
     EXPECT_EQ(ParseDecimalValue("-2147483648"), INT_MIN);
-    for (const char* bad : {"", "-", "+", "2147483648", "-2147483649", "99999999999999999999", "12a", " 12",
-                            "12 ", "1,2", "QM-X003"})
+    for (const char* bad : {"", "-", "2147483648", "-2147483649", "99999999999999999999", "12a", " 12", "1,2"})
         EXPECT_FALSE(ParseDecimalValue(bad).has_value()) << bad;
-}
 
-TEST(TextProtocol, CommandTextsAndPrefix) {
-    EXPECT_TRUE(IsValidCommandText(""));
-    EXPECT_TRUE(IsValidCommandText("SRNO????"));
     EXPECT_TRUE(IsValidCommandText(std::string(64, 'A')));
     EXPECT_FALSE(IsValidCommandText(std::string(65, 'A')));
     EXPECT_FALSE(IsValidCommandText("SRLG0000\r"));
     EXPECT_FALSE(IsValidCommandText("IFSN\xC3\xA9"));
-    EXPECT_EQ(StripCommandPrefix("Command:SRNO????"), "SRNO????");
     EXPECT_EQ(StripCommandPrefix("command:BNMD5"), "BNMD5");
-    EXPECT_EQ(StripCommandPrefix("Command:"), "");
-    EXPECT_EQ(StripCommandPrefix("SRNO????"), "SRNO????");
     EXPECT_EQ(StripCommandPrefix("Comman"), "Comman");
-}
 
-TEST(TextProtocol, LoginPrompts) {
-    EXPECT_EQ(MatchPrompt("", "Login:"), PromptMatch::kIncomplete);
     EXPECT_EQ(MatchPrompt("Log", "Login:"), PromptMatch::kIncomplete);
-    EXPECT_EQ(MatchPrompt("Login: ", "Login:"), PromptMatch::kMatch);
-    EXPECT_EQ(MatchPrompt("\r\n login:", "Login:"), PromptMatch::kMatch);
-    EXPECT_EQ(MatchPrompt(" Password: ", "Password:"), PromptMatch::kMatch);
-    EXPECT_EQ(MatchPrompt("Logout", "Login:"), PromptMatch::kMismatch);
+    EXPECT_EQ(MatchPrompt("\r\n login: ", "Login:"), PromptMatch::kMatch);
     EXPECT_EQ(MatchPrompt("OK\r", "Login:"), PromptMatch::kMismatch);
 }
 
@@ -91,27 +68,18 @@ TEST(PortNames, LanComAndDevicePaths) {
     const auto ini = dir.Path() / "Links.ini";
     linktest::WriteFile(ini, "[Ports]\r\nCOM5 = /dev/pts/77\r\ncom12=\"/dev/ttyUSB0\"\r\n");
 
-    auto p = ParsePort("LAN127.0.0.61:10010", ini);
+    auto p = ParsePort("lan127.0.0.61:10010", ini);
     ASSERT_TRUE(p);
     EXPECT_EQ(p->kind, PortSpec::kTcp);
     EXPECT_EQ(p->host, "127.0.0.61");
     EXPECT_EQ(p->port, 10010);
-    p = ParsePort("lanlocalhost", ini);
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->host, "localhost");
-    EXPECT_EQ(p->port, 10008);
-    EXPECT_EQ(ParsePort("LAN10.0.0.1:0", ini)->port, 10008);
+    EXPECT_EQ(ParsePort("LANdisplay", ini)->port, 10008);
     EXPECT_EQ(ParsePort("LAN10.0.0.1:99999", ini)->port, 10008);
-    EXPECT_EQ(ParsePort("LAN10.0.0.1:x", ini)->port, 10008);
 
     EXPECT_EQ(ParsePort("COM1", ini)->device, "/dev/ttyS0");
-    EXPECT_EQ(ParsePort("COM256", ini)->device, "/dev/ttyS255");
     EXPECT_EQ(ParsePort("COM5", ini)->device, "/dev/pts/77");
     EXPECT_EQ(ParsePort("COM12", ini)->device, "/dev/ttyUSB0");
     EXPECT_EQ(ParsePort("/dev/ttyACM0", ini)->device, "/dev/ttyACM0");
-    EXPECT_EQ(ParsePort("COM5", dir.Path() / "missing.ini")->device, "/dev/ttyS4");
-
-    for (const char* bad : {"", "LAN", "LAN:10008", "COM", "COM0", "COM257", "COM05", "COM1x", " COM1", "USB1",
-                            "dev/ttyS0"})
+    for (const char* bad : {"", "LAN", "LAN:10008", "COM0", "COM257", "COM05", "COM1x", " COM1", "dev/ttyS0"})
         EXPECT_FALSE(ParsePort(bad, ini).has_value()) << bad;
 }

@@ -1,11 +1,15 @@
 #include "SimProcess.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,12 +20,14 @@ namespace linktest {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 bool WaitChild(pid_t pid, int timeoutMs, int& status) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
         const pid_t r = ::waitpid(pid, &status, WNOHANG);
         if (r == pid) return true;
-        if (r < 0 || std::chrono::steady_clock::now() >= end) return false;
+        if (r < 0 || Clock::now() >= end) return false;
         ::usleep(10000);
     }
 }
@@ -38,8 +44,7 @@ bool SimProcess::Start(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     m_pid = ::fork();
     if (m_pid == 0) {
-        // The simulator must not outlive a test that dies.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that dies
         ::dup2(fds[1], 1);
         const int devnull = ::open("/dev/null", O_WRONLY);
         if (devnull >= 0) ::dup2(devnull, 2);
@@ -49,10 +54,9 @@ bool SimProcess::Start(const std::vector<std::string>& args) {
     ::close(fds[1]);
     m_out = fds[0];
     if (m_pid < 0) return false;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto end = Clock::now() + std::chrono::seconds(10);
     while (m_line.find('\n') == std::string::npos) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd p{m_out, POLLIN, 0};
         if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) return false;
         char buf[256];
@@ -80,6 +84,95 @@ int SimProcess::Stop() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+ScriptedPeer::ScriptedPeer(const std::string& addr, int port, std::vector<std::string> answers,
+                           std::string greeting)
+    : m_listening(true), m_answers(std::move(answers)), m_greeting(std::move(greeting)) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, addr.c_str(), &a.sin_addr);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
+        if (fd >= 0) ::close(fd);
+        return;
+    }
+    m_fd = fd;
+    m_thread = std::thread([this] { Run(); });
+}
+
+ScriptedPeer::ScriptedPeer(std::vector<std::string> answers) : m_answers(std::move(answers)) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        if (master >= 0) ::close(master);
+        return;
+    }
+    m_path = ::ptsname(master);
+    m_slave = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios t{};
+    ::tcgetattr(m_slave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(m_slave, TCSANOW, &t);
+    m_fd = master;
+    m_thread = std::thread([this] { Run(); });
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_slave >= 0) ::close(m_slave);
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+std::vector<std::string> ScriptedPeer::Requests() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_requests;
+}
+
+void ScriptedPeer::Run() {
+    int conn = m_listening ? -1 : m_fd;
+    std::string burst;
+    while (!m_stop) {
+        if (conn < 0) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            conn = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (conn >= 0 && !m_greeting.empty())
+                (void)::send(conn, m_greeting.data(), m_greeting.size(), MSG_NOSIGNAL);
+            continue;
+        }
+        pollfd p{conn, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0) {
+            char buf[512];
+            const ssize_t n = ::read(conn, buf, sizeof buf);
+            if (n > 0) {
+                burst.append(buf, static_cast<std::size_t>(n));
+            } else if (m_listening) {
+                ::close(conn);
+                conn = -1;
+            }
+            continue;
+        }
+        if (burst.empty()) continue;
+        std::size_t i;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_requests.push_back(burst);
+            i = m_requests.size() - 1;
+        }
+        burst.clear();
+        const std::string answer = i < m_answers.size() ? m_answers[i] : std::string();
+        if (answer == "<close>" && m_listening) {
+            ::close(conn);
+            conn = -1;
+        } else if (!answer.empty()) {
+            (void)::write(conn, answer.data(), answer.size());
+        }
+    }
+    if (m_listening && conn >= 0) ::close(conn);
+}
+
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "linktest-XXXXXX").string();
     if (char* p = ::mkdtemp(tmpl.data())) m_path = p;
@@ -97,79 +190,6 @@ void WriteFile(const std::filesystem::path& p, const std::string& bytes) {
 std::string ReadFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace linktest
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-namespace linktest {
-
-ScriptedDisplay::ScriptedDisplay(const std::string& addr, int port, std::vector<std::string> answers,
-                                 std::string greeting)
-    : m_answers(std::move(answers)), m_greeting(std::move(greeting)) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    ::inet_pton(AF_INET, addr.c_str(), &a.sin_addr);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
-        ::close(fd);
-        return;
-    }
-    m_listen = fd;
-    m_thread = std::thread([this] { Run(); });
-}
-
-ScriptedDisplay::~ScriptedDisplay() {
-    m_stop = true;
-    if (m_thread.joinable()) m_thread.join();
-    if (m_listen >= 0) ::close(m_listen);
-}
-
-std::string ScriptedDisplay::Received() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_received;
-}
-
-void ScriptedDisplay::Run() {
-    while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        const int c = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-        if (c < 0) continue;
-        if (!m_greeting.empty()) (void)::send(c, m_greeting.data(), m_greeting.size(), MSG_NOSIGNAL);
-        std::size_t n = 0;
-        bool open = true;
-        while (open && !m_stop) {
-            pollfd q{c, POLLIN, 0};
-            if (::poll(&q, 1, 50) <= 0) continue;
-            char buf[256];
-            const ssize_t k = ::read(c, buf, sizeof buf);
-            if (k <= 0) break;
-            {
-                std::lock_guard<std::mutex> lock(m_lock);
-                m_received.append(buf, static_cast<std::size_t>(k));
-            }
-            for (ssize_t i = 0; i < k && open; ++i) {
-                if (buf[i] != '\r') continue;
-                if (n < m_answers.size()) {
-                    const std::string& a = m_answers[n];
-                    if (a == "<close>")
-                        open = false;
-                    else
-                        (void)::send(c, a.data(), a.size(), MSG_NOSIGNAL);
-                }
-                ++n;
-            }
-        }
-        ::close(c);
-    }
 }
 
 }  // namespace linktest

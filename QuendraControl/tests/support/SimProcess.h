@@ -1,12 +1,14 @@
 #pragma once
 // Test support shared by the link library tests: display-sim as a child
-// process (on its own 127.0.0.x address or a pseudo-terminal) and a private
-// settings folder. Every wait is bounded.
+// process, a scripted misbehaving peer, temporary folders. Every wait is bounded.
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace linktest {
@@ -18,12 +20,11 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Starts display-sim with `args` and waits at most 10 s for its first line
-    // ("listening ..." or the pseudo-terminal's path).
+    // Starts display-sim with `args`; waits at most 10 s for its first line
+    // ("listening ..." or, with --serial, the pseudo-terminal's path).
     bool Start(const std::vector<std::string>& args);
-    // The first line; for --serial the device path.
     const std::string& Line() const { return m_line; }
-    // SIGTERM, then SIGKILL after 10 s; returns the exit status or -1.
+    // SIGTERM, then SIGKILL after 10 s; the exit status or -1.
     int Stop();
 
 private:
@@ -32,7 +33,34 @@ private:
     std::string m_line;
 };
 
-// A temporary folder removed with the object.
+// What display-sim does not do: a peer that answers the n-th request (a
+// burst of bytes followed by 20 ms of quiet) with answers[n], nothing when the
+// answer is empty or missing, and closes the connection for "<close>".
+// Over TCP it accepts connections one after another and sends `greeting` on
+// each; over a pseudo-terminal it keeps the line open.
+class ScriptedPeer {
+public:
+    ScriptedPeer(const std::string& addr, int port, std::vector<std::string> answers, std::string greeting = "");
+    explicit ScriptedPeer(std::vector<std::string> answers);  // pseudo-terminal
+    ~ScriptedPeer();
+    bool Ok() const { return m_fd >= 0; }
+    const std::string& Path() const { return m_path; }  // the pseudo-terminal's device
+    std::vector<std::string> Requests();
+
+private:
+    void Run();
+    bool m_listening = false;
+    int m_fd = -1;     // listening socket or pseudo-terminal master
+    int m_slave = -1;  // pseudo-terminal: held open like a display's line
+    std::string m_path;
+    std::vector<std::string> m_answers;
+    std::string m_greeting;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+    std::mutex m_lock;
+    std::vector<std::string> m_requests;
+};
+
 class TempDir {
 public:
     TempDir();
@@ -47,38 +75,5 @@ private:
 
 void WriteFile(const std::filesystem::path& p, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& p);
-
-}  // namespace linktest
-
-#include <atomic>
-#include <mutex>
-#include <thread>
-
-namespace linktest {
-
-// A misbehaving display for what display-sim does not do: listens on
-// addr:port, accepts connections one after another and answers the n-th
-// request line (ended by CR) of a connection with answers[n] (nothing when
-// there are fewer answers); "<close>" closes the connection instead.
-// `greeting` is sent on connect.
-class ScriptedDisplay {
-public:
-    ScriptedDisplay(const std::string& addr, int port, std::vector<std::string> answers,
-                    std::string greeting = "");
-    ~ScriptedDisplay();
-    bool Ok() const { return m_listen >= 0; }
-    // Everything received so far (all connections).
-    std::string Received();
-
-private:
-    void Run();
-    int m_listen = -1;
-    std::vector<std::string> m_answers;
-    std::string m_greeting;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-    std::mutex m_lock;
-    std::string m_received;
-};
 
 }  // namespace linktest
