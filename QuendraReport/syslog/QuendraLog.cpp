@@ -9,6 +9,7 @@
 
 #include "common/prompt.h"
 #include "common/strutil.h"
+#include "common/timeutil.h"
 #include "templog/TempLogCtrl.h"
 
 namespace {
@@ -65,17 +66,6 @@ std::time_t MakeLocal(int year, int month, int day, int hour, int minute, int se
     return std::mktime(&tm);
 }
 
-// 2000-01-01 00:00:00 local time, daylight saving decided by the system.
-std::time_t DisplayEpoch() { return MakeLocal(2000, 1, 1, 0, 0, 0, -1); }
-
-std::string FormatLocalTime(std::time_t t, const char* fmt) {
-    std::tm tm{};
-    if (!localtime_r(&t, &tm)) return {};
-    char buf[64];
-    const std::size_t n = std::strftime(buf, sizeof buf, fmt, &tm);
-    return std::string(buf, n);
-}
-
 // A display clock byte as it is shown: two digits, "00" for 100 and above.
 int ClockField(std::uint8_t b) { return b < 100 ? b : 0; }
 
@@ -85,10 +75,10 @@ std::string FormatDisplayClock(const std::uint8_t* p) {
     const int day = ClockField(p[2]);
     std::time_t t = 0;
     if (month != 0 && day != 0) {
-        t = MakeLocal(2000 + ClockField(p[0]), month, day, ClockField(p[3]), ClockField(p[4]), ClockField(p[5]), -1);
+        t = cmn::LocalTime(2000 + ClockField(p[0]), month, day, ClockField(p[3]), ClockField(p[4]), ClockField(p[5]));
         if (t == static_cast<std::time_t>(-1)) t = 0;
     }
-    return FormatLocalTime(t, "%Y/%m/%d %H:%M");
+    return cmn::FormatLocal(t, "%Y/%m/%d %H:%M");
 }
 
 void AppendLapTime(std::string& s, const std::uint8_t* p) { AppendUnsigned(s, Le32(p), 10); }
@@ -416,7 +406,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
 void CQuendraLog::CreateList() {
     m_listLog.clear();
     if (m_bValid == 0) return;
-    const std::time_t epoch = DisplayEpoch();
+    const std::time_t epoch = cmn::DisplayEpoch();
     for (int g = 0; g < 4; ++g) {
         std::string_view text = m_strGroup[static_cast<std::size_t>(g)];
         m_listLog.reserve(m_listLog.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\t')) + 1);
@@ -499,7 +489,7 @@ int CQuendraLog::Date2Time(std::time_t& time, std::string_view text) {
 }
 
 int CQuendraLog::Log2Time(std::time_t& time, std::string_view text) {
-    time = DisplayEpoch() + static_cast<std::time_t>(cmn::DecimalToInt64(text));
+    time = cmn::DisplayEpoch() + static_cast<std::time_t>(cmn::DecimalToInt64(text));
     return 1;
 }
 
