@@ -1,5 +1,6 @@
 #include "cli/LogCli.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <ostream>
@@ -61,11 +62,19 @@ public:
     std::vector<std::string> m_messages;
 };
 
+// Decimal digits, or hexadecimal digits after "0x"; nothing else (no sign, no
+// blanks, and a leading zero does not mean octal: "010" is ten).
 bool ParseUnsigned(const std::string& text, unsigned long long limit, unsigned long long& value) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty()) return false;
+    for (const char c : digits) {
+        if (!(hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))))
+            return false;
+    }
     errno = 0;
     char* end = nullptr;
-    const unsigned long long v = std::strtoull(text.c_str(), &end, 0);
+    const unsigned long long v = std::strtoull(digits.c_str(), &end, hex ? 16 : 10);
     if (errno != 0 || end == nullptr || *end != '\0' || v > limit) return false;
     value = v;
     return true;

@@ -97,6 +97,11 @@ TEST(LogCliArgs, OptionsAndUsageErrors) {
     EXPECT_EQ(o.strLogFile, "-odd.dat");
     ASSERT_TRUE(ParseLogCliArgs({"--filter", "4294967295", "x"}, o, error));
     EXPECT_EQ(o.nFilter, 0xFFFFFFFFu);
+    // Decimal, or hexadecimal after 0x: a leading zero is not octal.
+    ASSERT_TRUE(ParseLogCliArgs({"--filter", "010", "x"}, o, error));
+    EXPECT_EQ(o.nFilter, 10u);
+    ASSERT_TRUE(ParseLogCliArgs({"--filter", "0X3f", "x"}, o, error));
+    EXPECT_EQ(o.nFilter, 0x3Fu);
     ASSERT_TRUE(ParseLogCliArgs({"--help"}, o, error));
     EXPECT_TRUE(o.bHelp);
 
@@ -110,6 +115,10 @@ TEST(LogCliArgs, OptionsAndUsageErrors) {
         {"--filter", "0x100000000", "x"},
         {"--filter", "-1", "x"},
         {"--filter", "12abc", "x"},
+        {"--filter", "08x", "x"},
+        {"--filter", "0x", "x"},
+        {"--filter", "\t5", "x"},
+        {"--filter", "0x-1", "x"},
         {"--sort", "7", "x"},
         {"--sort", "1:down", "x"},
         {"--sort", "", "x"},
