@@ -96,6 +96,15 @@ bool IsKnownNumberWord(std::string_view w) {
     return std::find(s.begin(), s.end(), w) != s.end() || std::find(d.begin(), d.end(), w) != d.end();
 }
 
+// Texts that the display sends back as (part of) a reply line: a control byte
+// such as CR would end the line early and break the reply framing.
+bool NoControlBytes(std::string_view s) {
+    return std::none_of(s.begin(), s.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    });
+}
+
 bool ValidIdentity(std::string_view s) {
     return s.size() <= kMaxIdentityLength &&
            std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
@@ -116,6 +125,7 @@ std::string ApplyKey(Display& d, SectionInfo& info, std::string_view key, std::s
         info.identitySet = true;
     } else if (key == "series") {
         if (value.size() > kMaxTextCommand) return "is too long";
+        if (!NoControlBytes(value)) return "must not hold control characters";
         d.series = value;
     } else if (key == "logging") {
         if (!ParseInt(value, 0, 1, v)) return "must be 0 or 1";
@@ -153,6 +163,7 @@ std::string ApplyKey(Display& d, SectionInfo& info, std::string_view key, std::s
         const std::string_view field = key.substr(10);
         if (field == "start" || field == "max") {
             if (value.size() > 250) return "is too long";
+            if (!NoControlBytes(value)) return "must not hold control characters";
             (field == "start" ? e.start : e.max) = value;
         } else if (field == "time") {
             if (!ParseInt(value, 0, 4294967295LL, v)) return "must be a number from 0 to 4294967295";
@@ -164,6 +175,7 @@ std::string ApplyKey(Display& d, SectionInfo& info, std::string_view key, std::s
         const auto it = std::find(kLastValueWords.begin(), kLastValueWords.end(), key.substr(5));
         if (it == kLastValueWords.end()) return "is not one of the usage time query words";
         if (value.size() > kMaxTextCommand) return "is too long";
+        if (!NoControlBytes(value)) return "must not hold control characters";
         d.lastValues[static_cast<std::size_t>(it - kLastValueWords.begin())] = value;
     } else if (key == "log" || key == "nvram") {
         Bytes b;

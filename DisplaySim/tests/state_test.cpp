@@ -88,6 +88,10 @@ TEST(StateFile, ErrorsNameTheLineAndLeaveTheChainAlone) {
         {"[display 0]\nunknown=1\n", "line 2: unknown"},
         {"[display 0]\nlog_file=does-not-exist.dat\n", "line 2: log_file"},
         {"[display 0]\nnoequals\n", "line 2"},
+        // Texts that come back in replies: a CR inside would split the reply line.
+        {"[display 0]\nseries=AB\rCD\n", "line 2: series"},
+        {"[display 0]\nevent.0.1.max=T1:1\rT2:2\n", "line 2: event.0.1.max"},
+        {"[display 0]\nlast.LTOF=3\x01" "5\n", "line 2: last.LTOF"},
     };
     for (const auto& tc : cases) {
         Chain c = MakeChain();
