@@ -144,7 +144,11 @@ std::string ApplyKey(Display& d, SectionInfo& info, std::string_view key, std::s
         auto two = [&](int i) { return (value[i] - '0') * 10 + (value[i + 1] - '0'); };
         if (two(2) < 1 || two(2) > 12 || two(4) < 1 || two(4) > 31 || two(6) > 23 || two(8) > 59 || two(10) > 59)
             return "is not a valid clock";
-        d.SetClock(FieldsToSeconds(2000 + two(0), two(2), two(4), two(6), two(8), two(10)));
+        const std::int64_t secs = FieldsToSeconds(2000 + two(0), two(2), two(4), two(6), two(8), two(10));
+        // A day the month does not have (31 April, 29 February of 2025) would
+        // silently roll over into the next month.
+        if (SecondsToDigits12(secs) != value) return "is not a valid clock";
+        d.SetClock(secs);
     } else if (key.substr(0, 7) == "number.") {
         const std::string_view word = key.substr(7);
         if (!IsKnownNumberWord(word)) return "is not a temperature query word";

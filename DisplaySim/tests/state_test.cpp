@@ -84,6 +84,7 @@ TEST(StateFile, ErrorsNameTheLineAndLeaveTheChainAlone) {
         {"[display 0]\nevent.3.0.start=x\n", "line 2: event.3.0.start"},
         {"[display 0]\nnumber.ZZZZ=1\n", "line 2: number.ZZZZ"},
         {"[display 0]\nclock=261307000000\n", "line 2: clock"},
+        {"[display 0]\nclock=250229120000\n", "line 2: clock"},  // no 29 February in 2025
         {"[display 0]\nsimple_points=2\n", "line 2: simple_points"},
         {"[display 0]\nunknown=1\n", "line 2: unknown"},
         {"[display 0]\nlog_file=does-not-exist.dat\n", "line 2: log_file"},
