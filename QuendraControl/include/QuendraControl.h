@@ -53,7 +53,8 @@ QNCTRL_API QNCTRL_HANDLE QNCTRL_CALL QNCTRL_OpenEx(const char* port, const char*
 /* The same with separate values: mode must be 1 (text commands); displayId
    1..255 is selected on open ("IDSL" + ID; the open fails when the display
    refuses it), 0 selects none; replySec and loginSec 0 take the defaults
-   (3 s and 1 s); baud is the serial rate (0 = 9600); connFlags is reserved. */
+   (3 s and 1 s), longer values are cut to one day; baud is the serial rate
+   (0 = 9600); connFlags is reserved. */
 QNCTRL_API QNCTRL_HANDLE QNCTRL_CALL QNCTRL_OpenIF(const char* port, const char* user, const char* password,
                                                    int mode, int displayId, int replySec, int loginSec, int baud,
                                                    unsigned int connFlags, int* cancel);

@@ -56,6 +56,15 @@ int BaudOfCode(unsigned code) {
     return code < sizeof kBauds / sizeof kBauds[0] ? kBauds[code] : 0;
 }
 
+// Longest wait a caller may ask for (one day); longer requests are cut to it so
+// that the milliseconds of a wait never leave the int range.
+constexpr int kMaxWaitSec = 86400;
+
+int WaitMs(int sec, int defaultSec) {
+    if (sec == 0) sec = defaultSec;
+    return (sec < kMaxWaitSec ? sec : kMaxWaitSec) * 1000;
+}
+
 QNCTRL_HANDLE Open(const char* port, const char* user, const char* password, int displayId, int replySec,
                    int loginSec, int baud, int* cancel) {
     if (port == nullptr || displayId < 0 || displayId > 255 || replySec < 0 || loginSec < 0) return nullptr;
@@ -63,8 +72,8 @@ QNCTRL_HANDLE Open(const char* port, const char* user, const char* password, int
         linkio::ParsePort(port, linkio::SettingsDir("QUENDRA_QNCTRL_DIR") / "QuendraControl.ini");
     if (!spec) return nullptr;
     linkio::TextLinkOptions options;
-    options.replyMs = (replySec == 0 ? 3 : replySec) * 1000;
-    options.loginMs = (loginSec == 0 ? 1 : loginSec) * 1000;
+    options.replyMs = WaitMs(replySec, 3);
+    options.loginMs = WaitMs(loginSec, 1);
     options.baud = baud;
     options.cancel = cancel;
     linkio::LinkStatus status;

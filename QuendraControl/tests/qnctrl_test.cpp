@@ -92,6 +92,13 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
     int local = 0;
     EXPECT_EQ(Set(&local, ""), QNCTRL_ERR_HANDLE);
 
+    // A reply time beyond the millisecond range is a long wait, not none.
+    h = QNCTRL_OpenIF("LAN127.0.0.61:10008", "", "", 1, 0, 3000000, 0, 0, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Set(h, ""), QNCTRL_OK);
+    EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001001");
+    EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
+
     // Ports that name nothing, credentials for a display without an account.
     EXPECT_EQ(QNCTRL_OpenEx(nullptr, "", "", kFlags, nullptr), nullptr);
     EXPECT_EQ(QNCTRL_OpenEx("TCP127.0.0.61:10008", "", "", kFlags, nullptr), nullptr);
