@@ -37,13 +37,13 @@ typedef void* DAKR_HANDLE;
 /* Largest reply data copied into the caller's buffer. */
 #define DAKR_MAX_REPLY 1152
 
-/* Opens a port. timeoutSec is the reply time of one attempt and retryCount the
-   number of attempts (0 takes "Dakoral.ini": [Common] Timeout 10 and Retry 3
-   for a serial line, the LAN library's settings for LAN); baudRate is the
-   serial rate (0 = 115200). account, password, displayId and connFlags go to
-   the LAN library; a serial line ignores them. cancel, when not null, points
-   to an int the caller sets non-zero to abandon a wait; it must outlive the
-   handle. Null on failure. */
+/* Opens a port. timeoutSec is the reply time of one attempt (at most one day)
+   and retryCount the number of attempts (0 takes "Dakoral.ini": [Common]
+   Timeout 10 and Retry 3 for a serial line, the LAN library's settings for
+   LAN); baudRate is the serial rate (0 = 115200). account, password,
+   displayId and connFlags go to the LAN library; a serial line ignores them.
+   cancel, when not null, points to an int the caller sets non-zero to abandon
+   a wait; it must outlive the handle. Null on failure. */
 DAKR_API DAKR_HANDLE DAKR_CALL DAKR_OpenIF(const char* port, const char* account, const char* password,
                                            int displayId, int timeoutSec, int retryCount, int baudRate,
                                            unsigned int connFlags, int* cancel);

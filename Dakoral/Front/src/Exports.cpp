@@ -158,7 +158,8 @@ DAKR_HANDLE DAKR_CALL DAKR_OpenIF(const char* port, const char* account, const c
         std::string error;
         p->line = linkio::OpenSerial(spec->device, baudRate <= 0 ? 115200 : baudRate, error);
         if (!p->line) return nullptr;
-        p->timeoutSec = timeoutSec > 0 ? timeoutSec
+        // At most one day, so that the milliseconds of a wait stay within the int range.
+        p->timeoutSec = timeoutSec > 0 ? Clamp(timeoutSec, 1, 86400)
                                        : Clamp(cmn::IniGetInt(settings, "Common", "Timeout", 10), 1, 86400);
         p->attempts = retryCount > 0 ? retryCount : Clamp(cmn::IniGetInt(settings, "Common", "Retry", 3), 0, 255);
         p->cancel = cancel;

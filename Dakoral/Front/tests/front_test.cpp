@@ -175,6 +175,13 @@ TEST(DakoralFront, SerialLineReadsAWholeLogBlockByBlock) {
     ASSERT_EQ(nv.size, 2);
     EXPECT_EQ(nv.data[0] | (nv.data[1] << 8), 4096);
     EXPECT_EQ(Get(h, 0x46).rc, DAKR_OK);
+    EXPECT_EQ(DAKR_Close(h), 1);
+
+    // A reply time beyond the millisecond range is a long wait, not none.
+    h = DAKR_OpenIF("COM9", nullptr, nullptr, 0, 3000000, 1, 115200, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x44).size, 2);
+    EXPECT_EQ(Get(h, 0x46).rc, DAKR_OK);
     EXPECT_EQ(Get(h, 0xF0, {0}).rc, DAKR_OK);
     EXPECT_EQ(DAKR_Close(h), 1);
 
