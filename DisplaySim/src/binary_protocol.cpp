@@ -52,8 +52,10 @@ FrameParser::Event FrameParser::Feed(std::uint8_t b) {
             m_len |= static_cast<std::size_t>(b) << 8;
             m_sum += b;
             if (m_len > kMaxRequestParams) {
-                m_state = State::Start;
-                return Event::Oversize;
+                m_params.clear();
+                m_discard = m_len + 1;  // the parameter bytes and the checksum
+                m_state = State::Discard;
+                return Event::None;
             }
             m_params.reserve(m_len);
             m_state = m_len ? State::Params : State::Sum;
@@ -63,6 +65,10 @@ FrameParser::Event FrameParser::Feed(std::uint8_t b) {
             m_sum += b;
             if (m_params.size() == m_len) m_state = State::Sum;
             return Event::None;
+        case State::Discard:
+            if (--m_discard > 0) return Event::None;
+            m_state = State::Start;
+            return Event::Oversize;
         case State::Sum:
             m_state = State::Start;
             return b == static_cast<std::uint8_t>((0xFFu - (m_sum & 0xFFu)) & 0xFFu) ? Event::Frame

@@ -39,7 +39,10 @@ Bytes EncodeRequest(std::uint8_t cmd, std::span<const std::uint8_t> params);
 Bytes EncodeReply(std::uint8_t cmd, std::uint8_t status, std::span<const std::uint8_t> data);
 inline Bytes EncodeRefusal(std::uint8_t cmd) { return EncodeReply(cmd, kStatusRefused, {}); }
 
-// Incremental request parser. Bytes outside a frame are skipped.
+// Incremental request parser. Bytes outside a frame are skipped. A request
+// announcing more than kMaxRequestParams bytes is not kept, but its announced
+// bytes and checksum are still passed over before it is reported as Oversize,
+// so that none of them is taken for a frame start or the logout byte.
 class FrameParser {
 public:
     enum class Event { None, Frame, BadChecksum, Oversize, Logout };
@@ -51,11 +54,12 @@ public:
     void Reset() { m_state = State::Start; }
 
 private:
-    enum class State { Start, Cmd, LenLo, LenHi, Params, Sum };
+    enum class State { Start, Cmd, LenLo, LenHi, Params, Sum, Discard };
     bool m_logoutByte;
     State m_state = State::Start;
     std::uint8_t m_cmd = 0;
     std::size_t m_len = 0;
+    std::size_t m_discard = 0;  // bytes of an oversize request still to skip
     unsigned m_sum = 0;
     Bytes m_params;
 };

@@ -265,9 +265,20 @@ TEST(Frames, EncodingAndParsing) {
     FrameParser serial(false);
     EXPECT_EQ(serial.Feed(0x03), FrameParser::Event::None);
 
-    for (auto b : Bytes{0xAA, 0x48, 0x01, 0x20}) last = p.Feed(b);  // 8193 parameter bytes announced
+    // 8193 parameter bytes announced: refused once they and the checksum have
+    // passed; a logout byte or 0xAA among them is data, not a new frame.
+    Bytes oversize = {0xAA, 0x48, 0x01, 0x20};
+    for (std::size_t i = 0; i < 0x2001 + 1; ++i) oversize.push_back(i % 2 ? 0x03 : 0xAA);
+    int events = 0;
+    for (auto b : oversize) {
+        last = p.Feed(b);
+        if (last != FrameParser::Event::None) ++events;
+    }
+    EXPECT_EQ(events, 1);
     EXPECT_EQ(last, FrameParser::Event::Oversize);
     EXPECT_TRUE(p.Idle());
+    for (auto b : EncodeRequest(0x40, {})) last = p.Feed(b);
+    EXPECT_EQ(last, FrameParser::Event::Frame);
 }
 
 TEST(BinaryRequests, RefusedOutsideBinaryModeExceptLeaving) {
