@@ -150,8 +150,10 @@ void CLogListCtrl::LoadLogKindString(const stLogItem& item, std::string& text) c
     }
     if (const std::string* name = TableText(tables.m_aryLogKind, item.nKind)) text = *name;
     if (text.empty()) text = cmn::StrPrintf("%d", item.nKind);
+    // The type name follows whenever the type is within the table, also when
+    // its entry has no text ("Kind()"): only a type beyond the table adds nothing.
     if (item.nKind == LOG_KIND_DEVINFO) {
-        if (const std::string* type = TableText(tables.m_aryDevInfoType, item.nDevInfoType)) {
+        if (const std::optional<std::string> type = LookupCode(tables.m_aryDevInfoType, item.nDevInfoType)) {
             text += "(" + *type + ")";
         }
     }

@@ -277,14 +277,14 @@ TEST_F(LogListTest, FallbackTextsForMissingAndEmptyEntries) {
         Record::Abnormal(1, 1, 1, 0, 0),       // 8: found
         Record::Abnormal(1, 1, 9, 0, 0),       // 9: beyond
         Record::DevInfo(1, 1, 0, 0, 0),        // 10: type and id found
-        Record::DevInfo(1, 2, 7, 0, 0),        // 11: type entry empty, id beyond
+        Record::DevInfo(1, 2, 7, 0, 0),        // 11: type entry empty (within the table), id beyond
         Record::Raw(7, {}),                    // 12: unknown kind
     };
     Load(d);
     m_list.Initialize(m_model.string());
     m_list.RefreshList(m_log.get());
     EXPECT_EQ(Column(LOG_COL_KIND), (std::vector<std::string>{"Remote", "1(5)", "1(12)", "Signal", "Signal", "3",
-                                                              "3", "4", "4", "Dev(Warn)", "Dev", "7"}));
+                                                              "3", "4", "4", "Dev(Warn)", "Dev()", "7"}));
     EXPECT_EQ(Column(LOG_COL_INPUT),
               (std::vector<std::string>{"HDMI", "5", "HDMI", "HDMI (On)", "HDMI (2)", "", "", "HDMI", "HDMI", "", "",
                                         "0"}));
@@ -316,6 +316,21 @@ TEST_F(LogListTest, FallbackTextsForMissingAndEmptyEntries) {
     EXPECT_EQ(Column(LOG_COL_KIND)[9], "5");
     EXPECT_EQ(Column(LOG_COL_INPUT)[3], "1 (1)");
     EXPECT_EQ(Column(LOG_COL_INFO)[0], "2");
+
+    // A type beyond the type table adds no parentheses; an empty kind text is
+    // the kind number, followed by the type name.
+    Table("LogType.csv", "5,x\n2,Signal\n");
+    Table("DeveloperInfoType.csv", "2,x\n1,Warn\n");
+    m_list.Initialize(m_model.string());
+    stLogItem dev;
+    dev.nKind = LOG_KIND_DEVINFO;
+    dev.nDevInfoType = 3;
+    std::string kind;
+    m_list.LoadLogKindString(dev, kind);
+    EXPECT_EQ(kind, "5");
+    dev.nDevInfoType = 1;
+    m_list.LoadLogKindString(dev, kind);
+    EXPECT_EQ(kind, "5(Warn)");
 }
 
 TEST_F(LogListTest, LinkedOperationNameFilesPerType) {
