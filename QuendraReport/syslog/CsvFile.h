@@ -25,7 +25,8 @@ public:
     CCsvFile& operator=(const CCsvFile&) = delete;
 
     // Opens `path` for reading (bRead) or creates / truncates it for writing.
-    // Empties the current line. Returns false when the file cannot be opened.
+    // Empties the current line. Returns false when the file cannot be opened;
+    // for reading, also when it is not a regular file (folder, FIFO, device).
     bool Open(const std::filesystem::path& path, bool bRead);
     bool IsOpen() const { return m_file != nullptr; }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -143,6 +144,25 @@ TEST_F(CsvTest, ModeAndOpenFailures) {
     // A reader does not write.
     ASSERT_TRUE(csv.Open(out, true));
     EXPECT_FALSE(csv.WriteLine("z"));
+}
+
+TEST_F(CsvTest, OnlyRegularFilesAreRead) {
+    // A FIFO without a writer would block the open and a device never ends:
+    // both, and a folder, are refused at once.
+    ASSERT_EQ(::mkfifo((dir / "fifo.csv").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir / "zero.csv");
+    fs::create_directory(dir / "folder.csv");
+    Write("target.csv", "1,a\r\n");
+    fs::create_symlink(dir / "target.csv", dir / "link.csv");
+    CCsvFile csv;
+    for (const char* name : {"fifo.csv", "zero.csv", "folder.csv"}) {
+        EXPECT_FALSE(csv.Open(dir / name, true)) << name;
+        EXPECT_FALSE(csv.ReadLine()) << name;
+    }
+    // A link to a regular file is read as usual.
+    ASSERT_TRUE(csv.Open(dir / "link.csv", true));
+    EXPECT_TRUE(csv.ReadLine());
+    EXPECT_EQ(csv.CurrentLine(), "1,a");
 }
 
 }  // namespace
