@@ -65,30 +65,33 @@ TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const Tr
     return r;
 }
 
+std::string BinaryTranscriptLine(const std::string& label, const FrameParser& parser, FrameParser::Event ev) {
+    const Bytes& p = parser.Params();
+    char head[16];
+    std::snprintf(head, sizeof head, "%02X", parser.Command());
+    std::string line = label + " bin " + head;
+    if (ev == FrameParser::Event::BadChecksum) {
+        line += " bad-checksum";
+    } else if (ev == FrameParser::Event::Oversize) {
+        line += " oversize";
+    } else {
+        line += ' ';
+        const std::size_t shown = std::min<std::size_t>(p.size(), 16);
+        for (std::size_t i = 0; i < shown; ++i) {
+            std::snprintf(head, sizeof head, "%02X", p[i]);
+            line += head;
+        }
+        if (p.size() > shown) line += "...(" + std::to_string(p.size()) + " bytes)";
+    }
+    return line;
+}
+
 BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, const TranscriptFn& transcript,
                             const std::string& label, const FrameParser& parser, FrameParser::Event ev,
                             std::vector<Output>& out) {
     const std::uint8_t cmd = parser.Command();
     const Bytes& p = parser.Params();
-    if (transcript) {
-        char head[16];
-        std::snprintf(head, sizeof head, "%02X", cmd);
-        std::string line = label + " bin " + head;
-        if (ev == FrameParser::Event::BadChecksum) {
-            line += " bad-checksum";
-        } else if (ev == FrameParser::Event::Oversize) {
-            line += " oversize";
-        } else {
-            line += ' ';
-            const std::size_t shown = std::min<std::size_t>(p.size(), 16);
-            for (std::size_t i = 0; i < shown; ++i) {
-                std::snprintf(head, sizeof head, "%02X", p[i]);
-                line += head;
-            }
-            if (p.size() > shown) line += "...(" + std::to_string(p.size()) + " bytes)";
-        }
-        transcript(line);
-    }
+    if (transcript) transcript(BinaryTranscriptLine(label, parser, ev));
     const FaultDecision fd = faults.Next(PortKind::Binary);
     BinaryResult r;
     if (ev == FrameParser::Event::Frame && !fd.refuse) r = HandleBinaryRequest(chain, ctx, cmd, p);
@@ -200,6 +203,16 @@ void SerialSession::Feed(const std::uint8_t* data, std::size_t size, std::vector
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t b = data[i];
         if (!m_binary) {
+            // A frame at the start of a line while the line is in text framing
+            // (e.g. a PC leaving a binary mode the display is not in) is passed
+            // over whole and not answered: its bytes, which may hold a CR, must
+            // neither make a text line of their own nor spoil the next command.
+            if (!m_strayFrame.Idle() || (b == kFrameStart && m_reader.AtLineStart())) {
+                const FrameParser::Event ev = m_strayFrame.Feed(b);
+                if (ev != FrameParser::Event::None && m_transcript)
+                    m_transcript(BinaryTranscriptLine("serial", m_strayFrame, ev) + " unanswered (text framing)");
+                continue;
+            }
             if (m_reader.Feed(static_cast<char>(b))) TextLine(m_reader.Line(), m_reader.Overflow(), out);
             continue;
         }

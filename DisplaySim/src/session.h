@@ -41,6 +41,8 @@ public:
     const std::string& Line() const { return m_line; }
     bool Overflow() const { return m_overflow; }
     void Clear() { m_line.clear(); m_overflow = false; m_done = false; }
+    // True before the first byte of a line.
+    bool AtLineStart() const { return m_done || (m_line.empty() && !m_overflow); }
 
 private:
     std::size_t m_limit;
@@ -120,6 +122,7 @@ private:
     TranscriptFn m_transcript;
     LineReader m_reader{kMaxTextCommand};
     FrameParser m_parser{false};
+    FrameParser m_strayFrame{false};  // a frame sent while the line is in text framing
     TextContext m_textCtx;
     BinaryContext m_binCtx;
     bool m_binary = false;
@@ -128,6 +131,7 @@ private:
 };
 
 // Building blocks shared by the sessions.
+std::string BinaryTranscriptLine(const std::string& label, const FrameParser& parser, FrameParser::Event ev);
 TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const TranscriptFn& transcript,
                          const std::string& label, const std::string& line, bool overflow, std::vector<Output>& out);
 BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, const TranscriptFn& transcript,

@@ -507,7 +507,12 @@ TEST(Sessions, SerialLineSwitchesFramingWithBinaryMode) {
     };
     auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
     EXPECT_EQ(feed(EncodeRequest(kCmdLogStart, {})), "");  // a frame in text framing is no command
-    EXPECT_EQ(feed(text("\r")), "NG\r");                     // ... its bytes and the CR made one bad line
+    EXPECT_EQ(feed(text("\r")), "OK\r");                     // ... and does not spoil the next one
+    // Leaving binary mode for display 13 (a CR among the frame's bytes) before
+    // clearing the logs, as the report program does on a serial line.
+    EXPECT_EQ(feed(EncodeRequest(kCmdLeaveBinary, Bytes{13})), "");
+    EXPECT_EQ(feed(text("TRST0002\r")), "OK\r");
+    EXPECT_FALSE(s.BinaryFraming());
     EXPECT_EQ(feed(text("FIRM0000\r")), "OK\r");
     EXPECT_TRUE(s.BinaryFraming());
     const std::string size = feed(EncodeRequest(kCmdLogStart, {}));
