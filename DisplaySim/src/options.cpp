@@ -38,6 +38,7 @@ const char* UsageText() {
            "  --delay RULE           delay the replies the rule hits\n"
            "  --delay-ms N           by N milliseconds (0..600000, default 1000)\n"
            "  --close-after-blocks K close a binary connection after K block replies\n"
+           "  --help, -h             print this text\n"
            "  RULE is [text:|bin:]first:K or [text:|bin:]every:K\n";
 }
 
