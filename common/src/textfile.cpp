@@ -79,8 +79,20 @@ bool WriteFileAtomic(const fs::path& path, std::string_view bytes) {
 
 bool ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes) {
     out.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    // Only regular files are read: a FIFO would block the open and a device
+    // such as /dev/zero would never end.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return false;
+    }
     bool ok = true;
     char buf[65536];
     for (;;) {

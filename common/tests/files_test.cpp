@@ -91,4 +91,9 @@ TEST(TextFile, ReadLimits) {
     EXPECT_TRUE(ReadFileBytes(dir / "f", s, 1000));
     EXPECT_EQ(s.size(), 1000u);
     EXPECT_FALSE(ReadFileBytes(dir / "none", s));
+    // Not regular files: refused at once instead of blocking or never ending.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadFileBytes(dir / "fifo", s));
+    EXPECT_FALSE(ReadFileBytes("/dev/zero", s));
+    EXPECT_FALSE(ReadFileBytes(dir.path(), s));
 }
