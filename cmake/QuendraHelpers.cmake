@@ -3,7 +3,7 @@
 function(quendra_test)
   cmake_parse_arguments(QT "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT QT_SOURCES)
-    return()
+    message(FATAL_ERROR "quendra_test ${QT_NAME}: no sources")
   endif()
   if(NOT QT_LABELS)
     set(QT_LABELS unit)

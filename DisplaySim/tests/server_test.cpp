@@ -9,8 +9,11 @@
 #include <sstream>
 
 #include "sim_client.h"
+#include <testsupport/SimProcess.h>
 
 using namespace simtest;
+using testsupport::RunSimToExit;
+using testsupport::SimProcess;
 
 namespace {
 
@@ -70,7 +73,7 @@ TEST(SimServer, TextPortAnswersAndTheTranscriptKeepsTheOrder) {
     const auto transcript = TempPath("transcript.txt");
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--listen", "127.0.0.201", "--transcript", transcript.string()}));
-    EXPECT_EQ(sim.Announcement(), "listening 127.0.0.201 10008 18081");
+    EXPECT_EQ(sim.Line(), "listening 127.0.0.201 10008 18081");
 
     Conn c;
     ASSERT_TRUE(c.ConnectTcp("127.0.0.201", 10008));
@@ -229,7 +232,7 @@ TEST(SimServer, SerialLineThroughThePseudoTerminal) {
     const auto transcript = TempPath("serial.txt");
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--serial", "--transcript", transcript.string()}));
-    const std::string path = sim.Announcement();
+    const std::string path = sim.Line();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
     Conn line;
     ASSERT_TRUE(line.OpenTty(path));
@@ -342,13 +345,13 @@ TEST(SimServer, StateIsSavedOnStopAndLoadedAgain) {
 
 TEST(SimServer, BadStartsFailWithAMessage) {
     std::string err;
-    EXPECT_EQ(RunToExit({"--chain", "x"}, err), 2);
+    EXPECT_EQ(RunSimToExit({"--chain", "x"}, err), 2);
     EXPECT_NE(err.find("--chain"), std::string::npos) << err;
     const auto state = TempPath("bad.txt");
     std::ofstream(state) << "[display 0]\nwb.val=1,2\n";
-    EXPECT_EQ(RunToExit({"--listen", "127.0.0.210", "--state", state.string()}, err), 2);
+    EXPECT_EQ(RunSimToExit({"--listen", "127.0.0.210", "--state", state.string()}, err), 2);
     EXPECT_NE(err.find("line 2: wb.val"), std::string::npos) << err;
     std::filesystem::remove(state);
-    EXPECT_EQ(RunToExit({"--listen", "no-such-host.invalid"}, err), 2);
+    EXPECT_EQ(RunSimToExit({"--listen", "no-such-host.invalid"}, err), 2);
     EXPECT_NE(err.find("cannot resolve"), std::string::npos) << err;
 }

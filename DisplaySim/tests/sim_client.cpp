@@ -27,27 +27,6 @@ int Remaining(Clock::time_point end) {
     return ms < 0 ? 0 : static_cast<int>(ms);
 }
 
-std::vector<char*> Argv(const std::vector<std::string>& args, std::vector<std::string>& store) {
-    store.clear();
-    store.push_back(DISPLAY_SIM_PATH);
-    store.insert(store.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : store) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    return argv;
-}
-
-bool WaitChild(pid_t pid, int timeoutMs, int& status) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (true) {
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) return true;
-        if (r < 0) return false;
-        if (Clock::now() >= end) return false;
-        ::usleep(10000);
-    }
-}
-
 }  // namespace
 
 Bytes Frame(std::uint8_t cmd, const Bytes& params) {
@@ -62,92 +41,6 @@ Bytes Frame(std::uint8_t cmd, const Bytes& params) {
     for (auto b : f) sum += b;
     f.push_back(static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
     return f;
-}
-
-SimProcess::~SimProcess() { Stop(SIGKILL); }
-
-bool SimProcess::Start(const std::vector<std::string>& args) {
-    int pipeFd[2];
-    if (::pipe2(pipeFd, O_CLOEXEC) != 0) return false;
-    char tmpl[] = "/tmp/display-sim-err-XXXXXX";
-    const int errFd = ::mkstemp(tmpl);
-    if (errFd < 0) return false;
-    m_errPath = tmpl;
-    std::vector<std::string> store;
-    auto argv = Argv(args, store);
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        ::dup2(pipeFd[1], 1);
-        ::dup2(errFd, 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(pipeFd[1]);
-    ::close(errFd);
-    m_out = pipeFd[0];
-    const auto end = Clock::now() + std::chrono::seconds(10);
-    while (m_line.find('\n') == std::string::npos) {
-        pollfd p{m_out, POLLIN, 0};
-        if (::poll(&p, 1, Remaining(end)) <= 0) return false;
-        char buf[256];
-        const ssize_t n = ::read(m_out, buf, sizeof buf);
-        if (n <= 0) return false;
-        m_line.append(buf, static_cast<std::size_t>(n));
-    }
-    m_line.erase(m_line.find('\n'));
-    return true;
-}
-
-int SimProcess::Stop(int sig) {
-    if (m_pid <= 0) return -1;
-    ::kill(m_pid, sig);
-    int status = 0;
-    if (!WaitChild(m_pid, 10000, status)) {
-        ::kill(m_pid, SIGKILL);
-        WaitChild(m_pid, 10000, status);
-        status = -1;
-    }
-    m_pid = -1;
-    if (m_out >= 0) ::close(m_out);
-    m_out = -1;
-    if (status == -1) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string SimProcess::ErrorText() const {
-    std::ifstream in(m_errPath);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-int RunToExit(const std::vector<std::string>& args, std::string& err) {
-    char tmpl[] = "/tmp/display-sim-err-XXXXXX";
-    const int errFd = ::mkstemp(tmpl);
-    if (errFd < 0) return -1;
-    std::vector<std::string> store;
-    auto argv = Argv(args, store);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(errFd, 2);
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, 1);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(errFd);
-    int status = 0;
-    if (!WaitChild(pid, 10000, status)) {
-        ::kill(pid, SIGKILL);
-        WaitChild(pid, 10000, status);
-        return -1;
-    }
-    std::ifstream in(tmpl);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    err = ss.str();
-    ::unlink(tmpl);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 Conn::~Conn() { Close(); }

@@ -1,6 +1,6 @@
 #pragma once
-// A plain client for the integration tests: starts display-sim as a child
-// process and talks to it over TCP or its pseudo-terminal. Every wait is bounded.
+// A plain client for the integration tests: talks to display-sim over TCP or
+// its pseudo-terminal. Every wait is bounded.
 
 #include <sys/types.h>
 
@@ -12,33 +12,6 @@
 namespace simtest {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class SimProcess {
-public:
-    SimProcess() = default;
-    ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    // Starts display-sim with args and waits (at most 10 s) for its first line.
-    bool Start(const std::vector<std::string>& args);
-    const std::string& Announcement() const { return m_line; }
-    // Sends sig and waits at most 10 s; returns the exit status (-1 on failure).
-    int Stop(int sig = 15);
-    pid_t Pid() const { return m_pid; }
-    // Standard error output gathered so far (read after Stop).
-    std::string ErrorText() const;
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
-    std::string m_line;
-    std::string m_errPath;
-};
-
-// Runs display-sim to completion (for option errors); returns the exit status
-// and puts stderr in `err`.
-int RunToExit(const std::vector<std::string>& args, std::string& err);
 
 class Conn {
 public:

@@ -6,9 +6,9 @@
 #include <mutex>
 #include <string>
 
-#include "Channel.h"
+#include <linkio/Channel.h>
 #include "QuendraControl.h"
-#include "TextLink.h"
+#include <linkio/TextLink.h>
 #include "common/strutil.h"
 
 namespace {

@@ -8,10 +8,12 @@
 #include <cstring>
 
 #include "QuendraControl.h"
-#include "SimProcess.h"
+#include <testsupport/ScriptedPeer.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
 
-using linktest::ScriptedPeer;
-using linktest::SimProcess;
+using testsupport::ScriptedPeer;
+using testsupport::SimProcess;
 
 namespace {
 
@@ -210,8 +212,8 @@ TEST(QuendraControl, SerialLineByComNameAndByDevicePath) {
     ASSERT_TRUE(sim.Start({"--serial"}));
     const std::string pty = sim.Line();
     ASSERT_EQ(pty.rfind("/dev/", 0), 0u) << pty;
-    linktest::TempDir dir;
-    linktest::WriteFile(dir.Path() / "QuendraControl.ini", "[Ports]\r\nCOM5=" + pty + "\r\n");
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.Path() / "QuendraControl.ini", "[Ports]\r\nCOM5=" + pty + "\r\n");
     ::setenv("QUENDRA_QNCTRL_DIR", dir.Path().c_str(), 1);
 
     QNCTRL_HANDLE h = QNCTRL_OpenEx("COM5", "", "", 0x05010200u, nullptr);  // 19200 baud

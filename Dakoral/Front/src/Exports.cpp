@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "BinFrame.h"
-#include "Channel.h"
+#include <linkio/Channel.h>
 #include "Dakoral.h"
 #include "common/ini.h"
 #include "common/paths.h"

@@ -11,9 +11,11 @@
 
 #include "Dakoral.h"
 #include "QuendraControl.h"
-#include "SimProcess.h"
+#include <testsupport/ScriptedPeer.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
 
-using linktest::SimProcess;
+using testsupport::SimProcess;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -23,14 +25,14 @@ namespace {
 class FrontEnv : public ::testing::Environment {
 public:
     void SetUp() override {
-        m_dir = std::make_unique<linktest::TempDir>();
+        m_dir = std::make_unique<testsupport::TempDir>();
         std::filesystem::create_directories(m_dir->Path() / "locks");
         ::setenv("QUENDRA_DAKORAL_DIR", m_dir->Path().c_str(), 1);
         ::setenv("QUENDRA_LOCK_DIR", (m_dir->Path() / "locks").c_str(), 1);
     }
     void TearDown() override { m_dir.reset(); }
 
-    std::unique_ptr<linktest::TempDir> m_dir;
+    std::unique_ptr<testsupport::TempDir> m_dir;
 };
 
 FrontEnv* const g_env = [] {
@@ -42,7 +44,7 @@ FrontEnv* const g_env = [] {
 std::filesystem::path Dir() { return g_env->m_dir->Path(); }
 
 Bytes ReadSample(const char* name) {
-    const std::string s = linktest::ReadFile(std::filesystem::path(SAMPLE_LOGS_DIR) / name);
+    const std::string s = testsupport::ReadFile(std::filesystem::path(SAMPLE_LOGS_DIR) / name);
     return Bytes(s.begin(), s.end());
 }
 
@@ -161,7 +163,7 @@ TEST(DakoralFront, SerialLineReadsAWholeLogBlockByBlock) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--serial", "--log", std::string(SAMPLE_LOGS_DIR) + "/large.dat"}));
     const std::string pty = sim.Line();
-    linktest::WriteFile(Dir() / "Dakoral.ini", "[Ports]\r\nCOM9=" + pty + "\r\n");
+    testsupport::WriteFile(Dir() / "Dakoral.ini", "[Ports]\r\nCOM9=" + pty + "\r\n");
 
     ASSERT_TRUE(EnterBinaryMode(pty));
     DAKR_HANDLE h = DAKR_OpenIF("COM9", nullptr, nullptr, 0, 5, 3, 115200, 0, nullptr);
@@ -227,7 +229,7 @@ TEST(DakoralFront, SerialRetriesDamagedRepliesAndGivesUpOnSilence) {
 TEST(DakoralFront, ScriptedLineShortHalfAndGarbageReplies) {
     const std::string half("\xAA\x40\x03\x00\x00\x12", 6);
     const std::string garbage("\x01\x02\x55\x13\x40\x03\x00", 7);
-    linktest::ScriptedPeer peer({std::string("\xAA\x40\x03\x00\x00\x12\x34\xCC", 8), half, half, garbage});
+    testsupport::ScriptedPeer peer({std::string("\xAA\x40\x03\x00\x00\x12\x34\xCC", 8), half, half, garbage});
     ASSERT_TRUE(peer.Ok());
     int cancel = 0;
     DAKR_HANDLE h = DAKR_OpenIF(peer.Path().c_str(), "ignored", "ignored", 0, 1, 2, 115200, 0, &cancel);

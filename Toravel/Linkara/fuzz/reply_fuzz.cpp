@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "LinkaraCore.h"
-#include "TextProtocol.h"
+#include <linkio/TextProtocol.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     linkio::ReplyScanner scanner;

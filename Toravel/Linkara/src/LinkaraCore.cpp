@@ -5,9 +5,9 @@
 #include <memory>
 #include <mutex>
 
-#include "Channel.h"
+#include <linkio/Channel.h>
 #include "Linkara.h"
-#include "TextLink.h"
+#include <linkio/TextLink.h>
 #include "common/codepage.h"
 #include "common/ini.h"
 #include "common/strutil.h"

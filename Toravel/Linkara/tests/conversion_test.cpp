@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "LinkaraCore.h"
-#include "SimProcess.h"
+#include <testsupport/ScriptedPeer.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
 
 using namespace linkara;
 
@@ -31,7 +33,7 @@ TEST(LinkaraText, AsciiOnTheWireAndRepliesWithinTheirLimit) {
 }
 
 TEST(LinkaraSettings, RoundTripDefaultsAndChecks) {
-    linktest::TempDir dir;
+    testsupport::TempDir dir;
     const auto file = dir.Path() / "Linkara.ini";
     const Settings d = LoadSettings(file);  // no file: the defaults
     EXPECT_EQ(d.interfaceKind, u"COM");
@@ -50,8 +52,8 @@ TEST(LinkaraSettings, RoundTripDefaultsAndChecks) {
     EXPECT_EQ(r.address, u"display-7.local");
     EXPECT_EQ(r.dataPort, 10010);
     EXPECT_EQ(r.account, u"svc \u00e9");
-    EXPECT_EQ(linktest::ReadFile(file).find("assword"), std::string::npos);
-    linktest::WriteFile(file, "[connection]\r\ninterface = lan\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file).find("assword"), std::string::npos);
+    testsupport::WriteFile(file, "[connection]\r\ninterface = lan\r\n");
     EXPECT_EQ(LoadSettings(file).interfaceKind, u"LAN");
 
     Settings bad = s;

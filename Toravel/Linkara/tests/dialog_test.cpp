@@ -13,7 +13,9 @@
 #include <functional>
 
 #include "Linkara.h"
-#include "SimProcess.h"
+#include <testsupport/ScriptedPeer.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
 
 // The font configuration library keeps a cache for the life of the process;
 // the leak checker of the sanitizer build is told so.
@@ -52,7 +54,7 @@ QPushButton* OkButton(QWidget* w) {
 
 TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
     App();
-    linktest::TempDir dir;
+    testsupport::TempDir dir;
     ::setenv("QUENDRA_LINKARA_DIR", dir.Path().c_str(), 1);
     const auto ini = dir.Path() / "Linkara.ini";
     Linkara_Initialize(nullptr);
@@ -70,14 +72,14 @@ TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
     });
     EXPECT_EQ(Linkara_ConnectionSetting(nullptr), 1);
     EXPECT_FALSE(okWhileEmpty);
-    const std::string text = linktest::ReadFile(ini);
+    const std::string text = testsupport::ReadFile(ini);
     EXPECT_NE(text.find("Interface=LAN\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Address=127.0.0.85\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Account=svc\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("pw"), std::string::npos) << text;
 
     // The password given in the dialog opens a display that asks for it.
-    linktest::SimProcess sim;
+    testsupport::SimProcess sim;
     ASSERT_TRUE(sim.Start({"--listen", "127.0.0.85", "--account", "svc", "--password", "pw"}));
     ASSERT_NE(Linkara_Open(), 0);
     char16_t buf[260];
@@ -94,7 +96,7 @@ TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
     });
     EXPECT_EQ(Linkara_ConnectionSetting(nullptr), 0);
     EXPECT_EQ(shownAddress, QStringLiteral("127.0.0.85"));
-    EXPECT_EQ(linktest::ReadFile(ini), text);
+    EXPECT_EQ(testsupport::ReadFile(ini), text);
     ASSERT_NE(Linkara_Open(), 0);
     Linkara_Close();
 

@@ -8,9 +8,11 @@
 
 #include "Linkara.h"
 #include "LinkaraCore.h"
-#include "SimProcess.h"
+#include <testsupport/ScriptedPeer.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
 
-using linktest::SimProcess;
+using testsupport::SimProcess;
 
 namespace {
 
@@ -18,7 +20,7 @@ namespace {
 class LinkaraEnv {
 public:
     explicit LinkaraEnv(const std::string& ini) {
-        linktest::WriteFile(m_dir.Path() / "Linkara.ini", ini);
+        testsupport::WriteFile(m_dir.Path() / "Linkara.ini", ini);
         ::setenv("QUENDRA_LINKARA_DIR", m_dir.Path().c_str(), 1);
         Linkara_Initialize(nullptr);
     }
@@ -28,7 +30,7 @@ public:
     }
 
 private:
-    linktest::TempDir m_dir;
+    testsupport::TempDir m_dir;
 };
 
 std::string Lan(const std::string& addr, const std::string& account = "") {

@@ -1,4 +1,4 @@
-#include "Channel.h"
+#include <linkio/Channel.h>
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -4,9 +4,11 @@
 
 #include <climits>
 
-#include "Channel.h"
-#include "SimProcess.h"
-#include "TextProtocol.h"
+#include <linkio/Channel.h>
+#include <testsupport/ScriptedPeer.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
+#include <linkio/TextProtocol.h>
 
 using namespace linkio;
 
@@ -64,9 +66,9 @@ TEST(TextProtocol, DecimalValuesCommandTextsAndPrompts) {
 }
 
 TEST(PortNames, LanComAndDevicePaths) {
-    linktest::TempDir dir;
+    testsupport::TempDir dir;
     const auto ini = dir.Path() / "Links.ini";
-    linktest::WriteFile(ini, "[Ports]\r\nCOM5 = /dev/pts/77\r\ncom12=\"/dev/ttyUSB0\"\r\n");
+    testsupport::WriteFile(ini, "[Ports]\r\nCOM5 = /dev/pts/77\r\ncom12=\"/dev/ttyUSB0\"\r\n");
 
     auto p = ParsePort("lan127.0.0.61:10010", ini);
     ASSERT_TRUE(p);

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "Channel.h"
-#include "TextProtocol.h"
+#include <linkio/Channel.h>
+#include <linkio/TextProtocol.h>
 
 namespace linkio {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "TextProtocol.h"
+#include <linkio/TextProtocol.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     linkio::ReplyScanner scanner;

@@ -1,4 +1,4 @@
-#include "TextProtocol.h"
+#include <linkio/TextProtocol.h>
 
 #include <climits>
 

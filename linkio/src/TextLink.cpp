@@ -1,4 +1,4 @@
-#include "TextLink.h"
+#include <linkio/TextLink.h>
 
 namespace linkio {
 
