@@ -1,4 +1,5 @@
 #include <linkio/Channel.h>
+#include <linkio/Cancel.h>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -24,7 +25,7 @@ namespace {
 // Longest single wait between two looks at the cancel flag.
 constexpr int kSliceMs = 100;
 
-bool Cancelled(const int* cancel) { return cancel != nullptr && *cancel != 0; }
+bool Cancelled(const int* cancel) { return IsCancelled(cancel); }
 
 struct BaudEntry {
     int baud;
@@ -68,6 +69,10 @@ IoResult Channel::Wait(short events, const Deadline& deadline, const int* cancel
         if (p.revents & events) return IoResult::kOk;
         if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return IoResult::kClosed;
     }
+}
+
+IoResult Channel::WaitWritable(const Deadline& deadline, const int* cancel) {
+    return Wait(POLLOUT, deadline, cancel);
 }
 
 IoResult Channel::Write(const std::uint8_t* data, std::size_t n, const Deadline& deadline, const int* cancel) {
@@ -125,7 +130,8 @@ void Channel::DiscardInput() {
     }
 }
 
-std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error) {
+std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, const int* cancel,
+                                    std::string& error) {
     if (port <= 0 || port > 65535) {
         error = "bad TCP port " + std::to_string(port);
         return nullptr;
@@ -158,16 +164,17 @@ std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeo
             error = "cannot connect to " + channel->Name() + ": " + std::strerror(errno);
             return nullptr;
         }
-        pollfd p{fd, POLLOUT, 0};
-        int r;
-        do {
-            r = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
-        } while (r < 0 && errno == EINTR);
+        // Waits in slices so that the cancel flag is seen while connecting.
+        const Deadline deadline(timeoutMs);
+        const IoResult w = channel->WaitWritable(deadline, cancel);
         int soErr = 0;
         socklen_t len = sizeof soErr;
-        if (r <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len) != 0 || soErr != 0) {
-            error = "cannot connect to " + channel->Name() + ": " +
-                    (r == 0 ? std::string("time-out") : std::string(std::strerror(soErr ? soErr : errno)));
+        if (w != IoResult::kOk || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len) != 0 || soErr != 0) {
+            std::string why = w == IoResult::kTimeout     ? std::string("time-out")
+                              : w == IoResult::kCancelled ? std::string("cancelled")
+                              : w != IoResult::kOk        ? std::string("connection failed")
+                                                          : std::string(std::strerror(soErr ? soErr : errno));
+            error = "cannot connect to " + channel->Name() + ": " + why;
             return nullptr;
         }
     }

@@ -50,7 +50,7 @@ const char* StatusText(LinkStatus s) {
 std::unique_ptr<TextLink> TextLink::Open(const PortSpec& port, std::string_view account, std::string_view password,
                                          const TextLinkOptions& options, LinkStatus& status, std::string& error) {
     std::unique_ptr<Channel> channel = port.kind == PortSpec::kTcp
-                                           ? ConnectTcp(port.host, port.port, options.connectMs, error)
+                                           ? ConnectTcp(port.host, port.port, options.connectMs, options.cancel, error)
                                            : OpenSerial(port.device, options.baud, error);
     if (!channel) {
         status = LinkStatus::kConnectFailed;

@@ -1,6 +1,7 @@
 #pragma once
 // Byte channels of the link libraries: a TCP connection or a serial line, with
 // every read and write bounded by a deadline and an optional cancel flag.
+// A Channel belongs to one thread at a time; the functions are reentrant.
 
 #include <chrono>
 #include <cstddef>
@@ -48,6 +49,9 @@ public:
     // Drops bytes that arrived before now (a late reply to an earlier request).
     void DiscardInput();
 
+    // Waits until bytes can be written (a TCP connect in progress has ended).
+    IoResult WaitWritable(const Deadline& deadline, const int* cancel);
+
     bool IsSocket() const { return m_socket; }
     const std::string& Name() const { return m_name; }
 
@@ -61,8 +65,10 @@ private:
     std::string m_name;
 };
 
-// TCP connection to host:port (IPv4 address or host name), within timeoutMs.
-std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error);
+// TCP connection to host:port (IPv4 address or host name), within timeoutMs;
+// gives up as soon as `cancel` (may be null) is set.
+std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, const int* cancel,
+                                    std::string& error);
 
 // Opens a serial device raw, 8 data bits, no parity, 1 stop bit, no flow control.
 // Fails for a baud rate the line does not know.
