@@ -130,6 +130,18 @@ void Channel::DiscardInput() {
     }
 }
 
+IoResult Channel::DiscardUntilQuiet(int quietMs, const Deadline& deadline, const int* cancel) {
+    std::uint8_t buf[512];
+    while (true) {
+        const Deadline quiet(quietMs);
+        std::size_t got = 0;
+        const IoResult r = Read(buf, sizeof buf, got, quiet, cancel);
+        if (r == IoResult::kTimeout) return IoResult::kOk;
+        if (r != IoResult::kOk) return r;
+        if (deadline.Passed()) return IoResult::kTimeout;
+    }
+}
+
 std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, const int* cancel,
                                     std::string& error) {
     if (port <= 0 || port > 65535) {

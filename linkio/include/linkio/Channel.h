@@ -48,6 +48,11 @@ public:
                   const int* cancel);
     // Drops bytes that arrived before now (a late reply to an earlier request).
     void DiscardInput();
+    // Reads and drops bytes until `quietMs` pass without one (a serial line
+    // after a request that timed out: its late reply must not be taken for
+    // the next one). kOk once the line was quiet; kTimeout when it never fell
+    // quiet before `deadline`; kClosed, kError or kCancelled as for Read.
+    IoResult DiscardUntilQuiet(int quietMs, const Deadline& deadline, const int* cancel);
 
     // Waits until bytes can be written (a TCP connect in progress has ended).
     IoResult WaitWritable(const Deadline& deadline, const int* cancel);
