@@ -53,17 +53,38 @@ NamedLock::~NamedLock() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
+namespace {
+
+// Opens an existing lock file without O_CREAT: in a sticky world-writable
+// folder (/tmp) the kernel refuses O_CREAT on another user's file
+// (fs.protected_regular), although opening it is allowed. flock needs no
+// write access, so a file we may only read serves as well.
+int OpenExisting(const fs::path& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return fd;
+}
+
+}  // namespace
+
 bool NamedLock::OpenFile() {
     if (m_fd >= 0) return true;
     // Every handle opens its own description of the file, so two handles in one
     // process conflict exactly as two processes do (flock locks descriptions).
-    int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return false;
-    // Usable by every user, whatever the umask of the first creator was.
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0777) != 0666) ::fchmod(fd, 0666);
-    m_fd = fd;
-    return true;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        int fd = OpenExisting(m_path);
+        if (fd < 0 && errno == ENOENT) {
+            fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+            // Usable by every user, whatever the umask of the creator.
+            if (fd >= 0) ::fchmod(fd, 0666);
+            // Another process created it between the two opens: open theirs.
+            else if (errno == EEXIST) continue;
+        }
+        if (fd < 0) return false;
+        m_fd = fd;
+        return true;
+    }
+    return false;
 }
 
 bool NamedLock::TryLock() {

@@ -122,3 +122,29 @@ TEST(NamedLock, RefusesASymlinkedLockFile) {
     EXPECT_EQ(lock.Lock(0), NamedLock::Result::Error);
     EXPECT_FALSE(std::filesystem::exists(dir / "target"));
 }
+
+// Another user's lock file in a sticky world-writable folder (as in /tmp):
+// a user who may not write it still takes the lock, and the file is opened,
+// never created over.
+TEST(NamedLock, AnotherUsersLockFileInAStickyFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make files of two users";
+    testutil::TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+    const auto file = dir / "display.lock";
+    { NamedLock creator("display", dir.path()); ASSERT_TRUE(creator.TryLock()); }
+    ASSERT_EQ(::chown(file.c_str(), 65533, 65533), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(5);
+        NamedLock lock("display", dir.path());
+        ::_exit(lock.Lock(0) == NamedLock::Result::Acquired ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65533u);
+}
