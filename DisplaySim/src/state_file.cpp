@@ -1,17 +1,20 @@
 #include "state_file.h"
 
+#include "common/textfile.h"
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "log_image.h"
 #include "text_protocol.h"
 
 namespace dsim {
+
+// Room for a full chain whose displays all carry both images in hex.
+constexpr std::size_t kMaxStateFileSize = 80u * 1024u * 1024u;
 
 namespace {
 
@@ -204,33 +207,32 @@ std::string ApplyKey(Display& d, SectionInfo& info, std::string_view key, std::s
     return "";
 }
 
+// Reads a whole regular file of at most `maxBytes`, checking the size while
+// reading (a FIFO, a device or a huge file is refused without being read whole).
+bool ReadBounded(const std::filesystem::path& path, std::size_t maxBytes, const char* what, std::string& out,
+                 std::string& error) {
+    if (cmn::ReadFileBytes(path, out, maxBytes)) return true;
+    std::error_code ec;
+    const bool regular = std::filesystem::is_regular_file(path, ec);
+    if (regular && std::filesystem::file_size(path, ec) > maxBytes)
+        error = std::string(what) + "\"" + path.string() + "\" is larger than " + std::to_string(maxBytes) + " bytes";
+    else if (!ec && !regular && std::filesystem::exists(path, ec))
+        error = std::string(what) + "\"" + path.string() + "\" is not a regular file";
+    else
+        error = std::string("cannot read ") + what + "\"" + path.string() + "\"";
+    return false;
+}
+
 }  // namespace
 
 bool ReadImageFile(const std::filesystem::path& path, Bytes& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open \"" + path.string() + "\"";
-        return false;
-    }
-    Bytes b;
-    char buf[4096];
-    while (in) {
-        in.read(buf, sizeof buf);
-        b.insert(b.end(), buf, buf + in.gcount());
-        if (b.size() > kMaxImageSize) {
-            error = "\"" + path.string() + "\" is larger than 65535 bytes";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = "cannot read \"" + path.string() + "\"";
-        return false;
-    }
-    if (b.empty()) {
+    std::string bytes;
+    if (!ReadBounded(path, kMaxImageSize, "", bytes, error)) return false;
+    if (bytes.empty()) {
         error = "\"" + path.string() + "\" is empty";
         return false;
     }
-    out.swap(b);
+    out.assign(bytes.begin(), bytes.end());
     return true;
 }
 
@@ -305,22 +307,8 @@ bool ApplyStateText(std::string_view text, const std::filesystem::path& baseDir,
 }
 
 bool LoadStateFile(const std::filesystem::path& path, std::size_t nvramSize, Chain& chain, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open state file \"" + path.string() + "\"";
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        error = "cannot read state file \"" + path.string() + "\"";
-        return false;
-    }
-    const std::string text = ss.str();
-    if (text.size() > 64u * 1024u * 1024u) {
-        error = "state file \"" + path.string() + "\" is too large";
-        return false;
-    }
+    std::string text;
+    if (!ReadBounded(path, kMaxStateFileSize, "state file ", text, error)) return false;
     if (!ApplyStateText(text, path.parent_path(), nvramSize, chain, error)) {
         error = path.string() + ": " + error;
         return false;
@@ -361,25 +349,8 @@ std::string StateText(const Chain& chain) {
 }
 
 bool SaveStateFile(const std::filesystem::path& path, const Chain& chain, std::string& error) {
-    const std::string text = StateText(chain);
-    std::filesystem::path tmp = path;
-    tmp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            error = "cannot write \"" + tmp.string() + "\"";
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        error = "cannot replace \"" + path.string() + "\": " + ec.message();
-        std::filesystem::remove(tmp, ec);
+    if (!cmn::WriteFileAtomic(path, StateText(chain))) {
+        error = "cannot write \"" + path.string() + "\"";
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 // State file and command line.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,7 @@
 #include "options.h"
 #include "state_file.h"
 #include "text_protocol.h"
+#include <testsupport/TempDir.h>
 
 using namespace dsim;
 
@@ -19,13 +22,6 @@ Chain MakeChain(int extra = 0) {
     return c;
 }
 
-std::filesystem::path TempDir() {
-    auto p = std::filesystem::temp_directory_path() /
-             ("displaysim-state-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(p);
-    return p;
-}
 
 }  // namespace
 
@@ -94,11 +90,12 @@ TEST(StateFile, ErrorsNameTheLineAndLeaveTheChainAlone) {
         {"[display 0]\nevent.0.1.max=T1:1\rT2:2\n", "line 2: event.0.1.max"},
         {"[display 0]\nlast.LTOF=3\x01" "5\n", "line 2: last.LTOF"},
     };
+    testsupport::TempDir tmp;
     for (const auto& tc : cases) {
         Chain c = MakeChain();
         const std::string before = StateText(c);
         std::string err;
-        EXPECT_FALSE(ApplyStateText(tc.text, TempDir(), 2048, c, err)) << tc.text;
+        EXPECT_FALSE(ApplyStateText(tc.text, tmp.Path(), 2048, c, err)) << tc.text;
         EXPECT_NE(err.find(tc.expect), std::string::npos) << tc.text << " -> " << err;
         EXPECT_EQ(StateText(c).substr(0, 200), before.substr(0, 200));
         EXPECT_EQ(c.displays.size(), 1u);
@@ -106,7 +103,8 @@ TEST(StateFile, ErrorsNameTheLineAndLeaveTheChainAlone) {
 }
 
 TEST(StateFile, LogFileGivesTheDisplayItsIdentityAndAddsChainDisplays) {
-    const auto dir = TempDir();
+    testsupport::TempDir tmp;
+    const auto& dir = tmp.Path();
     Display source = DefaultDisplay(0, 16);
     source.model = "QM-X001";
     source.serial = "FROMFILE9";
@@ -133,11 +131,11 @@ TEST(StateFile, LogFileGivesTheDisplayItsIdentityAndAddsChainDisplays) {
     std::filesystem::resize_file(dir / "nv.bin", 70000);
     EXPECT_FALSE(ApplyStateText("[display 0]\nnvram_file=nv.bin\n", dir, 2048, c, err));
     EXPECT_NE(err.find("65535"), std::string::npos) << err;
-    std::filesystem::remove_all(dir);
 }
 
 TEST(StateFile, SaveReplacesTheFileWhole) {
-    const auto dir = TempDir();
+    testsupport::TempDir tmp;
+    const auto& dir = tmp.Path();
     const auto path = dir / "state.txt";
     std::ofstream(path) << "old content that is longer than nothing";
     Chain c = MakeChain(1);
@@ -150,7 +148,29 @@ TEST(StateFile, SaveReplacesTheFileWhole) {
     EXPECT_EQ(back.displays[1].nvram, c.displays[1].nvram);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
     EXPECT_FALSE(SaveStateFile(dir / "missing" / "state.txt", c, err));
-    std::filesystem::remove_all(dir);
+
+    // A link planted where a temporary file might be made is never written through.
+    const auto planted = dir / ("state.txt.tmp" + std::to_string(::getpid()));
+    std::filesystem::create_symlink(dir / "victim", planted);
+    ASSERT_TRUE(SaveStateFile(path, c, err)) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "victim"));
+    EXPECT_TRUE(std::filesystem::is_symlink(planted));
+}
+
+TEST(StateFile, ReadsStopAtTheirLimitAndRefuseWhatIsNoFile) {
+    testsupport::TempDir tmp;
+    const auto fifo = tmp / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Chain c = MakeChain();
+    std::string err;
+    // Neither blocks nor reads without end.
+    for (const std::filesystem::path& p : {std::filesystem::path("/dev/zero"), fifo}) {
+        EXPECT_FALSE(LoadStateFile(p, 16, c, err)) << p;
+        EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+        EXPECT_FALSE(ApplyStateText("[display 0]\nlog_file=" + p.string() + "\n", tmp.Path(), 16, c, err)) << p;
+    }
+    EXPECT_FALSE(LoadStateFile(tmp / "missing", 16, c, err));
+    EXPECT_NE(err.find("cannot read state file"), std::string::npos) << err;
 }
 
 TEST(LogImage, WalkerRefusesTruncatedAndForeignImages) {
