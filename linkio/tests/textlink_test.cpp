@@ -87,7 +87,7 @@ public:
             args.insert(args.begin(), "--serial");
             m_port.kind = linkio::PortSpec::kSerial;
         }
-        m_started = !m_address.Text().empty() && m_sim.Start(args);
+        m_started = (transport == Transport::kPty || !m_address.Text().empty()) && m_sim.Start(args);
         if (m_started && transport == Transport::kPty) m_port.device = m_sim.Line();
     }
     bool Started() const { return m_started; }
