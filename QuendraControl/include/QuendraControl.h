@@ -7,6 +7,10 @@
    printable ASCII characters ended by CR, answered by one line "OK", "NG" or
    "=" value. On TCP a display with an account asks "Login: " / "Password: "
    first. Every call is bounded by the reply time; nothing here blocks for good.
+   After a call that timed out or was cancelled, the next call on the handle
+   first connects again (TCP: with the login and the display selected by the
+   last accepted "IDSL" command) or waits until the serial line has been quiet
+   for one reply time (at most three), so that a late reply never answers it.
 
    Results: the open functions return a handle or null; every other call
    returns QNCTRL_OK (0) on success and one of the QNCTRL_ERR_* codes otherwise.
@@ -69,7 +73,8 @@ QNCTRL_API int QNCTRL_CALL QNCTRL_SetCommand(QNCTRL_HANDLE handle, const char* k
 
 /* Sends a query ("Command:" + text; the wire carries the text alone) and puts
    the value of its "=" reply into buffer as a NUL-terminated string. The buffer
-   (size bytes, at least 1) is cleared first; a longer value is cut. */
+   (size bytes, at least 1) is cleared first; a value longer than size - 1
+   bytes fails with QNCTRL_ERR_ARGUMENT and leaves the buffer empty. */
 QNCTRL_API int QNCTRL_CALL QNCTRL_GetStringEx(QNCTRL_HANDLE handle, const char* query, char* buffer, int size);
 
 /* The same for a query whose value is a decimal integer; *value is set only

@@ -1,13 +1,13 @@
 // The exported QNCTRL_* functions: a handle table over text links.
 
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
-#include <linkio/Channel.h>
 #include "QuendraControl.h"
+#include <linkio/Channel.h>
+#include <linkio/HandleTable.h>
 #include <linkio/TextLink.h>
 #include "common/strutil.h"
 
@@ -18,17 +18,9 @@ struct Connection {
     std::unique_ptr<linkio::TextLink> link;
 };
 
-std::mutex g_tableLock;
-std::map<void*, std::shared_ptr<Connection>>& Table() {
-    static auto* table = new std::map<void*, std::shared_ptr<Connection>>;  // lives as long as the process
+linkio::HandleTable<Connection>& Table() {
+    static auto* table = new linkio::HandleTable<Connection>;  // lives as long as the process
     return *table;
-}
-
-std::shared_ptr<Connection> Find(QNCTRL_HANDLE h) {
-    if (h == nullptr) return nullptr;
-    std::lock_guard<std::mutex> lock(g_tableLock);
-    const auto it = Table().find(h);
-    return it == Table().end() ? nullptr : it->second;
 }
 
 int ToCode(linkio::LinkStatus s) {
@@ -84,9 +76,7 @@ QNCTRL_HANDLE Open(const char* port, const char* user, const char* password, int
         return nullptr;
     auto conn = std::make_shared<Connection>();
     conn->link = std::move(link);
-    std::lock_guard<std::mutex> lock(g_tableLock);
-    Table().emplace(conn.get(), conn);
-    return conn.get();
+    return Table().Add(std::move(conn));
 }
 
 }  // namespace
@@ -110,20 +100,12 @@ QNCTRL_HANDLE QNCTRL_CALL QNCTRL_OpenIF(const char* port, const char* user, cons
 }
 
 int QNCTRL_CALL QNCTRL_Close(QNCTRL_HANDLE handle) {
-    std::shared_ptr<Connection> conn;
-    {
-        std::lock_guard<std::mutex> lock(g_tableLock);
-        const auto it = handle ? Table().find(handle) : Table().end();
-        if (it == Table().end()) return QNCTRL_ERR_HANDLE;
-        conn = std::move(it->second);
-        Table().erase(it);
-    }
     // A call still running on another thread keeps the connection until it returns.
-    return QNCTRL_OK;
+    return Table().Remove(handle) ? QNCTRL_OK : QNCTRL_ERR_HANDLE;
 }
 
 int QNCTRL_CALL QNCTRL_SetCommand(QNCTRL_HANDLE handle, const char* kind, const char* text, void*, int, int) {
-    const auto conn = Find(handle);
+    const auto conn = Table().Find(handle);
     if (!conn) return QNCTRL_ERR_HANDLE;
     if (kind == nullptr || text == nullptr || !cmn::EqualsNoCase(kind, "Command")) return QNCTRL_ERR_ARGUMENT;
     std::lock_guard<std::mutex> lock(conn->busy);
@@ -133,21 +115,21 @@ int QNCTRL_CALL QNCTRL_SetCommand(QNCTRL_HANDLE handle, const char* kind, const 
 int QNCTRL_CALL QNCTRL_GetStringEx(QNCTRL_HANDLE handle, const char* query, char* buffer, int size) {
     // The caller reads the buffer as a string whatever the result: clear it first.
     if (buffer != nullptr && size > 0) std::memset(buffer, 0, static_cast<std::size_t>(size));
-    const auto conn = Find(handle);
+    const auto conn = Table().Find(handle);
     if (!conn) return QNCTRL_ERR_HANDLE;
     if (buffer == nullptr || size <= 0 || query == nullptr) return QNCTRL_ERR_ARGUMENT;
     std::string value;
     std::lock_guard<std::mutex> lock(conn->busy);
     const int rc = ToCode(conn->link->QueryString(linkio::StripCommandPrefix(query), value));
     if (rc != QNCTRL_OK) return rc;
-    const std::size_t n = value.size() < static_cast<std::size_t>(size - 1) ? value.size()
-                                                                             : static_cast<std::size_t>(size - 1);
-    std::memcpy(buffer, value.data(), n);
+    // A cut value would pass for the whole one (a serial number, a model name).
+    if (value.size() >= static_cast<std::size_t>(size)) return QNCTRL_ERR_ARGUMENT;
+    std::memcpy(buffer, value.data(), value.size());
     return QNCTRL_OK;
 }
 
 int QNCTRL_CALL QNCTRL_GetNumber(QNCTRL_HANDLE handle, const char* query, int* value, void*, int, int) {
-    const auto conn = Find(handle);
+    const auto conn = Table().Find(handle);
     if (!conn) return QNCTRL_ERR_HANDLE;
     if (query == nullptr || value == nullptr) return QNCTRL_ERR_ARGUMENT;
     int v = 0;

@@ -74,12 +74,15 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
     EXPECT_EQ(Set(h, "SRLG\r0001"), QNCTRL_ERR_ARGUMENT);
     EXPECT_EQ(QNCTRL_SetCommand(h, "Status", "SRLG0001", nullptr, 0, 0), QNCTRL_ERR_ARGUMENT);
 
-    // A reply is cut to a small buffer, nothing written past its size.
-    char small[8];
+    // A value that does not fit the buffer fails instead of passing for a
+    // shorter one; the buffer stays empty, nothing is written past its size.
+    char small[12];
     std::memset(small, 'X', sizeof small);
-    EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", small, 4), QNCTRL_OK);
-    EXPECT_STREQ(small, "QX3");
-    EXPECT_EQ(small[4], 'X');
+    EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", small, 10), QNCTRL_ERR_ARGUMENT);
+    EXPECT_STREQ(small, "");
+    EXPECT_EQ(small[10], 'X');
+    EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", small, 11), QNCTRL_OK);
+    EXPECT_STREQ(small, "QX30001001");
     EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", nullptr, 256), QNCTRL_ERR_ARGUMENT);
     EXPECT_EQ(QNCTRL_GetStringEx(h, "Command:SRNO????", small, 0), QNCTRL_ERR_ARGUMENT);
     EXPECT_EQ(QNCTRL_GetNumber(h, "Command:UTIM????", nullptr, nullptr, 0, 0), QNCTRL_ERR_ARGUMENT);

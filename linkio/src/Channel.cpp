@@ -25,8 +25,6 @@ namespace {
 // Longest single wait between two looks at the cancel flag.
 constexpr int kSliceMs = 100;
 
-bool Cancelled(const int* cancel) { return IsCancelled(cancel); }
-
 struct BaudEntry {
     int baud;
     speed_t speed;
@@ -56,7 +54,7 @@ Channel::~Channel() {
 
 IoResult Channel::Wait(short events, const Deadline& deadline, const int* cancel) {
     while (true) {
-        if (Cancelled(cancel)) return IoResult::kCancelled;
+        if (IsCancelled(cancel)) return IoResult::kCancelled;
         const int left = deadline.Remaining();
         if (left == 0) return IoResult::kTimeout;
         pollfd p{m_fd, events, 0};
@@ -75,9 +73,12 @@ IoResult Channel::WaitWritable(const Deadline& deadline, const int* cancel) {
     return Wait(POLLOUT, deadline, cancel);
 }
 
-IoResult Channel::Write(const std::uint8_t* data, std::size_t n, const Deadline& deadline, const int* cancel) {
+IoResult Channel::Write(const std::uint8_t* data, std::size_t n, const Deadline& deadline, const int* cancel,
+                        std::size_t* sent) {
+    std::size_t ignored = 0;
+    std::size_t& done = sent != nullptr ? *sent : ignored;
+    done = 0;
     if (m_closed) return IoResult::kClosed;
-    std::size_t done = 0;
     while (done < n) {
         const IoResult w = Wait(POLLOUT, deadline, cancel);
         if (w != IoResult::kOk) return w;

@@ -1,8 +1,15 @@
 #include <linkio/TextLink.h>
 
+#include <climits>
+
+#include <linkio/Cancel.h>
+
 namespace linkio {
 
 namespace {
+
+// Longest wait for a serial line to fall quiet, in reply times.
+constexpr int kQuietLimitInReplyTimes = 3;
 
 LinkStatus FromIo(IoResult r) {
     switch (r) {
@@ -49,19 +56,28 @@ const char* StatusText(LinkStatus s) {
 
 std::unique_ptr<TextLink> TextLink::Open(const PortSpec& port, std::string_view account, std::string_view password,
                                          const TextLinkOptions& options, LinkStatus& status, std::string& error) {
-    std::unique_ptr<Channel> channel = port.kind == PortSpec::kTcp
-                                           ? ConnectTcp(port.host, port.port, options.connectMs, options.cancel, error)
-                                           : OpenSerial(port.device, options.baud, error);
-    if (!channel) {
-        status = LinkStatus::kConnectFailed;
-        return nullptr;
-    }
-    std::unique_ptr<TextLink> link(new TextLink(std::move(channel), options));
-    status = LinkStatus::kOk;
-    // A serial line has no login.
-    if (port.kind == PortSpec::kTcp) status = link->Login(account, password, error);
+    std::unique_ptr<TextLink> link(new TextLink(port, account, password, options));
+    status = link->Connect(false, error);
     if (status != LinkStatus::kOk) return nullptr;
     return link;
+}
+
+LinkStatus TextLink::Connect(bool reconnect, std::string& error) {
+    const bool tcp = m_port.kind == PortSpec::kTcp;
+    m_channel = tcp ? ConnectTcp(m_port.host, m_port.port, m_options.connectMs, m_options.cancel, error)
+                    : OpenSerial(m_port.device, m_options.baud, error);
+    if (!m_channel) return IsCancelled(m_options.cancel) ? LinkStatus::kCancelled : LinkStatus::kConnectFailed;
+    LinkStatus s = LinkStatus::kOk;
+    // A serial line has no login.
+    if (tcp && (!reconnect || m_displayAskedForLogin)) s = Login(error);
+    if (s == LinkStatus::kOk && reconnect && !m_selection.empty()) {
+        TextReply reply;
+        s = Transact(m_selection, reply);
+        if (s == LinkStatus::kOk && reply.kind != TextReply::kOk) s = LinkStatus::kRefused;
+        if (s != LinkStatus::kOk) error = "the display refused to be selected again";
+    }
+    if (s != LinkStatus::kOk) m_channel.reset();
+    return s;
 }
 
 template <typename Done>
@@ -77,8 +93,8 @@ LinkStatus TextLink::ReadText(std::string& text, const Deadline& deadline, Done 
     return LinkStatus::kOk;
 }
 
-LinkStatus TextLink::Login(std::string_view account, std::string_view password, std::string& error) {
-    const bool haveCredentials = !account.empty() || !password.empty();
+LinkStatus TextLink::Login(std::string& error) {
+    const bool haveCredentials = !m_account.empty() || !m_password.empty();
     auto promptDone = [](std::string_view word) {
         return [word](const std::string& t) { return MatchPrompt(t, word) != PromptMatch::kIncomplete; };
     };
@@ -98,8 +114,9 @@ LinkStatus TextLink::Login(std::string_view account, std::string_view password, 
         error = "the display's first text is not a login prompt";
         return LinkStatus::kLoginRejected;
     }
+    m_displayAskedForLogin = true;
 
-    std::string line = std::string(account) + "\r\n";
+    std::string line = m_account + "\r\n";
     if (auto w = m_channel->Write(line, Deadline(m_options.replyMs), m_options.cancel); w != IoResult::kOk) {
         error = "cannot send the account";
         return FromIo(w);
@@ -113,7 +130,7 @@ LinkStatus TextLink::Login(std::string_view account, std::string_view password, 
                    : s;
     }
 
-    line = std::string(password) + "\r\n";
+    line = m_password + "\r\n";
     if (auto w = m_channel->Write(line, Deadline(m_options.replyMs), m_options.cancel); w != IoResult::kOk) {
         error = "cannot send the password";
         return FromIo(w);
@@ -137,49 +154,79 @@ LinkStatus TextLink::Login(std::string_view account, std::string_view password, 
     return LinkStatus::kOk;
 }
 
-LinkStatus TextLink::SkipLateReply() {
-    const auto until = *m_lateUntil;
-    m_lateUntil.reset();
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-    if (left <= 0) return LinkStatus::kOk;
-    const Deadline deadline(static_cast<int>(left));
-    m_scanner.Reset();
-    std::uint8_t b = 0;
-    while (true) {
-        std::size_t got = 0;
-        // Byte by byte, so that nothing after the late reply is consumed.
-        const IoResult r = m_channel->Read(&b, 1, got, deadline, m_options.cancel);
-        if (r == IoResult::kTimeout) return LinkStatus::kOk;  // it is lost
-        if (r != IoResult::kOk) return FromIo(r);
-        if (m_scanner.Feed(b)) return LinkStatus::kOk;
-    }
-}
-
 LinkStatus TextLink::Exchange(std::string_view text, TextReply& reply) {
     if (!IsValidCommandText(text)) return LinkStatus::kInvalid;
-    if (m_lateUntil) {
-        if (const LinkStatus s = SkipLateReply(); s != LinkStatus::kOk) return s;
+    if (const LinkStatus s = Prepare(); s != LinkStatus::kOk) return s;
+    return Transact(text, reply);
+}
+
+LinkStatus TextLink::Prepare() {
+    if (!m_channel) {
+        std::string error;
+        if (const LinkStatus s = Connect(true, error); s != LinkStatus::kOk) return s;
     }
+    if (m_line == LineState::kCutShort) {
+        if (const LinkStatus s = EndCutShortRequest(); s != LinkStatus::kOk) return s;
+    }
+    if (m_line == LineState::kAwaitQuiet) {
+        // Bounded, so that a line that never falls quiet fails the call instead of holding it.
+        const long long limitMs = static_cast<long long>(m_options.replyMs) * kQuietLimitInReplyTimes;
+        const Deadline limit(limitMs < INT_MAX ? static_cast<int>(limitMs) : INT_MAX);
+        const IoResult r = m_channel->DiscardUntilQuiet(m_options.replyMs, limit, m_options.cancel);
+        if (r != IoResult::kOk) return FromIo(r);
+        m_line = LineState::kClean;
+    }
+    return LinkStatus::kOk;
+}
+
+LinkStatus TextLink::EndCutShortRequest() {
+    // Only a whole line ends the request; otherwise it is sent again next time
+    // (a second control character changes nothing).
+    const IoResult w = m_channel->Write(kRefusedLine, Deadline(m_options.replyMs), m_options.cancel);
+    if (w != IoResult::kOk) return FromIo(w);
+    // The display's NG to it is dropped with the wait for quiet.
+    m_line = LineState::kAwaitQuiet;
+    return LinkStatus::kOk;
+}
+
+LinkStatus TextLink::Transact(std::string_view text, TextReply& reply) {
     m_channel->DiscardInput();
     m_scanner.Reset();
     const Deadline deadline(m_options.replyMs);
     std::string request(text);
     request.push_back('\r');
-    if (auto w = m_channel->Write(request, deadline, m_options.cancel); w != IoResult::kOk) return FromIo(w);
+    std::size_t sent = 0;
+    if (const IoResult w = m_channel->Write(request, deadline, m_options.cancel, &sent); w != IoResult::kOk) {
+        AfterGivingUp(w, sent, request.size());
+        return FromIo(w);
+    }
     std::uint8_t buf[512];
     while (true) {
         std::size_t got = 0;
         const IoResult r = m_channel->Read(buf, sizeof buf, got, deadline, m_options.cancel);
-        if (r == IoResult::kTimeout)
-            m_lateUntil = Clock::now() + std::chrono::milliseconds(m_options.replyMs);
-        if (r != IoResult::kOk) return FromIo(r);
+        if (r != IoResult::kOk) {
+            AfterGivingUp(r, sent, request.size());
+            return FromIo(r);
+        }
         for (std::size_t i = 0; i < got; ++i) {
             if (auto line = m_scanner.Feed(buf[i])) {
                 reply = std::move(*line);
+                if (reply.kind == TextReply::kOk && IsDisplaySelection(text)) m_selection = std::string(text);
                 return LinkStatus::kOk;
             }
         }
     }
+}
+
+void TextLink::AfterGivingUp(IoResult result, std::size_t sent, std::size_t size) {
+    // A failed connection or line stays closed; only a wait that ended early leaves the exchange open.
+    if (result != IoResult::kTimeout && result != IoResult::kCancelled) return;
+    if (m_port.kind == PortSpec::kTcp) {
+        m_channel.reset();
+        return;
+    }
+    if (sent == 0) return;  // nothing reached the display
+    m_line = sent < size ? LineState::kCutShort : LineState::kAwaitQuiet;
 }
 
 LinkStatus TextLink::SetCommand(std::string_view text) {

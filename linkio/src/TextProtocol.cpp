@@ -22,6 +22,8 @@ std::string_view StripCommandPrefix(std::string_view query) {
     return query;
 }
 
+bool IsDisplaySelection(std::string_view command) { return command.substr(0, 4) == "IDSL"; }
+
 std::optional<TextReply> ReplyScanner::Feed(std::uint8_t b) {
     if (b == '\n') return std::nullopt;
     if (b != '\r') {

@@ -1,22 +1,26 @@
-// Reply bytes as Linkara hands them to its caller: the line scanner, the
-// conversion to UTF-16 and the copy into a 260-character buffer.
+// What Linkara adds to a reply value on its way to the caller: the bytes as
+// UTF-16 into reply buffers of every size class, and UTF-16 command texts to
+// the wire. The reply line scanner has its own target in linkio.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "Linkara.h"
 #include "LinkaraCore.h"
-#include <linkio/TextProtocol.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    linkio::ReplyScanner scanner;
-    char16_t buf[261];
-    for (std::size_t i = 0; i < size; ++i) {
-        auto r = scanner.Feed(data[i]);
-        if (!r) continue;
-        buf[260] = u'#';
-        const int sizes[] = {1, 7, 260, 520};
-        linkara::CopyReply(linkara::FromWire(r->value), buf, sizes[i % 4]);
-        if (buf[260] != u'#') __builtin_trap();
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::u16string value = linkara::FromWire(bytes);
+    if (value.size() != bytes.size()) __builtin_trap();
+    char16_t buf[LINKARA_MAX_REPLY + 1];
+    for (const int bufferSize : {1, 7, LINKARA_MAX_REPLY, 2 * LINKARA_MAX_REPLY}) {
+        buf[LINKARA_MAX_REPLY] = u'#';
+        const bool fits = linkara::CopyReply(value, buf, bufferSize);
+        if (buf[LINKARA_MAX_REPLY] != u'#') __builtin_trap();  // never past 260 characters
+        if (fits != (value.size() < static_cast<std::size_t>(std::min(bufferSize, LINKARA_MAX_REPLY))))
+            __builtin_trap();
+        if (!fits && buf[0] != 0) __builtin_trap();
     }
     const std::u16string_view wide(reinterpret_cast<const char16_t*>(data), size / 2);
     if (linkara::ToWire(wide).size() > wide.size()) __builtin_trap();

@@ -43,8 +43,9 @@ LINKARA_API void LINKARA_CALL Linkara_Close(void);
 
 /* Sends a query and puts the value of its "=" reply into reply as a
    zero-terminated string. At most min(size, LINKARA_MAX_REPLY) characters,
-   terminator included, are written (all of them cleared first); a longer value
-   is cut. Bytes of the reply outside ASCII become "?". */
+   terminator included, are written (all of them cleared first); a value that
+   does not fit fails (0) and leaves the buffer empty. Bytes of the reply
+   outside ASCII become "?". */
 LINKARA_API int LINKARA_CALL Linkara_GetString(const char16_t* command, char16_t* reply, int size);
 /* Sends a command; non-zero when the display accepts it ("OK"). */
 LINKARA_API int LINKARA_CALL Linkara_SetCommand(const char16_t* command);

@@ -2,11 +2,12 @@
 
 #include "LinkaraCore.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
-#include <linkio/Channel.h>
 #include "Linkara.h"
+#include <linkio/Channel.h>
 #include <linkio/TextLink.h>
 #include "common/codepage.h"
 #include "common/ini.h"
@@ -114,9 +115,10 @@ std::u16string FromWire(std::string_view bytes) {
 bool CopyReply(std::u16string_view value, char16_t* reply, int size) {
     if (reply == nullptr || size < 1) return false;
     const std::size_t cap = size < LINKARA_MAX_REPLY ? static_cast<std::size_t>(size) : LINKARA_MAX_REPLY;
-    for (std::size_t i = 0; i < cap; ++i) reply[i] = 0;
-    const std::size_t n = value.size() < cap - 1 ? value.size() : cap - 1;
-    for (std::size_t i = 0; i < n; ++i) reply[i] = value[i];
+    std::fill(reply, reply + cap, u'\0');
+    // A cut value would pass for the whole one (a serial number, a gain list).
+    if (value.size() >= cap) return false;
+    std::copy(value.begin(), value.end(), reply);
     return true;
 }
 
@@ -205,8 +207,7 @@ int LINKARA_CALL Linkara_GetString(const char16_t* command, char16_t* reply, int
     if (!st.link) return 0;
     std::string value;
     if (st.link->QueryString(linkara::ToWire(command), value) != linkio::LinkStatus::kOk) return 0;
-    linkara::CopyReply(linkara::FromWire(value), reply, size);
-    return 1;
+    return linkara::CopyReply(linkara::FromWire(value), reply, size) ? 1 : 0;
 }
 
 int LINKARA_CALL Linkara_SetCommand(const char16_t* command) {

@@ -33,7 +33,8 @@ std::string ToWire(std::u16string_view text);
 // Reply bytes as UTF-16: ASCII as it is, any other byte "?".
 std::u16string FromWire(std::string_view bytes);
 // Copies value into reply (min(size, 260) characters with the terminator,
-// cleared first). False for a null buffer or a size below 1.
+// cleared first). False for a null buffer, a size below 1, or a value that
+// does not fit (the buffer is then left empty).
 bool CopyReply(std::u16string_view value, char16_t* reply, int size);
 
 // Shows the dialog; true when confirmed (s and password then hold the input).

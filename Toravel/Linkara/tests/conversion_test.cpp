@@ -14,18 +14,23 @@ TEST(LinkaraText, AsciiOnTheWireAndRepliesWithinTheirLimit) {
     EXPECT_EQ(ToWire(u"A\xD800" u"B"), "A?B");  // a lone surrogate too
     EXPECT_EQ(FromWire("QX3\xE9\x80" "1"), u"QX3??1");
 
-    const std::u16string value(1000, u'7');
     char16_t buf[600];
-    // The serial number tool passes a byte count (520) for 260 characters.
+    // The serial number tool passes a byte count (520) for 260 characters:
+    // 259 characters fit, one more fails and leaves the buffer empty.
     std::fill(std::begin(buf), std::end(buf), u'#');
-    ASSERT_TRUE(CopyReply(value, buf, 520));
+    ASSERT_TRUE(CopyReply(std::u16string(259, u'7'), buf, 520));
     EXPECT_EQ(std::u16string(buf), std::u16string(259, u'7'));
+    EXPECT_EQ(buf[260], u'#');
+    EXPECT_FALSE(CopyReply(std::u16string(260, u'7'), buf, 520));
+    EXPECT_EQ(buf[0], 0);
     EXPECT_EQ(buf[260], u'#');
     // A smaller size is kept too; a short value clears the rest.
     std::fill(std::begin(buf), std::end(buf), u'#');
-    ASSERT_TRUE(CopyReply(u"QX30001001", buf, 5));
-    EXPECT_EQ(std::u16string(buf), u"QX30");
-    EXPECT_EQ(buf[5], u'#');
+    EXPECT_FALSE(CopyReply(u"QX30001001", buf, 10));
+    EXPECT_EQ(buf[0], 0);
+    EXPECT_EQ(buf[10], u'#');
+    ASSERT_TRUE(CopyReply(u"QX30001001", buf, 11));
+    EXPECT_EQ(std::u16string(buf), u"QX30001001");
     ASSERT_TRUE(CopyReply(u"1", buf, 260));
     EXPECT_EQ(buf[259], 0);
     EXPECT_FALSE(CopyReply(u"1", nullptr, 260));

@@ -37,10 +37,14 @@ public:
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
 
-    // Writes every byte before the deadline.
-    IoResult Write(const std::uint8_t* data, std::size_t n, const Deadline& deadline, const int* cancel);
-    IoResult Write(std::string_view text, const Deadline& deadline, const int* cancel) {
-        return Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), deadline, cancel);
+    // Writes every byte before the deadline. `sent` (may be null) receives how
+    // many bytes went out, also when the write fails part-way: kOk means all n;
+    // kTimeout, kCancelled, kClosed or kError may leave a fragment on the wire.
+    IoResult Write(const std::uint8_t* data, std::size_t n, const Deadline& deadline, const int* cancel,
+                   std::size_t* sent = nullptr);
+    IoResult Write(std::string_view text, const Deadline& deadline, const int* cancel,
+                   std::size_t* sent = nullptr) {
+        return Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), deadline, cancel, sent);
     }
     // Waits for bytes until the deadline and reads what is there (at most cap);
     // `got` receives the count (> 0 with kOk).

@@ -1,9 +1,26 @@
 #pragma once
-// One connection to a display's text command port over TCP or a serial line:
-// the login dialogue (TCP only) and command/reply exchanges with time-outs.
+// One link to a display's text command port over TCP or a serial line: the
+// login dialogue (TCP only) and command/reply exchanges with time-outs.
+//
+// The protocol carries no request numbers, so a reply that comes after its
+// request gave up (time-out or cancel) could pass for the answer to the next
+// request, and a request cut short on the wire would be glued to the next
+// one. After such an attempt the link therefore starts clean:
+//  - TCP: the connection is dropped. The next exchange connects again, runs
+//    the login dialogue again when the display asked for one at the first
+//    connect, and sends the last accepted "IDSL" command again, since the
+//    display's selection belongs to the connection.
+//  - Serial line: before the next request the link reads and drops input
+//    until the line has been quiet for one reply time (a reply later than
+//    that cannot be told apart). A request cut short is first ended with a
+//    line that the display refuses (CAN CR), so that its start is never
+//    taken as part of the next command.
+// A connection that the display closed, or a line that failed, stays closed:
+// every later exchange returns kClosed.
+//
+// A TextLink belongs to one thread at a time (no locking inside).
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,7 +32,7 @@ namespace linkio {
 enum class LinkStatus {
     kOk,
     kRefused,        // the display answered NG (or a reply of the wrong form)
-    kTimeout,        // no reply line within the reply time
+    kTimeout,        // no reply line within the reply time, or the line never fell quiet
     kClosed,         // the connection or line failed or was closed
     kCancelled,      // the caller's cancel flag was set
     kInvalid,        // the command text cannot be sent (too long, not printable ASCII)
@@ -32,43 +49,66 @@ struct TextLinkOptions {
     int loginMs = 1000;    // time to wait for the login prompt
     int connectMs = 5000;  // TCP connect time
     int baud = 9600;       // serial lines
-    const int* cancel = nullptr;
+    const int* cancel = nullptr;  // read atomically; must outlive the link
 };
 
 class TextLink {
 public:
     // Connects (TCP: also runs the login dialogue). Null on failure, with the
-    // reason in `status` and a message in `error`.
+    // reason in `status` (kConnectFailed, kCancelled, kNoPrompt,
+    // kLoginRejected, kTimeout, kClosed) and a message in `error`. The
+    // credentials are kept for logging in again after a reconnect.
     static std::unique_ptr<TextLink> Open(const PortSpec& port, std::string_view account,
                                           std::string_view password, const TextLinkOptions& options,
                                           LinkStatus& status, std::string& error);
 
     // Sends one command text followed by CR and reads its reply line.
+    // kOk, kInvalid, kTimeout, kCancelled, kClosed; a dropped TCP link that
+    // cannot be connected again gives the reason of Open.
     LinkStatus Exchange(std::string_view text, TextReply& reply);
 
-    // The same with the result judged for each kind of call.
+    // The same with the result judged for each kind of call: kRefused for NG
+    // or a reply of the other kind, kBadValue for a number query whose value
+    // is not a decimal integer.
     LinkStatus SetCommand(std::string_view text);
     LinkStatus QueryString(std::string_view text, std::string& value);
     LinkStatus QueryNumber(std::string_view text, int& value);
 
-    Channel& Io() { return *m_channel; }
-
 private:
-    TextLink(std::unique_ptr<Channel> channel, const TextLinkOptions& options)
-        : m_channel(std::move(channel)), m_options(options) {}
-    LinkStatus Login(std::string_view account, std::string_view password, std::string& error);
+    // What a serial line needs before the next request.
+    enum class LineState {
+        kClean,
+        kAwaitQuiet,  // a reply to a request that gave up may still come
+        kCutShort,    // the display holds the start of a request
+    };
+
+    TextLink(const PortSpec& port, std::string_view account, std::string_view password,
+             const TextLinkOptions& options)
+        : m_port(port), m_account(account), m_password(password), m_options(options) {}
+
+    // Opens the channel; on TCP runs the login dialogue (on a reconnect only
+    // when the display asked for one before) and selects the display again.
+    LinkStatus Connect(bool reconnect, std::string& error);
+    LinkStatus Login(std::string& error);
+    // Makes the link fit for the next request (see the top of this file).
+    LinkStatus Prepare();
+    LinkStatus EndCutShortRequest();
+    // One request and its reply on the current channel.
+    LinkStatus Transact(std::string_view text, TextReply& reply);
+    // After a request that gave up with `result`, `sent` of its `size` bytes out.
+    void AfterGivingUp(IoResult result, std::size_t sent, std::size_t size);
     // Reads until `done` says the received text is complete, or the deadline passes.
     template <typename Done>
     LinkStatus ReadText(std::string& text, const Deadline& deadline, Done done);
 
-    // Waits (at most until m_lateUntil) for the reply to a request that timed
-    // out, so that it is not taken for the answer to the next one.
-    LinkStatus SkipLateReply();
-
-    std::unique_ptr<Channel> m_channel;
-    // Set when a request timed out: its reply may still come until then.
-    std::optional<Clock::time_point> m_lateUntil;
+    PortSpec m_port;
+    std::string m_account;
+    std::string m_password;
     TextLinkOptions m_options;
+    std::unique_ptr<Channel> m_channel;  // null while a dropped TCP link waits to reconnect
+    bool m_displayAskedForLogin = false;
+    std::string m_selection;  // the last "IDSL" command the display accepted
+    LineState m_line = LineState::kClean;
     ReplyScanner m_scanner;
 };
 

@@ -21,6 +21,14 @@ bool IsValidCommandText(std::string_view text);
 // the text after it. A text without the prefix is returned as it is.
 std::string_view StripCommandPrefix(std::string_view query);
 
+// "IDSL" + ID: selects a display of a daisy chain for the rest of a connection.
+bool IsDisplaySelection(std::string_view command);
+
+// Ends whatever request text the display holds with a line it refuses (a
+// control character is never part of a command), so the start of a request
+// cut short on the wire is neither run nor glued to the next command.
+constexpr std::string_view kRefusedLine = "\x18\r";
+
 struct TextReply {
     enum Kind { kOk, kRefused, kValue } kind = kRefused;
     std::string value;  // kValue: the text after "="
