@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Immortal.h"
 #include "LanDakoral.h"
 #include "LanProtocol.h"
 #include "Library.h"
@@ -20,12 +21,8 @@ namespace {
 
 // Live handles. A handle is valid exactly while it is in this table; shared
 // ownership lets a command in progress finish when another thread closes its
-// handle. The table is never destroyed, so it is still there when the
-// library's destructor runs after the static destructors at exit.
-linkio::HandleTable<CPanelControl>& Handles() {
-    static auto* table = new linkio::HandleTable<CPanelControl>;
-    return *table;
-}
+// handle.
+linkio::HandleTable<CPanelControl>& Handles() { return Immortal<linkio::HandleTable<CPanelControl>>(); }
 
 struct OpenRequest {
     const char* iface;

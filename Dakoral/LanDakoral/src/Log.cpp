@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "Immortal.h"
 #include "Settings.h"
 #include "common/namedlock.h"
 
@@ -115,10 +116,9 @@ void CountFork() {
     g_forks.fetch_add(1, std::memory_order_relaxed);
 }
 
-// The process's logger; never destroyed, so writers at exit still find it.
+// The process's logger; writers at exit still find it.
 std::atomic<std::shared_ptr<CLoggingLock>>& CurrentLogger() {
-    static auto* logger = new std::atomic<std::shared_ptr<CLoggingLock>>;
-    return *logger;
+    return Immortal<std::atomic<std::shared_ptr<CLoggingLock>>>();
 }
 
 }  // namespace
@@ -230,7 +230,8 @@ bool CLoggingLock::RotateAndWrite(const std::string& line) {
     if (::fstat(fd.Get(), &st) != 0) return false;
     if (st.st_size > kLogRotateSize) {
         if (::rename(m_path.c_str(), m_oldPath.c_str()) == 0) {
-            // Writers waiting for the old file find that it is no longer the log.
+            // Writers still holding the old file find it above the limit and
+            // come here, where they find the new one.
             Fd fresh(OpenShared(m_path, O_WRONLY));
             WriteLine(fresh.Ok() ? fresh.Get() : fd.Get(), line);
             return true;
