@@ -1,18 +1,19 @@
 // The exported DAKR_* functions: LAN ports go to libLanDakoral.so, serial
 // ports carry the frames themselves.
 
+#include <dakoral/Frame.h>
 #include <dlfcn.h>
+#include <linkio/Cancel.h>
+#include <linkio/Channel.h>
+#include <linkio/HandleTable.h>
 
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "BinFrame.h"
-#include <linkio/Channel.h>
 #include "Dakoral.h"
 #include "common/ini.h"
 #include "common/paths.h"
@@ -82,15 +83,17 @@ struct Port {
     int timeoutSec = 10;
     int attempts = 3;
     const int* cancel = nullptr;
+    // An attempt timed out or was cancelled: its reply may still be on its way.
+    bool lateReplyPossible = false;
 
     ~Port() {
         if (lan && lanHandle) lan->close(lanHandle);
     }
 };
 
-std::mutex g_tableLock;
-std::map<void*, std::shared_ptr<Port>>& Table() {
-    static auto* table = new std::map<void*, std::shared_ptr<Port>>;  // lives as long as the process
+// Lives as long as the process, so a handle closed at exit still finds it.
+linkio::HandleTable<Port>& Ports() {
+    static auto* table = new linkio::HandleTable<Port>;
     return *table;
 }
 
@@ -98,51 +101,74 @@ std::filesystem::path SettingsFile() { return linkio::SettingsDir("QUENDRA_DAKOR
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-bool Cancelled(const int* cancel) { return cancel != nullptr && *cancel != 0; }
+// Before a request follows one that timed out or was cancelled, the line is
+// read until it stays silent for one reply time, so that the late reply is
+// not taken for this request's. False when the line never fell silent.
+bool AwaitSilence(Port& p) {
+    if (!p.lateReplyPossible) return true;
+    const int replyMs = p.timeoutSec * 1000;
+    // A line that never falls silent is given up after a few reply times.
+    const linkio::Deadline limit(replyMs * 4);
+    if (p.line->DiscardUntilQuiet(replyMs, limit, p.cancel) != linkio::IoResult::kOk) return false;
+    p.lateReplyPossible = false;
+    return true;
+}
+
+enum class Attempt { kReply, kRetry, kFailed };
+
+// One attempt: sends the request and reads its reply into `parser`.
+Attempt SerialAttempt(Port& p, const std::vector<std::uint8_t>& frame, std::uint8_t command,
+                      dakoral::ReplyParser& parser) {
+    if (linkio::IsCancelled(p.cancel)) return Attempt::kFailed;
+    if (!AwaitSilence(p)) return linkio::IsCancelled(p.cancel) ? Attempt::kFailed : Attempt::kRetry;
+    // Bytes of an earlier, abandoned reply must not be read as this one.
+    p.line->DiscardInput();
+    const linkio::Deadline deadline(p.timeoutSec * 1000);
+    const auto w = p.line->Write(frame.data(), frame.size(), deadline, p.cancel);
+    if (w == linkio::IoResult::kClosed || w == linkio::IoResult::kError) return Attempt::kFailed;
+    if (w != linkio::IoResult::kOk) {
+        p.lateReplyPossible = true;  // part of the request may be on the line
+        return w == linkio::IoResult::kCancelled ? Attempt::kFailed : Attempt::kRetry;
+    }
+    parser.Reset(command);
+    std::uint8_t buf[512];
+    while (!parser.Finished()) {
+        std::size_t got = 0;
+        // Byte-sized reads near the end would be slow; read what is there.
+        const auto r = p.line->Read(buf, sizeof buf, got, deadline, p.cancel);
+        if (r == linkio::IoResult::kTimeout || r == linkio::IoResult::kCancelled) {
+            p.lateReplyPossible = true;
+            return r == linkio::IoResult::kTimeout ? Attempt::kRetry : Attempt::kFailed;
+        }
+        if (r != linkio::IoResult::kOk) return Attempt::kFailed;
+        parser.FeedAll(buf, got);
+    }
+    // A refusal: try again.
+    return parser.Current() == dakoral::ReplyParser::kComplete ? Attempt::kReply : Attempt::kRetry;
+}
 
 // One request on a serial line, with the attempts of the open call.
 int SerialExchange(Port& p, std::uint8_t command, const std::uint8_t* params, int paramLen, std::uint8_t* reply,
                    int capacity, int& length) {
     std::vector<std::uint8_t> frame;
-    if (!dakr::BuildRequest(command, params, static_cast<std::size_t>(paramLen), frame)) return DAKR_ERR_FAILED;
-    dakr::ReplyParser parser;
-    std::uint8_t buf[512];
+    if (!dakoral::BuildRequest(command, params, static_cast<std::size_t>(paramLen), frame))
+        return DAKR_ERR_FAILED;
+    dakoral::ReplyParser parser;
     for (int attempt = 0; attempt < p.attempts; ++attempt) {
-        if (Cancelled(p.cancel)) return DAKR_ERR_FAILED;
-        // Bytes of an earlier, abandoned reply must not be read as this one.
-        p.line->DiscardInput();
-        const linkio::Deadline deadline(p.timeoutSec * 1000);
-        const auto w = p.line->Write(frame.data(), frame.size(), deadline, p.cancel);
-        if (w == linkio::IoResult::kCancelled || w == linkio::IoResult::kClosed) return DAKR_ERR_FAILED;
-        if (w != linkio::IoResult::kOk) continue;
-        parser.Reset(command);
-        while (!parser.Finished()) {
-            std::size_t got = 0;
-            // Byte-sized reads near the end would be slow; read what is there.
-            const auto r = p.line->Read(buf, sizeof buf, got, deadline, p.cancel);
-            if (r == linkio::IoResult::kCancelled || r == linkio::IoResult::kClosed ||
-                r == linkio::IoResult::kError)
-                return DAKR_ERR_FAILED;
-            if (r == linkio::IoResult::kTimeout) break;
-            for (std::size_t i = 0; i < got && !parser.Finished(); ++i) parser.Feed(buf[i]);
-        }
-        if (parser.Current() == dakr::ReplyParser::kComplete) {
-            length = parser.Length();
-            std::memcpy(reply, parser.Data(), static_cast<std::size_t>(length < capacity ? length : capacity));
+        const Attempt a = SerialAttempt(p, frame, command, parser);
+        if (a == Attempt::kFailed) return DAKR_ERR_FAILED;
+        if (a == Attempt::kReply) {
+            length = parser.Stored();
+            std::memcpy(reply, parser.Data(),
+                        static_cast<std::size_t>(length < capacity ? length : capacity));
             return DAKR_OK;
         }
-        // A refusal or no valid reply in time: try again.
     }
     return DAKR_ERR_FAILED;
 }
 
-}  // namespace
-
-extern "C" {
-
-DAKR_HANDLE DAKR_CALL DAKR_OpenIF(const char* port, const char* account, const char* password, int displayId,
-                                  int timeoutSec, int retryCount, int baudRate, unsigned int connFlags,
-                                  int* cancel) {
+DAKR_HANDLE OpenPort(const char* port, const char* account, const char* password, int displayId,
+                     int timeoutSec, int retryCount, int baudRate, unsigned int connFlags, int* cancel) {
     if (port == nullptr) return nullptr;
     auto p = std::make_shared<Port>();
     if (std::strlen(port) >= 3 && cmn::EqualsNoCase(std::string_view(port, 3), "LAN")) {
@@ -158,41 +184,21 @@ DAKR_HANDLE DAKR_CALL DAKR_OpenIF(const char* port, const char* account, const c
         std::string error;
         p->line = linkio::OpenSerial(spec->device, baudRate <= 0 ? 115200 : baudRate, error);
         if (!p->line) return nullptr;
-        // At most one day, so that the milliseconds of a wait stay within the int range.
+        // At most one day, so that the milliseconds of a wait (times 4) stay within the int range.
         p->timeoutSec = timeoutSec > 0 ? Clamp(timeoutSec, 1, 86400)
                                        : Clamp(cmn::IniGetInt(settings, "Common", "Timeout", 10), 1, 86400);
         p->attempts = retryCount > 0 ? retryCount : Clamp(cmn::IniGetInt(settings, "Common", "Retry", 3), 0, 255);
         p->cancel = cancel;
     }
-    std::lock_guard<std::mutex> lock(g_tableLock);
-    Table().emplace(p.get(), p);
-    return p.get();
+    return Ports().Add(std::move(p));
 }
 
-int DAKR_CALL DAKR_Close(DAKR_HANDLE handle) {
-    std::shared_ptr<Port> p;
-    {
-        std::lock_guard<std::mutex> lock(g_tableLock);
-        const auto it = handle ? Table().find(handle) : Table().end();
-        if (it == Table().end()) return 0;
-        p = std::move(it->second);
-        Table().erase(it);
-    }
-    // The port closes (LAN: logs out and releases its lock) when the last call using it returns.
-    return 1;
-}
-
-int DAKR_CALL DAKR_GetData(DAKR_HANDLE handle, const unsigned char* command, const unsigned char* params,
-                           unsigned char* reply, int paramLen, int* size) {
-    std::shared_ptr<Port> p;
-    {
-        std::lock_guard<std::mutex> lock(g_tableLock);
-        const auto it = handle ? Table().find(handle) : Table().end();
-        if (it == Table().end()) return DAKR_ERR_HANDLE;
-        p = it->second;
-    }
-    if (command == nullptr || reply == nullptr || size == nullptr || paramLen < 0 || paramLen > dakr::kMaxParams ||
-        (paramLen > 0 && params == nullptr))
+int GetData(DAKR_HANDLE handle, const unsigned char* command, const unsigned char* params,
+            unsigned char* reply, int paramLen, int* size) {
+    const std::shared_ptr<Port> p = Ports().Find(handle);
+    if (!p) return DAKR_ERR_HANDLE;
+    if (command == nullptr || reply == nullptr || size == nullptr || paramLen < 0 ||
+        paramLen > dakoral::kMaxRequestParams || (paramLen > 0 && params == nullptr))
         return DAKR_ERR_FAILED;
     const int capacity = *size >= 0 && *size < DAKR_MAX_REPLY ? *size : DAKR_MAX_REPLY;
     *size = 0;
@@ -212,6 +218,39 @@ int DAKR_CALL DAKR_GetData(DAKR_HANDLE handle, const unsigned char* command, con
     }
     if (rc == DAKR_OK) *size = length;
     return rc;
+}
+
+}  // namespace
+
+extern "C" {
+
+DAKR_HANDLE DAKR_CALL DAKR_OpenIF(const char* port, const char* account, const char* password, int displayId,
+                                  int timeoutSec, int retryCount, int baudRate, unsigned int connFlags,
+                                  int* cancel) {
+    try {
+        return OpenPort(port, account, password, displayId, timeoutSec, retryCount, baudRate, connFlags,
+                        cancel);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+int DAKR_CALL DAKR_Close(DAKR_HANDLE handle) {
+    // The port closes (LAN: logs out and releases its lock) when the last call using it returns.
+    try {
+        return Ports().Remove(handle) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int DAKR_CALL DAKR_GetData(DAKR_HANDLE handle, const unsigned char* command, const unsigned char* params,
+                           unsigned char* reply, int paramLen, int* size) {
+    try {
+        return GetData(handle, command, params, reply, paramLen, size);
+    } catch (...) {
+        return DAKR_ERR_FAILED;
+    }
 }
 
 }  // extern "C"

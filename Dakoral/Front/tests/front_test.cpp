@@ -4,6 +4,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <testsupport/ScriptedPeer.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
 
 #include <chrono>
 #include <cstring>
@@ -11,9 +14,6 @@
 
 #include "Dakoral.h"
 #include "QuendraControl.h"
-#include <testsupport/ScriptedPeer.h>
-#include <testsupport/SimProcess.h>
-#include <testsupport/TempDir.h>
 
 using testsupport::SimProcess;
 using Bytes = std::vector<std::uint8_t>;
@@ -95,6 +95,32 @@ bool EnterBinaryMode(const std::string& port) {
     const bool ok = QNCTRL_SetCommand(t, "Command", "FIRM0000", nullptr, 0, 0) == QNCTRL_OK;
     QNCTRL_Close(t);
     return ok;
+}
+
+// An NVRAM image whose blocks all differ, in a file for display-sim.
+Bytes WriteNvram(const std::filesystem::path& file) {
+    Bytes image(4096);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + (i >> 10));
+    testsupport::WriteFile(file, std::string(image.begin(), image.end()));
+    return image;
+}
+
+// A display that answers every binary request 1.5 s late, read with a reply
+// time of 1 s and three attempts: a call may fail, but never return the
+// data another request asked for.
+void ExpectNoCallReturnsAnotherRequestsData(const std::string& port, const Bytes& image) {
+    DAKR_HANDLE h = DAKR_OpenIF(port.c_str(), nullptr, nullptr, 0, 1, 3, 115200, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    for (std::size_t offset : {0, 1024}) {
+        const auto start = std::chrono::steady_clock::now();
+        const Result r = Get(h, 0x45, Le(offset, 1024));
+        EXPECT_LT(SecondsSince(start), 12.0);
+        if (r.rc == DAKR_OK) {
+            EXPECT_EQ(r.data, Bytes(image.begin() + offset, image.begin() + offset + 1024))
+                << "block at " << offset;
+        }
+    }
+    EXPECT_EQ(DAKR_Close(h), 1);
 }
 
 }  // namespace
@@ -224,6 +250,27 @@ TEST(DakoralFront, SerialRetriesDamagedRepliesAndGivesUpOnSilence) {
     EXPECT_LT(SecondsSince(t), 3.0);
     EXPECT_EQ(Get(h, 0xF0, {0}).rc, DAKR_OK);
     EXPECT_EQ(DAKR_Close(h), 1);
+}
+
+TEST(DakoralFront, LateRepliesOverTcpAreNeverTakenForAnotherRequest) {
+    testsupport::TempDir dir;
+    const Bytes image = WriteNvram(dir / "nvram.bin");
+    const testsupport::LoopbackAddress ip;
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--nvram", (dir / "nvram.bin").string(), "--delay", "bin:every:1",
+                           "--delay-ms", "1500"}));
+    ASSERT_TRUE(EnterBinaryMode("LAN" + ip.Text() + ":10008"));
+    ExpectNoCallReturnsAnotherRequestsData("LAN" + ip.Text() + ":18081", image);
+}
+
+TEST(DakoralFront, LateRepliesOnASerialLineAreNeverTakenForAnotherRequest) {
+    testsupport::TempDir dir;
+    const Bytes image = WriteNvram(dir / "nvram.bin");
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--serial", "--nvram", (dir / "nvram.bin").string(), "--delay", "bin:every:1",
+                           "--delay-ms", "1500"}));
+    ASSERT_TRUE(EnterBinaryMode(sim.Line()));
+    ExpectNoCallReturnsAnotherRequestsData(sim.Line(), image);
 }
 
 TEST(DakoralFront, ScriptedLineShortHalfAndGarbageReplies) {

@@ -1,45 +1,135 @@
-// 64 blocks of 1,024 bytes through DAKRIF_GetCommand against a display on loopback.
+// 64 blocks of 1,024 bytes through DAKRIF_GetCommand (trace log on), and the
+// same 64 round trips with the same frames over a bare socket. Each iteration
+// runs both, one after the other, against two instances of one display on
+// loopback, so that both see the same load; the counters give both times and
+// their ratio (library / bare socket).
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <dakoral/Frame.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <vector>
 
 #include "FakeDisplay.h"
 #include "LanDakoral.h"
 #include "TestEnv.h"
+#include "testsupport/SimProcess.h"
 
 namespace {
 
-void BM_Read64Blocks(benchmark::State& state) {
-    testenv::LanEnv env;
-    fake::Bytes block(1024);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 13);
-    fake::FakeDisplay display("127.0.0.190", fake::FakeDisplay::Answering([&](const fake::Request& r) {
-        return fake::Reply(r.command, block);
-    }));
-    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), (5u << 16) | (3u << 8));
-    if (!h) {
-        state.SkipWithError("open failed");
-        return;
-    }
-    std::vector<std::uint8_t> reply(DAKRIF_MAX_REPLY);
-    const std::uint8_t cmd = 0x41;
-    for (auto _ : state) {
-        for (int b = 0; b < 64; ++b) {
-            const std::uint16_t offset = static_cast<std::uint16_t>(b * 1024);
-            const std::uint8_t params[4] = {static_cast<std::uint8_t>(offset & 0xFF),
-                                            static_cast<std::uint8_t>(offset >> 8), 0x00, 0x04};
-            int len = 0;
-            if (DAKRIF_GetCommand(h, &cmd, params, reply.data(), 4, &len) != 0 || len != 1024) {
-                state.SkipWithError("exchange failed");
-                break;
-            }
-        }
-    }
-    DAKRIF_Close(h);
-    state.SetBytesProcessed(state.iterations() * 64 * 1024);
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBlocks = 64;
+constexpr int kBlockSize = 1024;
+constexpr std::uint8_t kCommand = 0x41;
+
+fake::Bytes MakeBlock() {
+    fake::Bytes b(kBlockSize);
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 13);
+    return b;
 }
-BENCHMARK(BM_Read64Blocks)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A display that answers every request with a 1,024-byte block.
+fake::FakeDisplay::Handler BlockDisplay() {
+    return fake::FakeDisplay::Answering(
+        [block = MakeBlock()](const fake::Request& r) { return fake::Reply(r.command, block); });
+}
+
+std::vector<std::uint8_t> BlockParams(int b) {
+    const auto offset = static_cast<std::uint16_t>(b * kBlockSize);
+    return {static_cast<std::uint8_t>(offset & 0xFF), static_cast<std::uint8_t>(offset >> 8), 0x00, 0x04};
+}
+
+bool LibraryBlocks(DAKRIF_HANDLE h, std::vector<std::uint8_t>& reply) {
+    for (int b = 0; b < kBlocks; ++b) {
+        const auto params = BlockParams(b);
+        int len = 0;
+        if (DAKRIF_GetCommand(h, &kCommand, params.data(), reply.data(), 4, &len) != 0 || len != kBlockSize)
+            return false;
+    }
+    return true;
+}
+
+int ConnectBare(const std::string& ip, int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, ip.c_str(), &addr.sin_addr);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
+bool ReadExactly(int fd, std::uint8_t* p, std::size_t n) {
+    for (std::size_t got = 0; got < n;) {
+        const ssize_t r = ::recv(fd, p + got, n - got, 0);
+        if (r <= 0) return false;
+        got += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
+// The same round trips with nothing but send and recv.
+bool BareBlocks(int fd) {
+    std::vector<std::uint8_t> frame;
+    std::uint8_t reply[kBlockSize + 6];
+    for (int b = 0; b < kBlocks; ++b) {
+        const auto params = BlockParams(b);
+        dakoral::BuildRequest(kCommand, params.data(), params.size(), frame);
+        if (::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size()) ||
+            !ReadExactly(fd, reply, sizeof reply))
+            return false;
+    }
+    return true;
+}
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void BM_Read64Blocks(benchmark::State& state) {
+    testenv::LanEnv env;  // the library's settings and log
+    const testsupport::LoopbackAddress ip;
+    fake::FakeDisplay forLibrary(ip, BlockDisplay());
+    fake::FakeDisplay forBare(ip, BlockDisplay());
+    DAKRIF_HANDLE h = DAKRIF_Open(forLibrary.Iface().c_str(), (5u << 16) | (3u << 8));
+    const int fd = ConnectBare(ip, forBare.Port());
+    std::vector<std::uint8_t> reply(DAKRIF_MAX_REPLY);
+    double libraryMs = 0;
+    double bareMs = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        const bool libraryOk = h && LibraryBlocks(h, reply);
+        const auto t1 = Clock::now();
+        const bool bareOk = fd >= 0 && BareBlocks(fd);
+        const auto t2 = Clock::now();
+        if (!libraryOk || !bareOk) {
+            state.SkipWithError(libraryOk ? "bare socket exchange failed" : "library exchange failed");
+            break;
+        }
+        libraryMs += Ms(t1 - t0);
+        bareMs += Ms(t2 - t1);
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    }
+    if (fd >= 0) ::close(fd);
+    if (h) DAKRIF_Close(h);
+    const auto n = static_cast<double>(state.iterations());
+    if (n > 0 && bareMs > 0) {
+        state.counters["library_ms"] = libraryMs / n;
+        state.counters["bare_ms"] = bareMs / n;
+        state.counters["ratio"] = libraryMs / bareMs;
+    }
+    state.SetBytesProcessed(state.iterations() * kBlocks * kBlockSize);
+}
+BENCHMARK(BM_Read64Blocks)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 }  // namespace
 

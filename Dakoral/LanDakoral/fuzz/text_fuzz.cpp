@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "Frame.h"
+#include "LanProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(data), size);

@@ -1,13 +1,15 @@
 // The exported C interface and the process-wide handle list.
 
-#include <algorithm>
+#include <dakoral/Frame.h>
+#include <linkio/HandleTable.h>
+
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "Frame.h"
+#include "Immortal.h"
 #include "LanDakoral.h"
+#include "LanProtocol.h"
 #include "Library.h"
 #include "Log.h"
 #include "PanelControl.h"
@@ -17,36 +19,10 @@ namespace lan {
 
 namespace {
 
-std::mutex g_handlesMutex;
-// Live handles in the order they were opened. A handle is valid exactly while
-// it is in this list; shared ownership lets a command in progress finish when
-// another thread closes its handle. The list itself is never destroyed, so it
-// is still there when the library's destructor runs after the static
-// destructors at exit; that destructor empties it.
-template <typename T>
-union NeverDestroyed {
-    T value;
-    NeverDestroyed() : value() {}
-    ~NeverDestroyed() {}
-};
-NeverDestroyed<std::vector<std::shared_ptr<CPanelControl>>> g_handleStore;
-std::vector<std::shared_ptr<CPanelControl>>& g_handles = g_handleStore.value;
-
-std::shared_ptr<CPanelControl> FindHandle(const void* handle) {
-    std::lock_guard<std::mutex> guard(g_handlesMutex);
-    for (const auto& h : g_handles)
-        if (h.get() == handle) return h;
-    return nullptr;
-}
-
-std::shared_ptr<CPanelControl> Unlink(const void* handle) {
-    std::lock_guard<std::mutex> guard(g_handlesMutex);
-    auto it = std::find_if(g_handles.begin(), g_handles.end(), [&](const auto& h) { return h.get() == handle; });
-    if (it == g_handles.end()) return nullptr;
-    auto found = *it;
-    g_handles.erase(it);
-    return found;
-}
+// Live handles. A handle is valid exactly while it is in this table; shared
+// ownership lets a command in progress finish when another thread closes its
+// handle.
+linkio::HandleTable<CPanelControl>& Handles() { return Immortal<linkio::HandleTable<CPanelControl>>(); }
 
 struct OpenRequest {
     const char* iface;
@@ -71,9 +47,7 @@ DAKRIF_HANDLE OpenHandle(const OpenRequest& req) {
     panel->SetParams(spec.host, spec.port, req.id, req.a, req.b, req.retry, req.c, req.timeout, req.account,
                      req.password, req.cancel);
     if (panel->Lock() != 1) return nullptr;
-    std::lock_guard<std::mutex> guard(g_handlesMutex);
-    g_handles.push_back(panel);
-    return panel.get();
+    return Handles().Add(std::move(panel));
 }
 
 DAKRIF_HANDLE OpenWithFlags(const char* iface, const char* account, const char* password, unsigned int flags,
@@ -85,7 +59,7 @@ DAKRIF_HANDLE OpenWithFlags(const char* iface, const char* account, const char* 
 
 bool ValidCommandArgs(const unsigned char* command, const unsigned char* params, int paramLen, const int* replyLen) {
     if (!command || !replyLen) return false;
-    if (paramLen < 0 || paramLen > kMaxRequestParams) return false;
+    if (paramLen < 0 || paramLen > dakoral::kMaxRequestParams) return false;
     if (paramLen > 0 && !params) return false;
     return true;
 }
@@ -94,31 +68,24 @@ bool ValidCommandArgs(const unsigned char* command, const unsigned char* params,
 
 void LibraryLoad() {
     try {
-        InstallLogger(std::make_unique<CLoggingLock>(ConfigDir()));
+        InstallLogger(std::make_shared<CLoggingLock>(ConfigDir()));
     } catch (...) {
         InstallLogger(nullptr);
     }
 }
 
 void LibraryUnload() {
-    std::vector<std::shared_ptr<CPanelControl>> left;
-    {
-        std::lock_guard<std::mutex> guard(g_handlesMutex);
-        left.swap(g_handles);
-    }
     // Handles the caller never closed: free their sockets and host locks
     // without a logout, as the end of the process would.
-    for (auto& h : left) {
+    for (auto& h : Handles().RemoveAll()) {
         std::lock_guard<std::mutex> call(h->CallMutex());
         h->Release();
     }
-    left.clear();
     InstallLogger(nullptr);
 }
 
 int OpenHandleCount() {
-    std::lock_guard<std::mutex> guard(g_handlesMutex);
-    return static_cast<int>(g_handles.size());
+    return static_cast<int>(Handles().Size());
 }
 
 }  // namespace lan
@@ -158,7 +125,7 @@ DAKRIF_API DAKRIF_HANDLE DAKRIF_CALL DAKRIF_OpenIF(const char* iface, const char
 
 DAKRIF_API int DAKRIF_CALL DAKRIF_Close(DAKRIF_HANDLE handle) {
     try {
-        auto panel = Unlink(handle);
+        auto panel = Handles().Remove(handle);
         if (!panel) {
             Log(kError, "[Close] Invalid Handle!");
             return 0;
@@ -176,7 +143,7 @@ DAKRIF_API int DAKRIF_CALL DAKRIF_GetCommand(DAKRIF_HANDLE handle, const unsigne
                                              const unsigned char* params, unsigned char* reply, int paramLen,
                                              int* replyLen) {
     try {
-        auto panel = FindHandle(handle);
+        auto panel = Handles().Find(handle);
         if (!panel) {
             Log(kError, "[Get] Invalid Handle!");
             return DAKRIF_ERR_HANDLE;

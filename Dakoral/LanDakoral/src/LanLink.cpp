@@ -1,15 +1,14 @@
 #include "LanLink.h"
 
 #include <arpa/inet.h>
+#include <linkio/Cancel.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 
 #include "Log.h"
@@ -18,28 +17,33 @@ namespace lan {
 
 namespace {
 
-constexpr int kPeriodMs = 500;        // one receive period
+constexpr int kPeriodMs = 500;  // one receive period of the login dialogue
 constexpr int kConnectLimitMs = 20000;
-constexpr int kConnectStepMs = 100;   // cancel flag checked this often while connecting
 constexpr std::size_t kLoginReadMax = 255;
 constexpr std::size_t kSendLogBytes = 20;
 constexpr int kRecvLogData = 10;      // bytes are logged while fewer data bytes are stored
 constexpr std::size_t kRecvLogMax = 1024;
 constexpr std::size_t kDiscardMax = 1 << 20;  // stale bytes dropped before one request
 
-int MsUntil(CLanLink::Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - CLanLink::Clock::now());
-    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1 << 30));
-}
-
-// Waits for `events` on fd; >0 ready, 0 time-out, <0 error.
-int WaitFor(int fd, short events, int ms) {
-    pollfd p{fd, events, 0};
-    for (;;) {
-        const int r = ::poll(&p, 1, ms);
-        if (r < 0 && errno == EINTR) continue;
-        return r;
+// The address of `host` (dotted IPv4 or a name); logs the outcome of a look-up.
+bool ResolveHost(const std::string& host, in_addr& out) {
+    if (::inet_pton(AF_INET, host.c_str(), &out) == 1) return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* res = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    if (rc != 0 || res == nullptr) {
+        Logf(kError, "Failed to get host by name(%s). - 0x%X", host.c_str(), static_cast<unsigned>(rc));
+        if (res) ::freeaddrinfo(res);
+        return false;
     }
+    out = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr;
+    ::freeaddrinfo(res);
+    const auto* a = reinterpret_cast<const unsigned char*>(&out);
+    Logf(kTrace, "%s is %d.%d.%d.%d", host.c_str(), a[0], a[1], a[2], a[3]);
+    return true;
 }
 
 }  // namespace
@@ -56,8 +60,7 @@ CLanLink::~CLanLink() {
 }
 
 bool CLanLink::CancelRequested() const {
-    if (!m_cancelFlag) return false;
-    return std::atomic_ref<int>(*m_cancelFlag).load(std::memory_order_relaxed) != 0;
+    return linkio::IsCancelled(m_cancelFlag);
 }
 
 bool CLanLink::LockHost(const std::string& host) {
@@ -95,117 +98,85 @@ void CLanLink::SetTarget(const std::string& host, int port, bool flagC, int time
 }
 
 void CLanLink::CloseSocket() {
-    if (m_socket >= 0) ::close(m_socket);
+    m_channel.reset();
     m_socket = -1;
 }
 
 int CLanLink::OpenSocket() {
     CloseSocket();
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
+    if (!ResolveHost(m_host, addr.sin_addr)) return 0;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         Logf(kError, "Cannot connect host \"%s\" Port=%d Err=%d", m_host.c_str(), m_port, errno);
         return 0;
     }
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
-    if (::inet_pton(AF_INET, m_host.c_str(), &addr.sin_addr) != 1) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_protocol = IPPROTO_TCP;
-        addrinfo* res = nullptr;
-        const int rc = ::getaddrinfo(m_host.c_str(), nullptr, &hints, &res);
-        if (rc != 0 || res == nullptr) {
-            Logf(kError, "Failed to get host by name(%s). - 0x%X", m_host.c_str(), static_cast<unsigned>(rc));
-            if (res) ::freeaddrinfo(res);
-            ::close(fd);
-            return 0;
-        }
-        addr.sin_addr = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr;
-        ::freeaddrinfo(res);
-        const auto* a = reinterpret_cast<const unsigned char*>(&addr.sin_addr);
-        Logf(kTrace, "%s is %d.%d.%d.%d", m_host.c_str(), a[0], a[1], a[2], a[3]);
-    }
-
+    auto channel = std::make_unique<linkio::Channel>(fd, true, m_host);
     int err = 0;
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         err = errno;
         if (err == EINPROGRESS || err == EINTR) {
-            err = ETIMEDOUT;
-            const auto deadline = Clock::now() + std::chrono::milliseconds(kConnectLimitMs);
-            for (;;) {
-                if (CancelRequested()) {
-                    ::close(fd);
-                    return 0;  // the caller sees the cancel flag
-                }
-                const int left = MsUntil(deadline);
-                if (left == 0) break;
-                const int r = WaitFor(fd, POLLOUT, std::min(left, kConnectStepMs));
-                if (r < 0) {
-                    err = errno;
-                    break;
-                }
-                if (r > 0) {
-                    socklen_t len = sizeof err;
-                    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
-                    break;
-                }
+            // The connect goes on in the background; the wait sees the cancel flag.
+            const linkio::IoResult w = channel->WaitWritable(linkio::Deadline(kConnectLimitMs), m_cancelFlag);
+            if (w == linkio::IoResult::kCancelled) return 0;  // the caller sees the cancel flag
+            socklen_t len = sizeof err;
+            if (w == linkio::IoResult::kTimeout) {
+                err = ETIMEDOUT;
+            } else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+                err = errno;
             }
         }
     }
     if (err != 0) {
         Logf(kError, "Cannot connect host \"%s\" Port=%d Err=%d", m_host.c_str(), m_port, err);
-        ::close(fd);
         return 0;
     }
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    m_channel = std::move(channel);
     m_socket = fd;
     Logf(kTrace, "////////// Connect to %s", m_host.c_str());
     return 1;
 }
 
-bool CLanLink::SendAll(const std::uint8_t* p, std::size_t n, Clock::time_point deadline, std::size_t& sent,
-                       int& err) {
-    sent = 0;
-    err = 0;
-    while (sent < n) {
-        const ssize_t s = ::send(m_socket, p + sent, n - sent, MSG_NOSIGNAL);
-        if (s > 0) {
-            sent += static_cast<std::size_t>(s);
-            continue;
-        }
-        if (s < 0 && errno == EINTR) continue;
-        if (s < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int left = MsUntil(deadline);
-            if (left == 0) {
-                err = ETIMEDOUT;
-                return false;
-            }
-            if (WaitFor(m_socket, POLLOUT, std::min(left, kPeriodMs)) < 0) {
-                err = errno;
-                return false;
-            }
-            continue;
-        }
-        err = s < 0 ? errno : EPIPE;
-        return false;
+CLanLink::TxResult CLanLink::Send(const std::uint8_t* p, std::size_t n, const linkio::Deadline& deadline,
+                                  const int* cancel, int& err) {
+    err = EPIPE;
+    if (!m_channel) return TxResult::kLost;
+    errno = 0;
+    switch (m_channel->Write(p, n, deadline, cancel)) {
+        case linkio::IoResult::kOk:
+            err = 0;
+            return TxResult::kOk;
+        case linkio::IoResult::kCancelled:
+            err = ECANCELED;
+            return TxResult::kCancelled;
+        case linkio::IoResult::kTimeout:
+            err = ETIMEDOUT;
+            return TxResult::kTimedOut;
+        default:
+            if (errno != 0) err = errno;
+            CloseSocket();
+            return TxResult::kLost;
     }
-    return true;
 }
 
 CLanLink::Period CLanLink::ReceiveText(std::string& text) {
     text.clear();
-    const int r = WaitFor(m_socket, POLLIN, kPeriodMs);
-    if (r == 0) return Period::kSilence;
-    if (r < 0) return Period::kClosed;
-    char buf[kLoginReadMax];
-    const ssize_t n = ::recv(m_socket, buf, sizeof buf, 0);
-    if (n == 0) return Period::kClosed;
-    if (n < 0) return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? Period::kSilence : Period::kClosed;
-    text = CleanText(std::string_view(buf, static_cast<std::size_t>(n)));
-    return text.empty() ? Period::kSilence : Period::kText;
+    if (!m_channel) return Period::kClosed;
+    std::uint8_t buf[kLoginReadMax];
+    std::size_t got = 0;
+    switch (m_channel->Read(buf, sizeof buf, got, linkio::Deadline(kPeriodMs), nullptr)) {
+        case linkio::IoResult::kOk:
+            text = CleanText(std::string_view(reinterpret_cast<const char*>(buf), got));
+            return text.empty() ? Period::kSilence : Period::kText;
+        case linkio::IoResult::kTimeout:
+            return Period::kSilence;
+        default:
+            return Period::kClosed;
+    }
 }
 
 CLanLink::Period CLanLink::WaitText(int periods, std::string& text) {
@@ -219,13 +190,12 @@ CLanLink::Period CLanLink::WaitText(int periods, std::string& text) {
 
 int CLanLink::SendLoginText(const std::string& text) {
     const std::string line = text + "\r\n";
-    const auto* p = reinterpret_cast<const std::uint8_t*>(line.data());
     // Account and password never reach the log.
     Log(kTrace, "[Send] bin  = " + MaskedBytes(line.size(), kSendLogBytes));
-    std::size_t sent = 0;
+    const linkio::Deadline deadline(std::max(m_timeout, 1) * 1000);
     int err = 0;
-    const auto deadline = Clock::now() + std::chrono::seconds(std::max(m_timeout, 1));
-    if (!SendAll(p, line.size(), deadline, sent, err)) {
+    if (Send(reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), deadline, nullptr, err) !=
+        TxResult::kOk) {
         Logf(kError, "[Auth-Send] Send Error (Error code = %d", err);
         return -9;
     }
@@ -242,6 +212,9 @@ int CLanLink::Login(const std::string& account, const std::string& password) {
         Log(kError, "[Auth] Connection closed by the display.");
         return -9;
     };
+    // Once a credential has been sent, a display that echoes its input would
+    // put it into the log: its answers are logged masked from then on.
+    auto masked = [](const std::string& text) { return MaskedBytes(text.size(), kSendLogBytes); };
     std::string text;
 
     Period p = WaitText(periods, text);
@@ -270,9 +243,9 @@ int CLanLink::Login(const std::string& account, const std::string& password) {
         Log(kError, "[Auth] Timeout to login...");
         return -1;
     }
-    Log(kTrace, "[Auth-Recv] " + text);
+    Log(kTrace, "[Auth-Recv] " + masked(text));
     if (!StartsWithNoCase(PromptWord(text), "Password:")) {
-        Log(kError, "[Auth] Invalid Reply - " + text);
+        Log(kError, "[Auth] Invalid Reply - " + masked(text));
         return -9;
     }
 
@@ -283,12 +256,12 @@ int CLanLink::Login(const std::string& account, const std::string& password) {
     p = WaitText(periods, text);
     if (p == Period::kClosed) return closed();
     if (p == Period::kText) {
-        Log(kTrace, "[Auth-Recv] " + text);
+        Log(kTrace, "[Auth-Recv] " + masked(text));
         if (StartsWithNoCase(PromptWord(text), "User")) {
             Log(kError, "[Auth] Login incorrect");
             return -7;
         }
-        Log(kError, "[Auth] Invalid Reply - " + text);
+        Log(kError, "[Auth] Invalid Reply - " + masked(text));
         return -9;
     }
     Log(kTrace, "[Auth] Logged in");
@@ -317,83 +290,68 @@ bool CLanLink::DiscardPending() {
 }
 
 CLanLink::TxResult CLanLink::Transaction(std::uint8_t command, const std::vector<std::uint8_t>& frame,
-                                         ReplyParser& parser) {
-    // A late reply to an earlier request must not be read as this one's.
-    if (!DiscardPending()) return TxResult::kLost;
-
-    const auto deadline = Clock::now() + std::chrono::seconds(m_timeout);
+                                         dakoral::ReplyParser& parser) {
     Log(kTrace, "[Send] bin  = " + HexBytes(frame.data(), frame.size(), kSendLogBytes));
-    std::size_t sent = 0;
+    // The reply time starts now, so a slow log cannot use it up.
+    const linkio::Deadline deadline(m_timeout * 1000);
+    m_cancelled = false;
     int err = 0;
-    if (!SendAll(frame.data(), frame.size(), deadline, sent, err)) {
-        Log(kError, "Failed to send command.");
-        // A refused socket, or half a frame on the wire: the stream cannot be used again.
-        if (err != ETIMEDOUT || sent > 0) {
-            CloseSocket();
-            return TxResult::kLost;
+    const TxResult sent = Send(frame.data(), frame.size(), deadline, m_cancelFlag, err);
+    if (sent != TxResult::kOk) {
+        if (sent == TxResult::kCancelled) {
+            m_cancelled = true;
+            Log(kTrace, "User's cancel.");
+        } else {
+            Log(kError, "Failed to send command.");
         }
-        return TxResult::kFailed;
+        return sent;
     }
 
     parser.Reset(command);
-    m_cancelled = false;
     std::vector<std::uint8_t> seen;
     std::uint8_t buf[4096];
-    for (;;) {
-        const int left = MsUntil(deadline);
-        if (left == 0) break;
-        const int r = WaitFor(m_socket, POLLIN, std::min(left, kPeriodMs));
-        if (r < 0) {
-            Logf(kError, "Connection closed by the display. Err=%d", errno);
-            CloseSocket();
-            return TxResult::kLost;
-        }
-        if (r > 0) {
-            const ssize_t n = ::recv(m_socket, buf, sizeof buf, 0);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-                Logf(kError, "Connection closed by the display. Err=%d", n < 0 ? errno : 0);
-                CloseSocket();
-                return TxResult::kLost;
-            }
-            for (ssize_t i = 0; i < n && !parser.Finished(); ++i) {
-                if (parser.Stored() < kRecvLogData && seen.size() < kRecvLogMax) seen.push_back(buf[i]);
-                parser.Feed(buf[i]);
-            }
-        }
-        if (parser.Finished()) {
-            Log(kTrace, "[Recv] bin  = " + HexBytes(seen.data(), seen.size(), seen.size()));
-            break;
-        }
-        if (CancelRequested()) {
+    while (!parser.Finished()) {
+        std::size_t got = 0;
+        const linkio::IoResult r = m_channel->Read(buf, sizeof buf, got, deadline, m_cancelFlag);
+        if (r == linkio::IoResult::kTimeout) break;
+        if (r == linkio::IoResult::kCancelled) {
             m_cancelled = true;
             Log(kTrace, "User's cancel.");
             return TxResult::kCancelled;
         }
+        if (r != linkio::IoResult::kOk) {
+            Log(kError, "Connection closed by the display.");
+            CloseSocket();
+            return TxResult::kLost;
+        }
+        for (std::size_t i = 0; i < got && !parser.Finished(); ++i) {
+            if (parser.Stored() < kRecvLogData && seen.size() < kRecvLogMax) seen.push_back(buf[i]);
+            parser.Feed(buf[i]);
+        }
     }
-    if (parser.State() == ReplyParser::kComplete) return TxResult::kOk;
-    if (parser.State() == ReplyParser::kRefused) {
+    if (parser.Current() == dakoral::ReplyParser::kComplete) {
+        Log(kTrace, "[Recv] bin  = " + HexBytes(seen.data(), seen.size(), seen.size()));
+        return TxResult::kOk;
+    }
+    if (parser.Current() == dakoral::ReplyParser::kRefused) {
+        Log(kTrace, "[Recv] bin  = " + HexBytes(seen.data(), seen.size(), seen.size()));
         Log(kError, "NACK ERR");
-    } else {
-        Log(kError, "Timeout...");
+        return TxResult::kRefused;
     }
-    return TxResult::kFailed;
+    Log(kError, "Timeout...");
+    return TxResult::kTimedOut;
 }
 
 void CLanLink::Logout() {
-    if (m_loginMode != 0 || !m_loggedIn || m_socket < 0) return;
+    if (m_loginMode != 0 || !m_loggedIn || !m_channel) return;
     const std::uint8_t bye = kLogoutByte;
     Log(kTrace, "[Send] bin  = " + HexBytes(&bye, 1, kSendLogBytes));
-    std::size_t sent = 0;
     int err = 0;
-    if (!SendAll(&bye, 1, Clock::now() + std::chrono::seconds(1), sent, err)) return;
-    for (int i = 0; i < m_logoutTimeout * 2; ++i) {
-        const int r = WaitFor(m_socket, POLLIN, kPeriodMs);
-        if (r != 0) {
-            std::uint8_t buf[256];
-            [[maybe_unused]] ssize_t n = ::recv(m_socket, buf, sizeof buf, MSG_DONTWAIT);
-            return;  // the first answer (or the close) ends the wait
-        }
-    }
+    if (Send(&bye, 1, linkio::Deadline(1000), nullptr, err) != TxResult::kOk) return;
+    // The first answer (or the close) ends the wait.
+    std::uint8_t buf[256];
+    std::size_t got = 0;
+    m_channel->Read(buf, sizeof buf, got, linkio::Deadline(m_logoutTimeout * 2 * kPeriodMs), nullptr);
 }
 
 }  // namespace lan

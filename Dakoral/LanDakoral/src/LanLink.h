@@ -1,14 +1,17 @@
 #pragma once
 // The TCP link behind one handle: host lock, connection, login dialogue,
-// framed transactions and logout.
+// framed transactions and logout. Used by one thread at a time (its handle's
+// call mutex); the caller's cancel flag may be set from any thread.
 
-#include <chrono>
+#include <dakoral/Frame.h>
+#include <linkio/Channel.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "Frame.h"
+#include "LanProtocol.h"
 #include "Settings.h"
 #include "common/namedlock.h"
 
@@ -16,15 +19,20 @@ namespace lan {
 
 class CLanLink {
 public:
-    using Clock = std::chrono::steady_clock;
-    enum class TxResult { kOk, kFailed, kCancelled, kLost };
+    // kOk: a complete reply. kRefused: the display refused (status 0xFE); the
+    // connection stays usable. kTimedOut: no valid reply in time, or the request
+    // could not be sent in time. kCancelled: the caller's cancel flag stopped it.
+    // kLost: the connection failed or the display closed it. After kTimedOut
+    // and kCancelled a late reply may still arrive: the connection must not be
+    // used again.
+    enum class TxResult { kOk, kRefused, kTimedOut, kCancelled, kLost };
 
     explicit CLanLink(const LanSettings& settings);
     ~CLanLink();
     CLanLink(const CLanLink&) = delete;
     CLanLink& operator=(const CLanLink&) = delete;
 
-    void SetCancelFlag(int* flag) { m_cancelFlag = flag; }
+    void SetCancelFlag(const int* flag) { m_cancelFlag = flag; }
     bool CancelRequested() const;
 
     // Takes "QNC Lan Controller Lock " + host: one try, then waits in steps of
@@ -43,9 +51,11 @@ public:
     // Discards bytes already waiting. False when the display closed the
     // connection or it failed (the socket is then closed).
     bool DiscardPending();
-    // Sends one request frame and reads its reply into `parser`. kLost means the
-    // connection is gone (the socket is then closed).
-    TxResult Transaction(std::uint8_t command, const std::vector<std::uint8_t>& frame, ReplyParser& parser);
+    // Sends one request frame and reads its reply into `parser` (bytes before
+    // the reply, like the checksum after a refusal, are skipped by it). The
+    // reply time starts once the request is logged. kLost closes the socket.
+    TxResult Transaction(std::uint8_t command, const std::vector<std::uint8_t>& frame,
+                         dakoral::ReplyParser& parser);
     // In login mode 0 with a login: sends the logout byte and waits briefly for the answer.
     void Logout();
     void CloseSocket();
@@ -59,13 +69,18 @@ public:
 
 private:
     enum class Period { kText, kSilence, kClosed };
-    bool SendAll(const std::uint8_t* p, std::size_t n, Clock::time_point deadline, std::size_t& sent, int& err);
     Period ReceiveText(std::string& text);
     Period WaitText(int periods, std::string& text);
     int SendLoginText(const std::string& text);
+    // Writes bytes already logged; kLost closes the socket. `err` receives the
+    // failure's error number (0 on success).
+    TxResult Send(const std::uint8_t* p, std::size_t n, const linkio::Deadline& deadline, const int* cancel,
+                  int& err);
 
     std::string m_host;
     int m_port = kDefaultPort;
+    std::unique_ptr<linkio::Channel> m_channel;
+    // The channel's descriptor, for looking at an idle connection without waiting.
     int m_socket = -1;
     int m_timeout = 10;
     bool m_flagC = false;
@@ -75,7 +90,7 @@ private:
     int m_loginMode;
     bool m_loggedIn = false;
     bool m_cancelled = false;
-    int* m_cancelFlag = nullptr;
+    const int* m_cancelFlag = nullptr;
     std::unique_ptr<cmn::NamedLock> m_lock;
 };
 

@@ -1,14 +1,19 @@
 #include "Log.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <thread>
 
+#include "Immortal.h"
 #include "Settings.h"
 #include "common/namedlock.h"
 
@@ -19,25 +24,101 @@ namespace lan {
 namespace {
 
 constexpr const char* kLogName = "DakoralLan.log";
-constexpr int kLogLockWaitMs = 10000;
 
-std::atomic<CLoggingLock*> g_logger{nullptr};
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return m_fd; }
+    bool Ok() const { return m_fd >= 0; }
 
-// Opens a file for appending, creating it usable by every user when missing.
-int OpenShared(const fs::path& path) {
-    const int flags = O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
+private:
+    int m_fd;
+};
+
+// Opens a file for appending (`access` O_WRONLY or O_RDWR), creating it usable
+// by every user when missing.
+int OpenShared(const fs::path& path, int access) {
+    const int flags = access | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
     for (int tries = 0; tries < 3; ++tries) {
-        int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+        int fd = ::open(path.c_str(), flags);
+        if (fd >= 0 || errno != ENOENT) return fd;
+        fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
         if (fd >= 0) {
             ::fchmod(fd, 0666);  // whatever the umask
             return fd;
         }
         if (errno != EEXIST) return -1;
-        fd = ::open(path.c_str(), flags);
-        if (fd >= 0 || errno != ENOENT) return fd;
-        // Removed in between (rotated by a writer that gave up waiting): try again.
+        // Another writer created it in between: open theirs.
     }
     return -1;
+}
+
+// flock `op` (LOCK_SH or LOCK_EX) within `ms`, trying every millisecond.
+bool FlockWithin(int fd, int op, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (::flock(fd, op | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// One write per line: with O_APPEND, lines of different writers never mix.
+void WriteLine(int fd, const std::string& line) {
+    [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
+}
+
+// True when the open file `st` is still the one at `path`, not one a rotation renamed.
+bool IsCurrent(const struct stat& st, const fs::path& path) {
+    struct stat now {};
+    return ::stat(path.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev;
+}
+
+// Appends everything in `from` to `to`.
+bool CopyAll(int from, int to) {
+    char buf[65536];
+    for (off_t offset = 0;;) {
+        const ssize_t n = ::pread(from, buf, sizeof buf, offset);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += w;
+        }
+        offset += n;
+    }
+}
+
+// Replaces the content of `to` with that of `from` and empties `from`. When
+// the copy fails, `from` keeps its content.
+bool MoveContent(int from, const fs::path& to) {
+    Fd dest(OpenShared(to, O_WRONLY));
+    if (!dest.Ok() || ::ftruncate(dest.Get(), 0) != 0 || !CopyAll(from, dest.Get())) return false;
+    return ::ftruncate(from, 0) == 0;
+}
+
+// Counts the forks this process came from: a logger whose file was opened
+// before the last fork shares it with the parent and opens its own.
+std::atomic<unsigned> g_forks{0};
+void CountFork() {
+    g_forks.fetch_add(1, std::memory_order_relaxed);
+}
+
+// The process's logger; writers at exit still find it.
+std::atomic<std::shared_ptr<CLoggingLock>>& CurrentLogger() {
+    return Immortal<std::atomic<std::shared_ptr<CLoggingLock>>>();
 }
 
 }  // namespace
@@ -55,51 +136,125 @@ std::string FormatLogLine(int level, std::string_view message, std::time_t when)
 }
 
 CLoggingLock::CLoggingLock(const fs::path& configDir) {
+    static const int countingForks = ::pthread_atfork(nullptr, nullptr, CountFork);
+    (void)countingForks;
     const fs::path dir = LogFolder(configDir);
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
         fs::create_directories(dir, ec);
-        // The log folder itself is writable by every user; folders on the way keep their defaults.
-        if (!ec) ::chmod(dir.c_str(), 0777);
+        // Every user may add files, none may delete or rename another's; the
+        // folders on the way keep their defaults.
+        if (!ec) ::chmod(dir.c_str(), 01777);
     }
     m_path = dir / kLogName;
+    m_oldPath = dir / (std::string(kLogName) + ".old");
     m_lockPath = dir / (std::string(kLogName) + ".lock");
 }
 
-int CLoggingLock::OpenLogFile() const { return OpenShared(m_path); }
+CLoggingLock::~CLoggingLock() {
+    CloseFile();
+}
+
+void CLoggingLock::CloseFile() {
+    // A descriptor inherited over fork belongs to the parent's open file as well: leave it.
+    if (m_fd >= 0 && m_forkCount == g_forks.load(std::memory_order_relaxed)) ::close(m_fd);
+    m_fd = -1;
+}
+
+int CLoggingLock::OpenFile() {
+    const unsigned forks = g_forks.load(std::memory_order_relaxed);
+    if (m_fd >= 0 && m_forkCount != forks) m_fd = -1;  // inherited: its lock would be the parent's too
+    if (m_fd < 0) {
+        m_fd = OpenShared(m_path, O_WRONLY);
+        m_forkCount = forks;
+    }
+    return m_fd;
+}
+
+bool CLoggingLock::IsStale(const struct stat& st) {
+    if (st.st_nlink == 0) return true;  // removed
+    // A rotation leaves the file above the limit, which sends the next line
+    // to RotateAndWrite; a file renamed by hand is noticed within a second.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_checkedAt < std::chrono::seconds(1)) return false;
+    m_checkedAt = now;
+    return !IsCurrent(st, m_path);
+}
 
 void CLoggingLock::WriteLog(int level, std::string_view message) {
     if (m_path.empty()) return;
     const std::string line = FormatLogLine(level, message, std::time(nullptr));
     std::lock_guard<std::mutex> guard(m_mutex);
-    // A fresh lock object per line: its own open file description, so a process
-    // forked after loading the library still excludes its parent.
-    cmn::NamedLock lock = cmn::NamedLock::AtPath(m_lockPath);
-    lock.Lock(kLogLockWaitMs, {}, 1);  // the line is written even when the wait times out
-    int fd = OpenLogFile();
-    if (fd < 0) return;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > kLogRotateSize) {
-        ::close(fd);
-        const fs::path old = m_path.string() + ".old";
-        ::unlink(old.c_str());
-        ::rename(m_path.c_str(), old.c_str());
-        fd = OpenLogFile();
-        if (fd < 0) return;
+    for (int tries = 0; tries < 3; ++tries) {
+        const int fd = OpenFile();
+        if (fd < 0) return;  // a file that cannot be opened is skipped
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) break;
+        if (IsStale(st)) {
+            CloseFile();
+            continue;
+        }
+        // Well below the limit no rotation can be moving the content away
+        // before this write: more than kLogLockFreeMargin bytes would have to
+        // be written first. Nearer the limit the shared lock keeps a rotation
+        // out until the line is written.
+        if (st.st_size <= kLogRotateSize - kLogLockFreeMargin) {
+            WriteLine(fd, line);
+            return;
+        }
+        if (!FlockWithin(fd, LOCK_SH, kLogLockWaitMs)) break;
+        if (::fstat(fd, &st) == 0 && st.st_nlink > 0 && st.st_size <= kLogRotateSize) {
+            WriteLine(fd, line);
+            ::flock(fd, LOCK_UN);
+            return;
+        }
+        // Above the limit, or rotated away while this writer waited.
+        ::flock(fd, LOCK_UN);  // the rotation needs the file to itself
+        CloseFile();           // and this one may be renamed away
+        if (RotateAndWrite(line)) return;
+        break;
     }
-    // One write per line: with O_APPEND, lines of different writers never interleave.
-    [[maybe_unused]] ssize_t written = ::write(fd, line.data(), line.size());
-    ::close(fd);
+    // No lock in time: the line is written all the same, and nothing is rotated.
+    const int fd = OpenFile();
+    if (fd >= 0) WriteLine(fd, line);
 }
 
-void InstallLogger(std::unique_ptr<CLoggingLock> logger) { delete g_logger.exchange(logger.release()); }
+bool CLoggingLock::RotateAndWrite(const std::string& line) {
+    // The lock file keeps rotations apart (and writers of earlier versions of
+    // this library, which hold it for every line, out of the way).
+    cmn::NamedLock rotation = cmn::NamedLock::AtPath(m_lockPath);
+    if (rotation.Lock(kLogLockWaitMs, {}, 1) != cmn::NamedLock::Result::Acquired) return false;
+    Fd fd(OpenShared(m_path, O_RDWR));
+    if (!fd.Ok() || !FlockWithin(fd.Get(), LOCK_EX, kLogLockWaitMs)) return false;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) return false;
+    if (st.st_size > kLogRotateSize) {
+        if (::rename(m_path.c_str(), m_oldPath.c_str()) == 0) {
+            // Writers still holding the old file find it above the limit and
+            // come here, where they find the new one.
+            Fd fresh(OpenShared(m_path, O_WRONLY));
+            WriteLine(fresh.Ok() ? fresh.Get() : fd.Get(), line);
+            return true;
+        }
+        if (errno != EPERM && errno != EACCES) return false;
+        // In the sticky log folder only a file's owner may rename it: another
+        // user moves the content instead, while no one else writes.
+        MoveContent(fd.Get(), m_oldPath);
+    }
+    WriteLine(fd.Get(), line);
+    return true;
+}
+
+void InstallLogger(std::shared_ptr<CLoggingLock> logger) {
+    CurrentLogger().store(std::move(logger));
+}
 
 void Log(int level, std::string_view message) {
-    if (CLoggingLock* logger = g_logger.load()) logger->WriteLog(level, message);
+    if (const auto logger = CurrentLogger().load()) logger->WriteLog(level, message);
 }
 
 void Logf(int level, const char* fmt, ...) {
-    CLoggingLock* logger = g_logger.load();
+    const auto logger = CurrentLogger().load();
     if (!logger) return;
     va_list ap;
     va_start(ap, fmt);

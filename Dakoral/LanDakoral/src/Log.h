@@ -1,6 +1,9 @@
 #pragma once
 // The library's log file, shared by every process that loads the library.
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -14,34 +17,64 @@ enum LogLevel { kTrace = 0, kError = 1 };
 
 // Size above which the log is moved to "DakoralLan.log.old" before a line is written.
 constexpr long long kLogRotateSize = 524288;
+// How long a writer waits for a log lock before it writes its line without it.
+constexpr int kLogLockWaitMs = 50;
+// Below kLogRotateSize minus this, lines are written without any lock.
+constexpr long long kLogLockFreeMargin = 65536;
 
-// One per process. Each line is written under a cross-process lock file beside
-// the log, with the file opened for that one line, so several processes can
-// share the file and other programs can read it between lines.
+// One per library load. Each line is one write to the file, kept open for
+// appending, so lines of different writers never mix and other programs can
+// read the file at any time. Near the size limit a writer holds a shared lock
+// on the log file for its line; a writer that rotates the log holds the lock
+// file beside it ("DakoralLan.log.lock") and an exclusive lock on the log
+// file. A rotation renames the log to "DakoralLan.log.old"; where the sticky
+// log folder does not let this user rename it, the content is copied there
+// and the log emptied. A writer that cannot get a lock within kLogLockWaitMs
+// writes its line anyway and does not rotate. A writer whose open file was
+// rotated away or removed opens the new one. Thread-safe: any thread of any
+// process may write.
 class CLoggingLock {
 public:
-    // Reads Log/Folder from the settings in `configDir` and creates the log folder.
+    // Reads Log/Folder from the settings in `configDir` and creates the log
+    // folder (world-writable with the sticky bit, so that users cannot delete
+    // each other's files).
     explicit CLoggingLock(const std::filesystem::path& configDir);
+    ~CLoggingLock();
     CLoggingLock(const CLoggingLock&) = delete;
     CLoggingLock& operator=(const CLoggingLock&) = delete;
 
     // Level 0 writes "Trace", any other "ERROR". A file that cannot be opened is skipped.
     void WriteLog(int level, std::string_view message);
     const std::filesystem::path& Path() const { return m_path; }
+    const std::filesystem::path& RotationLockPath() const { return m_lockPath; }
 
 private:
-    int OpenLogFile() const;
+    // The log file this process keeps open (opened when there is none); -1
+    // when it cannot be opened. Called with m_mutex held.
+    int OpenFile();
+    void CloseFile();
+    // True when the open file `st` is no longer the log (removed, or renamed).
+    bool IsStale(const struct stat& st);
+    // Rotates the log (when it is still above the limit) and writes the line.
+    // False when a lock could not be had in time and nothing was written.
+    bool RotateAndWrite(const std::string& line);
 
+    std::mutex m_mutex;  // the threads of this process share m_fd
+    int m_fd = -1;
+    unsigned m_forkCount = 0;  // forks before m_fd was opened (a forked child opens its own)
+    std::chrono::steady_clock::time_point m_checkedAt;  // last look at the path
     std::filesystem::path m_path;
+    std::filesystem::path m_oldPath;
     std::filesystem::path m_lockPath;
-    std::mutex m_mutex;  // threads of this process; the lock file orders processes
 };
 
 // "yyyy/mm/dd hh:mm:ss: LEVEL: message" + CR LF, in local time.
 std::string FormatLogLine(int level, std::string_view message, std::time_t when);
 
 // The process-wide log (none until InstallLogger; writes are dropped then).
-void InstallLogger(std::unique_ptr<CLoggingLock> logger);
+// A writer keeps the logger it started with alive until its line is written,
+// so replacing or removing the logger never pulls it from under a writer.
+void InstallLogger(std::shared_ptr<CLoggingLock> logger);
 void Log(int level, std::string_view message);
 void Logf(int level, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 

@@ -13,7 +13,7 @@ CPanelControl::~CPanelControl() {
 
 void CPanelControl::SetParams(const std::string& host, int port, int id, bool flagA, bool flagB, int retry,
                               bool flagC, int timeoutSec, const char* account, const char* password,
-                              int* cancelFlag) {
+                              const int* cancelFlag) {
     m_host = host;
     m_port = port;
     m_flagA = flagA ? 1 : 0;
@@ -102,26 +102,42 @@ int CPanelControl::Exchange(const std::uint8_t* command, const std::uint8_t* par
                             int paramLen, int* replyLen) {
     std::vector<std::uint8_t> frame;
     if (!command || !replyLen || paramLen < 0 ||
-        !BuildRequest(*command, params, static_cast<std::size_t>(paramLen), frame)) {
+        !dakoral::BuildRequest(*command, params, static_cast<std::size_t>(paramLen), frame)) {
         Log(kError, "Failed to send command.");
         return 1;
     }
-    if (m_link && m_connected) {
-        ReplyParser parser;
-        for (int attempt = 0; attempt < m_retry; ++attempt) {
-            const CLanLink::TxResult r = m_link->Transaction(*command, frame, parser);
-            if (r == CLanLink::TxResult::kOk) {
+    dakoral::ReplyParser parser;
+    for (int attempt = 0; m_link && attempt < m_retry; ++attempt) {
+        if (!m_connected) {
+            // The attempt before timed out: this one runs on a new connection.
+            const int connected = Connect();
+            if (connected == -5) {
+                Log(kTrace, "User's cancel.");
+                return 1;
+            }
+            if (connected != 1) break;
+        }
+        switch (m_link->Transaction(*command, frame, parser)) {
+            case CLanLink::TxResult::kOk:
                 if (reply && parser.Stored() > 0)
                     std::memcpy(reply, parser.Data(), static_cast<std::size_t>(parser.Stored()));
                 *replyLen = parser.Stored();
                 return 0;
-            }
-            if (r == CLanLink::TxResult::kCancelled) return 1;
-            if (r == CLanLink::TxResult::kLost) {
-                // Nothing more can be sent; the next command connects again.
+            case CLanLink::TxResult::kRefused:
+                continue;
+            case CLanLink::TxResult::kTimedOut:
+                // Its reply may still come and would be read as the next request's:
+                // the connection is not used again.
                 DropConnection();
-                break;
-            }
+                continue;
+            case CLanLink::TxResult::kCancelled:
+                DropConnection();
+                return 1;
+            case CLanLink::TxResult::kLost:
+                // The display hung up in the middle of the exchange; the next command connects again.
+                DropConnection();
+                Log(kError, "Retry Over!");
+                return 1;
         }
     }
     Log(kError, "Retry Over!");

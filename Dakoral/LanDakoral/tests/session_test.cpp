@@ -1,7 +1,10 @@
 // Exchanges through the exported functions against a display on loopback.
 // Each test uses its own 127.0.0.x address.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,7 +13,10 @@
 #include "FakeDisplay.h"
 #include "LanDakoral.h"
 #include "Library.h"
+#include "Log.h"
 #include "TestEnv.h"
+#include "common/namedlock.h"
+#include "testsupport/SimProcess.h"
 
 using fake::Bytes;
 using fake::Conn;
@@ -188,33 +194,86 @@ TEST(Session, SilenceTimesOutEachAttempt) {
     EXPECT_EQ(CountOf(log, "ERROR: Retry Over!"), 1);
 }
 
-TEST(Session, LateReplyIsNotTakenAsTheNextBlock) {
-    LanEnv env;
-    fake::Event lateSent;
-    FakeDisplay display("127.0.0.156", [&](Conn& c) {
+TEST(Session, LateReplyIsNeverReadAsTheNextRequestsReply) {
+    // The display answers the first request of its first connection late:
+    // after the caller has given up on it and sent its next request.
+    LanEnv env("[LAN]\r\nTLMode=1\r\nLoginTimeout=1\r\n");
+    const testsupport::LoopbackAddress ip;
+    std::atomic<int> connection{0};
+    FakeDisplay display(ip, [&](Conn& c) {
+        const int n = ++connection;
+        std::string line;
+        c.Send("Login: ");
+        if (!c.ReadLine(line)) return;
+        c.Send("Password: ");
+        if (!c.ReadLine(line)) return;
         Request req;
-        int n = 0;
-        while (c.ReadRequest(req)) {
-            if (req.logout) return;
-            if (++n == 1) {
-                // Too slow: the answer to block 0 comes after the caller gave up.
-                std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-                c.Send(fake::Reply(req.command, {0xB0}));
-                lateSent.Set();
-            } else {
-                c.Send(fake::Reply(req.command, {static_cast<std::uint8_t>(0xB0 + n - 1)}));
-            }
+        for (bool first = n == 1; c.ReadRequest(req) && !req.logout; first = false) {
+            if (first) std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+            c.Send(Echo(req));
         }
     });
+    DAKRIF_HANDLE h = DAKRIF_OpenEx(display.Iface().c_str(), "svc", "pw", Flags(1, 1), nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(Get(h, 0x45, {0x00, 0x00}).rc, DAKRIF_ERR_FAILED);
+    // Sent at once: block 0's reply comes while this one waits for its own.
+    const Call next = Get(h, 0x45, {0x00, 0x04});
+    ASSERT_EQ(next.rc, DAKRIF_OK);
+    EXPECT_EQ(next.reply, (Bytes{0x04, 0x00})) << "the reply of another request";
+    // The timed-out connection was given up; the new one logged in again.
+    EXPECT_EQ(display.Connections(), 2);
+    DAKRIF_Close(h);
+    const std::string log = env.Log();
+    EXPECT_EQ(CountOf(log, "ERROR: Timeout..."), 1);
+    EXPECT_EQ(CountOf(log, "Trace: [Auth] Logged in"), 2);
+}
+
+TEST(Session, EachAttemptAfterATimeOutRunsOnANewConnection) {
+    // The first request is answered too late; the retry, on a fresh
+    // connection, gets through within the same call.
+    LanEnv env;
+    const testsupport::LoopbackAddress ip;
+    std::atomic<int> connection{0};
+    FakeDisplay display(ip, [&](Conn& c) {
+        Request req;
+        for (bool first = ++connection == 1; c.ReadRequest(req) && !req.logout; first = false) {
+            if (first) std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+            c.Send(Echo(req));
+        }
+    });
+    DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(3, 1));
+    ASSERT_NE(h, nullptr);
+    const Call c = Get(h, 0x45, {0x01, 0x02});
+    ASSERT_EQ(c.rc, DAKRIF_OK);
+    EXPECT_EQ(c.reply, (Bytes{0x02, 0x01}));
+    EXPECT_EQ(Get(h, 0x45, {0x03, 0x04}).reply, (Bytes{0x04, 0x03})) << "the new connection is kept";
+    EXPECT_EQ(display.Connections(), 2);
+    DAKRIF_Close(h);
+    EXPECT_EQ(CountOf(env.Log(), "ERROR: Timeout..."), 1);
+}
+
+TEST(Session, HeldLogLocksNeitherStallNorFailExchanges) {
+    LanEnv env;
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering(Echo));
+    lan::Log(lan::kTrace, "the log exists");
+    // A writer stuck in the middle of a rotation holds both locks of the log.
+    cmn::NamedLock rotation = cmn::NamedLock::AtPath(env.LogPath().string() + ".lock");
+    ASSERT_TRUE(rotation.TryLock());
+    const int held = ::open(env.LogPath().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
     DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(1, 1));
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(Get(h, 0x41, {0, 0}).rc, DAKRIF_ERR_FAILED);
-    ASSERT_TRUE(lateSent.Wait(5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const Call next = Get(h, 0x41, {0, 4});
-    ASSERT_EQ(next.rc, DAKRIF_OK);
-    EXPECT_EQ(next.reply, Bytes{0xB1});
+    const auto start = std::chrono::steady_clock::now();
+    for (std::uint8_t block = 0; block < 4; ++block) EXPECT_EQ(Get(h, 0x45, {block}).rc, DAKRIF_OK);
+    EXPECT_LT(Seconds(start), 5.0);
+    ::close(held);
     DAKRIF_Close(h);
+    // Every line was written all the same.
+    EXPECT_EQ(CountOf(env.Log(), "Trace: [Send] bin  = AA 45 01 00 "), 4);
+    EXPECT_EQ(CountOf(env.Log(), "Trace: [Recv] bin  = AA 45 02 00 00 "), 4);
 }
 
 TEST(Session, CancelDuringExchangeAndBeforeConnect) {

@@ -1,15 +1,24 @@
 // "Dakoral.ini" and the log file.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "Log.h"
 #include "Settings.h"
 #include "TestEnv.h"
+#include "common/namedlock.h"
 
 namespace fs = std::filesystem;
 using testenv::LanEnv;
@@ -23,7 +32,12 @@ void WriteIni(const fs::path& dir, const std::string& name, const std::string& t
 
 unsigned Mode(const fs::path& p) {
     struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
+    return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// A file of `size` bytes of 'x'.
+void Fill(const fs::path& p, std::size_t size) {
+    std::ofstream(p, std::ios::binary) << std::string(size, 'x');
 }
 
 }  // namespace
@@ -91,14 +105,14 @@ TEST(LogFile, FoldersAndModes) {
         const fs::path dir = env.Dir() / "logs" / "lan" / "deep";
         EXPECT_EQ(log.Path(), dir / "DakoralLan.log");
         EXPECT_TRUE(fs::is_directory(dir));
-        EXPECT_EQ(Mode(dir), 0777u);
+        EXPECT_EQ(Mode(dir), 01777u) << "every user may write, none may delete another's files";
+        EXPECT_EQ(Mode(env.Dir() / "logs" / "lan"), 0755u);
         log.WriteLog(lan::kTrace, "first");
         log.WriteLog(lan::kError, "second");
         const std::string text = ReadFile(log.Path());
         EXPECT_NE(text.find(": Trace: first\r\n"), std::string::npos);
         EXPECT_NE(text.find(": ERROR: second\r\n"), std::string::npos);
         EXPECT_EQ(Mode(log.Path()), 0666u);
-        EXPECT_EQ(Mode(dir / "DakoralLan.log.lock"), 0666u);
     }
     {
         const fs::path abs = env.Dir() / "elsewhere";
@@ -117,7 +131,7 @@ TEST(LogFile, RotatesAboveTheLimitKeepingOneOldFile) {
     std::ofstream(old, std::ios::binary) << "an earlier generation";
 
     // Exactly at the limit the file is still appended to.
-    std::ofstream(path, std::ios::binary) << std::string(lan::kLogRotateSize, 'x');
+    Fill(path, lan::kLogRotateSize);
     log.WriteLog(lan::kTrace, "at the limit");
     const auto grown = fs::file_size(path);
     EXPECT_GT(grown, static_cast<std::uintmax_t>(lan::kLogRotateSize));
@@ -130,4 +144,80 @@ TEST(LogFile, RotatesAboveTheLimitKeepingOneOldFile) {
     EXPECT_EQ(testenv::CountOf(fresh, "\r\n"), 1);
     EXPECT_EQ(fs::file_size(old), grown);
     EXPECT_NE(ReadFile(old).find("at the limit"), std::string::npos);
+    EXPECT_EQ(Mode(path), 0666u);
+    EXPECT_EQ(Mode(log.RotationLockPath()), 0666u);
+}
+
+TEST(LogFile, HeldLocksDelayALineBrieflyAndPreventRotation) {
+    LanEnv env("", false);
+    lan::CLoggingLock log(env.Dir());
+    const fs::path old = log.Path().string() + ".old";
+    Fill(log.Path(), lan::kLogRotateSize + 1);
+    {
+        // A writer stuck in a rotation holds the lock file and the log itself.
+        cmn::NamedLock rotation = cmn::NamedLock::AtPath(log.RotationLockPath());
+        ASSERT_TRUE(rotation.TryLock());
+        const int held = ::open(log.Path().c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+        const auto start = std::chrono::steady_clock::now();
+        log.WriteLog(lan::kTrace, "written anyway");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        ::close(held);
+    }
+    EXPECT_FALSE(fs::exists(old)) << "no rotation without the locks";
+    EXPECT_NE(ReadFile(log.Path()).find("Trace: written anyway\r\n"), std::string::npos);
+
+    log.WriteLog(lan::kTrace, "now rotated");
+    EXPECT_NE(ReadFile(old).find("Trace: written anyway\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(log.Path()).find("now rotated"), 28u);
+}
+
+TEST(LogFile, AnotherUserRotatesByMovingTheContent) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to write as a second user";
+    LanEnv env("", false);
+    ASSERT_EQ(::chmod(env.Dir().c_str(), 0755), 0);
+    lan::CLoggingLock log(env.Dir());
+    const fs::path old = log.Path().string() + ".old";
+    // The log and its old generation belong to this user; the sticky folder
+    // keeps another user from renaming them.
+    Fill(log.Path(), lan::kLogRotateSize + 1);
+    std::ofstream(old, std::ios::binary) << "an earlier generation";
+    ASSERT_EQ(::chmod(log.Path().c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(old.c_str(), 0666), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        log.WriteLog(lan::kTrace, "first line of nobody");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    EXPECT_EQ(fs::file_size(old), static_cast<std::uintmax_t>(lan::kLogRotateSize + 1));
+    EXPECT_EQ(ReadFile(log.Path()).find("first line of nobody"), 28u);
+    EXPECT_EQ(testenv::CountOf(ReadFile(log.Path()), "\r\n"), 1);
+}
+
+TEST(LogFile, ReplacingTheLoggerWhileThreadsWrite) {
+    LanEnv env;
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 3; ++t)
+        writers.emplace_back([&stop] {
+            while (!stop.load()) lan::Log(lan::kTrace, "a line from a busy thread");
+        });
+    // Unloading drops the logger that the writers may be using at that moment.
+    for (int i = 0; i < 200; ++i) {
+        lan::LibraryUnload();
+        lan::LibraryLoad();
+    }
+    stop = true;
+    for (auto& w : writers) w.join();
+    const std::string text = env.Log();
+    EXPECT_GT(testenv::CountOf(text, "Trace: a line from a busy thread\r\n"), 0);
+    EXPECT_EQ(testenv::CountOf(text, "\r\n"), testenv::CountOf(text, "Trace: a line from a busy thread\r\n"));
 }

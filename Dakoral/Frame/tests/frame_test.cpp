@@ -1,19 +1,18 @@
-// Request frames, the reply parser, login text and interface strings.
+// Request frames and the reply parser of the binary transports.
 
+#include <dakoral/Frame.h>
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "Frame.h"
-
-using lan::ReplyParser;
+using dakoral::ReplyParser;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-Bytes Frame(std::uint8_t cmd, const Bytes& params) {
+Bytes Request(std::uint8_t cmd, const Bytes& params) {
     Bytes out;
-    EXPECT_TRUE(lan::BuildRequest(cmd, params.data(), params.size(), out));
+    EXPECT_TRUE(dakoral::BuildRequest(cmd, params.data(), params.size(), out));
     return out;
 }
 
@@ -35,25 +34,26 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 
 struct Parsed {
-    int state;
+    ReplyParser::State state;
     Bytes data;
 };
 
 Parsed Parse(std::uint8_t cmd, const Bytes& stream) {
     ReplyParser p(cmd);
     p.FeedAll(stream.data(), stream.size());
-    return {p.State(), Bytes(p.Data(), p.Data() + p.Stored())};
+    return {p.Current(), Bytes(p.Data(), p.Data() + p.Stored())};
 }
 
 }  // namespace
 
 TEST(RequestFrame, LayoutChecksumAndLimits) {
-    EXPECT_EQ(Frame(0x40, {}), (Bytes{0xAA, 0x40, 0x00, 0x00, 0x15}));
-    EXPECT_EQ(Frame(0x41, {0x00, 0x04, 0x00, 0x04}), (Bytes{0xAA, 0x41, 0x04, 0x00, 0x00, 0x04, 0x00, 0x04, 0x08}));
+    EXPECT_EQ(Request(0x40, {}), (Bytes{0xAA, 0x40, 0x00, 0x00, 0x15}));
+    EXPECT_EQ(Request(0x41, {0x00, 0x04, 0x00, 0x04}),
+              (Bytes{0xAA, 0x41, 0x04, 0x00, 0x00, 0x04, 0x00, 0x04, 0x08}));
 
     // The largest request: little-endian length, and the frame sums to 0xFF.
-    const Bytes max(65535, 0x5A);
-    const Bytes f = Frame(0x48, max);
+    const Bytes f = Request(0x48, Bytes(65535, 0x5A));
+    ASSERT_EQ(f.size(), 65540u);
     EXPECT_EQ(f[2], 0xFF);
     EXPECT_EQ(f[3], 0xFF);
     std::uint8_t total = 0;
@@ -62,8 +62,8 @@ TEST(RequestFrame, LayoutChecksumAndLimits) {
 
     Bytes keep{9};
     const Bytes tooBig(65536, 0x01);
-    EXPECT_FALSE(lan::BuildRequest(0x48, tooBig.data(), tooBig.size(), keep));
-    EXPECT_FALSE(lan::BuildRequest(0x48, nullptr, 4, keep));
+    EXPECT_FALSE(dakoral::BuildRequest(0x48, tooBig.data(), tooBig.size(), keep));
+    EXPECT_FALSE(dakoral::BuildRequest(0x48, nullptr, 4, keep));
     EXPECT_EQ(keep, Bytes{9});
 }
 
@@ -72,7 +72,9 @@ TEST(ReplyParser, CompleteRefusedAndEmptyReplies) {
     EXPECT_EQ(ok.state, ReplyParser::kComplete);
     EXPECT_EQ(ok.data, (Bytes{0x12, 0x34}));
 
-    EXPECT_EQ(Parse(0x40, {0xAA, 0x40, 0x01, 0x00, 0xFE}).state, ReplyParser::kRefused);
+    const Parsed refused = Parse(0x40, {0xAA, 0x40, 0x01, 0x00, 0xFE});
+    EXPECT_EQ(refused.state, ReplyParser::kRefused);
+    EXPECT_TRUE(refused.data.empty());
 
     const Parsed empty = Parse(0x42, Reply(0x42, {}));
     EXPECT_EQ(empty.state, ReplyParser::kComplete);
@@ -87,6 +89,8 @@ TEST(ReplyParser, CompleteRefusedAndEmptyReplies) {
 
 TEST(ReplyParser, FindsTheReplyAfterNoise) {
     const Bytes good = Reply(0x41, {1, 2, 3});
+    Bytes badSum = Reply(0x41, {9, 9, 9});
+    badSum.back() ^= 0xFF;
     struct Case {
         const char* what;
         Bytes stream;
@@ -95,7 +99,8 @@ TEST(ReplyParser, FindsTheReplyAfterNoise) {
         {"stray start byte", Cat({{0xAA}, good})},
         {"several stray start bytes", Cat({{0xAA, 0xAA, 0xAA}, good})},
         {"reply to another command", Cat({Reply(0x40, {9, 9}), good})},
-        {"bad checksum, next frame right behind", Cat({{0xAA, 0x41, 0x02, 0x00, 0x00, 0x07, 0x00}, good})},
+        {"bad checksum, next frame right behind", Cat({badSum, good})},
+        {"bad checksum byte that starts the next frame", Cat({{0xAA, 0x41, 0x02, 0x00, 0x00, 0x07}, good})},
         {"zero length field", Cat({{0xAA, 0x41, 0x00, 0x00, 0x00}, good})},
         {"length above the buffer", Cat({{0xAA, 0x41, 0x82, 0x04}, Bytes(1200, 0x00), good})},
         {"largest length field", Cat({{0xAA, 0x41, 0xFF, 0xFF}, Bytes(50, 0x11), good})},
@@ -107,11 +112,9 @@ TEST(ReplyParser, FindsTheReplyAfterNoise) {
     }
 
     // Damaged or foreign frames alone never complete.
-    Bytes bad = good;
-    bad.back() ^= 0x01;
     Bytes oversized{0xAA, 0x41, 0x82, 0x04, 0x00};
     oversized.resize(oversized.size() + 1153, 0x00);
-    for (const Bytes& stream : {bad, oversized, Bytes{0xAA, 0x40, 0x01, 0x00, 0xFE}})
+    for (const Bytes& stream : {badSum, oversized, Bytes{0xAA, 0x40, 0x01, 0x00, 0xFE}})
         EXPECT_NE(Parse(0x41, stream).state, ReplyParser::kComplete);
 }
 
@@ -121,13 +124,13 @@ TEST(ReplyParser, LargestReplyAndBytesAfterTheEnd) {
     const Bytes stream = Cat({Reply(0x45, data), Reply(0x45, {1})});
     ReplyParser p(0x45);
     const std::size_t used = p.FeedAll(stream.data(), stream.size());
-    EXPECT_EQ(p.State(), ReplyParser::kComplete);
+    EXPECT_EQ(p.Current(), ReplyParser::kComplete);
     EXPECT_EQ(used, data.size() + 6);
     EXPECT_EQ(Bytes(p.Data(), p.Data() + p.Stored()), data);
     // A finished parser ignores further bytes until it is reset.
     EXPECT_EQ(p.Feed(0xAA), ReplyParser::kComplete);
     p.Reset(0x45);
-    EXPECT_EQ(p.State(), ReplyParser::kWaitStart);
+    EXPECT_EQ(p.Current(), ReplyParser::kWaitStart);
     EXPECT_EQ(p.Stored(), 0);
 }
 
@@ -141,50 +144,4 @@ TEST(ReplyParser, RoundTripOfRandomReplies) {
         ASSERT_EQ(r.state, ReplyParser::kComplete) << "size " << data.size();
         ASSERT_EQ(r.data, data);
     }
-}
-
-TEST(LoginText, CleaningAndPrompts) {
-    using namespace std::string_literals;
-    EXPECT_EQ(lan::CleanText("\r\nLogin: "), "Login: ");
-    EXPECT_EQ(lan::CleanText("\xFF\xFB\x01Password: x\r\nmore"), "Password: x");
-    EXPECT_EQ(lan::CleanText("\0Login: "s), "");  // a leading zero ends the text
-    EXPECT_EQ(lan::CleanText("\r\n\r\n"), "");
-    EXPECT_EQ(lan::PromptWord("\r\n  Login: "), "Login:");
-    EXPECT_EQ(lan::PromptWord("User name or password incorrect"), "User");
-
-    EXPECT_TRUE(lan::StartsWithNoCase(lan::PromptWord("LOGIN:"), "Login:"));
-    EXPECT_TRUE(lan::StartsWithNoCase(lan::PromptWord("password:"), "Password:"));
-    EXPECT_FALSE(lan::StartsWithNoCase(lan::PromptWord("Login :"), "Login:"));
-    EXPECT_FALSE(lan::StartsWithNoCase(lan::PromptWord("Log"), "Login:"));
-    EXPECT_TRUE(lan::StartsWithNoCase(lan::PromptWord("username?"), "User"));
-}
-
-TEST(InterfaceString, HostAndPort) {
-    struct Case {
-        const char* text;
-        const char* host;
-        int port;
-    } cases[] = {
-        {"LAN192.168.0.10:5000", "192.168.0.10", 5000},
-        {"lan10.0.0.1", "10.0.0.1", 10008},
-        {"Lan10.0.0.1:0", "10.0.0.1", 10008},
-        {"LAN10.0.0.1:abc", "10.0.0.1", 10008},
-        {"LAN10.0.0.1:-5", "10.0.0.1", 10008},
-        {"LAN10.0.0.1:65535", "10.0.0.1", 65535},
-        {"LAN10.0.0.1:65536", "10.0.0.1", 10008},
-        {"LAN10.0.0.1:99999999999999999999", "10.0.0.1", 10008},
-        {"LAN10.0.0.1:18081x", "10.0.0.1", 18081},
-        {"lanpanel-3.example:80", "PANEL-3.EXAMPLE", 80},
-        {"LAN:80", ":80", 10008},  // a colon directly after "LAN" is part of the host
-        {"LAN", "", 10008},
-    };
-    for (const auto& c : cases) {
-        lan::InterfaceSpec spec;
-        ASSERT_TRUE(lan::ParseInterface(c.text, spec)) << c.text;
-        EXPECT_EQ(spec.host, c.host) << c.text;
-        EXPECT_EQ(spec.port, c.port) << c.text;
-    }
-    lan::InterfaceSpec spec;
-    for (const char* bad : {"COM1", " LAN10.0.0.1", "", "LA", "XLAN1.2.3.4"})
-        EXPECT_FALSE(lan::ParseInterface(bad, spec)) << bad;
 }
