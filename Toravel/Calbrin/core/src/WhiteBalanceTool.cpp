@@ -86,7 +86,14 @@ std::filesystem::path WhiteBalanceTool::DefaultDataPath() const {
     return cmn::JoinPath(m_programDir, cmn::Utf16ToUtf8(m_settings.defaultDataName));
 }
 
-void WhiteBalanceTool::LoadData(const std::filesystem::path& file) { LoadDataFile(file, m_data); }
+void WhiteBalanceTool::LoadData(const std::filesystem::path& file) {
+    LoadDataFile(file, m_data);
+    DataChanged();
+}
+
+void WhiteBalanceTool::DataChanged() {
+    if (m_observer) m_observer();
+}
 
 void WhiteBalanceTool::ConnectionSetting(void* owner) { m_link.ConnectionSetting(owner); }
 
@@ -239,6 +246,7 @@ bool WhiteBalanceTool::ReadAndSave() {
     const bool valuesRead = ReadValues(data);
     if (!EndExchange(kReadConfirm)) return false;
     m_data = std::move(data);
+    DataChanged();
     if (!valuesRead) {
         ShowError(kReadConfirm);
         return false;

@@ -56,6 +56,10 @@ public:
     GridLayout Layout() const { return LayoutFor(m_data.Mode(), m_data.HasYellow()); }
     const std::filesystem::path& CurrentDir() const { return m_currentDir; }
 
+    // Called whenever the data to show changed (a read ended well, a file was
+    // loaded), before any closing message or file dialog of the flow.
+    void SetDataObserver(std::function<void()> observer) { m_observer = std::move(observer); }
+
     void ConnectionSetting(void* owner);
     // "&Read && Save ...": reads the display, offers to save, reports.
     bool ReadAndSave();
@@ -102,6 +106,7 @@ private:
     bool ReadBackMatches();
 
     std::filesystem::path DefaultDataPath() const;
+    void DataChanged();
 
     std::filesystem::path m_programDir;
     std::filesystem::path m_currentDir;
@@ -109,6 +114,7 @@ private:
     cmn::IPrompt& m_prompt;
     IFileChooser& m_files;
     Clock m_clock;
+    std::function<void()> m_observer;
     Settings m_settings;
     WbData m_data;
 };
