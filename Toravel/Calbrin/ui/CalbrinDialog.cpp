@@ -112,6 +112,8 @@ QGroupBox* CalbrinDialog::BuildGainGroup() {
         for (std::size_t i = 0; i < kGainColumns.size(); ++i)
             grid->addWidget(NewValueBox(group, kGainColumns[i].first, row), row, static_cast<int>(i) + 1);
     }
+    // Spare width goes to the right of the boxes, not between the row captions and them.
+    grid->setColumnStretch(static_cast<int>(kGainColumns.size()) + 1, 1);
     return group;
 }
 
