@@ -7,7 +7,7 @@
 
 namespace calbrin_test {
 
-struct DataSpec {
+struct DataSample {
     std::string mode;
     std::string panel = "RGB";
     std::string series = "00000000000000";
@@ -16,9 +16,9 @@ struct DataSpec {
     int base = 100;
 };
 
-inline int CellOf(const DataSpec& d, int column, int row) { return d.base + 10 * column + row; }
+inline int CellOf(const DataSample& d, int column, int row) { return d.base + 10 * column + row; }
 
-inline std::string DataFileText(const DataSpec& d) {
+inline std::string DataFileText(const DataSample& d) {
     std::string t = "[GENERAL]\r\nSERIESID=" + d.series + "\r\nSERIALNUMBER=" + d.serial + "\r\n";
     for (std::size_t i = 0; i < d.models.size(); ++i)
         t += "MODELNAME" + std::to_string(i + 1) + "=" + d.models[i] + "\r\n";

@@ -156,11 +156,11 @@ TEST_F(CalbrinFiles, LoadNormalisesAndFollowsTheFilesOwnMode) {
 }
 
 TEST_F(CalbrinFiles, SaveWritesTheWindowsKeyOrderAndReplacesTheFile) {
-    calbrin_test::DataSpec spec;
-    spec.mode = "WB_ADV2";
-    spec.panel = "RGBY";
-    spec.models = {"QM-X003", "QM-X005"};
-    Write("in.wbd", calbrin_test::DataFileText(spec));
+    calbrin_test::DataSample sample;
+    sample.mode = "WB_ADV2";
+    sample.panel = "RGBY";
+    sample.models = {"QM-X003", "QM-X005"};
+    Write("in.wbd", calbrin_test::DataFileText(sample));
     WbData d;
     LoadDataFile(dir / "in.wbd", d);
     // Saving over a file with other keys leaves none of them.
@@ -173,7 +173,7 @@ TEST_F(CalbrinFiles, SaveWritesTheWindowsKeyOrderAndReplacesTheFile) {
     for (int c = 0; c < 6; ++c) {
         expected += std::string("[") + sections[c] + "]\r\n";
         for (int r = 1; r <= 6; ++r)
-            expected += "Data" + std::to_string(r) + "=" + std::to_string(calbrin_test::CellOf(spec, c, r)) + "\r\n";
+            expected += "Data" + std::to_string(r) + "=" + std::to_string(calbrin_test::CellOf(sample, c, r)) + "\r\n";
     }
     EXPECT_EQ(Read("out.wni"), expected);
 

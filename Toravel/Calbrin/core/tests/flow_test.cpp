@@ -10,7 +10,7 @@
 #include "DataFiles.h"
 
 using namespace calbrin;
-using calbrin_test::DataSpec;
+using calbrin_test::DataSample;
 using Calls = std::vector<std::string>;
 
 namespace {
@@ -44,14 +44,14 @@ protected:
 
     // An installation with the given default data and extra settings lines, and
     // a display that matches it.
-    void Start(const DataSpec& spec, const std::string& wbSettings = "") {
+    void Start(const DataSample& sample, const std::string& wbSettings = "") {
         Write("Toravel.ini", "[WB]\r\n" + wbSettings);
-        Write("default.wbd", calbrin_test::DataFileText(spec));
+        Write("default.wbd", calbrin_test::DataFileText(sample));
         tool = std::make_unique<WhiteBalanceTool>(dir, link, prompt, files, [] { return kNow; });
         tool->Initialise();
-        link.Answer(u"SRID????", cmn::Utf8ToUtf16(spec.series));
-        link.Answer(u"SRNO????", cmn::Utf8ToUtf16(spec.serial));
-        link.Answer(u"INF1????", cmn::Utf8ToUtf16(spec.models.empty() ? "" : spec.models[0]));
+        link.Answer(u"SRID????", cmn::Utf8ToUtf16(sample.series));
+        link.Answer(u"SRNO????", cmn::Utf8ToUtf16(sample.serial));
+        link.Answer(u"INF1????", cmn::Utf8ToUtf16(sample.models.empty() ? "" : sample.models[0]));
     }
 
     // Every message shown, as "caption|type|text".
@@ -75,8 +75,8 @@ const std::string kInfo = "|64|";                // MB_OK | MB_ICONINFORMATION
 const std::string kReadConfirm = "Reading process is failed.\nPlease confirm the data.";
 const std::string kWriteFailed = "Writing process is failed.";
 
-// The default-mode value writes of a data spec, in the order they are sent.
-Calls DefaultModeWrites(const DataSpec& d) {
+// The default-mode value writes of a data sample, in the order they are sent.
+Calls DefaultModeWrites(const DataSample& d) {
     Calls out = {"set WBST0000", "set WBLS0000"};
     const char* words[] = {"WBLP", "WBRP", "WBGP", "WBBP"};
     for (int c = 0; c < 4; ++c) {
@@ -101,7 +101,7 @@ Calls Join(Calls a, const Calls& b) {
 }  // namespace
 
 TEST_F(CalbrinFlow, ReadStoresShowsSavesAndReports) {
-    Start(DataSpec{}, "SP_CMD_START1=ESPC0001\r\nSP_CMD_START3=NEVER\r\nSP_CMD_END1=ESPC0000\r\n");
+    Start(DataSample{}, "SP_CMD_START1=ESPC0001\r\nSP_CMD_START3=NEVER\r\nSP_CMD_END1=ESPC0000\r\n");
     link.Answer(u"INF1????", u"QM-X009");
     link.Answer(u"SRNO????", u"SN9");
     link.Answer(u"WBLP????", u"1,2,3,4,5,6");
@@ -134,7 +134,7 @@ TEST_F(CalbrinFlow, ReadStoresShowsSavesAndReports) {
 }
 
 TEST_F(CalbrinFlow, ReadFailuresSaveNothing) {
-    Start(DataSpec{});
+    Start(DataSample{});
     files.saveAnswer = dir / "saved.wni";
     // A dead link: one failure message, no command.
     link.openResult = false;
@@ -171,7 +171,7 @@ TEST_F(CalbrinFlow, ReadFailuresSaveNothing) {
 }
 
 TEST_F(CalbrinFlow, ReadAsksAboutAnotherSeries) {
-    Start(DataSpec{});
+    Start(DataSample{});
     link.Answer(u"SRID????", u"OTHER");
     for (const char16_t* q : {u"WBLP????", u"WBRP????", u"WBGP????", u"WBBP????"}) link.Answer(q, u"1");
     const std::string question = "Confirm" + kQuestion + "This Monitor is not Support.\nIs read processing continued?";
@@ -204,19 +204,19 @@ TEST_F(CalbrinFlow, ReadAsksAboutAnotherSeries) {
 }
 
 TEST_F(CalbrinFlow, WriteDefaultModeInOrder) {
-    const DataSpec spec;
-    Start(spec, "SP_CMD_START1=IDSL0\r\nSP_CMD_END1=IDSL0\r\n");
+    const DataSample sample;
+    Start(sample, "SP_CMD_START1=IDSL0\r\nSP_CMD_END1=IDSL0\r\n");
     EXPECT_TRUE(tool->Write(false));
     EXPECT_EQ(link.Calls(), Join(Join({"open", "set IDSL0", "get SRID????", "get SRNO????", "get INF1????"},
-                                      DefaultModeWrites(spec)),
+                                      DefaultModeWrites(sample)),
                                  {"set IDSL0", "close"}));
     EXPECT_EQ(Shown(), (Calls{"Write" + kInfo + "Write is completed."}));
 }
 
 TEST_F(CalbrinFlow, WriteIdentityQuestionsYesGoesOnNoAborts) {
-    DataSpec spec;
-    spec.models = {"QM-A", "QM-B"};
-    Start(spec);
+    DataSample sample;
+    sample.models = {"QM-A", "QM-B"};
+    Start(sample);
     link.Answer(u"SRID????", u"OTHER");
     link.Answer(u"SRNO????", u"SN2");
     link.Answer(u"INF1????", u"QM-C");
@@ -258,8 +258,8 @@ TEST_F(CalbrinFlow, WriteIdentityQuestionsYesGoesOnNoAborts) {
 }
 
 TEST_F(CalbrinFlow, WriteFailuresSendTheClosingCommands) {
-    const DataSpec spec;
-    Start(spec);
+    const DataSample sample;
+    Start(sample);
     link.Refuse(u"WBLP30103");
     EXPECT_FALSE(tool->Write(false));
     Calls tail = Last(link.Commands(), 3);
@@ -299,10 +299,10 @@ TEST_F(CalbrinFlow, WriteFailuresSendTheClosingCommands) {
 }
 
 TEST_F(CalbrinFlow, WriteAdvancedModesWithYellowAndVal) {
-    DataSpec spec;
-    spec.mode = "WB_ADV2";
-    spec.panel = "RGBY";
-    Start(spec);
+    DataSample sample;
+    sample.mode = "WB_ADV2";
+    sample.panel = "RGBY";
+    Start(sample);
     EXPECT_TRUE(tool->Write(false));
     const Calls& c = link.Commands();
     ASSERT_EQ(c.size(), 3u + 1 + 30 + 1 + 1 + 6 + 1);
@@ -326,8 +326,8 @@ TEST_F(CalbrinFlow, WriteAdvancedModesWithYellowAndVal) {
 }
 
 TEST_F(CalbrinFlow, ResetAsksThenWritesDefaultsOrLetsTheDisplayReset) {
-    const DataSpec spec;
-    Start(spec);
+    const DataSample sample;
+    Start(sample);
     prompt.QueueAnswer(cmn::IDNO);
     EXPECT_FALSE(tool->Reset());
     EXPECT_TRUE(link.Calls().empty());
@@ -339,12 +339,12 @@ TEST_F(CalbrinFlow, ResetAsksThenWritesDefaultsOrLetsTheDisplayReset) {
     prompt.Clear();
     prompt.QueueAnswer(cmn::IDYES);
     EXPECT_TRUE(tool->Reset());
-    EXPECT_EQ(link.Commands(), Join({"get SRID????", "get SRNO????", "get INF1????"}, DefaultModeWrites(spec)));
+    EXPECT_EQ(link.Commands(), Join({"get SRID????", "get SRNO????", "get INF1????"}, DefaultModeWrites(sample)));
     EXPECT_EQ(Shown(), (Calls{"Confirm" + kQuestion + "Does reset begin?", "Reset" + kInfo + "Reset is completed."}));
 
     // Advanced modes send only the reset commands.
     for (const char* mode : {"WB_ADV", "WB_ADV2"}) {
-        DataSpec adv;
+        DataSample adv;
         adv.mode = mode;
         Write("default.wbd", calbrin_test::DataFileText(adv));
         link.ClearCalls();
@@ -377,8 +377,8 @@ TEST_F(CalbrinFlow, ResetAsksThenWritesDefaultsOrLetsTheDisplayReset) {
 }
 
 TEST_F(CalbrinFlow, ReadBackReportsCellsThatDiffer) {
-    const DataSpec spec;
-    Start(spec, "READ_BACK_AFTER_WRITE=1\r\n");
+    const DataSample sample;
+    Start(sample, "READ_BACK_AFTER_WRITE=1\r\n");
     EXPECT_TRUE(tool->GetSettings().readBackAfterWrite);
     link.Answer(u"WBLP????", u"101,102,103,104,105,106");
     link.Answer(u"WBRP????", u"111,98,113,114,115,116");
