@@ -1,15 +1,14 @@
 // The Calbrin dialog on the offscreen platform: the mode layouts (also after a
 // load), read-only centred boxes, and the values a read brings.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <testsupport/OffscreenApp.h>
 #include <testsupport/TempDir.h>
 
 #include "CalbrinDialog.h"
@@ -20,15 +19,6 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 using namespace calbrin;
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "calbrin-dialog-test";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
 
 class OpenFile : public IFileChooser {
 public:
@@ -43,7 +33,7 @@ class CalbrinDialogTest : public testsupport::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        App();
+        testsupport::OffscreenApp();
         Write("Toravel.ini", "[WB]\r\nREAD_BACK_AFTER_WRITE=1\r\n");
         Write("default.wbd", "[GENERAL]\r\nMODELNAME1=QM-X001\r\nMODELNAME2=QM-X003\r\nSERIALNUMBER=SN7\r\n"
                              "[RED GAIN]\r\nData2=0042\r\n");

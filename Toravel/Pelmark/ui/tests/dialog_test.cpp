@@ -2,9 +2,7 @@
 // (visibility, captions, scaled rectangles), the write button rule, the busy
 // state, the usage rows and the clock check box.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <functional>
+
+#include <testsupport/OffscreenApp.h>
 
 #include "PelmarkDialog.h"
 
@@ -21,15 +21,6 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 using namespace pelmark;
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "pelmark-dialog-test";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // The recording fake, with a look at the dialog when the link opens.
 class ProbeLink final : public toravel::ILinkara {
@@ -50,7 +41,7 @@ public:
 
 class PelmarkDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override { App(); }
+    void SetUp() override { testsupport::OffscreenApp(); }
 
     void Open(const Settings& s, double factor = 1.0) {
         settings = s;
