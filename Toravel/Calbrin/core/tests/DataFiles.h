@@ -1,11 +1,32 @@
 #pragma once
-// Data files for the white balance tests: cell (column c, row r) holds
-// base + 10 * c + r, so every cell is distinct.
+// What the white balance tests share: data files in which cell (column c,
+// row r) holds base + 10 * c + r, so every cell is distinct, and file dialogs
+// that answer with a set path.
 
 #include <string>
 #include <vector>
 
+#include <calbrin/WhiteBalanceTool.h>
+#include <common/codepage.h>
+
 namespace calbrin_test {
+
+class FakeFiles : public calbrin::IFileChooser {
+public:
+    std::optional<std::filesystem::path> ChooseSaveFile(const std::filesystem::path& dir,
+                                                        const std::u16string& proposed) override {
+        ++saveAsked;
+        saveDir = dir;
+        proposedName = cmn::Utf16ToUtf8(proposed);
+        return saveAnswer;
+    }
+    std::optional<std::filesystem::path> ChooseOpenFile(const std::filesystem::path&) override { return openAnswer; }
+
+    std::optional<std::filesystem::path> saveAnswer, openAnswer;
+    int saveAsked = 0;
+    std::filesystem::path saveDir;
+    std::string proposedName;
+};
 
 struct DataSample {
     std::string mode;

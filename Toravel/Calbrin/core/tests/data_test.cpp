@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <calbrin/Commands.h>
-#include <calbrin/Layout.h>
 #include <calbrin/Settings.h>
 #include <calbrin/WbData.h>
 #include <common/codepage.h>
@@ -39,10 +38,6 @@ TEST_F(CalbrinFiles, SettingsDefaultsAndOverrides) {
     const Settings none = LoadSettings(SettingsPath(dir));
     EXPECT_EQ(none.seriesId, u"00000000000000");
     EXPECT_EQ(none.defaultDataName, u"default.wbd");
-    EXPECT_EQ(none.levelFmt, u"%s%d%04d");
-    EXPECT_EQ(none.advGainFmt, u"%s%d%s%04d");
-    EXPECT_EQ(none.gsGainFmt, u"%s%d%03d");
-    EXPECT_EQ(none.valGainCmdReset, u"GCRS0001");
     EXPECT_FALSE(none.readBackAfterWrite);
     for (const auto& c : none.spCmdStart) EXPECT_TRUE(c.empty());
 
@@ -217,36 +212,4 @@ TEST(CalbrinNames, ProposedNameFromIdentityAndLocalDate) {
     ::setenv("TZ", "JST-9", 1);
     ::tzset();
     EXPECT_EQ(U8(ProposedFileName(WbData{}, t)), "NoMN_NoSN_20261208.wni");
-}
-
-TEST(CalbrinLayout, EachModeShowsOnlyWhatItUses) {
-    const GridLayout def = LayoutFor(ToolMode::Default, false);
-    EXPECT_TRUE(def.valHeading.visible && def.Cell(Column::Val, 6).visible && def.levelGroup.visible);
-    EXPECT_FALSE(def.yellowHeading.visible || def.Cell(Column::Yellow, 1).visible);
-    // Yellow belongs to the advanced modes only.
-    EXPECT_FALSE(LayoutFor(ToolMode::Default, true).yellowHeading.visible);
-
-    const GridLayout sim = LayoutFor(ToolMode::Simple, false);
-    EXPECT_TRUE(sim.Cell(Column::Red, 1).enabled);
-    EXPECT_EQ(sim.Cell(Column::Red, 2), (ControlState{true, false}));
-    EXPECT_EQ(sim.Cell(Column::Level, 1), (ControlState{true, false}));
-    EXPECT_EQ(sim.levelGroup, (ControlState{true, false}));
-    EXPECT_EQ(sim.levelCaptionStates[0], (ControlState{true, false}));
-    EXPECT_EQ(sim.rowCaptionStates[0], ControlState{});
-    EXPECT_EQ(sim.rowCaptionStates[5], (ControlState{true, false}));
-    EXPECT_FALSE(sim.valHeading.visible || sim.Cell(Column::Val, 1).visible);
-
-    const GridLayout sim3 = LayoutFor(ToolMode::Simple3, false);
-    EXPECT_EQ(sim3.rowCaptions[0] + sim3.rowCaptions[1] + sim3.rowCaptions[2], u"012");
-    EXPECT_TRUE(sim3.Cell(Column::Blue, 3).visible);
-    EXPECT_FALSE(sim3.Cell(Column::Blue, 4).visible || sim3.rowCaptionStates[3].visible);
-    EXPECT_FALSE(sim3.levelGroup.visible || sim3.levelCaptionStates[2].visible || sim3.Cell(Column::Level, 1).visible);
-    EXPECT_FALSE(sim3.valHeading.visible || sim3.Cell(Column::Val, 1).visible);
-
-    const GridLayout adv = LayoutFor(ToolMode::Advanced, true);
-    EXPECT_TRUE(adv.yellowHeading.visible && adv.Cell(Column::Yellow, 6).visible);
-    EXPECT_FALSE(adv.valHeading.visible);
-    const GridLayout adv2 = LayoutFor(ToolMode::AdvancedVal, false);
-    EXPECT_FALSE(adv2.yellowHeading.visible);
-    EXPECT_TRUE(adv2.valHeading.visible && adv2.Cell(Column::Val, 1).visible);
 }

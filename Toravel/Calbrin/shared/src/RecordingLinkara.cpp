@@ -18,6 +18,7 @@ bool RecordingLinkara::ConnectionSetting(void*) {
 }
 
 bool RecordingLinkara::Open() {
+    if (onOpen) onOpen();
     m_calls.emplace_back("open");
     m_open = openResult;
     return openResult;

@@ -5,6 +5,7 @@
 // Thread-safety: none. Every call comes from the dialog thread, as the C calls
 // require. Results: true on success, false on failure; nothing throws.
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -73,6 +74,7 @@ public:
     void ClearCalls() { m_calls.clear(); }
 
     bool openResult = true;  // what Open() returns
+    std::function<void()> onOpen;  // run by Open() first (to look at a caller mid-flow)
     int numberAnswer = 0;    // value of a successful GetNumber
 
 private:
