@@ -1,0 +1,26 @@
+#pragma once
+// Text helpers of the setting programs (UTF-16 texts). Pure functions.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace toravel {
+
+// Longest value taken from a settings file, as the profile buffers of 260
+// characters (terminator included) allow.
+inline constexpr std::size_t kMaxValueLength = 259;
+
+// The text cut to kMaxValueLength characters.
+std::u16string CutToValueLimit(std::u16string_view text);
+
+// The leading decimal integer of text: optional blanks, an optional sign, then
+// digits up to the first other character; 0 when there are none. Saturates at
+// the int range.
+int TextToInt(std::u16string_view text);
+
+// The pieces of text between separators, empty pieces (a run of separators,
+// one at either end) skipped.
+std::vector<std::u16string_view> SplitPieces(std::u16string_view text, char16_t separator);
+
+}  // namespace toravel

@@ -1,0 +1,23 @@
+// Calbrin: the white balance tool. The installation folder (with "Toravel.ini"
+// and the default data file) is the program's folder, or QUENDRA_CALBRIN_DIR.
+#include <QApplication>
+
+#include <linkio/Channel.h>
+#include <toravel/LinkaraPort.h>
+#include <toravel/QtPrompt.h>
+
+#include "CalbrinDialog.h"
+#include "QtFileChooser.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    toravel::QtPrompt prompt;
+    calbrin::QtFileChooser files;
+    toravel::LinkaraLibrary link;
+    calbrin::WhiteBalanceTool tool(linkio::SettingsDir("QUENDRA_CALBRIN_DIR"), link, prompt, files);
+    calbrin::CalbrinDialog dialog(tool);
+    prompt.SetOwner(&dialog);
+    files.SetOwner(&dialog);
+    dialog.exec();
+    return 0;
+}
