@@ -4,14 +4,14 @@
 
 #include <linkio/Channel.h>
 #include <toravel/LinkaraPort.h>
-#include <toravel/QtPrompt.h>
+#include <qtsupport/QtPrompt.h>
 
 #include "CalbrinDialog.h"
 #include "QtFileChooser.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    toravel::QtPrompt prompt;
+    qtsupport::QtPrompt prompt;
     calbrin::QtFileChooser files;
     toravel::LinkaraLibrary link;
     calbrin::WhiteBalanceTool tool(linkio::SettingsDir("QUENDRA_CALBRIN_DIR"), link, prompt, files);

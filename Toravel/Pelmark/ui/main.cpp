@@ -5,7 +5,7 @@
 
 #include <common/paths.h>
 #include <toravel/LinkaraPort.h>
-#include <toravel/QtPrompt.h>
+#include <qtsupport/QtPrompt.h>
 
 #include "PelmarkDialog.h"
 
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     qDebug() << "settings:" << QString::fromStdString(file.string());
     const pelmark::Settings settings = pelmark::LoadSettings(file);
     toravel::LinkaraLibrary link;
-    toravel::QtPrompt prompt;
+    qtsupport::QtPrompt prompt;
     pelmark::PelmarkTool tool(settings, link, prompt);
     pelmark::PelmarkDialog dialog(tool, pelmark::FormForScreen(settings, QGuiApplication::primaryScreen()));
     prompt.SetOwner(&dialog);

@@ -1,8 +1,8 @@
-#include "toravel/QtPrompt.h"
+#include "qtsupport/QtPrompt.h"
 
 #include <QMessageBox>
 
-namespace toravel {
+namespace qtsupport {
 
 namespace {
 
@@ -32,4 +32,4 @@ int QtPrompt::Message(const std::string& text, unsigned type, const std::string&
     }
 }
 
-}  // namespace toravel
+}  // namespace qtsupport

@@ -1,5 +1,5 @@
 #pragma once
-// The prompt of the setting programs' dialogs: Qt message boxes with the
+// The prompt of the GUI programs: Qt message boxes with the
 // caption, icon and buttons of the Windows message box flags.
 // Use from the GUI thread only.
 
@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace toravel {
+namespace qtsupport {
 
 class QtPrompt final : public cmn::IPrompt {
 public:
@@ -20,4 +20,4 @@ private:
     QWidget* m_owner = nullptr;
 };
 
-}  // namespace toravel
+}  // namespace qtsupport
