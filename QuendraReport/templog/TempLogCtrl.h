@@ -91,6 +91,7 @@ public:
     static std::uint32_t SizeV4(int sensors) { return 212u + 33u * static_cast<std::uint32_t>(sensors); }
     static std::uint32_t SizeV5(int sensors) { return 19u + 5u * static_cast<std::uint32_t>(sensors); }
 
+    // The hexadecimal form of common/hex.h under the names the views use.
     // Bytes to lowercase hexadecimal, two digits per byte, high nibble first.
     static void BintoHexAscii(const std::uint8_t* data, int count, std::string& out);
     // Hexadecimal text to bytes. `buffer` gets L = text length zero-filled bytes

@@ -1,10 +1,12 @@
-#include "syslog/CsvFile.h"
+#include "common/csvfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/strutil.h"
+
+namespace cmn {
 
 namespace {
 
@@ -54,7 +56,7 @@ bool CCsvFile::ReadLine() {
         if (!cut) m_strLine.push_back(static_cast<char>(c));
     }
     if (!gotAny) return false;  // end of file (or a read error)
-    std::string_view trimmed = cmn::Trim(m_strLine);
+    std::string_view trimmed = Trim(m_strLine);
     m_strLine.assign(trimmed.data(), trimmed.size());
     return !m_strLine.empty();
 }
@@ -78,7 +80,7 @@ bool CCsvFile::GetItem(std::string& item) {
 bool CCsvFile::GetItem(int& value) {
     std::string item;
     if (!GetItem(item)) return false;
-    value = cmn::DecimalToInt(item);
+    value = DecimalToInt(item);
     return true;
 }
 
@@ -102,3 +104,5 @@ bool CCsvFile::Close() {
     m_bWriteFailed = false;
     return ok;
 }
+
+}  // namespace cmn
