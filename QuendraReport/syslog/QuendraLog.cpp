@@ -225,9 +225,8 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
     m_strSerial.clear();
     ResetDecoded();
 
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    // Only a regular file: a FIFO would block and a device never end.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(cmn::OpenRegularFile(path), &std::fclose);
     if (!file) return 0;
     struct stat st {};
     if (fstat(fileno(file.get()), &st) != 0) return 0;

@@ -14,6 +14,7 @@
 //
 // Decoding failures are reported to the user through cmn::MessageBox and make
 // the decoding fail. The decoder never reads beyond the block.
+// Not thread-safe: a log object belongs to one thread at a time.
 
 #include <array>
 #include <cstdint>

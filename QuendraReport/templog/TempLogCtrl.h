@@ -4,6 +4,8 @@
 // in which the log object keeps the section, and the control logic that
 // decodes the current log's section into one record. No Qt here: the widget
 // that shows the record wraps this class.
+// The static decoders are pure functions, safe from any thread; a control
+// object belongs to one thread at a time.
 
 #include <array>
 #include <cstdint>

@@ -113,22 +113,23 @@ bool WriteFileAtomic(const fs::path& path, std::string_view bytes) {
     return writer.Open(path) && writer.Write(bytes) && writer.Commit();
 }
 
-bool ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes) {
-    out.clear();
-    // Only regular files are read: a FIFO would block the open and a device
-    // such as /dev/zero would never end.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+std::FILE* OpenRegularFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return false;
+        return nullptr;
     }
-    std::FILE* f = ::fdopen(fd, "rb");
-    if (!f) {
-        ::close(fd);
-        return false;
-    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
+bool ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes) {
+    out.clear();
+    std::FILE* f = OpenRegularFile(path);
+    if (!f) return false;
     bool ok = true;
     char buf[65536];
     for (;;) {

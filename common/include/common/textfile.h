@@ -74,6 +74,11 @@ private:
 // existing file untouched) on failure.
 bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 
+// Opens a regular file for reading (binary), or gives null. A folder, a FIFO
+// or a device is refused: a FIFO without a writer would block the open and a
+// device such as /dev/zero never ends, so a reader would never return.
+std::FILE* OpenRegularFile(const std::filesystem::path& path);
+
 // Reads a whole file. Returns false when it cannot be opened or read, or when
 // it is larger than maxBytes.
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out, std::size_t maxBytes = SIZE_MAX);
