@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <ostream>
 
 #include "cli/LogJson.h"
@@ -220,12 +221,14 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
     return true;
 }
 
-int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
-              std::ostream& err) {
+namespace {
+
+int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
+                 std::ostream& err) {
     stLogCliOptions opt;
     std::string error;
     if (!ParseLogCliArgs(args, opt, error)) {
-        err << "quendra-log: " << error << "\nTry 'quendra-log --help'.\n";
+        err << "quendra-log: " << Shown(error) << "\nTry 'quendra-log --help'.\n";
         return LOGCLI_USAGE;
     }
     if (opt.bHelp) {
@@ -282,4 +285,18 @@ int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path&
             });
     }
     return ok ? LOGCLI_OK : LOGCLI_FAILED;
+}
+
+}  // namespace
+
+int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
+              std::ostream& err) {
+    try {
+        return RunUnguarded(args, programDir, out, err);
+    } catch (const std::exception& e) {
+        err << "quendra-log: " << Shown(e.what()) << "\n";
+    } catch (...) {
+        err << "quendra-log: unexpected failure\n";
+    }
+    return LOGCLI_FAILED;
 }
