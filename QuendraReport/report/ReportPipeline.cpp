@@ -7,7 +7,8 @@
 namespace {
 
 // Writes a report built by `write` atomically; exceptions end as a failure.
-ReportResult WriteDocument(const std::filesystem::path& file, const CLogListCtrl& list, const CTempLogCtrl& temp,
+ReportResult WriteDocument(const std::filesystem::path& file, const CLogListCtrl& list,
+                           const CTempLogCtrl& temp,
                            void (*write)(CTextSink&, const CLogListCtrl&, const CTempLogCtrl&)) {
     if (!list.ShowsLog()) return REPORT_NO_DATA;
     try {
@@ -37,8 +38,8 @@ void ApplyListOptions(const stReportOptions& options, CLogListCtrl& list) {
     list.UpdateColumn();
 }
 
-void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder, const stReportOptions& options,
-                    CLogListCtrl& list, CTempLogCtrl& temp) {
+void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder,
+                    const stReportOptions& options, CLogListCtrl& list, CTempLogCtrl& temp) {
     ApplyListOptions(options, list);
     list.Initialize(modelFolder.string());
     list.RefreshList(&log);
@@ -49,11 +50,13 @@ void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder, 
     temp.Refresh(&log);
 }
 
-ReportResult WriteTreatedHtml(const std::filesystem::path& file, const CLogListCtrl& list, const CTempLogCtrl& temp) {
+ReportResult WriteTreatedHtml(const std::filesystem::path& file, const CLogListCtrl& list,
+                              const CTempLogCtrl& temp) {
     return WriteDocument(file, list, temp, &WriteHtmlReport);
 }
 
-ReportResult WriteCompareText(const std::filesystem::path& file, const CLogListCtrl& list, const CTempLogCtrl& temp) {
+ReportResult WriteCompareText(const std::filesystem::path& file, const CLogListCtrl& list,
+                              const CTempLogCtrl& temp) {
     return WriteDocument(file, list, temp, &WriteCompareReport);
 }
 
@@ -71,7 +74,8 @@ CLogReports::CLogReports(const std::filesystem::path& programDir)
       m_list(std::make_unique<CLogListCtrl>()),
       m_temp(std::make_unique<CTempLogCtrl>()) {}
 
-ReportResult CLogReports::LoadLogForReports(const std::filesystem::path& logFile, const stReportOptions& options) {
+ReportResult CLogReports::LoadLogForReports(const std::filesystem::path& logFile,
+                                            const stReportOptions& options) {
     try {
         m_modelFolder.clear();
         m_list = std::make_unique<CLogListCtrl>();

@@ -55,13 +55,15 @@ void ApplyListOptions(const stReportOptions& options, CLogListCtrl& list);
 
 // Sets up both views with `options` and the tables of `modelFolder` (loaded
 // as the process-wide code tables), then shows `log` in them.
-void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder, const stReportOptions& options,
-                    CLogListCtrl& list, CTempLogCtrl& temp);
+void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder,
+                    const stReportOptions& options, CLogListCtrl& list, CTempLogCtrl& temp);
 
 // Report files of views that show a log. REPORT_NO_DATA (nothing written)
 // when the list shows no decoded log.
-ReportResult WriteTreatedHtml(const std::filesystem::path& file, const CLogListCtrl& list, const CTempLogCtrl& temp);
-ReportResult WriteCompareText(const std::filesystem::path& file, const CLogListCtrl& list, const CTempLogCtrl& temp);
+ReportResult WriteTreatedHtml(const std::filesystem::path& file, const CLogListCtrl& list,
+                              const CTempLogCtrl& temp);
+ReportResult WriteCompareText(const std::filesystem::path& file, const CLogListCtrl& list,
+                              const CTempLogCtrl& temp);
 // The temperature page text as shown (CR LF line ends); an empty page when
 // the log has no temperature record.
 ReportResult WriteTempText(const std::filesystem::path& file, const CTempLogCtrl& temp);

@@ -12,7 +12,8 @@ std::array<std::uint16_t, 256> MakeTable() {
     std::array<std::uint16_t, 256> table{};
     for (unsigned i = 0; i < 256; ++i) {
         auto c = static_cast<std::uint16_t>(i << 8);
-        for (int bit = 0; bit < 8; ++bit) c = static_cast<std::uint16_t>((c & 0x8000) ? (c << 1) ^ 0x1021 : (c << 1));
+        for (int bit = 0; bit < 8; ++bit)
+            c = static_cast<std::uint16_t>((c & 0x8000) ? (c << 1) ^ 0x1021 : (c << 1));
         table[i] = c;
     }
     return table;

@@ -19,7 +19,7 @@ namespace {
 
 const fs::path kSamples = QUENDRA_SAMPLES_DIR;
 const fs::path kReportGolden = fs::path(__FILE__).parent_path() / "golden";
-const fs::path kTextGolden = fs::path(__FILE__).parent_path().parent_path().parent_path() / "templog" / "tests" / "golden";
+const fs::path kTextGolden = kSamples.parent_path() / "QuendraReport" / "templog" / "tests" / "golden";
 
 class PipelineTest : public testsupport::TempDirTest {
 protected:
