@@ -61,6 +61,8 @@ ReportResult WriteCompareText(const std::filesystem::path& file, const CLogListC
 }
 
 ReportResult WriteTempText(const std::filesystem::path& file, const CTempLogCtrl& temp) {
+    const CQuendraLog* log = temp.GetLogObject();
+    if (log == nullptr || log->m_bValid == 0) return REPORT_NO_DATA;
     try {
         return cmn::WriteFileAtomic(file, temp.GetText()) ? REPORT_OK : REPORT_WRITE_FAILED;
     } catch (...) {

@@ -65,7 +65,8 @@ ReportResult WriteTreatedHtml(const std::filesystem::path& file, const CLogListC
 ReportResult WriteCompareText(const std::filesystem::path& file, const CLogListCtrl& list,
                               const CTempLogCtrl& temp);
 // The temperature page text as shown (CR LF line ends); an empty page when
-// the log has no temperature record.
+// the log has no temperature record. REPORT_NO_DATA when the view shows no
+// decoded log.
 ReportResult WriteTempText(const std::filesystem::path& file, const CTempLogCtrl& temp);
 
 // One saved log with both of its views.

@@ -86,6 +86,7 @@ TEST_F(PipelineTest, FailedLoadsShowNothingAndWriteNothing) {
     EXPECT_EQ(reports.Log().m_strModel, "");
     EXPECT_EQ(reports.WriteTreatedHtml(dir / "bad.html"), REPORT_NO_DATA);
     EXPECT_EQ(reports.WriteCompareText(dir / "bad.txt"), REPORT_NO_DATA);
+    EXPECT_EQ(reports.WriteTempText(dir / "bad.temp.txt"), REPORT_NO_DATA);
 
     // A missing file fails without a message.
     m_prompt.Clear();
