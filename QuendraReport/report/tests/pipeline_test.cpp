@@ -24,6 +24,13 @@ const fs::path kTextGolden = kSamples.parent_path() / "QuendraReport" / "templog
 class PipelineTest : public testsupport::TempDirTest {
 protected:
     void TearDown() override { LoadCodeTables(dir / "none"); }
+    // Writes a report of `reports` beside the test and compares it with `golden`.
+    void ExpectGolden(const CLogReports& reports, ReportResult (CLogReports::*write)(const fs::path&) const,
+                      const fs::path& golden) {
+        const fs::path out = dir / golden.filename();
+        ASSERT_EQ((reports.*write)(out), REPORT_OK) << out;
+        EXPECT_EQ(testsupport::ReadFile(out), testsupport::ReadFile(golden)) << golden;
+    }
     std::size_t Files() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
     }
@@ -38,19 +45,15 @@ TEST_F(PipelineTest, SampleLogsGiveTheGoldenFiles) {
     stReportOptions options;
     ASSERT_EQ(reports.LoadLogForReports(kSamples / "logs" / "abnormal.dat", options), REPORT_OK);
     EXPECT_EQ(reports.ModelFolder(), kSamples / "QMX001");
-    ASSERT_EQ(reports.WriteTreatedHtml(dir / "a.html"), REPORT_OK);
-    ASSERT_EQ(reports.WriteCompareText(dir / "a.txt"), REPORT_OK);
-    EXPECT_EQ(Read("a.html"), testsupport::ReadFile(kReportGolden / "abnormal.html"));
-    EXPECT_EQ(Read("a.txt"), testsupport::ReadFile(kReportGolden / "abnormal.compare.txt"));
+    ExpectGolden(reports, &CLogReports::WriteTreatedHtml, kReportGolden / "abnormal.html");
+    ExpectGolden(reports, &CLogReports::WriteCompareText, kReportGolden / "abnormal.compare.txt");
 
     // The same object takes the next log with other settings, through the model list.
     options.nTimeMode = 1;
     ASSERT_EQ(reports.LoadLogForReports(kSamples / "logs" / "code-paths.dat", options), REPORT_OK);
     EXPECT_EQ(reports.ModelFolder(), kSamples / "QMY210");
-    ASSERT_EQ(reports.WriteTreatedHtml(dir / "c.html"), REPORT_OK);
-    ASSERT_EQ(reports.WriteTempText(dir / "c.txt"), REPORT_OK);
-    EXPECT_EQ(Read("c.html"), testsupport::ReadFile(kReportGolden / "code-paths.elapsed.html"));
-    EXPECT_EQ(Read("c.txt"), testsupport::ReadFile(kTextGolden / "code-paths.elapsed.txt"));
+    ExpectGolden(reports, &CLogReports::WriteTreatedHtml, kReportGolden / "code-paths.elapsed.html");
+    ExpectGolden(reports, &CLogReports::WriteTempText, kTextGolden / "code-paths.elapsed.txt");
 
     // Filter and sort reach the list.
     options = stReportOptions{};
@@ -58,8 +61,7 @@ TEST_F(PipelineTest, SampleLogsGiveTheGoldenFiles) {
     options.nSortColumn = LOG_COL_DATE;
     options.bSortAscending = false;
     ASSERT_EQ(reports.LoadLogForReports(kSamples / "logs" / "abnormal.dat", options), REPORT_OK);
-    ASSERT_EQ(reports.WriteTreatedHtml(dir / "f.html"), REPORT_OK);
-    EXPECT_EQ(Read("f.html"), testsupport::ReadFile(kReportGolden / "abnormal.filtered.html"));
+    ExpectGolden(reports, &CLogReports::WriteTreatedHtml, kReportGolden / "abnormal.filtered.html");
     EXPECT_TRUE(m_prompt.Texts().empty());
 }
 

@@ -53,11 +53,7 @@ void CheckGolden(const std::string& name, const std::string& actual) {
 struct Variant {
     const char* log;
     const char* name;
-    int timeMode;
-    bool compensate;
-    std::uint32_t filter;
-    int sortColumn;
-    bool ascending;
+    stReportOptions options;
 };
 
 class LogReportTest : public testsupport::TempDirTest {
@@ -67,18 +63,12 @@ protected:
     void Open(const Variant& v) {
         m_log = std::make_unique<CQuendraLog>(dir);
         ASSERT_EQ(m_log->ReadBin(kSampleLogsDir / v.log), 1) << v.log;
-        if (v.compensate) m_log->m_strPcTime = "250401093015";
+        if (v.options.bCompensate) m_log->m_strPcTime = "250401093015";
         const fs::path folder = ModelFolderFor(kSamplesDir, m_log->m_strModel);
         ASSERT_FALSE(folder.empty()) << m_log->m_strModel;
-        stReportOptions options;
-        options.nTimeMode = v.timeMode;
-        options.bCompensate = v.compensate;
-        options.nFilter = v.filter;
-        options.nSortColumn = v.sortColumn;
-        options.bSortAscending = v.ascending;
         m_list = std::make_unique<CLogListCtrl>();
         m_temp = std::make_unique<CTempLogCtrl>();
-        ShowLogInViews(*m_log, folder, options, *m_list, *m_temp);
+        ShowLogInViews(*m_log, folder, v.options, *m_list, *m_temp);
     }
 
     cmn::RecordingPrompt m_prompt;
@@ -153,17 +143,32 @@ logimage::LogDescription CodePathsLog() {
     return d;
 }
 
-const Variant kVariants[] = {
-    {"code-paths.dat", "code-paths", 0, false, 0xFF, 0, true},
-    {"code-paths.dat", "code-paths.elapsed", 1, false, 0xFF, 0, true},
+stReportOptions InTimeMode(int mode, bool compensate = false) {
+    stReportOptions o;
+    o.nTimeMode = mode;
+    o.bCompensate = compensate;
+    return o;
+}
 
-    {"healthy.dat", "healthy", 0, false, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal", 0, false, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal.elapsed", 1, false, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal.compensated", 1, true, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal.filtered", 0, false, 0x30, 1, false},
-    {"header-v5.dat", "header-v5", 0, false, 0xFF, 0, true},
-    {"temperature-v5.dat", "temperature-v5", 0, false, 0xFF, 0, true},
+stReportOptions FilteredAndSorted(std::uint32_t filter, int column, bool ascending) {
+    stReportOptions o;
+    o.nFilter = filter;
+    o.nSortColumn = column;
+    o.bSortAscending = ascending;
+    return o;
+}
+
+const Variant kVariants[] = {
+    {"code-paths.dat", "code-paths", {}},
+    {"code-paths.dat", "code-paths.elapsed", InTimeMode(1)},
+
+    {"healthy.dat", "healthy", {}},
+    {"abnormal.dat", "abnormal", {}},
+    {"abnormal.dat", "abnormal.elapsed", InTimeMode(1)},
+    {"abnormal.dat", "abnormal.compensated", InTimeMode(1, true)},
+    {"abnormal.dat", "abnormal.filtered", FilteredAndSorted(0x30, LOG_COL_DATE, false)},
+    {"header-v5.dat", "header-v5", {}},
+    {"temperature-v5.dat", "temperature-v5", {}},
 };
 
 }  // namespace
