@@ -6,20 +6,6 @@ namespace logimage {
 
 namespace {
 
-const std::array<std::uint16_t, 256>& CrcTable() {
-    static const std::array<std::uint16_t, 256> table = [] {
-        std::array<std::uint16_t, 256> t{};
-        for (unsigned i = 0; i < 256; ++i) {
-            std::uint16_t c = static_cast<std::uint16_t>(i << 8);
-            for (int b = 0; b < 8; ++b)
-                c = static_cast<std::uint16_t>((c & 0x8000) ? (c << 1) ^ 0x1021 : (c << 1));
-            t[i] = c;
-        }
-        return t;
-    }();
-    return table;
-}
-
 void Put16(Bytes& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v & 0xFF));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -88,14 +74,6 @@ std::array<std::uint8_t, 9> LapBody(std::uint32_t lap) {
 }
 
 }  // namespace
-
-std::uint16_t Crc16(const std::uint8_t* data, std::size_t length, std::uint16_t init) {
-    const auto& table = CrcTable();
-    std::uint16_t crc = init;
-    for (std::size_t i = 0; i < length; ++i)
-        crc = static_cast<std::uint16_t>((crc << 8) ^ table[((crc >> 8) ^ data[i]) & 0xFF]);
-    return crc;
-}
 
 void SetCheckValue(Bytes& block) {
     if (block.size() < 2) return;

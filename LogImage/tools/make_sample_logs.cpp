@@ -1,9 +1,11 @@
 // Writes the ready-made sample logs into a folder (default: the current one).
 //   make-sample-logs [FOLDER]
+// Each file is replaced whole, so a failed run never leaves a cut-off log.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <string_view>
 
+#include "common/textfile.h"
 #include "logimage/LogImage.h"
 
 int main(int argc, char** argv) {
@@ -12,10 +14,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir, ec);
     for (const auto& log : logimage::SampleLogs()) {
         const auto path = dir / log.fileName;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(log.data.data()), static_cast<std::streamsize>(log.data.size()));
-        out.close();
-        if (!out) {
+        const std::string_view bytes(reinterpret_cast<const char*>(log.data.data()), log.data.size());
+        if (!cmn::WriteFileAtomic(path, bytes)) {
             std::fprintf(stderr, "make-sample-logs: cannot write %s\n", path.c_str());
             return 1;
         }

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "common/csvfile.h"
 #include "common/paths.h"
 #include "common/prompt.h"
-#include "syslog/CsvFile.h"
 
 const char* const kMsgInvalidOption = "Invalid option format.";
 const char* const kMsgInvalidModel = "Invalid Model. Please check Model Name File (CSV).";
@@ -12,7 +12,7 @@ const char* const kMsgInvalidModel = "Invalid Model. Please check Model Name Fil
 std::vector<stModelEntry> ReadModelList(const std::filesystem::path& programDir) {
     std::vector<stModelEntry> list;
     std::optional<std::filesystem::path> path = cmn::FindFileNoCase(programDir, "ModelName.csv");
-    CCsvFile csv;
+    cmn::CCsvFile csv;
     if (!path || !csv.Open(*path, true)) return list;
     while (csv.ReadLine()) {
         stModelEntry e;

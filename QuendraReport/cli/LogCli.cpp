@@ -3,17 +3,15 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <ostream>
 
-#include "app/StartUp.h"
 #include "cli/LogJson.h"
 #include "common/prompt.h"
+#include "common/strutil.h"
 #include "common/textfile.h"
-#include "syslog/HtmlDoc.h"
-#include "syslog/LogListCtrl.h"
-#include "syslog/LogReportFile.h"
-#include "syslog/QuendraLog.h"
-#include "templog/TempLogCtrl.h"
+#include "report/HtmlDoc.h"
+#include "report/ReportPipeline.h"
 
 namespace {
 
@@ -80,14 +78,46 @@ bool ParseUnsigned(const std::string& text, unsigned long long limit, unsigned l
     return true;
 }
 
-// Writes `bytes` to `path`, or to `out` for "-".
-bool Emit(const std::string& path, const std::string& bytes, std::ostream& out) {
-    if (path == "-") {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        return static_cast<bool>(out);
-    }
-    return cmn::WriteFileAtomic(path, bytes);
+// What the tool prints on standard error from a log or a command line:
+// control bytes and other bytes that are not printable ASCII are shown as
+// "\xNN", so a crafted log cannot drive the terminal.
+std::string Shown(std::string_view text) { return cmn::EscapeNonPrintable(text); }
+
+// Writes a document to standard output.
+bool WriteToStream(std::ostream& out, const CLogReports& reports,
+                   void (*write)(CTextSink&, const CLogListCtrl&, const CTempLogCtrl&)) {
+    CStreamSink sink(out);
+    write(sink, reports.List(), reports.Temp());
+    return sink.Flush() && static_cast<bool>(out.flush());
+}
+
+bool WriteBytesToStream(std::ostream& out, const std::string& bytes) {
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+stReportOptions ReportOptions(const stLogCliOptions& opt) {
+    stReportOptions o;
+    o.modelFolder = opt.strModelDir;
+    o.nTimeMode = opt.nTimeMode;
+    o.bCompensate = opt.bCompensate;
+    o.nFilter = opt.nFilter;
+    o.nSortColumn = opt.nSortColumn;
+    o.bSortAscending = !opt.bSortDescending;
+    o.bSkipCheckSum = opt.bNoChecksum;
+    return o;
+}
+
+// The JSON form needs every record in list order beside the list as shown.
+std::string JsonOf(CLogReports& reports, const stReportOptions& options, const std::string& source) {
+    stReportOptions everything = options;
+    everything.nFilter = LOG_FILTER_ALL;
+    everything.nSortColumn = LOG_COL_ID;
+    everything.bSortAscending = true;
+    CLogListCtrl all;
+    ApplyListOptions(everything, all);
+    all.RefreshList(&reports.Log());
+    return LogToJson(reports.Log(), all, reports.List(), reports.Temp(), source);
 }
 
 }  // namespace
@@ -191,12 +221,14 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
     return true;
 }
 
-int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
-              std::ostream& err) {
+namespace {
+
+int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
+                 std::ostream& err) {
     stLogCliOptions opt;
     std::string error;
     if (!ParseLogCliArgs(args, opt, error)) {
-        err << "quendra-log: " << error << "\nTry 'quendra-log --help'.\n";
+        err << "quendra-log: " << Shown(error) << "\nTry 'quendra-log --help'.\n";
         return LOGCLI_USAGE;
     }
     if (opt.bHelp) {
@@ -205,87 +237,66 @@ int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path&
     }
     std::error_code ec;
     if (!opt.strModelDir.empty() && !std::filesystem::is_directory(opt.strModelDir, ec)) {
-        err << "quendra-log: model folder \"" << opt.strModelDir << "\" not found\n";
+        err << "quendra-log: model folder \"" << Shown(opt.strModelDir) << "\" not found\n";
         return LOGCLI_USAGE;
     }
 
-    CQuendraLog log(programDir);
-    if (opt.bNoChecksum) log.m_bCheckSum = 0;
+    const stReportOptions options = ReportOptions(opt);
+    CLogReports reports(programDir);
     {
         CollectingPrompt prompt;
         cmn::ScopedPrompt scoped(prompt);
-        const int ok = log.ReadBin(opt.strLogFile);
+        const ReportResult loaded = reports.LoadLogForReports(opt.strLogFile, options);
         for (const std::string& m : prompt.m_messages) err << m << "\n";
-        if (!ok) {
-            if (prompt.m_messages.empty()) err << "quendra-log: cannot read \"" << opt.strLogFile << "\"\n";
+        if (loaded != REPORT_OK) {
+            if (prompt.m_messages.empty()) err << "quendra-log: cannot read \"" << Shown(opt.strLogFile) << "\"\n";
             return LOGCLI_FAILED;
         }
     }
-
-    std::filesystem::path modelDir = opt.strModelDir;
-    if (modelDir.empty()) {
-        const std::string folder = GetFolderName(programDir, log.m_strModel);
-        if (folder.empty()) {
-            err << "quendra-log: note: \"ModelName.csv\" names no folder for model \"" << log.m_strModel
-                << "\"; codes are shown as numbers\n";
-        } else {
-            modelDir = programDir / folder;
-        }
+    if (reports.ModelFolder().empty()) {
+        err << "quendra-log: note: \"ModelName.csv\" names no folder for model \"" << Shown(reports.Log().m_strModel)
+            << "\"; codes are shown as numbers\n";
     }
-
-    CLogListCtrl list;
-    list.m_bTimeMode = opt.nTimeMode;
-    list.m_bTimeCompensation = opt.bCompensate ? 1 : 0;
-    list.Initialize(modelDir.string());
-    list.m_nFilter = opt.nFilter;
-    list.m_nSortColumn = opt.nSortColumn;
-    list.m_bSortAscending = opt.bSortDescending ? 0 : 1;
-    list.RefreshList(&log);
-
-    CTempLogCtrl temp;
-    temp.m_bTimeMode = opt.nTimeMode;
-    temp.m_bTimeCompensation = opt.bCompensate ? 1 : 0;
-    temp.Initialize(modelDir.string());
-    temp.Refresh(&log);
 
     bool ok = true;
-    auto emit = [&](const std::string& path, const std::string& bytes, const char* what) {
+    auto route = [&](const std::string& path, const char* what, auto&& toStream, auto&& toFile) {
         if (path.empty()) return;
-        if (!Emit(path, bytes, out)) {
-            err << "quendra-log: cannot write the " << what << " to \"" << path << "\"\n";
-            ok = false;
-        }
-    };
-    // Reports are written as they are built, straight into their file.
-    auto report = [&](const std::string& path, const char* what, void (*write)(CTextSink&, const CLogListCtrl&,
-                                                                              const CTempLogCtrl&)) {
-        if (path.empty()) return;
-        bool written;
-        if (path == "-") {
-            CStreamSink sink(out);
-            write(sink, list, temp);
-            written = sink.Flush() && static_cast<bool>(out.flush());
-        } else {
-            written = WriteReportFile(path, [&](CTextSink& sink) {
-                write(sink, list, temp);
-                return true;
-            });
-        }
+        const bool written = path == "-" ? toStream() : toFile(path) == REPORT_OK;
         if (!written) {
-            err << "quendra-log: cannot write the " << what << " to \"" << path << "\"\n";
+            err << "quendra-log: cannot write the " << what << " to \"" << Shown(path) << "\"\n";
             ok = false;
         }
     };
-    report(opt.strHtml, "HTML report", &WriteHtmlReport);
-    report(opt.strCompare, "comparison text", &WriteCompareReport);
-    emit(opt.strText, temp.GetText(), "temperature text");
+    route(
+        opt.strHtml, "HTML report", [&] { return WriteToStream(out, reports, &WriteHtmlReport); },
+        [&](const std::string& path) { return reports.WriteTreatedHtml(path); });
+    route(
+        opt.strCompare, "comparison text", [&] { return WriteToStream(out, reports, &WriteCompareReport); },
+        [&](const std::string& path) { return reports.WriteCompareText(path); });
+    route(
+        opt.strText, "temperature text", [&] { return WriteBytesToStream(out, reports.Temp().GetText()); },
+        [&](const std::string& path) { return reports.WriteTempText(path); });
     if (!opt.strJson.empty()) {
-        CLogListCtrl all;
-        all.m_bTimeMode = opt.nTimeMode;
-        all.m_bTimeCompensation = list.m_bTimeCompensation;
-        all.UpdateColumn();
-        all.RefreshList(&log);
-        emit(opt.strJson, LogToJson(log, all, list, temp, opt.strLogFile), "JSON");
+        const std::string json = JsonOf(reports, options, opt.strLogFile);
+        route(
+            opt.strJson, "JSON", [&] { return WriteBytesToStream(out, json); },
+            [&](const std::string& path) {
+                return cmn::WriteFileAtomic(path, json) ? REPORT_OK : REPORT_WRITE_FAILED;
+            });
     }
     return ok ? LOGCLI_OK : LOGCLI_FAILED;
+}
+
+}  // namespace
+
+int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
+              std::ostream& err) {
+    try {
+        return RunUnguarded(args, programDir, out, err);
+    } catch (const std::exception& e) {
+        err << "quendra-log: " << Shown(e.what()) << "\n";
+    } catch (...) {
+        err << "quendra-log: unexpected failure\n";
+    }
+    return LOGCLI_FAILED;
 }

@@ -39,7 +39,11 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
 // The text of --help.
 const char* LogCliHelp();
 
-// Runs the whole tool. `programDir` holds "ModelName.csv", the model folders
-// and "QuendraReport.ini". Reports go to files or `out`; messages to `err`.
+// Runs the whole tool and returns its exit code. `programDir` holds
+// "ModelName.csv", the model folders and "QuendraReport.ini". Reports go to
+// files or `out`; messages to `err`, with every text taken from the log or the
+// command line shown in printable ASCII ("\x1B" for an escape byte). Nothing
+// throws: an unexpected failure is LOGCLI_FAILED with a message.
+// Not thread-safe: it sets the process-wide prompt and code tables.
 int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
               std::ostream& err);

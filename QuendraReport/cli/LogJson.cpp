@@ -5,7 +5,7 @@
 #include "common/codepage.h"
 #include "common/strutil.h"
 #include "common/timeutil.h"
-#include "syslog/HtmlDoc.h"
+#include "syslog/HtmlPieces.h"
 #include "syslog/LogListCtrl.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"

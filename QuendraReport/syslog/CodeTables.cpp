@@ -1,7 +1,9 @@
 #include "syslog/CodeTables.h"
 
+#include "common/csvfile.h"
 #include "common/paths.h"
-#include "syslog/CsvFile.h"
+
+using cmn::CCsvFile;
 
 namespace {
 
@@ -94,57 +96,87 @@ void CCodeTables::LoadAll(const std::filesystem::path& modelFolder) {
     }
 }
 
-const CStringTable* CCodeTables::LinkedTable(const std::string& fileName) const {
+std::shared_ptr<const CStringTable> CCodeTables::LinkedTable(const std::string& fileName) const {
     if (!IsPlainFileName(fileName)) return nullptr;
     std::lock_guard<std::mutex> lock(m_linkedMutex);
     auto it = m_linkedCache.find(fileName);
     if (it == m_linkedCache.end()) {
-        CStringTable table;
-        std::optional<CStringTable> entry;
-        TableLoad result = LoadStringTable(m_modelFolder, fileName, table);
-        if (result == TableLoad::Loaded || result == TableLoad::BadIndex) entry = std::move(table);
-        it = m_linkedCache.emplace(fileName, std::move(entry)).first;
+        auto table = std::make_shared<CStringTable>();
+        const TableLoad result = LoadStringTable(m_modelFolder, fileName, *table);
+        const bool usable = result == TableLoad::Loaded || result == TableLoad::BadIndex;
+        it = m_linkedCache.emplace(fileName, usable ? std::move(table) : nullptr).first;
     }
-    return it->second ? &*it->second : nullptr;
+    return it->second;
 }
 
 std::optional<std::string> CCodeTables::OperationName(int opType, long long opCode) const {
-    const CStringTable* table = nullptr;
     if (!m_aryLinkedCsv.empty()) {
-        std::optional<std::string> file = LookupCode(m_aryLinkedCsv, opType);
-        if (file) table = LinkedTable(*file);
-    } else {
-        switch (opType) {
-            case 1:
-            case 4:
-            case 10:
-            case 11:
-                table = &m_aryIrOperationName;
-                break;
-            case 3:
-                table = &m_aryDdcOperationName;
-                break;
-            case 2:
-            case 5:
-            case 6:
-            case 7:
-            case 8:
-            case 9:
-            case 12:
-            case 13:
-            case 14:
-            case 15:
-                table = &m_aryUartOperationName;
-                break;
-            default:
-                break;
-        }
+        const std::optional<std::string> file = LookupCode(m_aryLinkedCsv, opType);
+        const std::shared_ptr<const CStringTable> linked = file ? LinkedTable(*file) : nullptr;
+        if (!linked) return std::nullopt;
+        return LookupCode(*linked, opCode);
+    }
+    const CStringTable* table = nullptr;
+    switch (opType) {
+        case 1:
+        case 4:
+        case 10:
+        case 11:
+            table = &m_aryIrOperationName;
+            break;
+        case 3:
+            table = &m_aryDdcOperationName;
+            break;
+        case 2:
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+            table = &m_aryUartOperationName;
+            break;
+        default:
+            break;
     }
     if (table == nullptr) return std::nullopt;
     return LookupCode(*table, opCode);
 }
 
-CCodeTables& CodeTables() {
-    static CCodeTables tables;
-    return tables;
+namespace {
+
+// The process-wide set. Readers copy the pointer under m_mutex; a load builds
+// its set outside it, so look-ups never wait for the files. m_loadMutex keeps
+// loads in order.
+struct SharedTables {
+    std::mutex m_loadMutex;
+    std::mutex m_mutex;
+    std::shared_ptr<const CCodeTables> m_current = std::make_shared<CCodeTables>();
+};
+
+SharedTables& Shared() {
+    static SharedTables shared;
+    return shared;
+}
+
+}  // namespace
+
+std::shared_ptr<const CCodeTables> CodeTables() {
+    SharedTables& shared = Shared();
+    std::lock_guard<std::mutex> lock(shared.m_mutex);
+    return shared.m_current;
+}
+
+void LoadCodeTables(const std::filesystem::path& modelFolder) {
+    SharedTables& shared = Shared();
+    std::lock_guard<std::mutex> order(shared.m_loadMutex);
+    auto tables = std::make_shared<CCodeTables>();
+    tables->LoadAll(modelFolder);
+    std::shared_ptr<const CCodeTables> loaded = std::move(tables);
+    std::lock_guard<std::mutex> lock(shared.m_mutex);
+    shared.m_current.swap(loaded);
+    // The previous set is released after the lock, when `loaded` goes out of scope.
 }

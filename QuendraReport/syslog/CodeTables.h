@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -51,7 +52,11 @@ enum : int {
     kResSignalStatus3 = 17,
 };
 
-// The twelve tables of one model, shared by every list view of the process.
+// The twelve tables of one model. A set that no thread changes any more may
+// be read from several threads at once: the cache of linked files behind
+// OperationName and LinkedTable has its own mutex. LoadAll changes the set
+// and must not run while another thread reads it; the process-wide set below
+// is therefore never loaded in place but replaced whole.
 struct CCodeTables {
     CStringTable m_aryOpTypeName;         // OperationType.csv: operation type 0..15
     CStringTable m_aryResource;           // EtcString.csv: fixed positions above
@@ -77,17 +82,26 @@ struct CCodeTables {
     // 3 the DDC table, and other types none. Nothing means "show the code".
     std::optional<std::string> OperationName(int opType, long long opCode) const;
 
-    // The table held by a linked file name: nothing when the name is empty, is not
+    // The table held by a linked file name: null when the name is empty, is not
     // a plain file name (a separator, "." or ".."), the file is missing or its N is
-    // refused. Each file is loaded once into an empty table and then cached.
-    const CStringTable* LinkedTable(const std::string& fileName) const;
+    // refused. Each file is loaded once into an empty table and then cached; the
+    // table handed out stays valid and unchanged for as long as it is held.
+    std::shared_ptr<const CStringTable> LinkedTable(const std::string& fileName) const;
 
     std::filesystem::path m_modelFolder;
 
 private:
     mutable std::mutex m_linkedMutex;
-    mutable std::map<std::string, std::optional<CStringTable>> m_linkedCache;
+    // A null entry remembers a file that gave no table.
+    mutable std::map<std::string, std::shared_ptr<const CStringTable>> m_linkedCache;
 };
 
-// The process-wide set of tables.
-CCodeTables& CodeTables();
+// The process-wide tables, shared by every list view. Safe from any thread:
+// the caller gets the current set, which stays valid and unchanged for as long
+// as it is held, whatever loads happen meanwhile. Before any load: empty tables.
+std::shared_ptr<const CCodeTables> CodeTables();
+
+// Loads the tables of `modelFolder` into a new set and makes it the
+// process-wide one. Safe from any thread; concurrent loads are done one after
+// another, the last one to finish wins.
+void LoadCodeTables(const std::filesystem::path& modelFolder);

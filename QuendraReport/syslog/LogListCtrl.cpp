@@ -6,7 +6,7 @@
 #include "common/strutil.h"
 #include "common/timeutil.h"
 #include "syslog/CodeTables.h"
-#include "syslog/HtmlDoc.h"
+#include "syslog/HtmlPieces.h"
 #include "syslog/LogReportFile.h"
 
 namespace {
@@ -102,7 +102,7 @@ int CLogListCtrl::ColumnWidth(int column) {
 void CLogListCtrl::Initialize(const std::string& modelFolder) {
     m_strFolder = modelFolder;
     UpdateColumn();
-    CodeTables().LoadAll(modelFolder);
+    LoadCodeTables(modelFolder);
 }
 
 void CLogListCtrl::UpdateColumn() {
@@ -138,7 +138,14 @@ const stLogItem* CLogListCtrl::RecordAt(std::intptr_t position) const {
 }
 
 void CLogListCtrl::LoadLogKindString(const stLogItem& item, std::string& text) const {
-    const CCodeTables& tables = CodeTables();
+    KindText(*CodeTables(), item, text);
+}
+
+void CLogListCtrl::LoadLogInfoString(const stLogItem& item, std::string& text) const {
+    InfoText(*CodeTables(), item, text);
+}
+
+void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
     text.clear();
     if (item.nKind == LOG_KIND_OPERATION) {
         if (const std::string* name = TableText(tables.m_aryOpTypeName, item.nSubType)) {
@@ -149,18 +156,20 @@ void CLogListCtrl::LoadLogKindString(const stLogItem& item, std::string& text) c
         return;
     }
     if (const std::string* name = TableText(tables.m_aryLogKind, item.nKind)) text = *name;
-    if (text.empty()) text = cmn::StrPrintf("%d", item.nKind);
     // The type name follows whenever the type is within the table, also when
-    // its entry has no text ("Kind()"): only a type beyond the table adds nothing.
+    // its entry has no text ("Kind()"): only a type beyond the table adds
+    // nothing. The kind number stands in only for a text that is still empty,
+    // so an empty kind text with a type reads "(Warn)", as other readers of
+    // these logs show it.
     if (item.nKind == LOG_KIND_DEVINFO) {
         if (const std::optional<std::string> type = LookupCode(tables.m_aryDevInfoType, item.nDevInfoType)) {
             text += "(" + *type + ")";
         }
     }
+    if (text.empty()) text = cmn::StrPrintf("%d", item.nKind);
 }
 
-void CLogListCtrl::LoadLogInfoString(const stLogItem& item, std::string& text) const {
-    const CCodeTables& tables = CodeTables();
+void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
     text.clear();
     const std::string* found = nullptr;
     int fallback = 0;
@@ -200,9 +209,8 @@ void CLogListCtrl::LoadLogInfoString(const stLogItem& item, std::string& text) c
     text = found ? *found : cmn::StrPrintf("%d", fallback);
 }
 
-void CLogListCtrl::BuildRow(const stLogItem& item, int position, std::int64_t gap, std::time_t base2013,
-                            stLogRow& row) const {
-    const CCodeTables& tables = CodeTables();
+void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
+                            std::time_t base2013, stLogRow& row) const {
     const stLogClass cls = ClassifyLogItem(item);
     row.nItemData = position;
     row.bAbnormal = item.nKind == LOG_KIND_ABNORMAL;
@@ -222,7 +230,7 @@ void CLogListCtrl::BuildRow(const stLogItem& item, int position, std::int64_t ga
         date = cmn::FormatSpan(static_cast<std::int64_t>(item.tmTime) - static_cast<std::int64_t>(base2013));
     }
 
-    LoadLogKindString(item, row.aText[LOG_COL_KIND]);
+    KindText(tables, item, row.aText[LOG_COL_KIND]);
 
     if (item.nKind != LOG_KIND_POWER && item.nKind != LOG_KIND_DEVINFO) {
         std::string& input = row.aText[LOG_COL_INPUT];
@@ -245,7 +253,7 @@ void CLogListCtrl::BuildRow(const stLogItem& item, int position, std::int64_t ga
         }
     }
 
-    LoadLogInfoString(item, row.aText[LOG_COL_INFO]);
+    InfoText(tables, item, row.aText[LOG_COL_INFO]);
 
     if (item.nParamCount > 0) row.aText[LOG_COL_PARAM1] = cmn::StrPrintf("%d", item.nParam1);
     if (item.nParamCount > 1) row.aText[LOG_COL_PARAM2] = cmn::StrPrintf("%d", item.nParam2);
@@ -273,6 +281,8 @@ void CLogListCtrl::RefreshList(CQuendraLog* log) {
     std::int64_t gap = 0;
     if (m_bTimeCompensation) log->GetTimeGap(gap);
     const std::time_t base2013 = cmn::LocalTime(2013, 1, 1, 0, 0, 0);
+    // One set of tables for every row, even when another thread loads new ones meanwhile.
+    const std::shared_ptr<const CCodeTables> tables = CodeTables();
 
     m_rows.reserve(m_records.size());
     for (std::size_t i = 0; i < m_records.size(); ++i) {
@@ -280,7 +290,7 @@ void CLogListCtrl::RefreshList(CQuendraLog* log) {
         const stLogClass cls = ClassifyLogItem(item);
         if (cls.nFilterBit != 0 && (m_nFilter & cls.nFilterBit) == 0) continue;
         m_rows.emplace_back();
-        BuildRow(item, static_cast<int>(i), gap, base2013, m_rows.back());
+        BuildRow(*tables, item, static_cast<int>(i), gap, base2013, m_rows.back());
     }
     SortRows(m_nSortColumn, m_bSortAscending != 0);
 }

@@ -6,6 +6,8 @@
 //
 // Rows hold copies of their texts and of the records they show, so a view
 // never reads the log object while it changes.
+// Not thread-safe: a list belongs to one thread. The code tables it reads are
+// the process-wide set, which other threads may load at the same time.
 
 #include <array>
 #include <cstdint>
@@ -16,6 +18,7 @@
 #include "syslog/QuendraLog.h"
 
 class CTextSink;
+struct CCodeTables;
 
 // Filter bits: a record is shown when the bit of its class is set; records of
 // classes without a bit are always shown.
@@ -102,6 +105,8 @@ public:
     void SetFilter(std::uint32_t bits);
     std::uint32_t GetFilter() const { return m_nFilter; }
 
+    // The Kind and Information texts of a record under the process-wide code
+    // tables (the rows use these same rules).
     void LoadLogKindString(const stLogItem& item, std::string& text) const;
     void LoadLogInfoString(const stLogItem& item, std::string& text) const;
 
@@ -140,6 +145,9 @@ public:
     const std::string& ColumnHeader(int column) const { return m_strHeader.at(static_cast<std::size_t>(column)); }
     static int ColumnWidth(int column);
     CQuendraLog* GetLog() const { return m_pLog; }
+    // True when the last refresh showed a log with decoded data (the report
+    // sections then have something to write).
+    bool ShowsLog() const { return m_pLog != nullptr && m_bHaveData; }
     // The record shown at a position (from the copy taken at the last refresh).
     const stLogItem* RecordAt(std::intptr_t position) const;
 
@@ -152,7 +160,10 @@ public:
     std::string m_strFolder;
 
 private:
-    void BuildRow(const stLogItem& item, int position, std::int64_t gap, std::time_t base2013, stLogRow& row) const;
+    static void KindText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    static void InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    void BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
+                  std::time_t base2013, stLogRow& row) const;
     int Compare(std::intptr_t p1, std::intptr_t p2) const;
 
     std::array<std::string, LOG_COLUMN_COUNT> m_strHeader{"ID", "Date", "Kind", "Input", "Information",

@@ -3,6 +3,7 @@
 // Windows program wrote them in text mode: every "\n" a writer gives becomes
 // CR LF, and every other byte (8-bit texts of the log and the code tables
 // included) is written unchanged.
+// Not thread-safe: a sink belongs to one thread at a time.
 
 #include <filesystem>
 #include <functional>
@@ -48,19 +49,6 @@ private:
     static constexpr std::size_t kChunk = 64 * 1024;
     std::string m_buf;
     bool m_failed = false;
-};
-
-// Writes to a file descriptor it does not own.
-class CFdSink : public CBufferedSink {
-public:
-    explicit CFdSink(int fd) : m_fd(fd) {}
-    ~CFdSink() override { Flush(); }
-
-protected:
-    bool Output(std::string_view bytes) override;
-
-private:
-    int m_fd;
 };
 
 // Writes to a stream.

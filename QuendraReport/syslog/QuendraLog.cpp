@@ -7,10 +7,11 @@
 #include <cstring>
 #include <memory>
 
+#include "common/hex.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
+#include "common/textfile.h"
 #include "common/timeutil.h"
-#include "templog/TempLogCtrl.h"
 
 namespace {
 
@@ -174,25 +175,6 @@ void AppendEntry(std::string& info, std::string_view name, std::string_view valu
 
 }  // namespace
 
-// ---- CCRC16 ---------------------------------------------------------------
-
-std::uint16_t CCRC16::ComputeCrc16(const std::uint8_t* data, std::uint32_t length, std::uint16_t init) {
-    static const auto table = [] {
-        std::array<std::uint16_t, 256> t{};
-        for (unsigned i = 0; i < 256; ++i) {
-            std::uint16_t c = static_cast<std::uint16_t>(i << 8);
-            for (int b = 0; b < 8; ++b)
-                c = static_cast<std::uint16_t>((c & 0x8000) ? (c << 1) ^ 0x1021 : (c << 1));
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint16_t crc = init;
-    for (std::uint32_t i = 0; i < length; ++i)
-        crc = static_cast<std::uint16_t>((crc << 8) ^ table[((crc >> 8) ^ data[i]) & 0xFF]);
-    return crc;
-}
-
 // ---- construction ----------------------------------------------------------
 
 CQuendraLog::CQuendraLog() { Init(); }
@@ -243,9 +225,8 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
     m_strSerial.clear();
     ResetDecoded();
 
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    // Only a regular file: a FIFO would block and a device never end.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(cmn::OpenRegularFile(path), &std::fclose);
     if (!file) return 0;
     struct stat st {};
     if (fstat(fileno(file.get()), &st) != 0) return 0;
@@ -269,12 +250,9 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
 }
 
 int CQuendraLog::SaveLogData(const std::filesystem::path& path) const {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
     const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(m_nDataSize, 0)), m_pData.size());
-    const bool written = std::fwrite(m_pData.data(), 1, n, f) == n;
-    const bool closed = std::fclose(f) == 0;
-    return written && closed ? 1 : 0;
+    const std::string_view bytes(reinterpret_cast<const char*>(m_pData.data()), n);
+    return cmn::WriteFileAtomic(path, bytes) ? 1 : 0;
 }
 
 // ---- decoding --------------------------------------------------------------
@@ -399,7 +377,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
         return 0;
     }
     m_strTempHex.clear();
-    CTempLogCtrl::BintoHexAscii(r.Here(), static_cast<int>(len - tempAt), m_strTempHex);
+    cmn::BytesToHex(r.Here(), len - tempAt, m_strTempHex);
     return 1;
 }
 

@@ -14,6 +14,7 @@
 //
 // Decoding failures are reported to the user through cmn::MessageBox and make
 // the decoding fail. The decoder never reads beyond the block.
+// Not thread-safe: a log object belongs to one thread at a time.
 
 #include <array>
 #include <cstdint>
@@ -24,11 +25,14 @@
 #include <vector>
 
 #include "app/IniManaged.h"
+#include "common/crc16.h"
 
-// CRC-16 with polynomial 0x1021, MSB first, no reflection, no final XOR.
+// The log data's check value under the name the decoder uses (see common/crc16.h).
 class CCRC16 {
 public:
-    static std::uint16_t ComputeCrc16(const std::uint8_t* data, std::uint32_t length, std::uint16_t init);
+    static std::uint16_t ComputeCrc16(const std::uint8_t* data, std::uint32_t length, std::uint16_t init) {
+        return cmn::Crc16(data, length, init);
+    }
 };
 
 // Record kinds.
@@ -80,7 +84,9 @@ public:
     int ParseLogData(const std::uint8_t* data, int length);
     // Rebuilds m_listLog from the group texts (empty when m_bValid is 0).
     void CreateList();
-    // Writes the held block to `path` (created or truncated); 1 on success.
+    // Writes the held block to `path`, replacing the file whole (temporary
+    // file beside it, then rename); 1 on success. On failure 0, and a file
+    // already at `path` stays as it was.
     int SaveLogData(const std::filesystem::path& path) const;
     // Sets m_bValid; with 0 also empties model name and serial number.
     void Validate(int flag);

@@ -1,15 +1,9 @@
 #include "templog/TempLogCtrl.h"
 
+#include "common/hex.h"
 #include "syslog/QuendraLog.h"
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 0;
-}
 
 // Sequential reader over a section whose length was checked beforehand.
 struct Reader {
@@ -71,25 +65,14 @@ struct Reader {
 }  // namespace
 
 void CTempLogCtrl::BintoHexAscii(const std::uint8_t* data, int count, std::string& out) {
-    static const char digits[] = "0123456789abcdef";
-    out.clear();
-    if (!data || count <= 0) return;
-    out.resize(static_cast<std::size_t>(count) * 2);
-    for (int i = 0; i < count; ++i) {
-        out[2 * static_cast<std::size_t>(i)] = digits[data[i] >> 4];
-        out[2 * static_cast<std::size_t>(i) + 1] = digits[data[i] & 0x0F];
-    }
+    cmn::BytesToHex(data, count > 0 ? static_cast<std::size_t>(count) : 0, out);
 }
 
 int CTempLogCtrl::HexAsciiToBin(std::vector<std::uint8_t>& buffer, int& length, std::string text) {
-    const std::size_t len = text.size();
-    buffer.assign(len, 0);
-    length = static_cast<int>(len);
-    for (std::size_t i = 0; 2 * i < len; ++i) {
-        int byte = HexValue(text[2 * i]) << 4;
-        if (2 * i + 1 < len) byte |= HexValue(text[2 * i + 1]);
-        buffer[i] = static_cast<std::uint8_t>(byte);
-    }
+    buffer = cmn::HexToBytes(text);
+    // The buffer is as long as the text, its tail zero-filled, as callers size it by `length`.
+    buffer.resize(text.size(), 0);
+    length = static_cast<int>(text.size());
     return 1;
 }
 

@@ -4,6 +4,8 @@
 // in which the log object keeps the section, and the control logic that
 // decodes the current log's section into one record. No Qt here: the widget
 // that shows the record wraps this class.
+// The static decoders are pure functions, safe from any thread; a control
+// object belongs to one thread at a time.
 
 #include <array>
 #include <cstdint>
@@ -91,6 +93,7 @@ public:
     static std::uint32_t SizeV4(int sensors) { return 212u + 33u * static_cast<std::uint32_t>(sensors); }
     static std::uint32_t SizeV5(int sensors) { return 19u + 5u * static_cast<std::uint32_t>(sensors); }
 
+    // The hexadecimal form of common/hex.h under the names the views use.
     // Bytes to lowercase hexadecimal, two digits per byte, high nibble first.
     static void BintoHexAscii(const std::uint8_t* data, int count, std::string& out);
     // Hexadecimal text to bytes. `buffer` gets L = text length zero-filled bytes

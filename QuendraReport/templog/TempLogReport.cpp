@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "common/strutil.h"
-#include "syslog/HtmlDoc.h"
+#include "syslog/HtmlPieces.h"
 #include "syslog/LogReportFile.h"
 #include "templog/TempLogCtrl.h"
 

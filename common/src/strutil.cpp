@@ -73,6 +73,23 @@ std::u16string_view Trim(std::u16string_view text) { return TrimT(text); }
 bool EqualsNoCase(std::string_view a, std::string_view b) { return EqualsNoCaseT(a, b); }
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b) { return EqualsNoCaseT(a, b); }
 
+std::string EscapeNonPrintable(std::string_view text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out.push_back(ch);
+            continue;
+        }
+        out += "\\x";
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 0x0F]);
+    }
+    return out;
+}
+
 std::string StrPrintf(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);

@@ -27,11 +27,22 @@ bool TextFileWriter::Open(const fs::path& path) {
 std::string ToCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16 + 2);
-    for (char c : text) {
-        if (c == '\n') out.push_back('\r');
-        out.push_back(c);
-    }
+    AppendCrLf(out, text);
     return out;
+}
+
+void AppendCrLf(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t lf = text.find('\n', start);
+        if (lf == std::string_view::npos) {
+            out.append(text.substr(start));
+            return;
+        }
+        out.append(text.substr(start, lf - start));
+        out.append("\r\n");
+        start = lf + 1;
+    }
 }
 
 bool TextFileWriter::Write(std::string_view text) { return WriteRaw(ToCrLf(text)); }
@@ -53,46 +64,72 @@ bool TextFileWriter::Close() {
     return !m_failed;
 }
 
-bool WriteFileAtomic(const fs::path& path, std::string_view bytes) {
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+bool AtomicFileWriter::Open(const fs::path& path) {
+    Discard();
     static std::atomic<unsigned> counter{0};
-    fs::path tmp = path;
-    tmp += ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return false;
-    bool ok = true;
+    m_target = path;
+    m_temp = path;
+    m_temp += ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    m_failed = false;
+    m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    return m_fd >= 0;
+}
+
+bool AtomicFileWriter::Write(std::string_view bytes) {
+    if (m_fd < 0) return false;
     std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (!m_failed && done < bytes.size()) {
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
+        if (n <= 0) m_failed = true;
         else done += static_cast<std::size_t>(n);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    // An existing file keeps its permission bits.
+    return !m_failed;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (m_fd < 0) return false;
+    bool ok = !m_failed && ::fsync(m_fd) == 0;
     struct stat st {};
-    if (ok && ::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
+    if (ok && ::stat(m_target.c_str(), &st) == 0) ::fchmod(m_fd, st.st_mode & 07777);
+    if (::close(m_fd) != 0) ok = false;
+    m_fd = -1;
+    if (ok && ::rename(m_temp.c_str(), m_target.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(m_temp.c_str());
     return ok;
+}
+
+void AtomicFileWriter::Discard() {
+    if (m_fd < 0) return;
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_temp.c_str());
+}
+
+bool WriteFileAtomic(const fs::path& path, std::string_view bytes) {
+    AtomicFileWriter writer;
+    return writer.Open(path) && writer.Write(bytes) && writer.Commit();
+}
+
+std::FILE* OpenRegularFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return file;
 }
 
 bool ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes) {
     out.clear();
-    // Only regular files are read: a FIFO would block the open and a device
-    // such as /dev/zero would never end.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    std::FILE* f = ::fdopen(fd, "rb");
-    if (!f) {
-        ::close(fd);
-        return false;
-    }
+    std::FILE* f = OpenRegularFile(path);
+    if (!f) return false;
     bool ok = true;
     char buf[65536];
     for (;;) {

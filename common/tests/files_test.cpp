@@ -5,7 +5,7 @@
 
 #include "common/paths.h"
 #include "common/textfile.h"
-#include "test_util.h"
+#include <testsupport/TempDir.h>
 
 using namespace cmn;
 namespace fs = std::filesystem;
@@ -31,20 +31,20 @@ TEST(Paths, JoinAcceptsBothSeparators) {
 }
 
 TEST(Paths, FindFileExactThenWithoutCase) {
-    testutil::TempDir dir;
+    testsupport::TempDir dir;
     std::ofstream(dir / "LogType.csv") << "x";
     std::ofstream(dir / "inputname.CSV") << "y";
-    EXPECT_EQ(FindFileNoCase(dir.path(), "LogType.csv"), dir / "LogType.csv");
-    EXPECT_EQ(FindFileNoCase(dir.path(), "InputName.csv"), dir / "inputname.CSV");
-    EXPECT_FALSE(FindFileNoCase(dir.path(), "Abnormal.csv").has_value());
-    EXPECT_FALSE(FindFileNoCase(dir.path(), "").has_value());
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "LogType.csv"), dir / "LogType.csv");
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "InputName.csv"), dir / "inputname.CSV");
+    EXPECT_FALSE(FindFileNoCase(dir.Path(), "Abnormal.csv").has_value());
+    EXPECT_FALSE(FindFileNoCase(dir.Path(), "").has_value());
     EXPECT_FALSE(FindFileNoCase(dir / "missing", "x").has_value());
     EXPECT_EQ(ResolveNoCase(dir / "INPUTNAME.csv"), dir / "inputname.CSV");
     EXPECT_EQ(ResolveNoCase(dir / "none.csv"), dir / "none.csv");
 }
 
 TEST(TextFile, NewlinesBecomeCrLf) {
-    testutil::TempDir dir;
+    testsupport::TempDir dir;
     TextFileWriter w;
     ASSERT_TRUE(w.Open(dir / "r.txt"));
     EXPECT_TRUE(w.Write("a\nb\n\n"));
@@ -65,7 +65,7 @@ TEST(TextFile, WriteErrorsAreReported) {
 }
 
 TEST(TextFile, AtomicWriteReplacesWholeOrNothing) {
-    testutil::TempDir dir;
+    testsupport::TempDir dir;
     fs::path p = dir / "out.html";
     ASSERT_TRUE(WriteFileAtomic(p, "first"));
     ::chmod(p.c_str(), 0640);
@@ -78,12 +78,44 @@ TEST(TextFile, AtomicWriteReplacesWholeOrNothing) {
     EXPECT_FALSE(WriteFileAtomic(dir / "missing" / "x", "data"));
     // No temporary files are left beside the target.
     int entries = 0;
-    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
+    for (auto& e : fs::directory_iterator(dir.Path())) (void)e, ++entries;
     EXPECT_EQ(entries, 1);
 }
 
+TEST(TextFile, AtomicWriterReplacesOnlyOnCommit) {
+    testsupport::TempDir dir;
+    const fs::path p = dir / "report.txt";
+    ASSERT_TRUE(WriteFileAtomic(p, "old"));
+    {
+        AtomicFileWriter w;
+        ASSERT_TRUE(w.Open(p));
+        EXPECT_TRUE(w.Write("new "));
+        EXPECT_TRUE(w.Write("text"));
+        EXPECT_EQ(Slurp(p), "old");  // nothing changes before the commit
+    }
+    // Dropped without a commit: the old file stays and no temporary file is left.
+    EXPECT_EQ(Slurp(p), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+
+    AtomicFileWriter w;
+    EXPECT_FALSE(w.Write("not open"));
+    EXPECT_FALSE(w.Commit());
+    ASSERT_TRUE(w.Open(p));
+    EXPECT_TRUE(w.Write("new text"));
+    EXPECT_TRUE(w.Commit());
+    EXPECT_EQ(Slurp(p), "new text");
+    EXPECT_FALSE(w.Commit());  // once only
+    EXPECT_FALSE(w.Open(dir / "missing" / "x"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+
+    EXPECT_EQ(ToCrLf("a\nb\n"), "a\r\nb\r\n");
+    std::string out = "x";
+    AppendCrLf(out, "\n\ny");
+    EXPECT_EQ(out, "x\r\n\r\ny");
+}
+
 TEST(TextFile, ReadLimits) {
-    testutil::TempDir dir;
+    testsupport::TempDir dir;
     ASSERT_TRUE(WriteFileAtomic(dir / "f", std::string(1000, 'a')));
     std::string s;
     EXPECT_FALSE(ReadFileBytes(dir / "f", s, 999));
@@ -95,5 +127,5 @@ TEST(TextFile, ReadLimits) {
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     EXPECT_FALSE(ReadFileBytes(dir / "fifo", s));
     EXPECT_FALSE(ReadFileBytes("/dev/zero", s));
-    EXPECT_FALSE(ReadFileBytes(dir.path(), s));
+    EXPECT_FALSE(ReadFileBytes(dir.Path(), s));
 }

@@ -4,10 +4,9 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <fstream>
 #include <string>
 
-#include "test_util.h"
+#include <testsupport/TempDir.h>
 
 namespace {
 
@@ -17,16 +16,6 @@ using cmn::IniGetString;
 using cmn::IniGetStringW;
 using cmn::IniWriteString;
 using cmn::IniWriteStringW;
-
-void WriteBytes(const std::filesystem::path& p, const std::string& bytes) {
-    std::ofstream f(p, std::ios::binary);
-    f << bytes;
-}
-
-std::string ReadBytes(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 std::string Utf16LeFile(std::u16string_view text) {
     std::string out = "\xFF\xFE";
@@ -39,12 +28,12 @@ std::string Utf16LeFile(std::u16string_view text) {
 
 class IniTest : public ::testing::Test {
 protected:
-    testutil::TempDir dir;
+    testsupport::TempDir dir;
     std::filesystem::path file = dir / "settings.ini";
 };
 
 TEST_F(IniTest, ReadsValuesTrimmedUnquotedAndCaseInsensitively) {
-    WriteBytes(file,
+    testsupport::WriteFile(file,
                "top=before any section\r\n"
                "  [ Common ]  \r\n"
                "; Name=commented out\r\n"
@@ -88,11 +77,11 @@ TEST_F(IniTest, ReadsValuesTrimmedUnquotedAndCaseInsensitively) {
     for (const Case& c : cases)
         EXPECT_EQ(IniGetString(file, c.section, c.key, "d"), c.expected) << c.section << '/' << c.key;
     EXPECT_EQ(IniGetString(dir / "absent.ini", "Common", "Name", "d"), "d");
-    EXPECT_EQ(IniGetString(dir.path(), "Common", "Name", "d"), "d");  // a folder
+    EXPECT_EQ(IniGetString(dir.Path(), "Common", "Name", "d"), "d");  // a folder
 }
 
 TEST_F(IniTest, FirstSectionAndFirstKeyWin) {
-    WriteBytes(file,
+    testsupport::WriteFile(file,
                "[A]\r\nk=first\r\nk=second\r\n"
                "[B]\r\nk=b\r\n"
                "[a]\r\nk=third\r\nonly=in second copy\r\n");
@@ -100,14 +89,14 @@ TEST_F(IniTest, FirstSectionAndFirstKeyWin) {
     // Only the first section of a name is searched.
     EXPECT_EQ(IniGetString(file, "A", "only", "d"), "d");
     ASSERT_TRUE(IniWriteString(file, "a", "K", "new"));
-    EXPECT_EQ(ReadBytes(file),
+    EXPECT_EQ(testsupport::ReadFile(file),
               "[A]\r\nk=new\r\nk=second\r\n"
               "[B]\r\nk=b\r\n"
               "[a]\r\nk=third\r\nonly=in second copy\r\n");
 }
 
 TEST_F(IniTest, IntegerReads) {
-    WriteBytes(file,
+    testsupport::WriteFile(file,
                "[N]\r\n"
                "plain=42\r\nneg=-17\r\npos=+8\r\ntail=12abc\r\nword=abc\r\nempty=\r\n"
                "quoted=\"99\"\r\nbig=99999999999999999999\r\nsmall=-99999999999999999999\r\n"
@@ -128,7 +117,7 @@ TEST_F(IniTest, WritesCreateFileAndSectionsWithCrLf) {
     ASSERT_TRUE(IniWriteString(file, "COMMON", "Port", "10008"));
     ASSERT_TRUE(IniWriteString(file, "Second", "Key", "v"));
     ASSERT_TRUE(IniWriteString(file, "common", "ip", "10.0.0.1"));
-    EXPECT_EQ(ReadBytes(file),
+    EXPECT_EQ(testsupport::ReadFile(file),
               "[COMMON]\r\nIP=10.0.0.1\r\nPort=10008\r\n"
               "[Second]\r\nKey=v\r\n");
     EXPECT_EQ(IniGetString(file, "COMMON", "IP", ""), "10.0.0.1");
@@ -147,7 +136,7 @@ TEST_F(IniTest, WriteKeepsEveryOtherLine) {
         "[Network]\r\n"
         "Host=a\r\n"
         "\r\n";
-    WriteBytes(file, before);
+    testsupport::WriteFile(file, before);
 
     ASSERT_TRUE(IniWriteString(file, "display", "HEIGHT", "720"));
     ASSERT_TRUE(IniWriteString(file, "Display", "Depth", "24"));
@@ -155,7 +144,7 @@ TEST_F(IniTest, WriteKeepsEveryOtherLine) {
     ASSERT_TRUE(IniWriteString(file, "New", "Key", "x"));
     // The updated line keeps the key as spelled in the file; new keys go after
     // the last entry of their section, before blank lines and comments.
-    EXPECT_EQ(ReadBytes(file),
+    EXPECT_EQ(testsupport::ReadFile(file),
               "; header comment\r\n"
               "loose=line\r\n"
               "[Display]\r\n"
@@ -173,19 +162,19 @@ TEST_F(IniTest, WriteKeepsEveryOtherLine) {
 }
 
 TEST_F(IniTest, WriteCompletesAnUnterminatedLastLine) {
-    WriteBytes(file, "[S]\r\na=1");
+    testsupport::WriteFile(file, "[S]\r\na=1");
     ASSERT_TRUE(IniWriteString(file, "S", "b", "2"));
-    EXPECT_EQ(ReadBytes(file), "[S]\r\na=1\r\nb=2\r\n");
-    WriteBytes(file, "[S]\r\na=1\r");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=1\r\nb=2\r\n");
+    testsupport::WriteFile(file, "[S]\r\na=1\r");
     ASSERT_TRUE(IniWriteString(file, "T", "c", "3"));
-    EXPECT_EQ(ReadBytes(file), "[S]\r\na=1\r\n[T]\r\nc=3\r\n");
-    WriteBytes(file, "[S]");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=1\r\n[T]\r\nc=3\r\n");
+    testsupport::WriteFile(file, "[S]");
     ASSERT_TRUE(IniWriteString(file, "S", "a", "1"));
-    EXPECT_EQ(ReadBytes(file), "[S]\r\na=1\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=1\r\n");
 }
 
 TEST_F(IniTest, RefusesWritesThatWouldBreakTheFile) {
-    WriteBytes(file, "[S]\r\na=1\r\n");
+    testsupport::WriteFile(file, "[S]\r\na=1\r\n");
     EXPECT_FALSE(IniWriteString(file, "S", "a", "1\r\n[Evil]\r\nx=2"));
     EXPECT_FALSE(IniWriteString(file, "S\nT", "a", "1"));
     EXPECT_FALSE(IniWriteString(file, "S", "k=v", "1"));
@@ -194,7 +183,7 @@ TEST_F(IniTest, RefusesWritesThatWouldBreakTheFile) {
     EXPECT_FALSE(IniWriteString(file, "", "a", "1"));
     EXPECT_FALSE(IniWriteString(file, "S", "  ", "1"));
     EXPECT_FALSE(IniWriteStringW(file, u"S", u"a", u"x\ny"));
-    EXPECT_EQ(ReadBytes(file), "[S]\r\na=1\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=1\r\n");
     // A missing folder cannot be written.
     EXPECT_FALSE(IniWriteString(dir / "no" / "such.ini", "S", "a", "1"));
 }
@@ -206,7 +195,7 @@ TEST_F(IniTest, LongValuesAndPathsAreNotTruncated) {
     const std::filesystem::path longFile = deep / "long.ini";
     ASSERT_TRUE(IniWriteString(longFile, "S", "Long", value));
     EXPECT_EQ(IniGetString(longFile, "S", "Long", ""), value);
-    EXPECT_EQ(ReadBytes(longFile), "[S]\r\nLong=" + value + "\r\n");
+    EXPECT_EQ(testsupport::ReadFile(longFile), "[S]\r\nLong=" + value + "\r\n");
     const std::u16string wvalue(1000, u'\u3042');
     ASSERT_TRUE(IniWriteStringW(longFile, u"S", u"Wide", wvalue));
     EXPECT_EQ(IniGetStringW(longFile, u"S", u"Wide", u""), wvalue);
@@ -217,31 +206,31 @@ TEST_F(IniTest, EightBitFaceKeepsBytesAndUtf8Bom) {
     const std::string sjis = "\x83\x65\x83\x58\x83\x67";  // three katakana
     ASSERT_TRUE(IniWriteString(file, "S", "Name", sjis));
     EXPECT_EQ(IniGetString(file, "S", "Name", ""), sjis);
-    EXPECT_EQ(ReadBytes(file), "[S]\r\nName=" + sjis + "\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\nName=" + sjis + "\r\n");
 
     // Double-byte names: the second byte is never case-folded ("\x83\x41" and
     // "\x83\x61" are different katakana), a ']' second byte stays in the name.
-    WriteBytes(file, "[\x83\x41]\r\nk=1\r\n[\x83\x61]\r\nk=2\r\n[Ab\x83\x5D]\r\nk=3\r\n");
+    testsupport::WriteFile(file, "[\x83\x41]\r\nk=1\r\n[\x83\x61]\r\nk=2\r\n[Ab\x83\x5D]\r\nk=3\r\n");
     EXPECT_EQ(IniGetString(file, "\x83\x61", "K", ""), "2");
     EXPECT_EQ(IniGetString(file, "aB\x83\x5D", "k", ""), "3");
     ASSERT_TRUE(IniWriteString(file, "\x83\x61", "k", "two"));
-    EXPECT_EQ(ReadBytes(file), "[\x83\x41]\r\nk=1\r\n[\x83\x61]\r\nk=two\r\n[Ab\x83\x5D]\r\nk=3\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[\x83\x41]\r\nk=1\r\n[\x83\x61]\r\nk=two\r\n[Ab\x83\x5D]\r\nk=3\r\n");
 
-    WriteBytes(file, "\xEF\xBB\xBF[S]\r\nName=\xE3\x81\x82\r\n");
+    testsupport::WriteFile(file, "\xEF\xBB\xBF[S]\r\nName=\xE3\x81\x82\r\n");
     EXPECT_EQ(IniGetString(file, "S", "Name", ""), "\xE3\x81\x82");
     ASSERT_TRUE(IniWriteString(file, "S", "More", "1"));
-    EXPECT_EQ(ReadBytes(file), "\xEF\xBB\xBF[S]\r\nName=\xE3\x81\x82\r\nMore=1\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "\xEF\xBB\xBF[S]\r\nName=\xE3\x81\x82\r\nMore=1\r\n");
 }
 
 TEST_F(IniTest, Utf16FileIsReadAndRewrittenAsUtf16) {
-    WriteBytes(file,
+    testsupport::WriteFile(file,
                Utf16LeFile(u"; \u30b3\u30e1\u30f3\u30c8 \U0001F600\r\n[App]\r\nTitle=\u8868\u793a\r\n"));
     EXPECT_EQ(IniGetStringW(file, u"app", u"title", u""), u"\u8868\u793a");
     EXPECT_EQ(IniGetIntW(file, u"App", u"Missing", 3), 3);
 
     ASSERT_TRUE(IniWriteStringW(file, u"App", u"Count", u"12"));
     ASSERT_TRUE(IniWriteStringW(file, u"App", u"Title", u"\u65b0"));
-    EXPECT_EQ(ReadBytes(file),
+    EXPECT_EQ(testsupport::ReadFile(file),
               Utf16LeFile(u"; \u30b3\u30e1\u30f3\u30c8 \U0001F600\r\n[App]\r\nTitle=\u65b0\r\nCount=12\r\n"));
 
     // The 8-bit face reads and writes the same file in CP932, leaving it UTF-16
@@ -249,49 +238,49 @@ TEST_F(IniTest, Utf16FileIsReadAndRewrittenAsUtf16) {
     EXPECT_EQ(IniGetString(file, "App", "Title", ""), "\x90\x56");
     ASSERT_TRUE(IniWriteString(file, "App", "Count", "\x82\xa0"));
     EXPECT_EQ(
-        ReadBytes(file),
+        testsupport::ReadFile(file),
         Utf16LeFile(u"; \u30b3\u30e1\u30f3\u30c8 \U0001F600\r\n[App]\r\nTitle=\u65b0\r\nCount=\u3042\r\n"));
 }
 
 TEST_F(IniTest, WideFaceDecodesUtf8AndCp932Files) {
     // No BOM and valid UTF-8: read as UTF-8, rewritten as UTF-8 without a BOM.
-    WriteBytes(file, "[S]\r\nName=\xE8\xA1\xA8\r\n");
+    testsupport::WriteFile(file, "[S]\r\nName=\xE8\xA1\xA8\r\n");
     EXPECT_EQ(IniGetStringW(file, u"S", u"Name", u""), u"\u8868");
     ASSERT_TRUE(IniWriteStringW(file, u"S", u"Next", u"\u3042"));
-    EXPECT_EQ(ReadBytes(file), "[S]\r\nName=\xE8\xA1\xA8\r\nNext=\xE3\x81\x82\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\nName=\xE8\xA1\xA8\r\nNext=\xE3\x81\x82\r\n");
 
     // UTF-8 BOM kept.
-    WriteBytes(file, "\xEF\xBB\xBF[S]\r\nName=\xE8\xA1\xA8\r\n");
+    testsupport::WriteFile(file, "\xEF\xBB\xBF[S]\r\nName=\xE8\xA1\xA8\r\n");
     EXPECT_EQ(IniGetStringW(file, u"S", u"Name", u""), u"\u8868");
     ASSERT_TRUE(IniWriteStringW(file, u"S", u"Name", u"x"));
-    EXPECT_EQ(ReadBytes(file), "\xEF\xBB\xBF[S]\r\nName=x\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "\xEF\xBB\xBF[S]\r\nName=x\r\n");
 
     // Not UTF-8: read as CP932, written back as UTF-8.
-    WriteBytes(file, "[\x90\xdd\x92\xe8]\r\nName=\x95\x5c\x8e\xa6\r\n");
+    testsupport::WriteFile(file, "[\x90\xdd\x92\xe8]\r\nName=\x95\x5c\x8e\xa6\r\n");
     EXPECT_EQ(IniGetStringW(file, u"\u8a2d\u5b9a", u"Name", u""), u"\u8868\u793a");
     ASSERT_TRUE(IniWriteStringW(file, u"\u8a2d\u5b9a", u"New", u"1"));
-    EXPECT_EQ(ReadBytes(file), "[\xE8\xA8\xAD\xE5\xAE\x9A]\r\nName=\xE8\xA1\xA8\xE7\xA4\xBA\r\nNew=1\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[\xE8\xA8\xAD\xE5\xAE\x9A]\r\nName=\xE8\xA1\xA8\xE7\xA4\xBA\r\nNew=1\r\n");
 
     // A new file from the wide face is UTF-8.
     const auto fresh = dir / "fresh.ini";
     ASSERT_TRUE(IniWriteStringW(fresh, u"\u8868", u"K", u"\u793a"));
-    EXPECT_EQ(ReadBytes(fresh), "[\xE8\xA1\xA8]\r\nK=\xE7\xA4\xBA\r\n");
+    EXPECT_EQ(testsupport::ReadFile(fresh), "[\xE8\xA1\xA8]\r\nK=\xE7\xA4\xBA\r\n");
 }
 
 TEST_F(IniTest, WriteKeepsPermissionsAndWritesThroughSymlinks) {
-    WriteBytes(file, "[S]\r\na=1\r\n");
+    testsupport::WriteFile(file, "[S]\r\na=1\r\n");
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
     const auto link = dir / "link.ini";
     std::filesystem::create_symlink(file, link);
     ASSERT_TRUE(IniWriteString(link, "S", "a", "2"));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadBytes(file), "[S]\r\na=2\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=2\r\n");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // No temporary files are left behind.
     int entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
     EXPECT_EQ(entries, 2);
 }
 
@@ -309,12 +298,12 @@ TEST_F(IniTest, UnreadableFileIsNotReplaced) {
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 
     if (::geteuid() == 0) return;  // root reads every file
-    WriteBytes(file, "[S]\r\na=1\r\n");
+    testsupport::WriteFile(file, "[S]\r\na=1\r\n");
     ASSERT_EQ(::chmod(file.c_str(), 0200), 0);
     EXPECT_EQ(IniGetString(file, "S", "a", "d"), "d");
     EXPECT_FALSE(IniWriteString(file, "S", "b", "2"));
     ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
-    EXPECT_EQ(ReadBytes(file), "[S]\r\na=1\r\n");
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=1\r\n");
 }
 
 TEST_F(IniTest, LargeFileUpdate) {
@@ -324,10 +313,10 @@ TEST_F(IniTest, LargeFileUpdate) {
         for (int k = 0; k < 200; ++k) big += "Key" + std::to_string(k) + "=value value value\r\n";
     }
     ASSERT_GT(big.size(), 1000000u);
-    WriteBytes(file, big);
+    testsupport::WriteFile(file, big);
     EXPECT_EQ(IniGetString(file, "section199", "key199", ""), "value value value");
     ASSERT_TRUE(IniWriteString(file, "Section199", "Key199", "x"));
-    const std::string after = ReadBytes(file);
+    const std::string after = testsupport::ReadFile(file);
     EXPECT_EQ(after.size(), big.size() - std::string("value value value").size() + 1);
     EXPECT_EQ(after.substr(0, big.size() - 40), big.substr(0, big.size() - 40));
     EXPECT_EQ(IniGetStringW(file, u"Section100", u"Key5", u""), u"value value value");

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "common/namedlock.h"
-#include "test_util.h"
+#include <testsupport/TempDir.h>
 
 using namespace cmn;
 using Clock = std::chrono::steady_clock;
@@ -51,8 +51,8 @@ TEST(NamedLock, FileNameIsMadeSafe) {
 }
 
 TEST(NamedLock, TwoHandlesInOneProcessConflict) {
-    testutil::TempDir dir;
-    NamedLock a("host", dir.path()), b("host", dir.path()), other("other", dir.path());
+    testsupport::TempDir dir;
+    NamedLock a("host", dir.Path()), b("host", dir.Path()), other("other", dir.Path());
     ASSERT_TRUE(a.TryLock());
     EXPECT_FALSE(b.TryLock());
     EXPECT_TRUE(other.TryLock());
@@ -67,8 +67,8 @@ TEST(NamedLock, TwoHandlesInOneProcessConflict) {
 }
 
 TEST(NamedLock, CancelAndRelease) {
-    testutil::TempDir dir;
-    NamedLock a("host", dir.path()), b("host", dir.path());
+    testsupport::TempDir dir;
+    NamedLock a("host", dir.Path()), b("host", dir.Path());
     ASSERT_TRUE(a.TryLock());
     std::atomic<bool> cancel{false};
     std::thread t([&] {
@@ -88,11 +88,11 @@ TEST(NamedLock, CancelAndRelease) {
 }
 
 TEST(NamedLock, WaitsForAnotherProcessAndTakesOverFromADeadOne) {
-    testutil::TempDir dir;
+    testsupport::TempDir dir;
     int fd = -1;
-    pid_t child = HoldInChild("shared", dir.path(), 300, fd);
+    pid_t child = HoldInChild("shared", dir.Path(), 300, fd);
     ASSERT_GT(child, 0);
-    NamedLock mine("shared", dir.path());
+    NamedLock mine("shared", dir.Path());
     EXPECT_FALSE(mine.TryLock());
     auto t0 = Clock::now();
     EXPECT_EQ(mine.Lock(3000, {}, 10), NamedLock::Result::Acquired);  // released when the child exits
@@ -104,7 +104,7 @@ TEST(NamedLock, WaitsForAnotherProcessAndTakesOverFromADeadOne) {
     mine.Unlock();
 
     // A holder that is killed leaves the lock free at once.
-    child = HoldInChild("shared", dir.path(), 60000, fd);
+    child = HoldInChild("shared", dir.Path(), 60000, fd);
     ASSERT_GT(child, 0);
     EXPECT_FALSE(mine.TryLock());
     ::kill(child, SIGKILL);
@@ -116,9 +116,9 @@ TEST(NamedLock, WaitsForAnotherProcessAndTakesOverFromADeadOne) {
 }
 
 TEST(NamedLock, RefusesASymlinkedLockFile) {
-    testutil::TempDir dir;
+    testsupport::TempDir dir;
     std::filesystem::create_symlink(dir / "target", dir / "evil.lock");
-    NamedLock lock("evil", dir.path());
+    NamedLock lock("evil", dir.Path());
     EXPECT_EQ(lock.Lock(0), NamedLock::Result::Error);
     EXPECT_FALSE(std::filesystem::exists(dir / "target"));
 }
@@ -128,17 +128,17 @@ TEST(NamedLock, RefusesASymlinkedLockFile) {
 // never created over.
 TEST(NamedLock, AnotherUsersLockFileInAStickyFolder) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to make files of two users";
-    testutil::TempDir dir;
-    ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+    testsupport::TempDir dir;
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
     const auto file = dir / "display.lock";
-    { NamedLock creator("display", dir.path()); ASSERT_TRUE(creator.TryLock()); }
+    { NamedLock creator("display", dir.Path()); ASSERT_TRUE(creator.TryLock()); }
     ASSERT_EQ(::chown(file.c_str(), 65533, 65533), 0);
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
 
     const pid_t child = ::fork();
     if (child == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(5);
-        NamedLock lock("display", dir.path());
+        NamedLock lock("display", dir.Path());
         ::_exit(lock.Lock(0) == NamedLock::Result::Acquired ? 0 : 1);
     }
     int status = 0;

@@ -16,7 +16,7 @@
 // its first bytes and no terminator (the decoder then reads it as empty).
 //
 // Used by the tests, by the sample log generator and by the display simulator.
-// Depends on nothing but the standard library.
+// Depends only on common (the check value).
 
 #include <array>
 #include <cstddef>
@@ -24,6 +24,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/crc16.h"
 
 namespace logimage {
 
@@ -37,8 +39,8 @@ inline constexpr std::size_t kEntryValueField = 21;
 // The largest block a display holds.
 inline constexpr std::size_t kMaxLogSize = 65535;
 
-// CRC-16, polynomial 0x1021, MSB first, no reflection, no final XOR.
-std::uint16_t Crc16(const std::uint8_t* data, std::size_t length, std::uint16_t init = 0xFFFF);
+// The check value of a block (see common/crc16.h).
+using cmn::Crc16;
 // Rewrites the last two bytes of a block with the CRC of the bytes before them.
 // Blocks shorter than 2 bytes are left unchanged.
 void SetCheckValue(Bytes& block);

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app_fixture.h"
+#include <testsupport/TempDir.h>
 
 namespace {
 
-using IniTest = TempDirTest;
+using IniTest = testsupport::TempDirTest;
 
 TEST(IpPacking, ValidTexts) {
     EXPECT_EQ(CIniManaged::PackIp("192.168.0.1"), 0xC0A80001u);

@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "app/ModelIni.h"
-#include "app_fixture.h"
 #include "common/prompt.h"
+
+#include <testsupport/TempDir.h>
 
 namespace {
 
-using StartUpTest = TempDirTest;
+using StartUpTest = testsupport::TempDirTest;
 using Kind = StartUpDecision::Kind;
 
 const std::vector<std::string> kComRun = {"SILENT",        "MODEL=QM-X001", "PATH=/tmp/out",

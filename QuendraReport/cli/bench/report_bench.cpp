@@ -10,7 +10,7 @@
 #include "cli/LogCli.h"
 #include "common/prompt.h"
 #include "logimage/LogImage.h"
-#include "syslog/HtmlDoc.h"
+#include "report/HtmlDoc.h"
 #include "syslog/LogListCtrl.h"
 #include "syslog/LogReportFile.h"
 #include "syslog/QuendraLog.h"

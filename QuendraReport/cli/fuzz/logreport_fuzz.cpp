@@ -6,8 +6,8 @@
 
 #include "cli/LogJson.h"
 #include "common/prompt.h"
+#include "report/HtmlDoc.h"
 #include "syslog/CodeTables.h"
-#include "syslog/HtmlDoc.h"
 #include "syslog/LogListCtrl.h"
 #include "syslog/LogReportFile.h"
 #include "syslog/QuendraLog.h"
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static SilentPrompt prompt;
     static const bool once = [] {
         cmn::SetPrompt(&prompt);
-        CodeTables().LoadAll(QUENDRA_FUZZ_MODEL_DIR);
+        LoadCodeTables(QUENDRA_FUZZ_MODEL_DIR);
         return true;
     }();
     (void)once;

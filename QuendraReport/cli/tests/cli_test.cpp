@@ -7,64 +7,36 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "cli/LogCli.h"
 #include "cli/LogJson.h"
+#include "logimage/LogImage.h"
+
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CliTz {
-public:
-    explicit CliTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~CliTz() {
-        if (m_had) setenv("TZ", m_old.c_str(), 1); else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_had = false;
-};
-
 const fs::path kSamples = QUENDRA_SAMPLES_DIR;
-const fs::path kReportGolden = kSamples.parent_path() / "QuendraReport" / "syslog" / "tests" / "golden";
+const fs::path kReportGolden = kSamples.parent_path() / "QuendraReport" / "report" / "tests" / "golden";
 const fs::path kTextGolden = kSamples.parent_path() / "QuendraReport" / "templog" / "tests" / "golden";
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+std::string ReadAll(const fs::path& p) { return testsupport::ReadFile(p); }
 
-class CliTest : public ::testing::Test {
+class CliTest : public testsupport::TempDirTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/cli_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
     int Run(std::vector<std::string> args, const fs::path& programDir = kSamples) {
         m_out.str("");
         m_err.str("");
         return RunLogCli(args, programDir, m_out, m_err);
     }
-    std::string Out(const char* name) const { return (m_dir / name).string(); }
+    std::string Out(const char* name) const { return (dir / name).string(); }
     std::string Log(const char* name) const { return (kSamples / "logs" / name).string(); }
-    std::size_t Files() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_dir), {})); }
+    std::size_t Files() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {})); }
 
-    fs::path m_dir;
     std::ostringstream m_out, m_err;
 };
 
@@ -133,7 +105,7 @@ TEST(LogCliArgs, OptionsAndUsageErrors) {
 }
 
 TEST_F(CliTest, ReportsAreTheGoldenBytes) {
-    CliTz tz("JST-9");
+    testsupport::ScopedTimeZone tz("JST-9");
     ASSERT_EQ(Run({"--html", Out("a.html"), "--compare", Out("a.txt"), Log("abnormal.dat")}), LOGCLI_OK) << m_err.str();
     EXPECT_EQ(ReadAll(Out("a.html")), ReadAll(kReportGolden / "abnormal.html"));
     EXPECT_EQ(ReadAll(Out("a.txt")), ReadAll(kReportGolden / "abnormal.compare.txt"));
@@ -149,12 +121,12 @@ TEST_F(CliTest, ReportsAreTheGoldenBytes) {
 }
 
 TEST_F(CliTest, DecodingFailuresAndMissingFiles) {
-    CliTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     std::string bytes = ReadAll(Log("healthy.dat"));
     ASSERT_GT(bytes.size(), 100u);
     bytes[bytes.size() - 1] = static_cast<char>(bytes[bytes.size() - 1] ^ 0x55);
-    const fs::path bad = m_dir / "bad.dat";
-    std::ofstream(bad, std::ios::binary) << bytes;
+    const fs::path bad = dir / "bad.dat";
+    Write("bad.dat", bytes);
 
     EXPECT_EQ(Run({"--html", Out("bad.html"), bad.string()}), LOGCLI_FAILED);
     EXPECT_EQ(m_err.str(), "Error address:0x" + [&] {
@@ -168,14 +140,14 @@ TEST_F(CliTest, DecodingFailuresAndMissingFiles) {
     EXPECT_EQ(Run({"--no-checksum", "--html", Out("bad.html"), bad.string()}), LOGCLI_OK) << m_err.str();
     EXPECT_TRUE(fs::exists(Out("bad.html")));
 
-    std::ofstream(m_dir / "short.dat", std::ios::binary) << std::string(80, '\2');
-    EXPECT_EQ(Run({(m_dir / "short.dat").string()}), LOGCLI_FAILED);
+    Write("short.dat", std::string(80, '\2'));
+    EXPECT_EQ(Run({(dir / "short.dat").string()}), LOGCLI_FAILED);
     EXPECT_EQ(m_err.str(), "File size error.\n");
 
-    EXPECT_EQ(Run({(m_dir / "missing.dat").string()}), LOGCLI_FAILED);
+    EXPECT_EQ(Run({(dir / "missing.dat").string()}), LOGCLI_FAILED);
     EXPECT_NE(m_err.str().find("cannot read"), std::string::npos);
 
-    EXPECT_EQ(Run({"--model-dir", (m_dir / "nowhere").string(), Log("healthy.dat")}), LOGCLI_USAGE);
+    EXPECT_EQ(Run({"--model-dir", (dir / "nowhere").string(), Log("healthy.dat")}), LOGCLI_USAGE);
     EXPECT_EQ(Run({"--frobnicate", Log("healthy.dat")}), LOGCLI_USAGE);
     EXPECT_NE(m_err.str().find("unknown option"), std::string::npos);
 
@@ -184,16 +156,16 @@ TEST_F(CliTest, DecodingFailuresAndMissingFiles) {
 }
 
 TEST_F(CliTest, OutputsAreAtomicAndModelFallback) {
-    CliTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     // An output that cannot be written fails the run; the others are written whole.
-    EXPECT_EQ(Run({"--html", (m_dir / "no" / "x.html").string(), "--text", Out("t.txt"), Log("healthy.dat")}),
+    EXPECT_EQ(Run({"--html", (dir / "no" / "x.html").string(), "--text", Out("t.txt"), Log("healthy.dat")}),
               LOGCLI_FAILED);
     EXPECT_NE(m_err.str().find("cannot write the HTML report"), std::string::npos);
     EXPECT_EQ(Files(), 1u);
     EXPECT_FALSE(ReadAll(Out("t.txt")).empty());
 
     // Without a model list entry the texts are numbers and a note says why.
-    const fs::path empty = m_dir / "prog";
+    const fs::path empty = dir / "prog";
     fs::create_directories(empty);
     ASSERT_EQ(Run({"--compare", "-", Log("healthy.dat")}, empty), LOGCLI_OK);
     EXPECT_NE(m_err.str().find("names no folder for model \"QM-X003\""), std::string::npos);
@@ -205,8 +177,33 @@ TEST_F(CliTest, OutputsAreAtomicAndModelFallback) {
     EXPECT_EQ(m_out.str().find("\t/\t1(1)\t/\t"), std::string::npos);
 }
 
+TEST_F(CliTest, TextsFromTheLogAreEscapedOnStandardError) {
+    testsupport::ScopedTimeZone tz("UTC");
+    // A model name that would clear the screen, ring the bell and set the title
+    // (file version 5 takes any model name).
+    logimage::LogDescription d = logimage::Version5Header();
+    d.model = "QM\x1b[2J\x07\x1b]0;x\x9f\\";
+    const logimage::Bytes block = logimage::BuildLog(d);
+    Write("evil.dat", std::string(block.begin(), block.end()));
+    const fs::path noModels = dir / "prog";
+    fs::create_directories(noModels);
+    ASSERT_EQ(Run({"--compare", Out("c.txt"), Out("evil.dat")}, noModels), LOGCLI_OK) << m_err.str();
+    EXPECT_NE(m_err.str().find("for model \"QM\\x1B[2J\\x07\\x1B]0;x\\x9F\\x5C\";"), std::string::npos) << m_err.str();
+    for (const char c : m_err.str()) {
+        const auto b = static_cast<unsigned char>(c);
+        EXPECT_TRUE((b >= 0x20 && b < 0x7F) || b == '\n') << "raw byte " << static_cast<int>(b);
+    }
+    // The report itself keeps the model name's bytes as they are.
+    EXPECT_NE(ReadAll(Out("c.txt")).find("\t\tQM\x1b[2J\x07\x1b]0;x\x9f\\\r\n"), std::string::npos);
+
+    // Paths in messages are escaped the same way.
+    EXPECT_EQ(Run({Out("gone\x1b[1m.dat")}), LOGCLI_FAILED);
+    EXPECT_NE(m_err.str().find("gone\\x1B[1m.dat"), std::string::npos) << m_err.str();
+    EXPECT_EQ(m_err.str().find('\x1b'), std::string::npos);
+}
+
 TEST_F(CliTest, JsonHoldsHeaderRecordsAndTemperature) {
-    CliTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     ASSERT_EQ(Run({"--json", "-", "--filter", "0x10", Log("code-paths.dat")}), LOGCLI_OK) << m_err.str();
     const std::string j = m_out.str();
     EXPECT_EQ(j.rfind("{\"file\":", 0), 0u);
@@ -257,7 +254,7 @@ TEST_F(CliTest, ProgramExitCodes) {
     const std::string exe = QUENDRA_LOG_EXE;
     EXPECT_EQ(status(exe + " --help > /dev/null"), 0);
     EXPECT_EQ(status(exe + " 2> /dev/null"), 2);
-    EXPECT_EQ(status(exe + " " + (m_dir / "missing.dat").string() + " 2> /dev/null"), 1);
+    EXPECT_EQ(status(exe + " " + (dir / "missing.dat").string() + " 2> /dev/null"), 1);
     EXPECT_EQ(status("TZ=UTC " + exe + " --model-dir " + (kSamples / "QMX001").string() + " --html " + Out("p.html") +
                      " " + Log("healthy.dat")),
               0);

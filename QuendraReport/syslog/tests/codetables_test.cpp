@@ -1,30 +1,36 @@
 #include "syslog/CodeTables.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "syslog/LogListCtrl.h"
+
+#include <testsupport/TempDir.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CodeTablesTest : public ::testing::Test {
+const fs::path kSamples = QUENDRA_SAMPLES_DIR;
+
+class CodeTablesTest : public testsupport::TempDirTest {
 protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "codetables_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override { LoadCodeTables(dir / "none"); }
 
-    void Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
+    // A model folder whose every text starts with `tag`, with linked operation names.
+    fs::path Model(const std::string& tag) {
+        Write(tag + "/LogType.csv", "5\r\n1," + tag + "-Operation\r\n5," + tag + "-Dev\r\n");
+        Write(tag + "/DeveloperInfoType.csv", "3\r\n1," + tag + "-Warn\r\n");
+        Write(tag + "/OperationTypeLinkedFile.csv", "2\r\n1,ir.csv\r\n");
+        Write(tag + "/ir.csv", "3\r\n1," + tag + "-Power\r\n");
+        return dir / tag;
     }
-
-    fs::path dir;
 };
 
 TEST_F(CodeTablesTest, SizeFollowsTheFirstLine) {
@@ -187,8 +193,97 @@ TEST_F(CodeTablesTest, PowerCheckCaption) {
     EXPECT_EQ(ReadPowerCheckCaption(dir), std::nullopt);
 }
 
-TEST(CodeTablesGlobal, OneInstancePerProcess) {
-    EXPECT_EQ(&CodeTables(), &CodeTables());
+TEST_F(CodeTablesTest, TablesOfTheSampleModels) {
+    for (const char* model : {"QMX001", "QMY210"}) {
+        const fs::path folder = kSamples / model;
+        for (const char* f :
+             {"OperationType.csv", "EtcString.csv", "LogType.csv", "PowerOffReason.csv", "InputName.csv",
+              "IrOperationName.csv", "UartOperationName.csv", "DdcOperationName.csv", "Abnormal.csv",
+              "DeveloperInformation.csv", "DeveloperInfoType.csv"}) {
+            CStringTable t;
+            EXPECT_EQ(LoadStringTable(folder, f, t), TableLoad::Loaded) << folder << " " << f;
+        }
+        // Every folder holds all twelve tables; the linked-file list may be empty (N = 0).
+        EXPECT_TRUE(fs::is_regular_file(folder / "OperationTypeLinkedFile.csv")) << folder;
+        EXPECT_EQ(ReadPowerCheckCaption(folder), "Power Change Reason");
+    }
+
+    CCodeTables x;
+    x.LoadAll(kSamples / "QMX001");
+    EXPECT_TRUE(x.m_aryLinkedCsv.empty());
+    EXPECT_EQ(x.OperationName(1, 1), "Power On");
+    EXPECT_EQ(x.OperationName(2, 0x101), "Brightness");
+    EXPECT_EQ(LookupCode(x.m_aryResource, 6), " (Signal On)");
+    EXPECT_EQ(LookupCode(x.m_aryLogKind, 5), "Developer Info");
+
+    CCodeTables y;
+    y.LoadAll(kSamples / "QMY210");
+    ASSERT_FALSE(y.m_aryLinkedCsv.empty());
+    EXPECT_EQ(y.OperationName(1, 1), "IR Power On");
+    EXPECT_EQ(y.OperationName(4, 0x20), "Key Input Select");
+    EXPECT_EQ(y.OperationName(13, 0x101), "Command Brightness");
+    EXPECT_EQ(y.OperationName(3, 0x10), "VCP Brightness");
+    EXPECT_EQ(y.OperationName(5, 1), std::nullopt);  // no linked file for type 5
+}
+
+TEST_F(CodeTablesTest, ProcessWideTablesHeldStayAsTheyWere) {
+    EXPECT_TRUE(CodeTables()->m_aryLogKind.empty());
+    LoadCodeTables(Model("A"));
+    const std::shared_ptr<const CCodeTables> held = CodeTables();
+    EXPECT_EQ(held, CodeTables());  // one set until the next load
+    const std::shared_ptr<const CStringTable> linked = held->LinkedTable("ir.csv");
+    ASSERT_NE(linked, nullptr);
+
+    LoadCodeTables(Model("B"));
+    EXPECT_EQ(LookupCode(CodeTables()->m_aryLogKind, 1), "B-Operation");
+    EXPECT_EQ(CodeTables()->OperationName(1, 1), "B-Power");
+    // What was handed out before the load is whole and unchanged.
+    EXPECT_EQ(LookupCode(held->m_aryLogKind, 1), "A-Operation");
+    EXPECT_EQ(held->OperationName(1, 1), "A-Power");
+    EXPECT_EQ(LookupCode(*linked, 1), "A-Power");
+}
+
+// One thread switches the process-wide tables between two models while others
+// look texts up through them and through a list. Every text a reader gets
+// must come whole from one model (in the sanitizer build, any read of freed
+// or moving memory fails the run).
+TEST_F(CodeTablesTest, LoadsWhileOtherThreadsLookUp) {
+    const fs::path a = Model("A");
+    const fs::path b = Model("B");
+    LoadCodeTables(a);
+    std::atomic<bool> done{false};
+    std::atomic<int> mixed{0};
+    std::atomic<long> lookups{0};
+
+    auto reader = [&] {
+        CLogListCtrl list;
+        stLogItem dev;
+        dev.nKind = LOG_KIND_DEVINFO;
+        dev.nDevInfoType = 1;
+        std::string kind;
+        while (!done.load()) {
+            const std::shared_ptr<const CCodeTables> tables = CodeTables();
+            const std::string tag = LookupCode(tables->m_aryLogKind, 1).value_or("?").substr(0, 1);
+            if (tables->OperationName(1, 1) != tag + "-Power") ++mixed;
+            if (LookupCode(tables->m_aryDevInfoType, 1) != tag + "-Warn") ++mixed;
+            list.LoadLogKindString(dev, kind);
+            if (kind != "A-Dev(A-Warn)" && kind != "B-Dev(B-Warn)") ++mixed;
+            ++lookups;
+        }
+    };
+    // Waits (at most ten seconds) until the readers have done `count` look-ups.
+    auto waitForLookups = [&](long count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (lookups.load() < count && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    };
+    std::thread r1(reader), r2(reader);
+    waitForLookups(1);  // the loads start while the readers are at work
+    for (int i = 0; i < 300; ++i) LoadCodeTables(i % 2 ? a : b);
+    waitForLookups(lookups.load() + 2);
+    done = true;
+    r1.join();
+    r2.join();
+    EXPECT_EQ(mixed.load(), 0);
 }
 
 }  // namespace

@@ -3,37 +3,23 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/CodeTables.h"
 #include "syslog/LogListCtrl.h"
+#include "syslog/LogReportFile.h"
 #include "syslog/QuendraLog.h"
+
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
 
 namespace fs = std::filesystem;
 using logimage::LogDescription;
 using logimage::Record;
 
 namespace {
-
-class ListTz {
-public:
-    explicit ListTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ListTz() {
-        if (m_had) setenv("TZ", m_old.c_str(), 1); else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_had = false;
-};
 
 // Display seconds of a local date (the test's TZ is UTC).
 std::uint32_t Lap(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
@@ -53,26 +39,18 @@ std::uint32_t Lap(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return static_cast<std::uint32_t>(t - std::mktime(&e));
 }
 
-class LogListTest : public ::testing::Test {
+class LogListTest : public testsupport::TempDirTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/loglist_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        m_model = m_dir / "model";
+        TempDirTest::SetUp();
+        m_model = dir / "model";
         fs::create_directories(m_model);
     }
-    void TearDown() override {
-        CodeTables().LoadAll(m_dir / "none");
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    void Table(const std::string& name, const std::string& text) {
-        std::ofstream(m_model / name, std::ios::binary) << text;
-    }
+    void TearDown() override { LoadCodeTables(dir / "none"); }
+    void Table(const std::string& name, const std::string& text) { Write(fs::path("model") / name, text); }
     // Decodes the block built from `d` into m_log.
     void Load(const LogDescription& d) {
-        m_log = std::make_unique<CQuendraLog>(m_dir);
+        m_log = std::make_unique<CQuendraLog>(dir);
         const logimage::Bytes b = logimage::BuildLog(d);
         m_log->SetLogData(b.data(), b.size());
         ASSERT_EQ(m_log->ParseLogData(m_log->m_pData.data(), m_log->m_nDataSize), 1);
@@ -90,7 +68,7 @@ protected:
         return out;
     }
 
-    fs::path m_dir, m_model;
+    fs::path m_model;
     cmn::RecordingPrompt m_prompt;
     cmn::ScopedPrompt m_scoped{m_prompt};
     std::unique_ptr<CQuendraLog> m_log;
@@ -116,7 +94,7 @@ LogDescription EveryClass() {
 }  // namespace
 
 TEST_F(LogListTest, FilterBitsSelectClassesAndIdsKeepTheirNumbers) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     Load(EveryClass());
     m_list.Initialize(m_model.string());
     m_list.RefreshList(m_log.get());
@@ -144,7 +122,7 @@ TEST_F(LogListTest, FilterBitsSelectClassesAndIdsKeepTheirNumbers) {
 }
 
 TEST_F(LogListTest, RowImagesColoursAndPowerOnLine) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     LogDescription d = EveryClass();
     d.groups[1] = {Record::Operation(1, 0, 1, 0, 0, 0)};
     d.groups[2] = {Record::Abnormal(2, 0, 1, 0, 0), Record::Signal(3, 0, 0, 0, 0, 0)};
@@ -174,7 +152,7 @@ TEST_F(LogListTest, RowImagesColoursAndPowerOnLine) {
 }
 
 TEST_F(LogListTest, DateColumnNewestFirstThenOldestWith64BitTimes) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     LogDescription d;
     // Lap times more than 2^31 seconds apart, and two equal times.
     d.groups[0] = {Record::Power(10, 1), Record::Power(0xFFFFFF00u, 2), Record::Power(500, 3),
@@ -204,7 +182,7 @@ TEST_F(LogListTest, DateColumnNewestFirstThenOldestWith64BitTimes) {
 }
 
 TEST_F(LogListTest, TextParameterAndInputColumnsSortStablyBothWays) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     Table("InputName.csv", "3,x\n0,Zeta\n1,\x81\x40wide\n2,Alpha\n");
     Table("LogType.csv", "5,x\n3,Power\n4,Abnormal\n");
     LogDescription d;
@@ -254,7 +232,7 @@ TEST_F(LogListTest, SortCompareWithoutLogOrRecordsIsEqual) {
 }
 
 TEST_F(LogListTest, FallbackTextsForMissingAndEmptyEntries) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     // Tables with holes: entries without text and tables that end early.
     Table("OperationType.csv", "6,x\n1,Remote\n5,\n");
     Table("LogType.csv", "5,x\n2,Signal\n5,Dev\n");
@@ -310,15 +288,17 @@ TEST_F(LogListTest, FallbackTextsForMissingAndEmptyEntries) {
     EXPECT_EQ(text, "No Signal");
 
     // No tables at all: every text is a number.
-    m_list.Initialize((m_dir / "missing").string());
+    m_list.Initialize((dir / "missing").string());
     m_list.RefreshList(m_log.get());
     EXPECT_EQ(Column(LOG_COL_KIND)[0], "1(1)");
     EXPECT_EQ(Column(LOG_COL_KIND)[9], "5");
     EXPECT_EQ(Column(LOG_COL_INPUT)[3], "1 (1)");
     EXPECT_EQ(Column(LOG_COL_INFO)[0], "2");
 
-    // A type beyond the type table adds no parentheses; an empty kind text is
-    // the kind number, followed by the type name.
+    // Without a kind text, a type within the type table stands alone in its
+    // parentheses ("(Warn)", also "()" for an empty type entry); the kind
+    // number is shown only when the text is still empty, as for a type beyond
+    // the table. The list, the HTML report and the comparison text agree.
     Table("LogType.csv", "5,x\n2,Signal\n");
     Table("DeveloperInfoType.csv", "2,x\n1,Warn\n");
     m_list.Initialize(m_model.string());
@@ -330,11 +310,21 @@ TEST_F(LogListTest, FallbackTextsForMissingAndEmptyEntries) {
     EXPECT_EQ(kind, "5");
     dev.nDevInfoType = 1;
     m_list.LoadLogKindString(dev, kind);
-    EXPECT_EQ(kind, "5(Warn)");
+    EXPECT_EQ(kind, "(Warn)");
+    m_list.RefreshList(m_log.get());
+    EXPECT_EQ(Column(LOG_COL_KIND)[9], "(Warn)");
+    EXPECT_EQ(Column(LOG_COL_KIND)[10], "()");
+    CStringSink html, compare;
+    ASSERT_EQ(m_list.WriteHtml(html), 1);
+    ASSERT_EQ(m_list.WriteCompare(compare), 1);
+    EXPECT_NE(html.Str().find("border-normal\">(Warn)</TD>"), std::string::npos);
+    EXPECT_EQ(html.Str().find(">5(Warn)<"), std::string::npos);
+    EXPECT_NE(compare.Str().find("\t/\t(Warn)\t/\t"), std::string::npos);
+    EXPECT_EQ(compare.Str().find("5(Warn)"), std::string::npos);
 }
 
 TEST_F(LogListTest, LinkedOperationNameFilesPerType) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     Table("OperationTypeLinkedFile.csv", "4,x\n1,Ir.csv\n2,Missing.csv\n3,../escape.csv\n");
     Table("Ir.csv", "3,x\n3,Volume\n");
     Table("IrOperationName.csv", "3,x\n3,NotUsed\n");
@@ -349,7 +339,7 @@ TEST_F(LogListTest, LinkedOperationNameFilesPerType) {
 }
 
 TEST_F(LogListTest, TimeModesCompensationAndHeader) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     LogDescription d;
     d.clock = {25, 1, 1, 0, 0, 0};
     d.groups[0] = {Record::Power(Lap(2013, 1, 3, 4, 5, 6), 6), Record::Power(Lap(2012, 12, 31, 0, 0, 0), 1)};
@@ -383,7 +373,7 @@ TEST_F(LogListTest, TimeModesCompensationAndHeader) {
 }
 
 TEST_F(LogListTest, RefreshWithoutLogOrDataAndRowsOwnTheirData) {
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     Load(EveryClass());
     m_list.Initialize(m_model.string());
     m_list.RefreshList(nullptr);
@@ -423,7 +413,7 @@ TEST(LogListStatic, FilterDialogRuleAndDate2Time) {
               0x08u);
     EXPECT_TRUE(CLogListCtrl::ChecksFromFilter(0x40).otherOperation);
 
-    ListTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     std::time_t t = 77;
     EXPECT_EQ(CLogListCtrl::Date2Time(t, "1302030405"), 1);
     EXPECT_EQ(t, 1359864300);  // 2013-02-03 04:05:00 UTC

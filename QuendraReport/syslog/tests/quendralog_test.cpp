@@ -1,17 +1,24 @@
-// Decoding of log data blocks built with the log image builder.
+// Decoding of log data blocks built with the log image builder, and saving them.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
+#include <memory>
 
+#include "common/hex.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
 #include "logimage/LogImage.h"
 #include "syslog/QuendraLog.h"
-#include "templog/TempLogCtrl.h"
+
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
 
 namespace fs = std::filesystem;
 using logimage::Bytes;
@@ -20,46 +27,15 @@ using logimage::Record;
 
 namespace {
 
-class TzGuard {
-public:
-    explicit TzGuard(const char* tz) {
-        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TzGuard() {
-        if (m_had)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_had = false;
-};
-
 std::string Hex(const std::uint8_t* p, std::size_t n) {
     std::string s;
-    CTempLogCtrl::BintoHexAscii(p, static_cast<int>(n), s);
+    cmn::BytesToHex(p, n, s);
     return s;
 }
 
-class QuendraLogTest : public ::testing::Test {
+class QuendraLogTest : public testsupport::TempDirTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/quendralog_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    void WriteIni(const std::string& text) {
-        std::ofstream(m_dir / "QuendraReport.ini", std::ios::binary) << text;
-    }
+    void WriteIni(const std::string& text) { Write("QuendraReport.ini", text); }
     // Decodes a copy of exactly `b.size()` bytes on the heap, so reading past
     // the end is caught by the address sanitizer.
     int Parse(CQuendraLog& log, const Bytes& b) {
@@ -68,13 +44,11 @@ protected:
         return log.ParseLogData(b.empty() ? nullptr : copy.get(), static_cast<int>(b.size()));
     }
     fs::path WriteFile(const std::string& name, const Bytes& b) {
-        const fs::path p = m_dir / name;
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                  static_cast<std::streamsize>(b.size()));
-        return p;
+        Write(name, Text(b));
+        return dir / name;
     }
+    static std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
-    fs::path m_dir;
     cmn::RecordingPrompt m_prompt;
     cmn::ScopedPrompt m_scoped{m_prompt};
 };
@@ -108,8 +82,8 @@ TEST(CCRC16Test, CheckValueAndAgreementWithBuilder) {
 }
 
 TEST_F(QuendraLogTest, GoldenDecodeVersion2AllKinds) {
-    TzGuard tz("UTC");
-    CQuendraLog log(m_dir);
+    testsupport::ScopedTimeZone tz("UTC");
+    CQuendraLog log(dir);
     logimage::LogLayout layout;
     const Bytes b = logimage::BuildLog(AllKinds(), &layout);
     ASSERT_EQ(Parse(log, b), 1);
@@ -175,8 +149,8 @@ TEST_F(QuendraLogTest, GoldenDecodeVersion2AllKinds) {
 }
 
 TEST_F(QuendraLogTest, GoldenDecodeVersion5Header) {
-    TzGuard tz("Asia/Tokyo");
-    CQuendraLog log(m_dir);
+    testsupport::ScopedTimeZone tz("Asia/Tokyo");
+    CQuendraLog log(dir);
     LogDescription d = logimage::Version5Header();
     d.model = "ANY-MODEL";  // no model check for version 5
     d.versions = {{"Main Firmware", "5.001"}};
@@ -202,10 +176,10 @@ TEST_F(QuendraLogTest, GoldenDecodeVersion5Header) {
 }
 
 TEST_F(QuendraLogTest, HeaderFieldEdgeCases) {
-    TzGuard tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     {
         // A model name without terminator in its 16 bytes is empty; the serial follows at 17.
-        CQuendraLog log(m_dir);
+        CQuendraLog log(dir);
         LogDescription d;
         d.fileVersion = 5;
         d.model = "ABCDEFGHIJKLMNOP";
@@ -219,7 +193,7 @@ TEST_F(QuendraLogTest, HeaderFieldEdgeCases) {
     {
         // Usage time FF FF FF FF is -1; a clock byte of 150 shows as "00"; month 0
         // formats as time value 0 and is no valid time for the gap.
-        CQuendraLog log(m_dir);
+        CQuendraLog log(dir);
         LogDescription d;
         d.usageTime = -1;
         d.clock = {25, 0, 9, 150, 30, 0};
@@ -234,11 +208,11 @@ TEST_F(QuendraLogTest, HeaderFieldEdgeCases) {
 }
 
 TEST_F(QuendraLogTest, FailureMessagesAndAddresses) {
-    TzGuard tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     logimage::LogLayout l;
     const Bytes good = logimage::BuildLog(AllKinds(), &l);
     const auto expectFail = [&](const Bytes& b, const std::string& message) {
-        CQuendraLog log(m_dir);
+        CQuendraLog log(dir);
         m_prompt.Clear();
         EXPECT_EQ(Parse(log, b), 0) << message;
         EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{message});
@@ -278,7 +252,7 @@ TEST_F(QuendraLogTest, ChecksumSettingAndTemperatureVersions) {
     Bytes b = logimage::BuildLog(AllKinds());
     b[b.size() - 1] ^= 0xFF;
     WriteIni("[COMMON]\r\nCHECKSUM=0\r\n");
-    CQuendraLog log(m_dir);
+    CQuendraLog log(dir);
     EXPECT_EQ(log.m_bCheckSum, 0);
     EXPECT_EQ(Parse(log, b), 1);
 
@@ -306,7 +280,7 @@ TEST_F(QuendraLogTest, TruncationAtEveryFieldFailsAtTheEnd) {
         logimage::LogLayout l;
         const Bytes full = logimage::BuildLog(d, &l);
         for (std::size_t n = 0; n <= l.temperatureOffset; ++n) {
-            CQuendraLog log(m_dir);
+            CQuendraLog log(dir);
             m_prompt.Clear();
             EXPECT_EQ(Parse(log, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n))), 0) << n;
             EXPECT_EQ(m_prompt.Texts(),
@@ -314,16 +288,16 @@ TEST_F(QuendraLogTest, TruncationAtEveryFieldFailsAtTheEnd) {
                                                               static_cast<unsigned>(n))})
                 << n;
         }
-        CQuendraLog log(m_dir);
+        CQuendraLog log(dir);
         EXPECT_EQ(Parse(log, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(l.temperatureOffset + 1))),
                   1);
     }
 }
 
 TEST_F(QuendraLogTest, ReadBinStartsCleanAndChecksSize) {
-    TzGuard tz("UTC");
-    CQuendraLog log(m_dir);
-    EXPECT_EQ(log.ReadBin(m_dir / "missing.dat"), 0);
+    testsupport::ScopedTimeZone tz("UTC");
+    CQuendraLog log(dir);
+    EXPECT_EQ(log.ReadBin(dir / "missing.dat"), 0);
     EXPECT_TRUE(m_prompt.Texts().empty());
 
     EXPECT_EQ(log.ReadBin(WriteFile("short.dat", Bytes(80, 2))), 0);
@@ -331,8 +305,8 @@ TEST_F(QuendraLogTest, ReadBinStartsCleanAndChecksSize) {
     EXPECT_EQ(log.m_bValid, 0);
 
     m_prompt.Clear();
-    const fs::path huge = m_dir / "huge.dat";
-    std::ofstream(huge).close();
+    const fs::path huge = dir / "huge.dat";
+    Write("huge.dat", "");
     fs::resize_file(huge, CQuendraLog::kMaxFileSize + 1);
     EXPECT_EQ(log.ReadBin(huge), 0);
     EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{"File size error."});
@@ -371,20 +345,46 @@ TEST_F(QuendraLogTest, ReadBinStartsCleanAndChecksSize) {
     EXPECT_EQ(log.m_strSerial, "");
 }
 
-TEST_F(QuendraLogTest, SaveLogDataWritesTheBlockExactly) {
-    CQuendraLog log(m_dir);
-    const Bytes b = logimage::BuildLog(logimage::HealthyDisplay());
-    log.SetLogData(b.data(), b.size());
-    ASSERT_EQ(log.SaveLogData(m_dir / "out.dat"), 1);
-    std::ifstream in(m_dir / "out.dat", std::ios::binary);
-    const Bytes back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(back, b);
-    EXPECT_EQ(log.SaveLogData(m_dir / "no-such-folder" / "out.dat"), 0);
+TEST_F(QuendraLogTest, SaveLogDataReplacesTheFileWhole) {
+    CQuendraLog log(dir);
+    const Bytes healthy = logimage::BuildLog(logimage::HealthyDisplay());
+    log.SetLogData(healthy.data(), healthy.size());
+    ASSERT_EQ(log.SaveLogData(dir / "out.dat"), 1);
+    EXPECT_EQ(Read("out.dat"), Text(healthy));
+    EXPECT_EQ(log.SaveLogData(dir / "no-such-folder" / "out.dat"), 0);
+
+    // The saved file takes the name only when it is whole: a reader of the
+    // previous file (here a second name of it) keeps all of the old bytes.
+    const Bytes previous = logimage::BuildLog(logimage::AbnormalDisplay());
+    WriteFile("keep.dat", previous);
+    fs::create_hard_link(dir / "keep.dat", dir / "reader.dat");
+    ASSERT_EQ(log.SaveLogData(dir / "keep.dat"), 1);
+    EXPECT_EQ(Read("keep.dat"), Text(healthy));
+    EXPECT_EQ(Read("reader.dat"), Text(previous));
+
+    // A save that fails part-way (the file size limit stops it after 1 KiB)
+    // reports the failure and keeps the previous file as it was.
+    const Bytes large = logimage::BuildLog(logimage::LargeLog());
+    log.SetLogData(large.data(), large.size());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(log.SaveLogData(dir / "keep.dat") == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed save reported success";
+    EXPECT_EQ(Read("keep.dat"), Text(healthy));
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 }
 
 TEST(QuendraLogTimes, Date2TimeAndGapInTwoZones) {
     for (const char* zone : {"UTC", "America/New_York"}) {
-        TzGuard tz(zone);
+        testsupport::ScopedTimeZone tz(zone);
         std::time_t t = 42;
         ASSERT_EQ(CQuendraLog::Date2Time(t, "250102030405"), 1);
         std::tm tm{};
@@ -401,7 +401,7 @@ TEST(QuendraLogTimes, Date2TimeAndGapInTwoZones) {
             EXPECT_EQ(t, 42);
         }
     }
-    TzGuard tz("Asia/Tokyo");
+    testsupport::ScopedTimeZone tz("Asia/Tokyo");
     std::time_t t = 0;
     CQuendraLog::Log2Time(t, "86400");
     EXPECT_EQ(t, 946652400 + 86400);  // 2000-01-02 00:00 JST
@@ -436,21 +436,14 @@ TEST(QuendraLogItems, GetItemSplitsAtTheFirstSeparator) {
     EXPECT_EQ(text, "");
 }
 
-#ifdef QUENDRA_SAMPLE_LOGS_DIR
 TEST_F(QuendraLogTest, SampleLogsDecodeAndMatchTheirGenerator) {
     for (const auto& sample : logimage::SampleLogs()) {
-        const fs::path path = fs::path(QUENDRA_SAMPLE_LOGS_DIR) / sample.fileName;
-        std::ifstream in(path, std::ios::binary);
-        const Bytes stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(stored, sample.data) << path << " is out of date: run make-sample-logs";
-        CQuendraLog log(m_dir);
+        const fs::path path = fs::path(QUENDRA_SAMPLES_DIR) / "logs" / sample.fileName;
+        EXPECT_EQ(testsupport::ReadFile(path), Text(sample.data)) << path << " is out of date: run make-sample-logs";
+        CQuendraLog log(dir);
         EXPECT_EQ(log.ReadBin(path), 1) << path;
         EXPECT_FALSE(log.m_listLog.empty()) << path;
-        CTempLogCtrl ctrl;
-        ctrl.SetLogObject(&log);
-        EXPECT_EQ(ctrl.SetTempLog(), 1) << path;
-        EXPECT_TRUE(ctrl.GetTempLogV4() || ctrl.GetTempLogV5()) << path;
+        EXPECT_FALSE(log.GetTempLog().empty()) << path;
     }
     EXPECT_TRUE(m_prompt.Texts().empty());
 }
-#endif

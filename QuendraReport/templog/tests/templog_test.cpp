@@ -1,6 +1,8 @@
 // Temperature section layouts, hexadecimal text form and the version dispatch.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/QuendraLog.h"
@@ -240,37 +242,47 @@ TEST(TempLogDecoders, RefuseWrongVersionsAndShortSections) {
     }
 }
 
-TEST(TempLogHex, RoundTripsAndLenientDigits) {
+TEST(TempLogHex, BufferAsLongAsTheTextAndFourByteValues) {
     const std::uint8_t bytes[] = {0x04, 0x0A, 0xFF};
     std::string text = "junk";
     CTempLogCtrl::BintoHexAscii(bytes, 3, text);
     EXPECT_EQ(text, "040aff");
+    CTempLogCtrl::BintoHexAscii(bytes, -1, text);
+    EXPECT_EQ(text, "");
 
+    // The buffer has one byte per character of the text; the decoded pairs
+    // come first, the rest is zero.
     std::vector<std::uint8_t> buf;
     int len = 0;
-    for (const char* t : {"040AFF", "040aff"}) {
-        EXPECT_EQ(CTempLogCtrl::HexAsciiToBin(buf, len, t), 1);
-        EXPECT_EQ(len, 6);
-        EXPECT_EQ(buf, (std::vector<std::uint8_t>{0x04, 0x0A, 0xFF, 0, 0, 0}));
-    }
+    EXPECT_EQ(CTempLogCtrl::HexAsciiToBin(buf, len, "040AFF"), 1);
+    EXPECT_EQ(len, 6);
+    EXPECT_EQ(buf, (std::vector<std::uint8_t>{0x04, 0x0A, 0xFF, 0, 0, 0}));
     CTempLogCtrl::HexAsciiToBin(buf, len, "4");
     EXPECT_EQ(len, 1);
     EXPECT_EQ(buf, std::vector<std::uint8_t>{0x40});
-    CTempLogCtrl::HexAsciiToBin(buf, len, "g1z");  // non-digits count as 0
-    EXPECT_EQ(buf, (std::vector<std::uint8_t>{0x01, 0x00, 0x00}));
     CTempLogCtrl::HexAsciiToBin(buf, len, "");
     EXPECT_EQ(len, 0);
-
-    std::vector<std::uint8_t> all(256);
-    for (int i = 0; i < 256; ++i) all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-    CTempLogCtrl::BintoHexAscii(all.data(), 256, text);
-    CTempLogCtrl::HexAsciiToBin(buf, len, text);
-    EXPECT_TRUE(std::equal(all.begin(), all.end(), buf.begin()));
+    EXPECT_TRUE(buf.empty());
 
     const std::uint8_t four[] = {0x01, 0x02, 0x03, 0x04};
     std::uint32_t v = 0;
     EXPECT_EQ(CTempLogCtrl::Get4ByteData(four, v), four + 4);
     EXPECT_EQ(v, 0x04030201u);
+}
+
+TEST(TempLogCtrlTest, EverySampleLogHasATemperatureRecord) {
+    cmn::RecordingPrompt prompt;
+    cmn::ScopedPrompt scoped(prompt);
+    for (const auto& sample : logimage::SampleLogs()) {
+        CQuendraLog log("/nonexistent-folder");
+        ASSERT_EQ(log.ReadBin(std::filesystem::path(QUENDRA_SAMPLES_DIR) / "logs" / sample.fileName), 1)
+            << sample.fileName;
+        CTempLogCtrl ctrl;
+        ctrl.SetLogObject(&log);
+        EXPECT_EQ(ctrl.SetTempLog(), 1) << sample.fileName;
+        EXPECT_TRUE(ctrl.GetTempLogV4() || ctrl.GetTempLogV5()) << sample.fileName;
+    }
+    EXPECT_TRUE(prompt.Texts().empty());
 }
 
 TEST(TempLogCtrlTest, SetTempLogDispatchesAndDropsStaleRecords) {

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "common/prompt.h"
 #include "logimage/LogImage.h"
@@ -14,35 +12,16 @@
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class TextTz {
-public:
-    explicit TextTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TextTz() {
-        if (m_had) setenv("TZ", m_old.c_str(), 1); else unsetenv("TZ");
-        tzset();
-    }
+const fs::path kGolden = fs::path(__FILE__).parent_path() / "golden";
+const fs::path kSampleLogs = fs::path(QUENDRA_SAMPLES_DIR) / "logs";
 
-private:
-    std::string m_old;
-    bool m_had = false;
-};
-
-const fs::path kHere = fs::path(__FILE__).parent_path();
-const fs::path kGolden = kHere / "golden";
-const fs::path kSampleLogs = kHere.parent_path().parent_path().parent_path() / "samples" / "logs";
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 // Display seconds of 2013-01-01 00:00:00 and 2014-01-01 00:00:00 in a zone
 // without daylight saving.
@@ -77,7 +56,7 @@ std::size_t Count(const std::string& s, const std::string& what) {
 }  // namespace
 
 TEST_F(TempTextTest, GoldenPageTextsOfTheSampleLogs) {
-    TextTz tz("JST-9");
+    testsupport::ScopedTimeZone tz("JST-9");
     struct Case {
         const char* log;
         const char* golden;
@@ -97,16 +76,13 @@ TEST_F(TempTextTest, GoldenPageTextsOfTheSampleLogs) {
         ctrl.Refresh(&log);
         const std::string& text = ctrl.GetText();
         ASSERT_FALSE(text.empty());
-        if (std::getenv("QUENDRA_WRITE_GOLDEN")) {
-            fs::create_directories(kGolden);
-            std::ofstream(kGolden / c.golden, std::ios::binary) << text;
-        }
-        EXPECT_EQ(text, ReadAll(kGolden / c.golden));
+        if (std::getenv("QUENDRA_WRITE_GOLDEN")) testsupport::WriteFile(kGolden / c.golden, text);
+        EXPECT_EQ(text, testsupport::ReadFile(kGolden / c.golden));
     }
 }
 
 TEST_F(TempTextTest, Version4WithoutSensorsAndEventCounters) {
-    TextTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     logimage::TempSectionV4 t;
     t.fanCount = 2;
     t.lowTempTotal = 4294967295u;
@@ -144,7 +120,7 @@ TEST_F(TempTextTest, Version4WithoutSensorsAndEventCounters) {
 }
 
 TEST_F(TempTextTest, ClockTextUnderTheTimeSettings) {
-    TextTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     m_ctrl.Refresh(&m_log);
     auto clock = [this](std::uint32_t v) {
         std::string s;
@@ -169,7 +145,7 @@ TEST_F(TempTextTest, ClockTextUnderTheTimeSettings) {
 }
 
 TEST_F(TempTextTest, Version5UnusedThresholdsAndSections) {
-    TextTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     logimage::TempSectionV5 t;
     t.sensorCount = 2;
     t.current = {-128, 30};
@@ -204,7 +180,7 @@ TEST_F(TempTextTest, Version5UnusedThresholdsAndSections) {
 }
 
 TEST_F(TempTextTest, Version4ReportRowsAndCounters) {
-    TextTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     logimage::TempSectionV4 t;  // no sensors: list values are empty
     t.highTempCount = 12;
     t.brightDownCount = 0;
@@ -233,7 +209,7 @@ TEST_F(TempTextTest, Version4ReportRowsAndCounters) {
 }
 
 TEST_F(TempTextTest, RefreshWithoutDataOrWithAnUnknownVersion) {
-    TextTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     EXPECT_FALSE(Page(logimage::BuildTempV4(logimage::TempSectionV4{})).empty());
     // A null log keeps the page's log object; the page is emptied.
     m_ctrl.Refresh(nullptr);

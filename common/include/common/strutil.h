@@ -22,6 +22,12 @@ std::u16string_view Trim(std::u16string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 
+// Text that is safe to print on a terminal: every byte outside printable
+// ASCII (control bytes, DEL, bytes of 0x80 and above) and the backslash itself
+// become "\xNN" with two uppercase hexadecimal digits, so a text from outside
+// cannot move the cursor, change colours or pass for another message.
+std::string EscapeNonPrintable(std::string_view text);
+
 // printf into a std::string (for formats that are compile-time constants).
 std::string StrPrintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 

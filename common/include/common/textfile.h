@@ -35,11 +35,49 @@ private:
 
 // Turns every "\n" of text into "\r\n".
 std::string ToCrLf(std::string_view text);
+// The same, appended to `out`.
+void AppendCrLf(std::string& out, std::string_view text);
 
-// Writes bytes to a temporary file in the same folder, flushes it and renames it
-// over `path`, so readers never see a half-written file. Returns false (and
-// leaves any existing file untouched) on failure.
+// A file replaced as a whole. The bytes go to a temporary file beside the
+// target, which takes the target's name only in Commit(), after the bytes
+// have reached the disk; an existing target keeps its permission bits. Until
+// then, and whenever anything fails, the target stays as it was, and the
+// temporary file is removed. Readers never see a half-written file.
+// Not thread-safe: one writer belongs to one thread at a time.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    // Discards an uncommitted file.
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Starts a new file for `path` (discarding one not yet committed). False
+    // when the temporary file cannot be created, e.g. the folder is missing.
+    bool Open(const std::filesystem::path& path);
+    // Appends bytes. False when not open or once any write failed.
+    bool Write(std::string_view bytes);
+    // Puts the file in place. False when not open, when a write failed, or when
+    // flushing, closing or renaming fails; the target is then left as it was.
+    bool Commit();
+    // Drops the temporary file; the target stays as it was.
+    void Discard();
+
+private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_temp;
+    int m_fd = -1;
+    bool m_failed = false;
+};
+
+// Writes bytes with an AtomicFileWriter. Returns false (and leaves any
+// existing file untouched) on failure.
 bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Opens a regular file for reading (binary), or gives null. A folder, a FIFO
+// or a device is refused: a FIFO without a writer would block the open and a
+// device such as /dev/zero never ends, so a reader would never return.
+std::FILE* OpenRegularFile(const std::filesystem::path& path);
 
 // Reads a whole file. Returns false when it cannot be opened or read, or when
 // it is larger than maxBytes.

@@ -17,6 +17,9 @@
 #include <string>
 #include <string_view>
 
+namespace cmn {
+
+// Not thread-safe: one object belongs to one thread at a time.
 class CCsvFile {
 public:
     CCsvFile() = default;
@@ -58,3 +61,5 @@ private:
     bool m_bRead = true;
     bool m_bWriteFailed = false;
 };
+
+}  // namespace cmn

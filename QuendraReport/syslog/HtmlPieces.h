@@ -1,18 +1,13 @@
 #pragma once
-// The HTML report document (head, style sheet, body with the system log and
-// temperature log sections) and the comparison text, with the pieces of HTML
-// that both sections share.
+// Pieces of HTML that the system log and temperature log sections of the
+// report share: table literals, escaping, and the split of the log's
+// information entries. Pure functions and constants: safe from any thread.
 
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-class CTextSink;
-class CLogListCtrl;
-class CTempLogCtrl;
-
-// Literals shared by the system log and temperature log sections.
 inline constexpr const char* kHtmlTableOpen = "<TABLE border=\"0\" cellspacing=\"0\" cellpadding=\"5\">\n";
 inline constexpr const char* kHtmlTableClose = "</TABLE>\n";
 inline constexpr const char* kHtmlTrOpen = "\t<TR>\n";
@@ -30,13 +25,3 @@ void AppendHtmlEscaped(std::string& out, std::string_view text);
 // The information entries of a log ("name,value" joined by TAB), each split
 // at its first comma. An empty text has no entries.
 std::vector<std::pair<std::string, std::string>> SplitInfoEntries(std::string_view info);
-
-// The document frame up to "<BODY>\n" (head and style sheet) and after the
-// sections.
-void WriteHtmlHead(CTextSink& file);
-void WriteHtmlTail(CTextSink& file);
-
-// The whole HTML report: frame, system log section, temperature section.
-void WriteHtmlReport(CTextSink& file, const CLogListCtrl& list, const CTempLogCtrl& temp);
-// The comparison text: the system log part, then the temperature part.
-void WriteCompareReport(CTextSink& file, const CLogListCtrl& list, const CTempLogCtrl& temp);

@@ -1,4 +1,4 @@
-// Fuzzes the CSV reader and the code table loader with arbitrary file contents.
+// Fuzzes the code table loader with arbitrary file contents.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -10,7 +10,6 @@
 #include <string>
 
 #include "syslog/CodeTables.h"
-#include "syslog/CsvFile.h"
 
 namespace {
 
@@ -44,17 +43,6 @@ void WriteFile(const std::filesystem::path& p, const uint8_t* data, size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path& dir = Folder();
     WriteFile(dir / "EtcString.csv", data, size);
-
-    CCsvFile csv;
-    if (csv.Open(dir / "EtcString.csv", true)) {
-        bool asInt = false;
-        while (csv.ReadLine()) {
-            std::string item;
-            int value = 0;
-            while (asInt ? csv.GetItem(value) : csv.GetItem(item)) asInt = !asInt;
-        }
-        csv.Close();
-    }
 
     CStringTable table{"a", "b"};
     TableLoad r = LoadStringTable(dir, "EtcString.csv", table);

@@ -1,32 +1,25 @@
+#include "common/csvfile.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "syslog/CsvFile.h"
+#include <testsupport/TempDir.h>
 
 namespace fs = std::filesystem;
+using cmn::CCsvFile;
 
 namespace {
 
-class CsvTest : public ::testing::Test {
+class CsvTest : public testsupport::TempDirTest {
 protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "csv_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     fs::path Write(const std::string& name, const std::string& bytes) {
-        fs::path p = dir / name;
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p;
+        TempDirTest::Write(name, bytes);
+        return dir / name;
     }
 
     // Every line the reader yields, each split into its fields with GetItem.
@@ -43,8 +36,6 @@ protected:
         csv.Close();
         return lines;
     }
-
-    fs::path dir;
 };
 
 using Lines = std::vector<std::vector<std::string>>;
@@ -136,8 +127,7 @@ TEST_F(CsvTest, ModeAndOpenFailures) {
     EXPECT_TRUE(csv.WriteLine("2,x"));
     EXPECT_TRUE(csv.WriteLine("0,\"y\""));
     EXPECT_TRUE(csv.Close());
-    std::ifstream in(out, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = Read("out.csv");
     EXPECT_EQ(bytes, "2,x\r\n0,\"y\"\r\n");
     EXPECT_EQ(ReadAll(bytes), (Lines{{"2", "x"}, {"0", "y"}}));
 

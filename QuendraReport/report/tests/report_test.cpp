@@ -5,63 +5,42 @@
 // instead of comparing (only after checking the output by hand).
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <ostream>
+#include <streambuf>
 
-#include "app/StartUp.h"
 #include "common/prompt.h"
 #include "logimage/LogImage.h"
+#include "report/HtmlDoc.h"
+#include "report/ReportPipeline.h"
 #include "syslog/CodeTables.h"
-#include "syslog/HtmlDoc.h"
+#include "syslog/HtmlPieces.h"
 #include "syslog/LogListCtrl.h"
 #include "syslog/LogReportFile.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class ReportTz {
-public:
-    explicit ReportTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) m_old = old, m_had = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ReportTz() {
-        if (m_had) setenv("TZ", m_old.c_str(), 1); else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_had = false;
-};
-
 const fs::path kGoldenDir = fs::path(__FILE__).parent_path() / "golden";
-const fs::path kSamplesDir = fs::path(QUENDRA_SAMPLE_LOGS_DIR).parent_path();
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+const fs::path kSamplesDir = QUENDRA_SAMPLES_DIR;
+const fs::path kSampleLogsDir = kSamplesDir / "logs";
 
 void CheckGolden(const std::string& name, const std::string& actual) {
     const fs::path path = kGoldenDir / name;
     if (std::getenv("QUENDRA_WRITE_GOLDEN")) {
-        fs::create_directories(kGoldenDir);
-        std::ofstream(path, std::ios::binary) << actual;
+        testsupport::WriteFile(path, actual);
         return;
     }
     ASSERT_TRUE(fs::exists(path)) << path;
-    const std::string expected = ReadAll(path);
+    const std::string expected = testsupport::ReadFile(path);
     if (expected != actual) {
         std::size_t i = 0;
         while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
@@ -74,47 +53,24 @@ void CheckGolden(const std::string& name, const std::string& actual) {
 struct Variant {
     const char* log;
     const char* name;
-    int timeMode;
-    bool compensate;
-    std::uint32_t filter;
-    int sortColumn;
-    bool ascending;
+    stReportOptions options;
 };
 
-class LogReportTest : public ::testing::Test {
+class LogReportTest : public testsupport::TempDirTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/report_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override {
-        CodeTables().LoadAll(m_dir / "none");
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void TearDown() override { LoadCodeTables(dir / "none"); }
     // Reads a sample log and shows it with the tables of its model.
     void Open(const Variant& v) {
-        m_log = std::make_unique<CQuendraLog>(m_dir);
-        ASSERT_EQ(m_log->ReadBin(fs::path(QUENDRA_SAMPLE_LOGS_DIR) / v.log), 1) << v.log;
-        if (v.compensate) m_log->m_strPcTime = "250401093015";
-        const std::string folder = GetFolderName(kSamplesDir, m_log->m_strModel);
+        m_log = std::make_unique<CQuendraLog>(dir);
+        ASSERT_EQ(m_log->ReadBin(kSampleLogsDir / v.log), 1) << v.log;
+        if (v.options.bCompensate) m_log->m_strPcTime = "250401093015";
+        const fs::path folder = ModelFolderFor(kSamplesDir, m_log->m_strModel);
         ASSERT_FALSE(folder.empty()) << m_log->m_strModel;
         m_list = std::make_unique<CLogListCtrl>();
-        m_list->m_bTimeMode = v.timeMode;
-        m_list->m_bTimeCompensation = v.compensate;
-        m_list->Initialize((kSamplesDir / folder).string());
-        m_list->m_nFilter = v.filter;
-        m_list->m_nSortColumn = v.sortColumn;
-        m_list->m_bSortAscending = v.ascending;
-        m_list->RefreshList(m_log.get());
         m_temp = std::make_unique<CTempLogCtrl>();
-        m_temp->m_bTimeMode = v.timeMode;
-        m_temp->m_bTimeCompensation = v.compensate;
-        m_temp->Refresh(m_log.get());
+        ShowLogInViews(*m_log, folder, v.options, *m_list, *m_temp);
     }
 
-    fs::path m_dir;
     cmn::RecordingPrompt m_prompt;
     cmn::ScopedPrompt m_scoped{m_prompt};
     std::unique_ptr<CQuendraLog> m_log;
@@ -187,33 +143,45 @@ logimage::LogDescription CodePathsLog() {
     return d;
 }
 
-const Variant kVariants[] = {
-    {"code-paths.dat", "code-paths", 0, false, 0xFF, 0, true},
-    {"code-paths.dat", "code-paths.elapsed", 1, false, 0xFF, 0, true},
+stReportOptions InTimeMode(int mode, bool compensate = false) {
+    stReportOptions o;
+    o.nTimeMode = mode;
+    o.bCompensate = compensate;
+    return o;
+}
 
-    {"healthy.dat", "healthy", 0, false, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal", 0, false, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal.elapsed", 1, false, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal.compensated", 1, true, 0xFF, 0, true},
-    {"abnormal.dat", "abnormal.filtered", 0, false, 0x30, 1, false},
-    {"header-v5.dat", "header-v5", 0, false, 0xFF, 0, true},
-    {"temperature-v5.dat", "temperature-v5", 0, false, 0xFF, 0, true},
+stReportOptions FilteredAndSorted(std::uint32_t filter, int column, bool ascending) {
+    stReportOptions o;
+    o.nFilter = filter;
+    o.nSortColumn = column;
+    o.bSortAscending = ascending;
+    return o;
+}
+
+const Variant kVariants[] = {
+    {"code-paths.dat", "code-paths", {}},
+    {"code-paths.dat", "code-paths.elapsed", InTimeMode(1)},
+
+    {"healthy.dat", "healthy", {}},
+    {"abnormal.dat", "abnormal", {}},
+    {"abnormal.dat", "abnormal.elapsed", InTimeMode(1)},
+    {"abnormal.dat", "abnormal.compensated", InTimeMode(1, true)},
+    {"abnormal.dat", "abnormal.filtered", FilteredAndSorted(0x30, LOG_COL_DATE, false)},
+    {"header-v5.dat", "header-v5", {}},
+    {"temperature-v5.dat", "temperature-v5", {}},
 };
 
 }  // namespace
 
 TEST(LogReportSamples, CodePathsSampleLogMatchesItsDescription) {
     const logimage::Bytes built = logimage::BuildLog(CodePathsLog());
-    const fs::path path = fs::path(QUENDRA_SAMPLE_LOGS_DIR) / "code-paths.dat";
-    if (std::getenv("QUENDRA_WRITE_GOLDEN")) {
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(built.data()), static_cast<std::streamsize>(built.size()));
-    }
-    EXPECT_EQ(ReadAll(path), std::string(built.begin(), built.end()));
+    const fs::path path = kSampleLogsDir / "code-paths.dat";
+    if (std::getenv("QUENDRA_WRITE_GOLDEN")) testsupport::WriteFile(path, std::string(built.begin(), built.end()));
+    EXPECT_EQ(testsupport::ReadFile(path), std::string(built.begin(), built.end()));
 }
 
 TEST_F(LogReportTest, GoldenReportsOfTheSampleLogs) {
-    ReportTz tz("JST-9");
+    testsupport::ScopedTimeZone tz("JST-9");
     for (const Variant& v : kVariants) {
         SCOPED_TRACE(v.name);
         Open(v);
@@ -234,7 +202,7 @@ TEST_F(LogReportTest, GoldenReportsOfTheSampleLogs) {
 }
 
 TEST_F(LogReportTest, SectionsOfTheReports) {
-    ReportTz tz("JST-9");
+    testsupport::ScopedTimeZone tz("JST-9");
     Open(kVariants[5]);  // abnormal, elapsed time, compensated
     ASSERT_STREQ(kVariants[5].name, "abnormal.compensated");
     CStringSink html, compare;
@@ -253,13 +221,13 @@ TEST_F(LogReportTest, SectionsOfTheReports) {
 }
 
 TEST_F(LogReportTest, LogTextsAreEscapedFixedLiteralsAreNot) {
-    ReportTz tz("UTC");
+    testsupport::ScopedTimeZone tz("UTC");
     logimage::LogDescription d = logimage::HealthyDisplay();
     d.model = "QM-X001";
     d.serial = "";
     d.versions = {{"A&B", "<v>\"1\""}, {"Empty", ""}, {"Kana", "\xB1\xB2"}};
     const logimage::Bytes b = logimage::BuildLog(d);
-    CQuendraLog log(m_dir);
+    CQuendraLog log(dir);
     log.SetLogData(b.data(), b.size());
     ASSERT_EQ(log.ParseLogData(log.m_pData.data(), log.m_nDataSize), 1);
     log.m_bValid = 1;
@@ -267,9 +235,8 @@ TEST_F(LogReportTest, LogTextsAreEscapedFixedLiteralsAreNot) {
     log.m_strModel = "M<1>";
     log.m_strPcTime = "2504";  // too short: no time
 
-    const fs::path model = m_dir / "model";
-    fs::create_directories(model);
-    std::ofstream(model / "LogType.csv", std::ios::binary) << "5,x\n1,Op & \"Cmd\"\n";
+    const fs::path model = dir / "model";
+    Write("model/LogType.csv", "5,x\n1,Op & \"Cmd\"\n");
     CLogListCtrl list;
     list.Initialize(model.string());
     list.RefreshList(&log);
@@ -320,36 +287,34 @@ TEST_F(LogReportTest, WithoutALogOnlyTheFrameIsWritten) {
 }
 
 TEST_F(LogReportTest, ReportFileIsAllOrNothing) {
-    const fs::path path = m_dir / "report.html";
+    const fs::path path = dir / "report.html";
     // A writer that fails part-way leaves no file and no temporary file.
     EXPECT_FALSE(WriteReportFile(path, [](CTextSink& f) {
         f.Write("<HTML>\n");
         return false;
     }));
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 0);
 
     ASSERT_TRUE(WriteReportFile(path, [](CTextSink& f) { return f.Write("one\ntwo\n"); }));
-    EXPECT_EQ(ReadAll(path), "one\r\ntwo\r\n");
+    EXPECT_EQ(Read("report.html"), "one\r\ntwo\r\n");
     // A later failure keeps the earlier report as it was.
     EXPECT_FALSE(WriteReportFile(path, [](CTextSink& f) {
         f.Write("half");
         return false;
     }));
-    EXPECT_EQ(ReadAll(path), "one\r\ntwo\r\n");
-    // A sink whose device fails reports it, and keeps failing.
+    EXPECT_EQ(Read("report.html"), "one\r\ntwo\r\n");
+    // A sink whose output fails reports it, and keeps failing.
     {
-        const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-        ASSERT_GE(fd, 0);
-        CFdSink full(fd);
+        std::ostream broken(nullptr);  // no buffer: every write fails
+        CStreamSink sink(broken);
         const std::string block(70000, 'x');
-        EXPECT_FALSE(full.Write(block));
-        EXPECT_TRUE(full.Failed());
-        EXPECT_FALSE(full.Write("y"));
-        EXPECT_FALSE(full.Flush());
-        ::close(fd);
+        EXPECT_FALSE(sink.Write(block));
+        EXPECT_TRUE(sink.Failed());
+        EXPECT_FALSE(sink.Write("y"));
+        EXPECT_FALSE(sink.Flush());
     }
     // A folder that does not exist: nothing is created.
-    EXPECT_FALSE(WriteReportFile(m_dir / "no" / "such.html", [](CTextSink& f) { return f.Write("x"); }));
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+    EXPECT_FALSE(WriteReportFile(dir / "no" / "such.html", [](CTextSink& f) { return f.Write("x"); }));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }

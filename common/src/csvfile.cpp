@@ -1,30 +1,9 @@
-#include "syslog/CsvFile.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "common/csvfile.h"
 
 #include "common/strutil.h"
+#include "common/textfile.h"
 
-namespace {
-
-// Opens a regular file for reading. A FIFO, a device or a folder is refused:
-// a FIFO without a writer would block the open, and a device such as
-// /dev/zero never reaches an end, so the line reader would never return.
-std::FILE* OpenRegularForReading(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) ::close(fd);
-    return file;
-}
-
-}  // namespace
+namespace cmn {
 
 CCsvFile::~CCsvFile() {
     Close();
@@ -37,7 +16,7 @@ bool CCsvFile::Open(const std::filesystem::path& path, bool bRead) {
     m_bWriteFailed = false;
     // Binary mode: line ends are handled here, so LF and CR LF read the same
     // and written lines get CR LF on every platform.
-    m_file = bRead ? OpenRegularForReading(path) : std::fopen(path.c_str(), "wbe");
+    m_file = bRead ? OpenRegularFile(path) : std::fopen(path.c_str(), "wbe");
     return m_file != nullptr;
 }
 
@@ -54,7 +33,7 @@ bool CCsvFile::ReadLine() {
         if (!cut) m_strLine.push_back(static_cast<char>(c));
     }
     if (!gotAny) return false;  // end of file (or a read error)
-    std::string_view trimmed = cmn::Trim(m_strLine);
+    std::string_view trimmed = Trim(m_strLine);
     m_strLine.assign(trimmed.data(), trimmed.size());
     return !m_strLine.empty();
 }
@@ -78,7 +57,7 @@ bool CCsvFile::GetItem(std::string& item) {
 bool CCsvFile::GetItem(int& value) {
     std::string item;
     if (!GetItem(item)) return false;
-    value = cmn::DecimalToInt(item);
+    value = DecimalToInt(item);
     return true;
 }
 
@@ -102,3 +81,5 @@ bool CCsvFile::Close() {
     m_bWriteFailed = false;
     return ok;
 }
+
+}  // namespace cmn
