@@ -95,10 +95,10 @@ TEST_F(SilentRunTest, ComFormOverThePseudoTerminal) {
 // Every message is one line on standard error, its bytes as they are.
 TEST_F(SilentRunTest, MessagesAreSingleLinesAndTheExitCodeIsZero) {
     testsupport::LoopbackAddress address;
-    ASSERT_TRUE(sim.Start({"--listen", address.Text()}));
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--account", "svc", "--password", "pw"}));
     const std::string cp932Folder = (dir / "\x83\x5C").string();  // missing folder with a CP932 name
     const Outcome o = Run({"SILENT", "MODEL=QM-X003", "PATH=" + cp932Folder, "INTERFACE=LAN",
-                           "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
+                           "IP=" + address.Text(), "PORT=10008", "USER=svc", "PASS=pw"});
     EXPECT_EQ(o.code, 0);
     const std::size_t first = o.err.find('\n');
     ASSERT_NE(first, std::string::npos);
