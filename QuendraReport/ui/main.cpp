@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
         case StartUpDecision::Kind::Interactive:
             break;
     }
-    std::fprintf(stderr, "QuendraReport: the window is not available in this build; "
-                         "use SILENT MODEL=... PATH=... INTERFACE=LAN|COM ... for an unattended run\n");
+    std::fprintf(stderr,
+                 "QuendraReport: the window is not available in this build; "
+                 "use SILENT MODEL=... PATH=... INTERFACE=LAN|COM ... for an unattended run\n");
     return 1;
 }

@@ -97,7 +97,8 @@ protected:
     }
     std::vector<std::string> OutFiles() {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir / "out")) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir / "out"))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -212,10 +213,10 @@ TEST_F(SimTest, FaultsAreReportedAndNeverLeaveShiftedFiles) {
         // connects again is a race: either outcome, never a shifted file.
         {{"--close-after-blocks", "1"}, -1},
         {{"--delay", "bin:every:2", "--delay-ms", "100"}, acq::kExitOk},
-        {{"--drop", "bin:first:1"}, acq::kExitOk},           // the leave-binary exchange: ignored
-        {{"--drop", "text:first:1"}, acq::kExitOk},          // the first empty command: only the third counts
+        {{"--drop", "bin:first:1"}, acq::kExitOk},   // the leave-binary exchange: ignored
+        {{"--drop", "text:first:1"}, acq::kExitOk},  // the first empty command: only the third counts
         {{"--garbage", "every:1"}, acq::kExitOk},
-        {{"--corrupt", "bin:first:2"}, acq::kExitOk},        // retried by the library
+        {{"--corrupt", "bin:first:2"}, acq::kExitOk},  // retried by the library
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault[0] + " " + c.fault[1]);

@@ -1,7 +1,8 @@
 // Port strings, baud flags and the recording fake's own bookkeeping.
+#include "link/Ports.h"
+
 #include <gtest/gtest.h>
 
-#include "link/Ports.h"
 #include "link/RecordingDisplayLink.h"
 
 namespace {
@@ -62,10 +63,10 @@ TEST(RecordingLinkTest, ScriptedAnswersAndHandleBookkeeping) {
     EXPECT_EQ(reply[0], link.nvramImage[512]);
     EXPECT_EQ(reply[16], 0);
     link.DkClose(d);
-    EXPECT_EQ(link.Calls(), (std::vector<std::string>{
-                                "QnOpenEx(COM1,,,0x00010200)", "QnSet(\"FIRM0000\")", "QnSet(\"FIRM0000\")",
-                                "QnSet(\"FIRM0000\")", "QnClose", "QnClose", "DkOpen(COM1,5,3,115200)",
-                                "Dk(45 00021000)", "DkClose"}));
+    EXPECT_EQ(link.Calls(),
+              (std::vector<std::string>{"QnOpenEx(COM1,,,0x00010200)", "QnSet(\"FIRM0000\")",
+                                        "QnSet(\"FIRM0000\")", "QnSet(\"FIRM0000\")", "QnClose", "QnClose",
+                                        "DkOpen(COM1,5,3,115200)", "Dk(45 00021000)", "DkClose"}));
 }
 
 }  // namespace
