@@ -112,6 +112,15 @@ struct FrameSteps {
         return RunContextWorker(f, ctx, {kTransferRange, cancelEnabled, suffix}, &GetNvramThread);
     }
 
+    // The folder browser of Get All and the NVRAM dump; the folder becomes the
+    // transfer path. False when cancelled or no folder resulted.
+    static bool ChooseFolder(CReportFrame& f) {
+        fs::path folder;
+        if (!f.m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty()) return false;
+        f.m_transferPath = folder;
+        return true;
+    }
+
     static void RefreshViews(CReportFrame& f) {
         f.m_list.RefreshList(&f.m_log);
         f.m_temp.Refresh(&f.m_log);
@@ -252,10 +261,8 @@ int CReportFrame::OnGetLogs() {
 int CReportFrame::OnGetAll() {
     return Guarded([&] {
         m_written.clear();
-        fs::path folder;
-        if (!m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty())
-            return static_cast<int>(kExitDeclined);
-        m_transferPath = folder;
+        if (!FrameSteps::ChooseFolder(*this)) return static_cast<int>(kExitDeclined);
+        const fs::path folder = m_transferPath;
         m_ui.SetTitle("");
         const qlink::stPortChoice ports = m_ui.ChoosePorts();
         int code = FrameSteps::RunLogWorker(*this, ports, " 1/2");
@@ -334,10 +341,7 @@ int CReportFrame::OnWriteNvram() {
 int CReportFrame::OnDumpNvram() {
     return Guarded([&] {
         m_written.clear();
-        fs::path folder;
-        if (!m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty())
-            return static_cast<int>(kExitDeclined);
-        m_transferPath = folder;
+        if (!FrameSteps::ChooseFolder(*this)) return static_cast<int>(kExitDeclined);
         return ShowTransferOutcome(FrameSteps::RunNvramWorker(*this, m_ui.ChoosePorts(), "", true));
     });
 }

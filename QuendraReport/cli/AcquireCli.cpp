@@ -336,7 +336,7 @@ const char* AcquireCliHelp() {
 bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& options, std::string& error) {
     options = stAcquireOptions{};
     stAcquireOptions& o = options;
-    bool haveBaud = false, haveId = false;
+    bool haveBaud = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](std::string& into) {
@@ -374,7 +374,6 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
                 error = "--id needs a number 0..255";
                 return false;
             }
-            haveId = true;
         } else if (arg == "--user") {
             if (!value(o.strUser)) return false;
         } else if (arg == "--password-file") {
@@ -424,7 +423,6 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         error = "--user and --password-file apply to --lan only";
         return false;
     }
-    (void)haveId;
     return true;
 }
 
