@@ -242,7 +242,7 @@ int RecordingDisplayLink::DkGetData(void*, std::uint8_t command, const std::uint
     }
     if (result != 0) return result;
     const std::size_t n = std::min<std::size_t>(data.size(), kBinReplyBuffer);
-    std::memcpy(reply, data.data(), n);
+    if (n > 0) std::memcpy(reply, data.data(), n);
     replyLen = a && a->nReplyLen >= 0 ? a->nReplyLen : static_cast<int>(n);
     return 0;
 }
