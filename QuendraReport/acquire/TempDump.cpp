@@ -253,9 +253,9 @@ int GetTemperatureThread(stWorkerContext& ctx) {
     IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
     int result = kExitComm;
     try {
-        qlink::IDisplayLink& link = *ctx.pLink;
-        void* control = OpenControl(link, ctx.ports, true);
+        void* control = ctx.pLink ? OpenControl(*ctx.pLink, ctx.ports, true) : nullptr;
         if (control != nullptr) {
+            qlink::IDisplayLink& link = *ctx.pLink;
             const bool loggingOff = link.QnSetCommand(control, "SRLG0000") == 0;
             if (link.QnSetCommand(control, "ESPC0001") == 0) {
                 DumpQueries q(link, control, ctx.pCancel);
