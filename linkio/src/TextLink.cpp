@@ -1,5 +1,7 @@
 #include <linkio/TextLink.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 
 #include <linkio/Cancel.h>
@@ -10,6 +12,18 @@ namespace {
 
 // Longest wait for a serial line to fall quiet, in reply times.
 constexpr int kQuietLimitInReplyTimes = 3;
+
+// Without credentials the prompt is only looked for, not waited for the whole
+// login time: a display with an account sends "Login: " as soon as it accepts,
+// so a few connect times (at least 50 ms) tell. A prompt that comes later
+// still ends the first exchange as a refused login (see Transact).
+constexpr int kPromptGraceMinMs = 50;
+constexpr int kPromptGraceConnectTimes = 4;
+
+bool LooksLikeLoginPrompt(const std::string& pending) {
+    return MatchPrompt(pending, "Login:") == PromptMatch::kMatch ||
+           MatchPrompt(pending, "Password:") == PromptMatch::kMatch;
+}
 
 LinkStatus FromIo(IoResult r) {
     switch (r) {
@@ -64,8 +78,11 @@ std::unique_ptr<TextLink> TextLink::Open(const PortSpec& port, std::string_view 
 
 LinkStatus TextLink::Connect(bool reconnect, std::string& error) {
     const bool tcp = m_port.kind == PortSpec::kTcp;
+    const auto start = Clock::now();
     m_channel = tcp ? ConnectTcp(m_port.host, m_port.port, m_options.connectMs, m_options.cancel, error)
                     : OpenSerial(m_port.device, m_options.baud, error);
+    m_connectMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     if (!m_channel) return IsCancelled(m_options.cancel) ? LinkStatus::kCancelled : LinkStatus::kConnectFailed;
     LinkStatus s = LinkStatus::kOk;
     // A serial line has no login.
@@ -99,8 +116,14 @@ LinkStatus TextLink::Login(std::string& error) {
         return [word](const std::string& t) { return MatchPrompt(t, word) != PromptMatch::kIncomplete; };
     };
 
+    int promptMs = m_options.loginMs;
+    if (!haveCredentials) {
+        const long long grace = std::max<long long>(kPromptGraceMinMs,
+                                                    static_cast<long long>(m_connectMs) * kPromptGraceConnectTimes);
+        promptMs = static_cast<int>(std::min<long long>(grace, m_options.loginMs));
+    }
     std::string text;
-    LinkStatus s = ReadText(text, Deadline(m_options.loginMs), promptDone("Login:"));
+    LinkStatus s = ReadText(text, Deadline(promptMs), promptDone("Login:"));
     if (s == LinkStatus::kTimeout && text.empty()) {
         if (!haveCredentials) return LinkStatus::kOk;  // a display without an account
         error = "an account or password was given, but the display asked for no login";
@@ -214,6 +237,12 @@ LinkStatus TextLink::Transact(std::string_view text, TextReply& reply) {
                 if (reply.kind == TextReply::kOk && IsDisplaySelection(text)) m_selection = std::string(text);
                 return LinkStatus::kOk;
             }
+        }
+        // A display that asks for a login we were not given: it took the
+        // command for an account, so the connection is of no further use.
+        if (!m_displayAskedForLogin && LooksLikeLoginPrompt(m_scanner.PendingLine())) {
+            m_channel.reset();
+            return LinkStatus::kLoginRejected;
         }
     }
 }

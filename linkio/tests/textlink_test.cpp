@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <linkio/TextLink.h>
+#include <testsupport/ScriptedPeer.h>
 #include <testsupport/SimProcess.h>
 
 using linkio::LinkStatus;
@@ -178,4 +179,22 @@ TEST(TextLinkOverTcp, ReconnectLogsInAndSelectsTheDisplayAgain) {
     EXPECT_EQ(hours, 12347);
     EXPECT_EQ(Query(*link, "INF1????", LinkStatus::kTimeout), "");  // the third reply is late
     EXPECT_EQ(Query(*link, "SRNO????", LinkStatus::kOk), "QX30001003");
+}
+
+// Without credentials the open does not wait out the login time; a display
+// whose login prompt comes only after the first command fails that command
+// as a refused login at once, not by a time-out.
+TEST(TextLinkOverTcp, LoginPromptInPlaceOfAReplyIsARefusedLogin) {
+    testsupport::LoopbackAddress address;
+    testsupport::ScriptedPeer peer(address.Text(), 10008, {"Login: "});
+    ASSERT_TRUE(peer.Ok());
+    linkio::PortSpec port;
+    port.host = address.Text();
+    linkio::TextLinkOptions options;
+    options.replyMs = 60000;
+    LinkStatus status;
+    std::string error;
+    auto link = linkio::TextLink::Open(port, "", "", options, status, error);
+    ASSERT_TRUE(link) << error;
+    EXPECT_EQ(link->SetCommand(""), LinkStatus::kLoginRejected);
 }

@@ -46,7 +46,7 @@ const char* StatusText(LinkStatus s);
 
 struct TextLinkOptions {
     int replyMs = 3000;    // reply time of one command
-    int loginMs = 1000;    // time to wait for the login prompt
+    int loginMs = 1000;    // time to wait for the login prompt (without credentials: see Open)
     int connectMs = 5000;  // TCP connect time
     int baud = 9600;       // serial lines
     const int* cancel = nullptr;  // read atomically; must outlive the link
@@ -58,6 +58,9 @@ public:
     // reason in `status` (kConnectFailed, kCancelled, kNoPrompt,
     // kLoginRejected, kTimeout, kClosed) and a message in `error`. The
     // credentials are kept for logging in again after a reconnect.
+    // Without credentials the login prompt is looked for only briefly (four
+    // connect times, at least 50 ms, at most loginMs); a display that asks
+    // for a login later fails the first exchange with kLoginRejected.
     static std::unique_ptr<TextLink> Open(const PortSpec& port, std::string_view account,
                                           std::string_view password, const TextLinkOptions& options,
                                           LinkStatus& status, std::string& error);
@@ -107,6 +110,7 @@ private:
     TextLinkOptions m_options;
     std::unique_ptr<Channel> m_channel;  // null while a dropped TCP link waits to reconnect
     bool m_displayAskedForLogin = false;
+    int m_connectMs = 0;  // how long the last connect took
     std::string m_selection;  // the last "IDSL" command the display accepted
     LineState m_line = LineState::kClean;
     ReplyScanner m_scanner;

@@ -47,6 +47,8 @@ public:
     }
     // Lines skipped since the last Reset (not one of the three forms).
     int SkippedLines() const { return m_skippedLines; }
+    // The bytes of the line not yet ended by CR (a login prompt has no CR).
+    const std::string& PendingLine() const { return m_line; }
 
 private:
     std::string m_line;
