@@ -215,6 +215,11 @@ TEST(LogFile, ReplacingTheLoggerWhileThreadsWrite) {
         lan::LibraryUnload();
         lan::LibraryLoad();
     }
+    // The writers may not have run yet on a busy machine: let them write
+    // through the last logger before they stop (bounded).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (env.Log().empty() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     stop = true;
     for (auto& w : writers) w.join();
     const std::string text = env.Log();
