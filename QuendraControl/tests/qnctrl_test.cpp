@@ -124,7 +124,12 @@ TEST(QuendraControl, LoginRightWrongAndMissingCredentials) {
 
     EXPECT_EQ(QNCTRL_OpenEx(port, "svc", "wrong", kFlags, nullptr), nullptr);
     EXPECT_EQ(QNCTRL_OpenEx(port, "other", "pw", kFlags, nullptr), nullptr);
-    EXPECT_EQ(QNCTRL_OpenEx(port, nullptr, nullptr, kFlags, nullptr), nullptr);
+    // No credentials: the open fails when the prompt comes within the short
+    // look for it, else the first command does.
+    if (QNCTRL_HANDLE none = QNCTRL_OpenEx(port, nullptr, nullptr, kFlags, nullptr)) {
+        EXPECT_NE(Set(none, ""), QNCTRL_OK);
+        QNCTRL_Close(none);
+    }
     h = QNCTRL_OpenIF(port, "svc", "pw", 1, 0, 2, 0, 0, 0, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Set(h, "SRLG0001"), QNCTRL_OK);
