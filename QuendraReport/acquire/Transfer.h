@@ -1,0 +1,67 @@
+#pragma once
+// The transfer methods of the log object: switching a display between its
+// text and binary modes and moving its log memory and NVRAM image in
+// 1024-byte blocks. Each returns true on success. A failed request stops a
+// block sequence at once (no end code is sent).
+//
+// Replies are checked for their length: the reply buffer is cleared before
+// each request, and a size reply shorter than 2 bytes, or a block reply
+// shorter than the block asked for, is a failed request.
+// `cancel` (may be null; read atomically, see linkio/Cancel.h) is read before
+// each request of a block sequence; a set flag fails the sequence like a
+// failed request (the caller reports it as cancelled).
+// Not thread-safe: one worker uses one log at a time. Nothing throws.
+
+#include <cstdint>
+#include <filesystem>
+
+#include "acquire/Progress.h"
+#include "link/DisplayLink.h"
+#include "syslog/QuendraLog.h"
+
+namespace acq {
+
+constexpr int kBlockSize = 1024;
+constexpr int kTransferRange = 12;
+
+// Three empty commands (the third result counts), "IDSL<id>" when an ID is
+// given; then "SRLG0000" (resume false) or "SRLG0001" (resume true), whose
+// result is ignored. False (nothing more sent) when the third empty command
+// or IDSL failed.
+bool SetLogRecord(qlink::IDisplayLink& link, void* control, int displayId, bool resume);
+// With an ID: the query "Command:BNMD<id>" must answer exactly "BNMD9999";
+// without: "FIRM0000" must be accepted.
+bool SetBinMode(qlink::IDisplayLink& link, void* control, int displayId);
+// Request 0xF0 with one byte, the display ID (0 for none).
+bool EndBinMode(qlink::IDisplayLink& link, void* binary, int displayId);
+
+// 0x40 / 0x41 blocks / 0x42. Starts by clearing what the log held (record
+// list, decoded texts, image) and taking the acquisition time (the local time
+// now, "%y%m%d%H%M%S"). When every block arrived the image becomes the log's
+// data and the log is marked present (m_bValid 1, also when decoding then
+// fails, so the raw image can still be saved); it is decoded and its record
+// list built. True only when the transfer and the decoding succeeded.
+bool GetBinLogs(qlink::IDisplayLink& link, void* binary, CQuendraLog& log, IProgress& progress,
+                const int* cancel = nullptr);
+// 0x44 / 0x45 blocks / 0x46, then "NvramDump1.bin" in `folder`, replaced
+// atomically. A failed transfer or write leaves no partial file and keeps an
+// earlier dump. `written` (may be null) receives the file's path on success.
+bool GetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& folder,
+                     IProgress& progress, const int* cancel = nullptr,
+                     std::filesystem::path* written = nullptr);
+// The whole file (a regular file of at most 65,535 bytes), then 0x47 (its
+// size must equal the display's, else nothing more is sent), 0x48 blocks of
+// offset + 1024 bytes (a short last block padded with zeros, never read
+// beyond the image), 0x49.
+bool SetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& file,
+                     IProgress& progress, const int* cancel = nullptr);
+
+// Progress position after the i-th block (from 1) of an image of
+// `totalBytes`: floor(i * 12.0 / blocks) with blocks = 1 below 1024 bytes,
+// else totalBytes / 1024 (so a 1,500-byte image posts 12, then 24).
+int BlockProgress(int index, int totalBytes);
+
+// "NvramDump1.bin".
+extern const char* const kNvramDumpName;
+
+}  // namespace acq
