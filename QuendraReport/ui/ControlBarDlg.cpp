@@ -47,10 +47,9 @@ std::vector<std::pair<std::string, std::string>> InfoEntries(std::string text) {
 
 }  // namespace
 
-CControlBarDlg::CControlBarDlg(const stControlBarSetup& setup, QWidget* parent)
-    : QWidget(parent), m_features(setup.features), m_ini(setup.programDir) {
+CControlBarDlg::CControlBarDlg(const stControlBarSetup& setup, CIniManaged& settings, QWidget* parent)
+    : QWidget(parent), m_features(setup.features), m_ini(settings) {
     setObjectName(QStringLiteral("controlBar"));
-    m_ini.LoadIniFile();
 
     auto* interfaceLabel = new QLabel(QStringLiteral("&Interface"), this);
     m_interface = new QComboBox(this);

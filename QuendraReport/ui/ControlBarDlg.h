@@ -4,19 +4,20 @@
 // serial adapters when it offers the serial line), "LAN &Settings" in the
 // baud box's place, baud box, Display ID box, the command buttons, and the
 // ITEM/VALUE list of the current log with "&Copy" (context menu, Ctrl+C).
-// It reads the settings file when it is made and writes it when the LAN
-// settings are confirmed and when SaveSetting is called (the frame does on
-// close). Buttons hand their command id to the frame's handler.
+// It takes its choices from the settings of "QuendraReport.ini" (loaded by
+// its owner) and writes them when the LAN settings are confirmed and when
+// SaveSetting is called (the window does on close). Buttons hand their
+// command id to the window's handler.
 // GUI thread only.
 
 #include <QWidget>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "CommandIds.h"
 #include "app/IniManaged.h"
 #include "app/ModelIni.h"
 
@@ -30,7 +31,6 @@ namespace qui {
 // What the bar is made from.
 struct stControlBarSetup {
     stModelFeatures features;
-    std::filesystem::path programDir;          // holds "QuendraReport.ini"
     std::vector<std::string> serialAdapters;   // device paths listed after COM256
 };
 
@@ -46,17 +46,10 @@ struct stLinkChoice {
     int nDisplayId = 0;         // 0: "Non", else 1..255
 };
 
-// Command ids the buttons issue.
-enum : int {
-    kCmdGetLogs = 32776,
-    kCmdCreateReport = 32778,
-    kCmdGetAll = 32788,
-    kCmdWriteNvram = 32803,
-};
-
 class CControlBarDlg final : public QWidget {
 public:
-    CControlBarDlg(const stControlBarSetup& setup, QWidget* parent = nullptr);
+    // `settings` (loaded) must outlive the bar.
+    CControlBarDlg(const stControlBarSetup& setup, CIniManaged& settings, QWidget* parent = nullptr);
 
     void SetCommandHandler(std::function<void(int id)> handler) { m_onCommand = std::move(handler); }
 
@@ -76,7 +69,6 @@ public:
     std::string CopyText() const;
     void CopyToClipboard() const;
 
-    const CIniManaged& Settings() const { return m_ini; }
 
     // The controls, for the window and its tests.
     QComboBox* InterfaceBox() const { return m_interface; }
@@ -102,7 +94,7 @@ private:
     bool LanSelected() const;
 
     stModelFeatures m_features;
-    CIniManaged m_ini;
+    CIniManaged& m_ini;
     std::uint32_t m_dwIp = 0xC0A89602u;  // 192.168.150.2 until the settings are read
     int m_nLanPort = 10008;
     std::string m_strUser, m_strPassword;

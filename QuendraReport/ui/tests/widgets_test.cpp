@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <deque>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -57,9 +58,10 @@ protected:
         setup.features.m_bRs232 = serial;
         setup.features.m_bBaudRate = baud;
         setup.features.m_nBaudIndex = 1;
-        setup.programDir = dir;
         setup.serialAdapters = std::move(adapters);
-        auto bar = std::make_unique<CControlBarDlg>(setup);
+        CIniManaged& settings = m_settings.emplace_back(dir);
+        settings.LoadIniFile();
+        auto bar = std::make_unique<CControlBarDlg>(setup, settings);
         bar->show();
         return bar;
     }
@@ -82,6 +84,7 @@ protected:
 
     cmn::RecordingPrompt m_prompt;
     cmn::ScopedPrompt m_scoped{m_prompt};
+    std::deque<CIniManaged> m_settings;  // one per bar, living as long as the test
 };
 
 // ---- Control bar ----------------------------------------------------------

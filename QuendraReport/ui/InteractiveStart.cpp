@@ -1,0 +1,64 @@
+#include "InteractiveStart.h"
+
+#include <QApplication>
+#include <cstdlib>
+
+#include <common/prompt.h>
+#include <qtsupport/QtPrompt.h>
+
+#include "MainFrame.h"
+#include "ModelSelectDlg.h"
+#include "SerialDevices.h"
+#include "app/StartUp.h"
+
+namespace qui {
+
+namespace {
+
+bool DisplayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
+void NameApplication() {
+    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    QApplication::setApplicationVersion(QStringLiteral(QUENDRA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("QuendraReport"));
+}
+
+}  // namespace
+
+int RunInteractive(int& argc, char** argv, const std::filesystem::path& programDir, qlink::IDisplayLink& link) {
+    QApplication app(argc, argv);
+    NameApplication();
+    qtsupport::QtPrompt prompt;
+    cmn::ScopedPrompt scoped(prompt);
+
+    CModelSelectDlg select(ReadModelList(programDir));
+    if (select.exec() != QDialog::Accepted) return 0;
+    const stModelChoice& choice = select.Choice();
+    if (choice.strModel.empty() || choice.strFolder.empty()) return 0;
+
+    const acq::stFrameSetup setup =
+        acq::MakeFrameSetup(programDir, choice.strModel, programDir / choice.strFolder, choice.bLanDefault);
+    CMainFrame frame(setup, link, ListSerialAdapters());
+    prompt.SetOwner(&frame);
+    frame.show();
+    const int code = app.exec();
+    prompt.SetOwner(nullptr);
+    return code;
+}
+
+bool ShowStartUpMessage(int& argc, char** argv, const std::string& text) {
+    if (!DisplayAvailable()) return false;
+    QApplication app(argc, argv);
+    NameApplication();
+    qtsupport::QtPrompt prompt;
+    prompt.Message(text, cmn::MB_OK, {});
+    return true;
+}
+
+}  // namespace qui
