@@ -61,6 +61,15 @@ std::filesystem::path ToPath(const QString& file) {
     return std::filesystem::path(QFile::encodeName(file).toStdString());
 }
 
+// Runs a file dialog; the first chosen path, or false when nothing was chosen.
+bool ChosenPath(QFileDialog& dialog, std::filesystem::path& path) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const QString chosen = dialog.selectedFiles().front();
+    if (chosen.isEmpty()) return false;
+    path = ToPath(chosen);
+    return true;
+}
+
 }  // namespace
 
 QStringList NameFilters(const std::string& filter) {
@@ -267,11 +276,7 @@ bool CMainFrame::BrowseFolder(const std::string& title, std::filesystem::path& f
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    const QString chosen = dialog.selectedFiles().front();
-    if (chosen.isEmpty()) return false;
-    folder = ToPath(chosen);
-    return true;
+    return ChosenPath(dialog, folder);
 }
 
 bool CMainFrame::OpenFile(const acq::stFileDialog& spec, std::filesystem::path& path) {
@@ -280,9 +285,7 @@ bool CMainFrame::OpenFile(const acq::stFileDialog& spec, std::filesystem::path& 
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(NameFilters(spec.strFilter));
     dialog.selectFile(QString::fromStdString(spec.strDefaultName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    path = ToPath(dialog.selectedFiles().front());
-    return true;
+    return ChosenPath(dialog, path);
 }
 
 bool CMainFrame::SaveFile(const acq::stFileDialog& spec, std::filesystem::path& path) {
@@ -295,9 +298,7 @@ bool CMainFrame::SaveFile(const acq::stFileDialog& spec, std::filesystem::path& 
     dialog.setDefaultSuffix(suffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.bOverwritePrompt);
     dialog.selectFile(QString::fromStdString(spec.strDefaultName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    path = ToPath(dialog.selectedFiles().front());
-    return true;
+    return ChosenPath(dialog, path);
 }
 
 void CMainFrame::SetTitle(const std::string& text) {

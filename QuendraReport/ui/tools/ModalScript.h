@@ -1,0 +1,97 @@
+#pragma once
+// Answers the modal windows a command brings up (file dialogs, message
+// boxes, the filter dialog), for the widget tests and the screenshot tool,
+// which drive the real window without anybody at the keyboard.
+// Steps run in order from a timer of the GUI thread, so they also run while
+// a modal window's own event loop runs. A step gets the active modal window
+// and returns true when it is done with it (false: not the window it waits
+// for, try again at the next tick). GUI thread only.
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qui {
+
+class ModalScript {
+public:
+    using Step = std::function<bool(QWidget* modal)>;
+
+    ModalScript() {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+    }
+
+    // Adds a step; the script starts with its first step.
+    ModalScript& Then(Step step) {
+        m_steps.push_back(std::move(step));
+        if (!m_timer.isActive()) m_timer.start();
+        return *this;
+    }
+    // A step for the next modal window of type T: `act` works on it.
+    template <typename T>
+    ModalScript& On(std::function<void(T*)> act) {
+        return Then([act = std::move(act)](QWidget* modal) {
+            T* w = qobject_cast<T*>(modal);
+            if (w == nullptr) return false;
+            act(w);
+            return true;
+        });
+    }
+    // A file dialog: `path` selected (and its folder entered), then accepted.
+    ModalScript& ChooseFile(const QString& path) {
+        return On<QFileDialog>([path](QFileDialog* d) {
+            d->selectFile(path);
+            d->accept();
+        });
+    }
+    // A folder browser: `folder` entered and accepted.
+    ModalScript& ChooseFolder(const QString& folder) {
+        return On<QFileDialog>([folder](QFileDialog* d) {
+            d->setDirectory(folder);
+            d->selectFile(folder);
+            d->accept();
+        });
+    }
+    // Any dialog closed with Cancel.
+    ModalScript& Cancel() {
+        return On<QDialog>([](QDialog* d) { d->reject(); });
+    }
+
+    bool Done() const { return m_steps.empty(); }
+    // Window titles of the modal windows the steps met, in order.
+    const std::vector<std::string>& Seen() const { return m_seen; }
+
+private:
+    void Tick() {
+        if (m_steps.empty()) {
+            m_timer.stop();
+            return;
+        }
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible() || m_busy) return;
+        // A step may open a nested event loop (e.g. a message box's): no
+        // second step meanwhile.
+        m_busy = true;
+        const std::string title = modal->windowTitle().toStdString();
+        const bool done = m_steps.front()(modal);
+        m_busy = false;
+        if (done) {
+            m_seen.push_back(title);
+            m_steps.pop_front();
+        }
+    }
+
+    QTimer m_timer;
+    std::deque<Step> m_steps;
+    std::vector<std::string> m_seen;
+    bool m_busy = false;
+};
+
+}  // namespace qui
