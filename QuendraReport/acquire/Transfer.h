@@ -24,6 +24,10 @@ namespace acq {
 constexpr int kBlockSize = 1024;
 constexpr int kTransferRange = 12;
 
+// Empties the current log: not present, no model or serial number, no
+// image, nothing decoded, no acquisition time.
+void ResetLog(CQuendraLog& log);
+
 // Three empty commands (the third result counts), "IDSL<id>" when an ID is
 // given; then "SRLG0000" (resume false) or "SRLG0001" (resume true), whose
 // result is ignored. False (nothing more sent) when the third empty command
@@ -45,10 +49,10 @@ bool GetBinLogs(qlink::IDisplayLink& link, void* binary, CQuendraLog& log, IProg
                 const int* cancel = nullptr);
 // 0x44 / 0x45 blocks / 0x46, then "NvramDump1.bin" in `folder`, replaced
 // atomically. A failed transfer or write leaves no partial file and keeps an
-// earlier dump. `written` (may be null) receives the file's path on success.
+// earlier dump. `writeFailed` (may be null) is set to true when the image
+// arrived but the file could not be written.
 bool GetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& folder,
-                     IProgress& progress, const int* cancel = nullptr,
-                     std::filesystem::path* written = nullptr);
+                     IProgress& progress, const int* cancel = nullptr, bool* writeFailed = nullptr);
 // The whole file (a regular file of at most 65,535 bytes), then 0x47 (its
 // size must equal the display's, else nothing more is sent), 0x48 blocks of
 // offset + 1024 bytes (a short last block padded with zeros, never read

@@ -53,7 +53,8 @@ struct stWorkerContext {
 // Reads the log into ctx.pLog, which first loses everything it held (not
 // present, no model or serial, no image, nothing decoded). 0, 1 or 2.
 int GetLogThread(stWorkerContext& ctx);
-// Reads the NVRAM image into "NvramDump1.bin" in ctx.transferPath. 0, 1 or 2.
+// Reads the NVRAM image into "NvramDump1.bin" in ctx.transferPath. 0, 1, 2,
+// or 4 when the image arrived but the file could not be written.
 int GetNvramThread(stWorkerContext& ctx);
 // Writes the file ctx.transferPath to the display's NVRAM. 3 (nothing sent)
 // when a display ID is selected; else 0, 1 or 2.

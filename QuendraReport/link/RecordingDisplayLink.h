@@ -12,8 +12,8 @@
 //   QnGetNumber("Command:BRIG????")  QnClose
 //   DkOpen(COM1,5,3,115200)          Dk(41 00000004)  Dk(48 0000 +1024)  DkClose
 //
-// (Dk lines show the code and up to four parameter bytes in hexadecimal,
-// then "+N" for the N further bytes.)
+// (Dk lines show the code and its parameter bytes in hexadecimal when there
+// are at most four; of a longer list the first two, then "+N" for the rest.)
 // Thread-safety: calls may come from one worker thread while the test thread
 // waits; the recording is guarded, the script is set before the run.
 

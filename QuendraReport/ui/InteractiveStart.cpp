@@ -1,7 +1,6 @@
 #include "InteractiveStart.h"
 
 #include <QApplication>
-#include <cstdlib>
 
 #include <common/prompt.h>
 #include <qtsupport/QtPrompt.h>
@@ -14,14 +13,6 @@
 namespace qui {
 
 namespace {
-
-bool DisplayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
-    }
-    return false;
-}
 
 void NameApplication() {
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
@@ -52,13 +43,11 @@ int RunInteractive(int& argc, char** argv, const std::filesystem::path& programD
     return code;
 }
 
-bool ShowStartUpMessage(int& argc, char** argv, const std::string& text) {
-    if (!DisplayAvailable()) return false;
+void ShowStartUpMessage(int& argc, char** argv, const std::string& text) {
     QApplication app(argc, argv);
     NameApplication();
     qtsupport::QtPrompt prompt;
     prompt.Message(text, cmn::MB_OK, {});
-    return true;
 }
 
 }  // namespace qui

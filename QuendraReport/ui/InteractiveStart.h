@@ -18,9 +18,8 @@ namespace qui {
 // nothing (no window is shown then).
 int RunInteractive(int& argc, char** argv, const std::filesystem::path& programDir, qlink::IDisplayLink& link);
 
-// Shows `text` in a message box (OK button). False, showing nothing, when no
-// display is available (neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM
-// is set); the caller then reports the text another way.
-bool ShowStartUpMessage(int& argc, char** argv, const std::string& text);
+// Shows `text` in a message box (OK button) and waits for it to be closed.
+// Call only when a display is there.
+void ShowStartUpMessage(int& argc, char** argv, const std::string& text);
 
 }  // namespace qui

@@ -3,8 +3,10 @@
 // controls.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <deque>
+#include <set>
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -26,6 +28,7 @@
 #include "LogListView.h"
 #include "ModelSelectDlg.h"
 #include "ProgressDlg.h"
+#include "RowIcons.h"
 #include "SerialDevices.h"
 #include "SetFilterDlg.h"
 #include "TempLogView.h"
@@ -362,6 +365,16 @@ TEST_F(WidgetTest, LogListShowsTheRowsColoursAndImages) {
         }
     }
     EXPECT_TRUE(sawAbnormal);
+
+    // The eight images are real pictures, each its own.
+    std::set<QByteArray> images;
+    for (int i = LOG_IMAGE_PLAIN; i <= LOG_IMAGE_DEVINFO; ++i) {
+        const QImage image = RowIcon(i).pixmap(16, 16).toImage();
+        ASSERT_EQ(image.size(), QSize(16, 16)) << i;
+        images.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
+    }
+    EXPECT_EQ(images.size(), 8u);
+    EXPECT_EQ(RowIcon(LOG_IMAGE_ABNORMAL).pixmap(16, 16).toImage().pixelColor(3, 8), QColor(0xD0, 0x10, 0x10));
 }
 
 TEST_F(WidgetTest, ElapsedTimeModeMarksThePowerSupplyRows) {

@@ -38,7 +38,7 @@ public:
     template <typename T>
     ModalScript& On(std::function<void(T*)> act) {
         return Then([act = std::move(act)](QWidget* modal) {
-            T* w = qobject_cast<T*>(modal);
+            T* w = dynamic_cast<T*>(modal);  // also for dialogs without Q_OBJECT
             if (w == nullptr) return false;
             act(w);
             return true;
@@ -48,7 +48,7 @@ public:
     ModalScript& ChooseFile(const QString& path) {
         return On<QFileDialog>([path](QFileDialog* d) {
             d->selectFile(path);
-            d->accept();
+            static_cast<QDialog*>(d)->accept();
         });
     }
     // A folder browser: `folder` entered and accepted.
@@ -56,7 +56,7 @@ public:
         return On<QFileDialog>([folder](QFileDialog* d) {
             d->setDirectory(folder);
             d->selectFile(folder);
-            d->accept();
+            static_cast<QDialog*>(d)->accept();
         });
     }
     // Any dialog closed with Cancel.

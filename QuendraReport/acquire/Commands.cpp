@@ -1,0 +1,412 @@
+#include "acquire/Commands.h"
+
+#include <system_error>
+
+#include "acquire/CompareProgram.h"
+#include "acquire/Names.h"
+#include "acquire/TempDump.h"
+#include "acquire/Transfer.h"
+#include "acquire/WorkFolder.h"
+#include "common/prompt.h"
+#include "common/safeformat.h"
+#include "common/textfile.h"
+#include "link/Ports.h"
+#include "report/ReportPipeline.h"
+
+namespace fs = std::filesystem;
+
+namespace acq {
+
+const char* const kMsgCommFailed =
+    "Failed to communicate with Quendra display. Check cable connection and interface settings.";
+const char* const kMsgComplete = "Complete to communicate and create file.";
+const char* const kMsgCanceled = "Canceled communication.";
+const char* const kMsgFileFailed = "Failed to create file.";
+const char* const kMsgNvramWritten = "Complete to write nvram file.";
+const char* const kMsgNvramById = "Not support to write NvramData with a specific display ID.";
+const char* const kMsgReadFailed = "Failed to read log file.\n%s";
+const char* const kMsgArchiveExists = "Filename already exists. \nDo you want to replace it?";
+const char* const kMsgClearConfirm =
+    "Logs stored Quendra display will be removed, if press \"OK\".\nIf you've not created report, you should do "
+    "it before clear.\nAre you OK?";
+const char* const kMsgCleared = "Logs are cleared.";
+
+namespace {
+
+const char* const kFolderTitle = "Select folder to save report files";
+const char* const kLogFilter = "Log file (*.dat)|*.dat|All files (*.*)|*.*||";
+const char* const kBinFilter = "Binary files (*.bin)|*.bin|All files (*.*)|*.*||";
+const char* const kHtmlFilter = "HTML file (*.html)|*.html|All files (*.*)|*.*||";
+const char* const kTextFilter = "Text file (*.txt)|*.txt|All files (*.*)|*.*||";
+
+void Warn(const std::string& text) { cmn::MessageBox(text, cmn::MB_OK | cmn::MB_ICONWARNING); }
+void Inform(const std::string& text) { cmn::MessageBox(text, cmn::MB_OK | cmn::MB_ICONINFORMATION); }
+
+// The message of a transfer command's outcome (Get All, the dumps).
+int ShowTransferOutcome(int code) {
+    switch (code) {
+        case kExitOk: Inform(kMsgComplete); break;
+        case kExitCancel: Warn(kMsgCanceled); break;
+        case kExitFile: Warn(kMsgFileFailed); break;
+        default: Warn(kMsgCommFailed); break;
+    }
+    return code;
+}
+
+// Runs a command body; nothing escapes a command.
+template <typename Body>
+int Guarded(Body body) {
+    try {
+        return body();
+    } catch (...) {
+        try {
+            Warn(kMsgCommFailed);
+        } catch (...) {
+        }
+        return kExitComm;
+    }
+}
+
+}  // namespace
+
+// The steps the commands share.
+struct FrameSteps {
+    static int RunContextWorker(CReportFrame& f, stWorkerContext& ctx, const stProgressParams& params,
+                                int (*worker)(stWorkerContext&)) {
+        ctx.pLink = &f.m_link;
+        const int code = f.m_ui.RunWorker(params, [&ctx, worker](IProgress& progress, const int* cancel) {
+            ctx.pProgress = &progress;
+            ctx.pCancel = cancel;
+            return worker(ctx);
+        });
+        for (const fs::path& p : ctx.written) f.m_written.push_back(p);
+        return code;
+    }
+
+    static int RunLogWorker(CReportFrame& f, const qlink::stPortChoice& ports, const std::string& suffix) {
+        stWorkerContext ctx;
+        ctx.ports = ports;
+        ctx.transferPath = f.m_transferPath;
+        ctx.pLog = &f.m_log;
+        return RunContextWorker(f, ctx, {kTransferRange, false, suffix}, &GetLogThread);
+    }
+
+    static int RunNvramWorker(CReportFrame& f, const qlink::stPortChoice& ports, const std::string& suffix,
+                              bool cancelEnabled) {
+        stWorkerContext ctx;
+        ctx.ports = ports;
+        ctx.transferPath = f.m_transferPath;
+        return RunContextWorker(f, ctx, {kTransferRange, cancelEnabled, suffix}, &GetNvramThread);
+    }
+
+    static void RefreshViews(CReportFrame& f) {
+        f.m_list.RefreshList(&f.m_log);
+        f.m_temp.Refresh(&f.m_log);
+    }
+
+    // Menus, button, control bar and views after the log changed.
+    static void ShowState(CReportFrame& f) {
+        RefreshViews(f);
+        f.m_ui.SetCompensationItem(f.m_log.m_bValid != 0, f.m_bCompensate);
+        f.m_ui.ShowLogState(f.LogState(), f.m_list, f.m_temp);
+    }
+
+    static void SetCompensation(CReportFrame& f, bool on) {
+        f.m_bCompensate = on;
+        f.m_list.m_bTimeCompensation = on ? 1 : 0;
+        f.m_temp.m_bTimeCompensation = on ? 1 : 0;
+        f.m_list.UpdateColumn();
+    }
+
+    // The current log as the report file of `folder`.
+    static bool SaveReportInto(CReportFrame& f, const fs::path& folder) {
+        const fs::path file = folder / f.GetReportName();
+        if (f.m_log.SaveLogData(file) != 1) return false;
+        f.m_written.push_back(file);
+        return true;
+    }
+
+    // One comparison file of the current views; an empty file when no log is shown.
+    static bool WriteCompareFile(CReportFrame& f, const fs::path& file) {
+        const ReportResult r = WriteCompareText(file, f.m_list, f.m_temp);
+        if (r == REPORT_NO_DATA) return cmn::WriteFileAtomic(file, "");
+        return r == REPORT_OK;
+    }
+
+    // Open Log File after its dialog: read, then show whatever the log now holds.
+    static int LoadLogFile(CReportFrame& f, const fs::path& path) {
+        if (f.m_log.ReadBin(path) != 1) {
+            ShowState(f);
+            std::string text;
+            cmn::SafeFormat(text, kMsgReadFailed, {path.string()});
+            Warn(text);
+            return kExitFile;
+        }
+        f.m_ui.SetTitle(path.string());
+        f.m_log.m_strSourceFile = path;
+        ShowState(f);
+        return kExitOk;
+    }
+
+    static int GetAllSilent(CReportFrame& f, const CMyCommandLine& cmd) {
+        f.m_ui.SetTitle("");
+        const fs::path work = f.m_setup.workFolder;
+        f.m_transferPath = work;
+        std::string error;
+        if (!PrepareWorkFolder(work, error)) {
+            Warn(error);
+            return kExitFile;
+        }
+        const qlink::stPortChoice ports =
+            cmd.m_bLan ? qlink::SilentLanChoice(cmd.m_strIp, cmd.m_strLanPort, cmd.m_strUser, cmd.m_strPassword)
+                       : qlink::SilentComChoice(cmd.m_strComPort, cmd.m_strRate);
+        int code = RunLogWorker(f, ports, " 1/2");
+        if (code != kExitOk) return code;
+        if (!SaveReportInto(f, work)) return kExitFile;
+        code = RunNvramWorker(f, ports, " 2/2", false);
+        if (code != kExitOk) return code;
+
+        const fs::path archive = fs::path(cmd.m_strPath) / f.GetZipName();
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(archive, ec)) &&
+            cmn::MessageBox(kMsgArchiveExists, cmn::MB_YESNO | cmn::MB_ICONWARNING) != cmn::IDYES)
+            return kExitFile;
+        // The archive replaces an existing one only once it is complete.
+        if (!ZipFolder(work, archive, error)) {
+            Warn(error);
+            return kExitFile;
+        }
+        f.m_written.push_back(archive);
+        return kExitOk;
+    }
+};
+
+stFrameSetup MakeFrameSetup(const fs::path& programDir, const std::string& modelName, const fs::path& modelFolder,
+                            bool lanDefault) {
+    stFrameSetup setup;
+    setup.programDir = programDir;
+    setup.strModelName = modelName;
+    setup.modelFolder = modelFolder;
+    setup.features = ReadModelFeatures(modelFolder, lanDefault);
+    return setup;
+}
+
+CReportFrame::CReportFrame(const stFrameSetup& setup, IFrameUi& ui, qlink::IDisplayLink& link)
+    : m_setup(setup), m_ui(ui), m_link(link), m_settings(setup.programDir), m_log(setup.programDir) {
+    m_settings.LoadIniFile();
+    stReportOptions options;
+    options.nTimeMode = setup.features.m_nTimeMode;
+    ApplyListOptions(options, m_list);
+    m_list.Initialize(setup.modelFolder.string());
+    m_temp.m_bTimeMode = setup.features.m_nTimeMode;
+    m_temp.Initialize(setup.modelFolder.string());
+}
+
+stLogState CReportFrame::LogState() const {
+    stLogState s;
+    s.bPresent = m_log.m_bValid != 0;
+    s.strModel = m_log.m_strModel;
+    s.strSerial = m_log.m_strSerial;
+    s.strInfo = m_log.m_strInfo;
+    s.nFileVersion = m_log.m_nFileVersion;
+    return s;
+}
+
+std::string CReportFrame::GetReportName() const {
+    return ReportName(m_log.m_strModel, m_log.m_strSerial, m_setup.strModelName);
+}
+
+std::string CReportFrame::GetHtmlName() const {
+    return HtmlName(m_log.m_strModel, m_log.m_strSerial, m_setup.strModelName);
+}
+
+std::string CReportFrame::GetZipName() const { return ZipName(m_log.m_strSerial); }
+
+int CReportFrame::OnGetLogs() {
+    return Guarded([&] {
+        m_written.clear();
+        m_ui.SetTitle("");
+        const int code = FrameSteps::RunLogWorker(*this, m_ui.ChoosePorts(), "");
+        FrameSteps::ShowState(*this);
+        if (code != kExitOk) Warn(kMsgCommFailed);
+        return code;
+    });
+}
+
+int CReportFrame::OnGetAll() {
+    return Guarded([&] {
+        m_written.clear();
+        fs::path folder;
+        if (!m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty()) return static_cast<int>(kExitDeclined);
+        m_transferPath = folder;
+        m_ui.SetTitle("");
+        const qlink::stPortChoice ports = m_ui.ChoosePorts();
+        int code = FrameSteps::RunLogWorker(*this, ports, " 1/2");
+        FrameSteps::ShowState(*this);
+        // Only an image that arrived in this run is saved: never an older log.
+        const bool saved = m_log.m_bValid == 0 || FrameSteps::SaveReportInto(*this, folder);
+        if (code != kExitOk) {
+            Warn(code == kExitCancel ? kMsgCanceled : kMsgCommFailed);
+            return code;
+        }
+        code = FrameSteps::RunNvramWorker(*this, ports, " 2/2", false);
+        if (code == kExitOk && !saved) code = kExitFile;
+        return ShowTransferOutcome(code);
+    });
+}
+
+int CReportFrame::OnGetAllSilent(const CMyCommandLine& cmd) {
+    return Guarded([&] {
+        m_written.clear();
+        const int code = FrameSteps::GetAllSilent(*this, cmd);
+        return ShowTransferOutcome(code);
+    });
+}
+
+int CReportFrame::OnClearLogs() {
+    return Guarded([&] {
+        m_written.clear();
+        if (cmn::MessageBox(kMsgClearConfirm, cmn::MB_OKCANCEL | cmn::MB_ICONWARNING) != cmn::IDOK)
+            return static_cast<int>(kExitDeclined);
+        const stClearResult result = ClearDisplayLogs(m_link, m_ui.ChoosePorts());
+        if (result.bOpened) {
+            ResetLog(m_log);
+            m_ui.SetTitle("");
+        }
+        FrameSteps::ShowState(*this);
+        if (result.bCleared) {
+            Inform(kMsgCleared);
+            return static_cast<int>(kExitOk);
+        }
+        Warn(kMsgCommFailed);
+        return static_cast<int>(kExitComm);
+    });
+}
+
+int CReportFrame::OnWriteNvram() {
+    return Guarded([&] {
+        m_written.clear();
+        fs::path file;
+        if (!m_ui.OpenFile({kNvramDumpName, "", kBinFilter, false}, file)) return static_cast<int>(kExitDeclined);
+        m_transferPath = file;
+        m_ui.SetTitle("");
+        stWorkerContext ctx;
+        ctx.ports = m_ui.ChoosePorts();
+        ctx.transferPath = file;
+        const int code = FrameSteps::RunContextWorker(*this, ctx, {kTransferRange, false, ""}, &SetNvramThread);
+        switch (code) {
+            case kExitOk: Inform(kMsgNvramWritten); break;
+            case kExitCancel: Warn(kMsgCanceled); break;
+            case kExitRefused: Warn(kMsgNvramById); break;
+            default: Warn(kMsgCommFailed); break;
+        }
+        return code;
+    });
+}
+
+int CReportFrame::OnDumpNvram() {
+    return Guarded([&] {
+        m_written.clear();
+        fs::path folder;
+        if (!m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty()) return static_cast<int>(kExitDeclined);
+        m_transferPath = folder;
+        return ShowTransferOutcome(FrameSteps::RunNvramWorker(*this, m_ui.ChoosePorts(), "", true));
+    });
+}
+
+int CReportFrame::OnDumpTemperature() {
+    return Guarded([&] {
+        m_written.clear();
+        fs::path file;
+        if (!m_ui.SaveFile({"Temperature.txt", ".txt", kTextFilter, true}, file))
+            return static_cast<int>(kExitDeclined);
+        m_transferPath = file;
+        stWorkerContext ctx;
+        ctx.ports = m_ui.ChoosePorts();
+        ctx.transferPath = file;
+        return ShowTransferOutcome(
+            FrameSteps::RunContextWorker(*this, ctx, {kTempDumpRange, false, ""}, &GetTemperatureThread));
+    });
+}
+
+int CReportFrame::OnFileOpenlogfile() {
+    return Guarded([&] {
+        m_written.clear();
+        fs::path file;
+        const bool chosen = m_ui.OpenFile({"monitorlog.dat", "", kLogFilter, false}, file);
+        FrameSteps::SetCompensation(*this, false);
+        m_ui.SetCompensationItem(false, false);
+        if (!chosen) return static_cast<int>(kExitDeclined);
+        return FrameSteps::LoadLogFile(*this, file);
+    });
+}
+
+int CReportFrame::OnCreateReport() {
+    return Guarded([&] {
+        m_written.clear();
+        fs::path file;
+        if (!m_ui.SaveFile({GetReportName(), ".dat", kLogFilter, true}, file)) return static_cast<int>(kExitDeclined);
+        if (m_log.SaveLogData(file) != 1) {
+            Warn(kMsgFileFailed);
+            return static_cast<int>(kExitFile);
+        }
+        m_written.push_back(file);
+        return static_cast<int>(kExitOk);
+    });
+}
+
+int CReportFrame::OnCreateCsv() {
+    return Guarded([&] {
+        m_written.clear();
+        fs::path file;
+        if (!m_ui.SaveFile({GetHtmlName(), ".html", kHtmlFilter, true}, file)) return static_cast<int>(kExitDeclined);
+        if (WriteTreatedHtml(file, m_list, m_temp) != REPORT_OK) {
+            Warn(kMsgFileFailed);
+            return static_cast<int>(kExitFile);
+        }
+        m_written.push_back(file);
+        return static_cast<int>(kExitOk);
+    });
+}
+
+int CReportFrame::OnFileCompare() {
+    return Guarded([&] {
+        m_written.clear();
+        const fs::path folder = CompareFolder(m_setup.programDir);
+        const fs::path file1 = folder / "File1.txt", file2 = folder / "File2.txt";
+        // A File1 that could not be written must not pass for this log.
+        std::error_code ec;
+        const bool first = !folder.empty() && FrameSteps::WriteCompareFile(*this, file1);
+        if (!first) fs::remove(file1, ec);
+        const int loaded = OnFileOpenlogfile();
+        if (loaded != kExitOk) return loaded;
+        if (folder.empty() || !FrameSteps::WriteCompareFile(*this, file2)) {
+            fs::remove(file2, ec);
+            Warn(kMsgFileFailed);
+            return static_cast<int>(kExitFile);
+        }
+        if (first) m_written.push_back(file1);
+        m_written.push_back(file2);
+        const fs::path program = ResolveCompareProgram(m_settings.m_strComparePath);
+        if (!program.empty()) StartCompareProgram(program, file1, file2);
+        return static_cast<int>(kExitOk);
+    });
+}
+
+void CReportFrame::OnTimeCompensation() {
+    Guarded([&] {
+        FrameSteps::SetCompensation(*this, !m_bCompensate);
+        FrameSteps::ShowState(*this);
+        return 0;
+    });
+}
+
+void CReportFrame::OnSetFilter(std::uint32_t filter) {
+    Guarded([&] {
+        m_list.SetFilter(filter);
+        FrameSteps::ShowState(*this);
+        return 0;
+    });
+}
+
+}  // namespace acq

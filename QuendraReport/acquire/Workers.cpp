@@ -1,0 +1,154 @@
+#include "acquire/Workers.h"
+
+#include "acquire/Transfer.h"
+#include "linkio/Cancel.h"
+
+namespace acq {
+
+namespace {
+
+enum class Transfer { kReadLog, kReadNvram, kWriteNvram };
+
+// Brings a display left in binary mode back over a short (1, 1) binary
+// connection; the outcome does not matter.
+void LeaveBinaryMode(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, int displayId) {
+    void* binary = link.DkOpenIF(ports.strBinaryPort, 1, 1, ports.nBinaryBaud);
+    if (binary == nullptr) return;
+    EndBinMode(link, binary, displayId);
+    link.DkClose(binary);
+}
+
+// Logging on again over a new control connection; false when the display
+// could not be told.
+bool ResumeLogging(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, int displayId) {
+    void* control = OpenControl(link, ports, false);
+    if (control == nullptr) return false;
+    const bool resumed = SetLogRecord(link, control, displayId, true);
+    link.QnClose(control);
+    return resumed;
+}
+
+// The transfer itself over an open binary connection.
+bool RunBlocks(Transfer kind, stWorkerContext& ctx, void* binary, IProgress& progress, bool& writeFailed) {
+    qlink::IDisplayLink& link = *ctx.pLink;
+    switch (kind) {
+        case Transfer::kReadLog:
+            progress.SetText(kTextLogReading);
+            return GetBinLogs(link, binary, *ctx.pLog, progress, ctx.pCancel);
+        case Transfer::kReadNvram:
+            progress.SetText(kTextNvramReading);
+            if (!GetBinNvramData(link, binary, ctx.transferPath, progress, ctx.pCancel, &writeFailed)) return false;
+            ctx.written.push_back(ctx.transferPath / kNvramDumpName);
+            return true;
+        case Transfer::kWriteNvram:
+            progress.SetText(kTextNvramWriting);
+            return SetBinNvramData(link, binary, ctx.transferPath, progress, ctx.pCancel);
+    }
+    return false;
+}
+
+// The common sequence: logging off and binary mode over the control port,
+// the transfer over the binary port, binary mode left (not after a write),
+// logging on again. Returns the exit code.
+int TransferSequence(Transfer kind, stWorkerContext& ctx, IProgress& progress) {
+    qlink::IDisplayLink& link = *ctx.pLink;
+    const qlink::stPortChoice& ports = ctx.ports;
+    const int displayId = kind == Transfer::kWriteNvram ? 0 : ports.nDisplayId;
+
+    void* control = OpenControl(link, ports, false);
+    if (control == nullptr) return kExitComm;
+    // A write announced the connection before it checked the display ID.
+    if (kind != Transfer::kWriteNvram) progress.SetText(kTextConnecting);
+    if (!SetLogRecord(link, control, displayId, false)) {
+        link.QnClose(control);
+        return kExitComm;
+    }
+    // From here on "SRLG0000" has gone out: logging is always put back on.
+    progress.SetText(kTextBinaryMode);
+    const bool binaryMode = SetBinMode(link, control, displayId);
+    link.QnClose(control);
+
+    bool done = false;
+    bool writeFailed = false;
+    if (binaryMode) {
+        void* binary = link.DkOpenIF(ports.strBinaryPort, 5, 3, ports.nBinaryBaud);
+        if (binary == nullptr) {
+            LeaveBinaryMode(link, ports, displayId);
+        } else {
+            done = RunBlocks(kind, ctx, binary, progress, writeFailed);
+            if (kind != Transfer::kWriteNvram) {
+                progress.SetText(kTextAsciiMode);
+                EndBinMode(link, binary, displayId);
+            }
+            link.DkClose(binary);
+        }
+    }
+    const bool resumed = ResumeLogging(link, ports, displayId);
+    if (done) return resumed ? kExitOk : kExitComm;
+    if (writeFailed) return kExitFile;
+    return linkio::IsCancelled(ctx.pCancel) ? kExitCancel : kExitComm;
+}
+
+// Runs `body` so that the progress ends exactly once and nothing escapes.
+template <typename Body>
+int Guarded(stWorkerContext& ctx, Body body) {
+    NullProgress none;
+    IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
+    int code = kExitComm;
+    try {
+        if (ctx.pLink != nullptr) code = body(progress);
+    } catch (...) {
+        code = kExitComm;
+    }
+    progress.End();
+    return code;
+}
+
+}  // namespace
+
+void* OpenControl(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, bool byIdWhenSelected) {
+    if (byIdWhenSelected && ports.nDisplayId != 0)
+        return link.QnOpenIF(ports.strControlPort, ports.strUser, ports.strPassword, ports.nDisplayId,
+                             ports.nControlBaud);
+    return link.QnOpenEx(ports.strControlPort, ports.strUser, ports.strPassword,
+                         qlink::OpenFlagsForBaud(ports.nControlBaud));
+}
+
+int GetLogThread(stWorkerContext& ctx) {
+    return Guarded(ctx, [&](IProgress& progress) -> int {
+        if (ctx.pLog == nullptr) return kExitComm;
+        ResetLog(*ctx.pLog);
+        LeaveBinaryMode(*ctx.pLink, ctx.ports, ctx.ports.nDisplayId);
+        return TransferSequence(Transfer::kReadLog, ctx, progress);
+    });
+}
+
+int GetNvramThread(stWorkerContext& ctx) {
+    return Guarded(ctx, [&](IProgress& progress) -> int { return TransferSequence(Transfer::kReadNvram, ctx, progress); });
+}
+
+int SetNvramThread(stWorkerContext& ctx) {
+    return Guarded(ctx, [&](IProgress& progress) -> int {
+        progress.SetText(kTextConnecting);
+        if (ctx.ports.nDisplayId != 0) return kExitRefused;
+        return TransferSequence(Transfer::kWriteNvram, ctx, progress);
+    });
+}
+
+stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& ports) {
+    stClearResult result;
+    LeaveBinaryMode(link, ports, ports.nDisplayId);
+    void* control = OpenControl(link, ports, true);
+    if (control == nullptr) return result;
+    result.bOpened = true;
+    if (link.QnSetCommand(control, "TRST0002") == 0) {
+        link.QnSetCommand(control, "SRLG0000");
+        result.bCleared = link.QnSetCommand(control, "ACLG0000") == 0;
+        // Logging back on whatever the clear answered.
+        link.QnSetCommand(control, "SRLG0001");
+    }
+    link.QnClose(control);
+    return result;
+}
+
+}  // namespace acq

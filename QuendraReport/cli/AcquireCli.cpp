@@ -1,0 +1,446 @@
+#include "cli/AcquireCli.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <ostream>
+#include <system_error>
+
+#include "acquire/Commands.h"
+#include "acquire/HeadlessFrameUi.h"
+#include "cli/LogJson.h"
+#include "common/codepage.h"
+#include "common/prompt.h"
+#include "common/strutil.h"
+#include "common/textfile.h"
+#include "link/Ports.h"
+#include "linkio/TextProtocol.h"
+#include "report/ReportPipeline.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kHelp =
+    "Usage: quendra-acquire COMMAND [OPTIONS]\n"
+    "\n"
+    "Talks to a display the way the report program's window does (same files,\n"
+    "same names, same requests), for scripts and fleets.\n"
+    "\n"
+    "Commands:\n"
+    "  get-logs               read the log; write it as MODEL_SERIAL.dat into --out\n"
+    "  get-all                read the log and the NVRAM image; write MODEL_SERIAL.dat\n"
+    "                         and NvramDump1.bin into --out\n"
+    "  dump-nvram             read the NVRAM image into --out/NvramDump1.bin\n"
+    "  write-nvram FILE       write FILE (exactly the display's NVRAM size) to the NVRAM\n"
+    "  clear-logs             clear the display's logs (asks on a terminal; --yes)\n"
+    "  dump-temperature FILE  write the temperature settings dump to FILE\n"
+    "\n"
+    "Connection (one of):\n"
+    "  --lan HOST[:PORT]      text port PORT (default 10008), binary port 18081\n"
+    "  --serial COMn|DEVICE   a serial port name or a device path\n"
+    "Options:\n"
+    "  --baud N               serial control baud: 9600 (default), 19200, 38400\n"
+    "  --id N                 display ID in a daisy chain, 1..255 (default: none)\n"
+    "  --user U               LAN login account\n"
+    "  --password-file F      LAN login password: the first line of F\n"
+    "  --model NAME           model of ModelName.csv (names a log without a model)\n"
+    "  --out DIR              folder of the files (default: the current folder)\n"
+    "  --yes                  confirm clear-logs without asking\n"
+    "  --json                 print one summary object on standard output: files\n"
+    "                         written with their sizes, model, serial, durations\n"
+    "  --help                 this text\n"
+    "\n"
+    "Files are replaced whole (temporary file, then rename): a failed run never\n"
+    "leaves a partial file. Ctrl+C cancels between two requests; the display is\n"
+    "still put back (binary mode left, logging on). A second Ctrl+C ends at once.\n"
+    "\n"
+    "Exit status: 0 success, 1 communication failure, 2 cancelled (Ctrl+C, or\n"
+    "clear-logs not confirmed), 3 refused (NVRAM write with a display ID),\n"
+    "4 a file could not be read or written, 64 usage error.\n";
+
+const char* const kCommands[] = {"get-logs", "get-all", "dump-nvram", "write-nvram", "clear-logs",
+                                 "dump-temperature"};
+
+constexpr std::uintmax_t kMaxNvramFile = 0xFFFF;
+constexpr std::size_t kMaxPasswordFile = 4096;
+
+std::atomic<acq::HeadlessFrameUi*> g_running{nullptr};
+
+bool IsCommand(const std::string& word) {
+    for (const char* c : kCommands)
+        if (word == c) return true;
+    return false;
+}
+
+bool NeedsFile(const std::string& command) { return command == "write-nvram" || command == "dump-temperature"; }
+
+bool ParseInt(const std::string& text, int min, int max, int& value) {
+    const std::optional<int> v = linkio::ParseDecimalValue(text);
+    if (!v || *v < min || *v > max || text[0] == '+' || text[0] == '-') return false;
+    value = *v;
+    return true;
+}
+
+// "HOST" or "HOST:PORT".
+bool ParseLan(const std::string& text, stAcquireOptions& o) {
+    const std::size_t colon = text.rfind(':');
+    o.strHost = text.substr(0, colon);
+    if (colon != std::string::npos && !ParseInt(text.substr(colon + 1), 1, 65535, o.nLanPort)) return false;
+    if (o.strHost.empty()) return false;
+    for (const char c : o.strHost)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+// Progress on standard error: a bar on a terminal, plain lines otherwise.
+class CliProgress : public acq::IProgress {
+public:
+    CliProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
+    void Start(const acq::stProgressParams& params) {
+        m_range = params.nRange > 0 ? params.nRange : 1;
+        m_caption = "Communicating" + params.strSuffix;
+        m_pos = 0;
+        m_text = "";
+    }
+    void SetText(const char* text) override {
+        m_text = text ? text : "";
+        if (m_terminal) {
+            Draw();
+        } else {
+            m_err << m_caption << ": " << m_text << '\n';
+            m_err.flush();
+        }
+    }
+    void SetPos(int pos) override {
+        m_pos = pos;
+        if (m_terminal) Draw();
+    }
+    void End() override {
+        if (m_terminal) {
+            m_err << "\r\x1b[K";
+            m_err.flush();
+        }
+    }
+
+private:
+    void Draw() {
+        constexpr int kWidth = 24;
+        const int filled = std::clamp(m_pos, 0, m_range) * kWidth / m_range;
+        m_err << "\r\x1b[K" << m_caption << " [" << std::string(static_cast<std::size_t>(filled), '#')
+              << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] " << m_text;
+        m_err.flush();
+    }
+
+    std::ostream& m_err;
+    bool m_terminal;
+    int m_range = 12;
+    int m_pos = 0;
+    std::string m_caption;
+    std::string m_text;
+};
+
+// The headless window with the progress shown.
+class CliFrameUi : public acq::HeadlessFrameUi {
+public:
+    explicit CliFrameUi(CliProgress& bar) : m_bar(bar) { progress = &bar; }
+    int RunWorker(const acq::stProgressParams& params, const acq::WorkerFn& worker) override {
+        m_bar.Start(params);
+        return HeadlessFrameUi::RunWorker(params, worker);
+    }
+
+private:
+    CliProgress& m_bar;
+};
+
+// Messages as lines on `err` (printable ASCII only); questions answered yes
+// with --yes, else asked on the terminal by the console prompt (no without one).
+class CliPrompt : public cmn::IPrompt {
+public:
+    CliPrompt(std::ostream& err, bool yes) : m_err(err), m_yes(yes) {}
+    int Message(const std::string& text, unsigned type, const std::string& caption) override {
+        const unsigned buttons = type & 0x0F;
+        const bool question = buttons == cmn::MB_YESNO || buttons == cmn::MB_OKCANCEL;
+        if (question && !m_yes) return m_console.Message(text, type, caption);
+        std::string line = text;
+        for (char& c : line)
+            if (c == '\n' || c == '\r') c = ' ';
+        m_err << cmn::EscapeNonPrintable(line) << '\n';
+        m_err.flush();
+        if (!question) return cmn::IDOK;
+        return buttons == cmn::MB_YESNO ? cmn::IDYES : cmn::IDOK;
+    }
+
+private:
+    std::ostream& m_err;
+    bool m_yes;
+    cmn::ConsolePrompt m_console;
+};
+
+// Sets the running window for Ctrl+C while a command runs.
+class RunningUi {
+public:
+    explicit RunningUi(acq::HeadlessFrameUi& ui) { g_running.store(&ui); }
+    ~RunningUi() { g_running.store(nullptr); }
+};
+
+bool ReadPassword(const std::string& file, std::string& password) {
+    std::string bytes;
+    if (!cmn::ReadFileBytes(file, bytes, kMaxPasswordFile)) return false;
+    password = bytes.substr(0, bytes.find_first_of("\r\n"));
+    return true;
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// An NVRAM image to write: a regular file of 1..65,535 bytes.
+bool IsNvramFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+           static_cast<std::uintmax_t>(st.st_size) <= kMaxNvramFile && ::access(path.c_str(), R_OK) == 0;
+}
+
+int ExitCodeOf(int frameCode) {
+    switch (frameCode) {
+        case acq::kExitOk: return ACQCLI_OK;
+        case acq::kExitCancel:
+        case acq::kExitDeclined: return ACQCLI_CANCEL;
+        case acq::kExitRefused: return ACQCLI_REFUSED;
+        case acq::kExitFile: return ACQCLI_FILE;
+        default: return ACQCLI_COMM;
+    }
+}
+
+int RunCommand(const stAcquireOptions& o, acq::CReportFrame& frame) {
+    const std::string& c = o.strCommand;
+    if (c == "get-logs") {
+        int code = frame.OnGetLogs();
+        // The image is kept whenever it arrived, as Get All keeps it.
+        if (frame.Log().m_bValid != 0) {
+            const int saved = frame.OnCreateReport();
+            if (code == acq::kExitOk) code = saved;
+        }
+        return code;
+    }
+    if (c == "get-all") return frame.OnGetAll();
+    if (c == "dump-nvram") return frame.OnDumpNvram();
+    if (c == "write-nvram") return frame.OnWriteNvram();
+    if (c == "clear-logs") return frame.OnClearLogs();
+    return frame.OnDumpTemperature();
+}
+
+std::string Millis(std::chrono::steady_clock::duration d) {
+    return cmn::StrPrintf("%.1f", std::chrono::duration<double, std::milli>(d).count());
+}
+
+std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, const CliFrameUi& ui, int exitCode,
+                    std::chrono::steady_clock::duration total) {
+    std::string json = "{\"command\":" + JsonString(o.strCommand) + ",\"exit_code\":" + std::to_string(exitCode);
+    json += ",\"model\":" + JsonString(cmn::Cp932ToUtf8(frame.Log().m_strModel));
+    json += ",\"serial\":" + JsonString(cmn::Cp932ToUtf8(frame.Log().m_strSerial));
+    json += ",\"files\":[";
+    bool first = true;
+    for (const fs::path& p : frame.WrittenFiles()) {
+        std::error_code ec;
+        const std::uintmax_t size = fs::file_size(p, ec);
+        if (ec) continue;
+        const std::string name = fs::absolute(p, ec).lexically_normal().string();
+        json += std::string(first ? "" : ",") + "{\"path\":" +
+                JsonString(cmn::IsValidUtf8(name) ? name : cmn::Cp932ToUtf8(name)) +
+                ",\"bytes\":" + std::to_string(size) + "}";
+        first = false;
+    }
+    json += "],\"duration_ms\":" + Millis(total) + ",\"steps\":[";
+    first = true;
+    for (const auto& run : ui.Runs()) {
+        json += std::string(first ? "" : ",") + "{\"exit_code\":" + std::to_string(run.nExitCode) +
+                ",\"duration_ms\":" + Millis(run.elapsed) + "}";
+        first = false;
+    }
+    return json + "]}\n";
+}
+
+int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLink& link, std::ostream& out,
+        std::ostream& err, bool errIsTerminal) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string password;
+    if (!o.strPasswordFile.empty() && !ReadPassword(o.strPasswordFile, password)) {
+        err << "quendra-acquire: cannot read the password file " << cmn::EscapeNonPrintable(o.strPasswordFile)
+            << '\n';
+        return ACQCLI_FILE;
+    }
+    if (!NeedsFile(o.strCommand) && o.strCommand != "clear-logs" && !IsFolder(o.strOut)) {
+        err << "quendra-acquire: " << cmn::EscapeNonPrintable(o.strOut) << " is not a folder\n";
+        return ACQCLI_FILE;
+    }
+    if (o.strCommand == "write-nvram" && !IsNvramFile(o.strFile)) {
+        err << "quendra-acquire: " << cmn::EscapeNonPrintable(o.strFile)
+            << " is not a readable file of 1 to 65535 bytes\n";
+        return ACQCLI_FILE;
+    }
+    fs::path modelFolder;
+    if (!o.strModel.empty()) {
+        modelFolder = ModelFolderFor(programDir, o.strModel);
+        if (modelFolder.empty()) {
+            err << "quendra-acquire: model " << cmn::EscapeNonPrintable(o.strModel)
+                << " is not listed in ModelName.csv\n";
+            return ACQCLI_USAGE;
+        }
+    }
+
+    CliPrompt prompt(err, o.bYes);
+    cmn::ScopedPrompt scoped(prompt);
+    CliProgress bar(err, errIsTerminal);
+    CliFrameUi ui(bar);
+    ui.ports = o.bLan ? qlink::LanHostChoice(o.strHost, o.nLanPort, o.strUser, password, o.nDisplayId)
+                      : qlink::SerialChoice(o.strSerial, o.nBaud, o.nDisplayId);
+    ui.folder = o.strOut;
+    if (o.strCommand == "write-nvram") ui.openPath = o.strFile;
+    if (o.strCommand == "dump-temperature") ui.savePath = o.strFile;
+
+    acq::CReportFrame frame(acq::MakeFrameSetup(programDir, o.strModel, modelFolder, true), ui, link);
+    int code;
+    {
+        RunningUi running(ui);
+        code = ExitCodeOf(RunCommand(o, frame));
+    }
+    if (code == ACQCLI_CANCEL && o.strCommand == "clear-logs" && !o.bYes)
+        err << "quendra-acquire: the logs were not cleared (confirm on a terminal, or give --yes)\n";
+    if (o.bJson) {
+        out << Summary(o, frame, ui, code, std::chrono::steady_clock::now() - start);
+        out.flush();
+    }
+    return code;
+}
+
+}  // namespace
+
+const char* AcquireCliHelp() { return kHelp; }
+
+bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& options, std::string& error) {
+    options = stAcquireOptions{};
+    stAcquireOptions& o = options;
+    bool haveBaud = false, haveId = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--help" || arg == "-h") {
+            o.bHelp = true;
+        } else if (arg == "--lan") {
+            if (!value(text)) return false;
+            if (!ParseLan(text, o)) {
+                error = "--lan needs HOST or HOST:PORT (port 1..65535)";
+                return false;
+            }
+            o.bLan = true;
+        } else if (arg == "--serial") {
+            if (!value(o.strSerial)) return false;
+            o.bSerial = true;
+        } else if (arg == "--baud") {
+            if (!value(text)) return false;
+            if (!ParseInt(text, 1, 4000000, o.nBaud) || (o.nBaud != 9600 && o.nBaud != 19200 && o.nBaud != 38400)) {
+                error = "--baud needs 9600, 19200 or 38400";
+                return false;
+            }
+            haveBaud = true;
+        } else if (arg == "--id") {
+            if (!value(text)) return false;
+            if (!ParseInt(text, 0, 255, o.nDisplayId)) {
+                error = "--id needs a number 0..255";
+                return false;
+            }
+            haveId = true;
+        } else if (arg == "--user") {
+            if (!value(o.strUser)) return false;
+        } else if (arg == "--password-file") {
+            if (!value(o.strPasswordFile)) return false;
+        } else if (arg == "--model") {
+            if (!value(o.strModel)) return false;
+        } else if (arg == "--out") {
+            if (!value(o.strOut)) return false;
+        } else if (arg == "--yes") {
+            o.bYes = true;
+        } else if (arg == "--json") {
+            o.bJson = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return false;
+        } else if (o.strCommand.empty()) {
+            if (!IsCommand(arg)) {
+                error = "unknown command " + arg;
+                return false;
+            }
+            o.strCommand = arg;
+        } else if (NeedsFile(o.strCommand) && o.strFile.empty()) {
+            o.strFile = arg;
+        } else {
+            error = "unexpected argument " + arg;
+            return false;
+        }
+    }
+    if (o.bHelp) return true;
+    if (o.strCommand.empty()) {
+        error = "no command given";
+        return false;
+    }
+    if (NeedsFile(o.strCommand) && o.strFile.empty()) {
+        error = o.strCommand + " needs a FILE";
+        return false;
+    }
+    if (o.bLan == o.bSerial) {
+        error = "give exactly one of --lan and --serial";
+        return false;
+    }
+    if (haveBaud && !o.bSerial) {
+        error = "--baud applies to --serial only";
+        return false;
+    }
+    if (o.bSerial && (!o.strUser.empty() || !o.strPasswordFile.empty())) {
+        error = "--user and --password-file apply to --lan only";
+        return false;
+    }
+    (void)haveId;
+    return true;
+}
+
+int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programDir, qlink::IDisplayLink& link,
+                  std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    try {
+        stAcquireOptions options;
+        std::string error;
+        if (!ParseAcquireArgs(args, options, error)) {
+            err << "quendra-acquire: " << cmn::EscapeNonPrintable(error) << "\n"
+                << "Try 'quendra-acquire --help'.\n";
+            return ACQCLI_USAGE;
+        }
+        if (options.bHelp) {
+            out << kHelp;
+            return ACQCLI_OK;
+        }
+        return Run(options, programDir, link, out, err, errIsTerminal);
+    } catch (const std::exception& e) {
+        err << "quendra-acquire: " << cmn::EscapeNonPrintable(e.what()) << '\n';
+    } catch (...) {
+        err << "quendra-acquire: unexpected failure\n";
+    }
+    return ACQCLI_COMM;
+}
+
+void InterruptAcquireCli() {
+    acq::HeadlessFrameUi* ui = g_running.load();
+    if (ui != nullptr) ui->RequestCancel();
+}

@@ -1,0 +1,60 @@
+#pragma once
+// quendra-acquire: the report program's display commands for scripts and
+// fleets, over the same core as the window (CReportFrame with a headless
+// window): the same files, names and wire sequence. The pieces are here so
+// that tests and the fuzz target can drive them.
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "link/DisplayLink.h"
+
+struct stAcquireOptions {
+    std::string strCommand;   // get-logs, get-all, dump-nvram, write-nvram, clear-logs, dump-temperature
+    std::string strFile;      // write-nvram: the image; dump-temperature: the text file
+    bool bLan = false;
+    std::string strHost;      // --lan HOST[:PORT]
+    int nLanPort = 10008;
+    bool bSerial = false;
+    std::string strSerial;    // --serial COMn|DEVICE
+    int nBaud = 9600;         // --baud (serial control baud)
+    int nDisplayId = 0;       // --id 0..255
+    std::string strUser;      // --user (LAN)
+    std::string strPasswordFile;
+    std::string strModel;     // --model: the model name of ModelName.csv
+    std::string strOut = ".";  // --out: folder of the files
+    bool bYes = false;        // --yes: confirm clear-logs
+    bool bJson = false;       // --json: one summary object on standard output
+    bool bHelp = false;
+};
+
+// Exit codes.
+enum : int {
+    ACQCLI_OK = 0,
+    ACQCLI_COMM = 1,      // communication failure
+    ACQCLI_CANCEL = 2,    // cancelled (Ctrl+C, or clear-logs not confirmed)
+    ACQCLI_REFUSED = 3,   // NVRAM write with a display ID
+    ACQCLI_FILE = 4,      // a file could not be read or written
+    ACQCLI_USAGE = 64,    // bad command line
+};
+
+// Parses the arguments (without the program name). False with a one-line
+// reason in `error` for anything it does not understand.
+bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& options, std::string& error);
+
+// The text of --help.
+const char* AcquireCliHelp();
+
+// Runs one command and returns its exit code. `programDir` holds
+// "QuendraReport.ini", "ModelName.csv" and the model folders. Messages and
+// the progress (a bar when `errIsTerminal`, else plain lines) go to `err`;
+// --json and --help to `out`. Nothing throws.
+// Not thread-safe: it sets the process-wide prompt and code tables.
+int RunAcquireCli(const std::vector<std::string>& args, const std::filesystem::path& programDir,
+                  qlink::IDisplayLink& link, std::ostream& out, std::ostream& err, bool errIsTerminal);
+
+// Cancels the running command between two requests (the display is still
+// put back: binary mode left, logging on). Safe to call from a signal handler.
+void InterruptAcquireCli();

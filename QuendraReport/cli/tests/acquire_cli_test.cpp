@@ -1,0 +1,156 @@
+// quendra-acquire: its command line, and the tool as a process against
+// display-sim (summary, exit codes, Ctrl+C with the display put back).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <testsupport/ChildProcess.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "cli/AcquireCli.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(AcquireArgsTest, AcceptsTheDocumentedFormsAndRefusesTheRest) {
+    stAcquireOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseAcquireArgs({"get-all", "--lan", "127.0.0.5:2000", "--id", "3", "--user", "svc",
+                                  "--password-file", "pw", "--out", "d", "--json"},
+                                 o, error))
+        << error;
+    EXPECT_EQ(o.strCommand, "get-all");
+    EXPECT_EQ(o.strHost, "127.0.0.5");
+    EXPECT_EQ(o.nLanPort, 2000);
+    EXPECT_EQ(o.nDisplayId, 3);
+    EXPECT_TRUE(o.bJson);
+    ASSERT_TRUE(ParseAcquireArgs({"write-nvram", "img.bin", "--serial", "COM3", "--baud", "38400"}, o, error));
+    EXPECT_EQ(o.strFile, "img.bin");
+    EXPECT_EQ(o.nBaud, 38400);
+    ASSERT_TRUE(ParseAcquireArgs({"dump-temperature", "t.txt", "--lan", "display.local"}, o, error));
+    EXPECT_EQ(o.nLanPort, 10008);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"get-all"},                                             // no connection
+        {"get-all", "--lan", "a", "--serial", "COM1"},           // two
+        {"fetch", "--lan", "a"},                                 // unknown command
+        {"write-nvram", "--lan", "a"},                           // no file
+        {"get-all", "--lan", "a:0"},                             // bad port
+        {"get-all", "--lan", ":10008"},                          // no host
+        {"get-all", "--lan", "a", "--id", "256"},                // bad id
+        {"get-all", "--lan", "a", "--baud", "9600"},             // baud on LAN
+        {"get-all", "--serial", "COM1", "--baud", "4800"},       // unsupported baud
+        {"get-all", "--serial", "COM1", "--user", "u"},          // account on serial
+        {"get-all", "--lan", "a", "extra"},                      // stray argument
+        {"get-all", "--lan", "a", "--out"},                      // missing value
+        {"get-all", "--lan", "a", "--verbose"},                  // unknown option
+    };
+    for (const auto& args : bad) {
+        EXPECT_FALSE(ParseAcquireArgs(args, o, error)) << (args.empty() ? "" : args[0]);
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+class AcquireToolTest : public testsupport::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        fs::create_directories(dir / "out");
+        fs::create_directories(dir / "scratch");
+        options.setEnv = {{"QUENDRA_DAKORAL_DIR", (dir / "scratch").string()},
+                          {"QUENDRA_LOCK_DIR", (dir / "scratch").string()}};
+    }
+    int Tool(std::vector<std::string> args) {
+        args.insert(args.begin(), QUENDRA_ACQUIRE_EXE);
+        return testsupport::RunChild(args, options, out, err);
+    }
+    std::vector<std::string> Lan() { return {"--lan", address.Text()}; }
+    std::vector<std::string> With(std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+
+    testsupport::LoopbackAddress address;
+    testsupport::SimProcess sim;
+    testsupport::ChildOptions options;
+    std::string out, err;
+};
+
+TEST_F(AcquireToolTest, GetAllWithSummary) {
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--nvram-size", "3000"}));
+    ASSERT_EQ(Tool(With({"get-all", "--out", (dir / "out").string(), "--json"}, Lan())), ACQCLI_OK) << err;
+    const fs::path dat = dir / "out" / "QM-X003_QX30001001.dat";
+    ASSERT_TRUE(fs::exists(dat));
+    EXPECT_EQ(fs::file_size(dir / "out" / "NvramDump1.bin"), 3000u);
+    EXPECT_EQ(out.rfind("{\"command\":\"get-all\",\"exit_code\":0,\"model\":\"QM-X003\",\"serial\":\"QX30001001\","
+                        "\"files\":[{\"path\":\"" + dat.string() + "\",\"bytes\":" +
+                            std::to_string(fs::file_size(dat)) + "},{\"path\":\"" +
+                            (dir / "out" / "NvramDump1.bin").string() + "\",\"bytes\":3000}],\"duration_ms\":",
+                        0),
+              0u)
+        << out;
+    EXPECT_NE(out.find("\"steps\":[{\"exit_code\":0,"), std::string::npos);
+    // Plain progress lines and the final message, as standard error is no terminal.
+    EXPECT_NE(err.find("Communicating 1/2: Log data reading...\n"), std::string::npos);
+    EXPECT_NE(err.find("Complete to communicate and create file.\n"), std::string::npos);
+
+    // get-logs writes the same report; dump-temperature its text.
+    fs::remove_all(dir / "out");
+    fs::create_directories(dir / "out");
+    ASSERT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string()}, Lan())), ACQCLI_OK) << err;
+    EXPECT_TRUE(fs::exists(dat));
+    ASSERT_EQ(Tool(With({"dump-temperature", (dir / "t.txt").string()}, Lan())), ACQCLI_OK) << err;
+    EXPECT_EQ(testsupport::ReadFile(dir / "t.txt").rfind("SERIAL NUMBER : QX30001001\r\n\r\n", 0), 0u);
+}
+
+TEST_F(AcquireToolTest, ExitCodesTellWhatHappened) {
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--chain", "5"}));
+    testsupport::WriteFile(dir / "img.bin", std::string(4096, 'x'));
+    EXPECT_EQ(Tool(With({"write-nvram", (dir / "img.bin").string(), "--id", "5"}, Lan())), ACQCLI_REFUSED);
+    EXPECT_NE(err.find("Not support to write NvramData with a specific display ID."), std::string::npos);
+    EXPECT_EQ(Tool(With({"write-nvram", (dir / "missing.bin").string()}, Lan())), ACQCLI_FILE);
+    EXPECT_EQ(Tool(With({"get-all", "--out", (dir / "nowhere").string()}, Lan())), ACQCLI_FILE);
+    EXPECT_EQ(Tool(With({"clear-logs"}, Lan())), ACQCLI_CANCEL);  // no terminal to confirm
+    EXPECT_NE(err.find("not cleared"), std::string::npos);
+    EXPECT_EQ(Tool(With({"clear-logs", "--yes"}, Lan())), ACQCLI_OK) << err;
+    EXPECT_NE(err.find("Logs are cleared.\n"), std::string::npos);
+    EXPECT_EQ(Tool({"get-all", "--lan"}), ACQCLI_USAGE);
+    EXPECT_EQ(Tool({"--help"}), ACQCLI_OK);
+    EXPECT_NE(out.find("Exit status"), std::string::npos);
+    sim.Stop();
+    EXPECT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string()}, Lan())), ACQCLI_COMM);
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// Ctrl+C in the middle of a slow NVRAM read: no dump, binary mode left,
+// logging back on, exit code 2.
+TEST_F(AcquireToolTest, InterruptPutsTheDisplayBack) {
+    const fs::path transcript = dir / "transcript.txt";
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--nvram-size", "65535", "--delay", "bin:every:1",
+                           "--delay-ms", "150", "--transcript", transcript.string()}));
+    testsupport::ChildProcess tool;
+    ASSERT_TRUE(tool.Start(With({QUENDRA_ACQUIRE_EXE, "dump-nvram", "--out", (dir / "out").string()}, Lan()),
+                           options));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (testsupport::ReadFile(transcript).find("18081 bin 45 00040004") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    tool.Signal(SIGINT);
+    EXPECT_EQ(tool.Wait(), ACQCLI_CANCEL) << tool.ErrorText();
+    EXPECT_NE(tool.ErrorText().find("Canceled communication.\n"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+    std::vector<std::string> lines;
+    std::ifstream in(transcript);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_LT(lines.size(), 40u);  // stopped long before the 64 blocks
+    EXPECT_EQ(lines.back(), "10008 text \"SRLG0001\"");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "18081 bin F0 00"), lines.end());
+}
+
+}  // namespace
