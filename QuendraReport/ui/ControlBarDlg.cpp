@@ -26,6 +26,7 @@ constexpr int kComPorts = 256;
 constexpr int kBauds[] = {9600, 19200, 38400};
 constexpr int kDisplayIds = 255;
 constexpr int kInfoColumnWidth = 150;
+constexpr int kInfoRows = 8;
 
 // One ITEM/VALUE entry: the text before the first comma, and the text after
 // it up to the next comma.
@@ -86,6 +87,9 @@ CControlBarDlg::CControlBarDlg(const stControlBarSetup& setup, CIniManaged& sett
     m_info->header()->resizeSection(1, kInfoColumnWidth);
     m_info->setContextMenuPolicy(Qt::CustomContextMenu);
     m_info->setMinimumWidth(2 * kInfoColumnWidth + 24);
+    // Room for the header and eight entries (a log's identity); more scroll.
+    m_info->setFixedHeight(m_info->header()->sizeHint().height() + kInfoRows * (fontMetrics().height() + 2) +
+                           2 * m_info->frameWidth() + 4);
     connect(m_info, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);
         QAction* copy = menu.addAction(QStringLiteral("&Copy"));

@@ -27,6 +27,15 @@ public:
 
 }  // namespace
 
+int LogListView::InitialWidth(int column) const {
+    const int width = CLogListCtrl::ColumnWidth(column);
+    if (column != LOG_COL_ID) return width;
+    // The ID column holds the row image and up to four digits: at least that
+    // much, so that no ID is cut short.
+    const int needed = iconSize().width() + fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16;
+    return qMax(width, needed);
+}
+
 LogListView::LogListView(QWidget* parent) : QTableView(parent) {
     setModel(&m_model);
     setItemDelegate(new SeparatorDelegate(this));
@@ -52,7 +61,7 @@ LogListView::LogListView(QWidget* parent) : QTableView(parent) {
     columns->setHighlightSections(false);
     columns->setSectionsClickable(true);
     columns->setStretchLastSection(false);
-    for (int c = 0; c < LOG_COLUMN_COUNT; ++c) columns->resizeSection(c, CLogListCtrl::ColumnWidth(c));
+    for (int c = 0; c < LOG_COLUMN_COUNT; ++c) columns->resizeSection(c, InitialWidth(c));
     connect(columns, &QHeaderView::sectionClicked, this, [this](int column) {
         if (m_onColumnClick) m_onColumnClick(column);
     });

@@ -24,6 +24,9 @@ public:
     void SetColumnClickHandler(std::function<void(int column)> handler) { m_onColumnClick = std::move(handler); }
 
     LogListModel& Model() { return m_model; }
+    // A column's width before the user resizes it: the list's width, and for
+    // the ID column at least what its image and a four-digit ID need.
+    int InitialWidth(int column) const;
 
 private:
     LogListModel m_model;

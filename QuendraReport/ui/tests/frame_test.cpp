@@ -58,7 +58,10 @@ protected:
         link.logImage = logimage::BuildLog(logimage::AbnormalDisplay());
         link.nvramImage.assign(4096, 0x5A);
     }
-    void TearDown() override { LoadCodeTables(dir / "none"); }
+    void TearDown() override {
+        EXPECT_TRUE(watchdog.Closed().empty()) << "a window nobody answered: " << watchdog.Closed().front();
+        LoadCodeTables(dir / "none");
+    }
 
     std::unique_ptr<CMainFrame> Frame(qlink::IDisplayLink& with, const std::string& model = "QM-X001",
                                       bool lanDefault = true) {
@@ -97,6 +100,7 @@ protected:
     }
 
     testsupport::ScopedTimeZone tz{"UTC"};
+    ModalWatchdog watchdog;
     qlink::RecordingDisplayLink link;
     cmn::RecordingPrompt prompt;
     cmn::ScopedPrompt scoped{prompt};
@@ -244,8 +248,7 @@ TEST_F(FrameTest, CompensationAndOpeningALogFile) {
         EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
         EXPECT_EQ(d->nameFilters(), (QStringList{"Log file (*.dat)", "All files (*)"}));
         EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text(), "monitorlog.dat");
-        d->selectFile(QString::fromStdString(sample.string()));
-        static_cast<QDialog*>(d)->accept();
+        ModalScript::Choose(d, QString::fromStdString(sample.string()));
     });
     Run(*frame, kCmdOpenLogFile, open);
     EXPECT_EQ(frame->windowTitle().toStdString(), sample.string());
@@ -278,8 +281,7 @@ TEST_F(FrameTest, ReportFilesThroughTheirSaveDialogs) {
         EXPECT_EQ(d->defaultSuffix(), "dat");
         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(), frame->Frame().GetReportName());
-        d->selectFile(QString::fromStdString((dir / "copy").string()));
-        static_cast<QDialog*>(d)->accept();
+        ModalScript::Choose(d, QString::fromStdString((dir / "copy").string()));
     });
     Run(*frame, kCmdCreateReport, save);
     EXPECT_EQ(Read("copy.dat"), testsupport::ReadFile(sample));
@@ -289,8 +291,7 @@ TEST_F(FrameTest, ReportFilesThroughTheirSaveDialogs) {
         EXPECT_EQ(d->defaultSuffix(), "html");
         EXPECT_EQ(d->nameFilters(), (QStringList{"HTML file (*.html)", "All files (*)"}));
         EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(), frame->Frame().GetHtmlName());
-        d->selectFile(QString::fromStdString((dir / "report.html").string()));
-        static_cast<QDialog*>(d)->accept();
+        ModalScript::Choose(d, QString::fromStdString((dir / "report.html").string()));
     });
     Run(*frame, kCmdCreateHtml, html);
     EXPECT_TRUE(prompt.Texts().empty()) << prompt.Texts().front();

@@ -9,8 +9,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
+#include <cstdio>
 #include <QWidget>
 #include <deque>
 #include <functional>
@@ -44,12 +49,16 @@ public:
             return true;
         });
     }
-    // A file dialog: `path` selected (and its folder entered), then accepted.
+    // Puts `path` in a file dialog as if typed, then accepts it. (selectFile
+    // alone may lose the name while the dialog still loads the folder.)
+    static void Choose(QFileDialog* d, const QString& path) {
+        d->selectFile(path);
+        if (auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(path);
+        static_cast<QDialog*>(d)->accept();
+    }
+    // A file dialog: `path` chosen.
     ModalScript& ChooseFile(const QString& path) {
-        return On<QFileDialog>([path](QFileDialog* d) {
-            d->selectFile(path);
-            static_cast<QDialog*>(d)->accept();
-        });
+        return On<QFileDialog>([path](QFileDialog* d) { Choose(d, path); });
     }
     // A folder browser: `folder` entered and accepted.
     ModalScript& ChooseFolder(const QString& folder) {
@@ -92,6 +101,46 @@ private:
     std::deque<Step> m_steps;
     std::vector<std::string> m_seen;
     bool m_busy = false;
+};
+
+// Closes a modal window that nobody answers for `limitMs` (a dialog a
+// script did not expect), so that a run ends instead of waiting for ever;
+// what it closed is printed on standard error and kept for the caller.
+class ModalWatchdog {
+public:
+    explicit ModalWatchdog(int limitMs = 10000) : m_limitMs(limitMs) {
+        m_timer.setInterval(100);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+        m_timer.start();
+    }
+    const std::vector<std::string>& Closed() const { return m_closed; }
+
+private:
+    void Tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != m_modal) {
+            m_modal = modal;
+            m_since.start();
+            return;
+        }
+        if (modal == nullptr || m_since.elapsed() < m_limitMs) return;
+        std::string what = modal->windowTitle().toStdString();
+        if (auto* box = dynamic_cast<QMessageBox*>(modal)) what += ": " + box->text().toStdString();
+        std::fprintf(stderr, "closing a window nobody answered: %s\n", what.c_str());
+        m_closed.push_back(what);
+        if (auto* dialog = dynamic_cast<QDialog*>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+        m_since.start();
+    }
+
+    int m_limitMs;
+    QTimer m_timer;
+    QPointer<QWidget> m_modal;
+    QElapsedTimer m_since;
+    std::vector<std::string> m_closed;
 };
 
 }  // namespace qui

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include <common/ini.h>
 #include <common/prompt.h>
 
 #include "AboutDlg.h"
@@ -39,10 +41,28 @@ namespace {
 fs::path g_out;
 int g_failures = 0;
 
+// A window's picture under a plain caption strip with its title, as the
+// offscreen platform draws no window frame; a child widget as it is.
+QImage Picture(QWidget& w) {
+    const QImage body = w.grab().toImage();
+    if (!w.isWindow()) return body;
+    const int strip = w.fontMetrics().height() + 12;
+    QImage framed(body.width(), body.height() + strip, QImage::Format_RGB32);
+    framed.fill(QColor(0x3C, 0x3F, 0x41));
+    QPainter painter(&framed);
+    painter.drawImage(0, strip, body);
+    painter.setPen(Qt::white);
+    QFont bold = w.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.drawText(QRect(10, 0, body.width() - 20, strip), Qt::AlignVCenter | Qt::AlignLeft, w.windowTitle());
+    return framed;
+}
+
 void Save(QWidget& w, const char* name) {
     QApplication::processEvents();
     const QString file = QString::fromStdString((g_out / name).string());
-    if (!w.grab().save(file)) {
+    if (!Picture(w).save(file)) {
         std::fprintf(stderr, "quendra-report-screenshot: cannot write %s\n", file.toLocal8Bit().constData());
         ++g_failures;
         return;
@@ -72,14 +92,18 @@ std::unique_ptr<CMainFrame> Window(const fs::path& programDir, const char* model
     return frame;
 }
 
-void MainWindowPictures(const fs::path& programDir, qlink::IDisplayLink& link) {
+// `logs`: the sample logs as the caller named them (their path is the title).
+void MainWindowPictures(const fs::path& programDir, const fs::path& logs, qlink::IDisplayLink& link) {
     auto frame = Window(programDir, "QM-X003", "QMX001", link);
-    if (!OpenLog(*frame, programDir / "logs" / "abnormal.dat")) {
+    if (!OpenLog(*frame, logs / "abnormal.dat")) {
         std::fprintf(stderr, "quendra-report-screenshot: the sample log did not open\n");
         ++g_failures;
     }
     Save(*frame, "main-system-log.png");
     Save(frame->ControlBar(), "controlbar-lan-serial.png");
+    frame->ControlBar().InterfaceBox()->setCurrentText(QStringLiteral("COM3"));
+    Save(frame->ControlBar(), "controlbar-serial-port.png");
+    frame->ControlBar().InterfaceBox()->setCurrentIndex(0);
     frame->Tabs().setCurrentIndex(1);
     Save(*frame, "main-temp-log.png");
     frame->Tabs().setCurrentIndex(0);
@@ -96,7 +120,7 @@ void MainWindowPictures(const fs::path& programDir, qlink::IDisplayLink& link) {
 
     // A model with elapsed times: lines under the power supply records.
     auto elapsed = Window(programDir, "QM-Y210", "QMY210", link);
-    OpenLog(*elapsed, programDir / "logs" / "code-paths.dat");
+    OpenLog(*elapsed, logs / "code-paths.dat");
     Save(*elapsed, "main-elapsed-time.png");
 }
 
@@ -154,12 +178,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path programDir = scratch.path().toStdString();
+    // Every command of the menu and the bar: comparing and NVRAM writing on.
+    cmn::IniWriteString(programDir / "QuendraReport.ini", "COMMON", "COMPARE", "1");
+    cmn::IniWriteString(programDir / "QuendraReport.ini", "COMMON", "WRITENVR", "1");
     cmn::RecordingPrompt prompt;  // a message would only stop the pictures
     cmn::ScopedPrompt scoped(prompt);
     qlink::RecordingDisplayLink link;
+    ModalWatchdog watchdog;
 
     DialogPictures(programDir);
-    MainWindowPictures(programDir, link);
+    MainWindowPictures(programDir, fs::path(argv[1]) / "logs", link);
     for (const std::string& text : prompt.Texts()) std::fprintf(stderr, "message: %s\n", text.c_str());
-    return g_failures == 0 ? 0 : 1;
+    return g_failures == 0 && watchdog.Closed().empty() ? 0 : 1;
 }
