@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <optional>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -53,13 +55,14 @@ protected:
     void SetUp() override {
         TempDirTest::SetUp();
         testsupport::OffscreenApp();
+        watchdog.emplace();  // its timer needs the application
         fs::copy_file(kSamples / "ModelName.csv", dir / "ModelName.csv");
         fs::copy(kSamples / "QMX001", dir / "QMX001");
         link.logImage = logimage::BuildLog(logimage::AbnormalDisplay());
         link.nvramImage.assign(4096, 0x5A);
     }
     void TearDown() override {
-        EXPECT_TRUE(watchdog.Closed().empty()) << "a window nobody answered: " << watchdog.Closed().front();
+        EXPECT_TRUE(watchdog->Closed().empty()) << "a window nobody answered: " << watchdog->Closed().front();
         LoadCodeTables(dir / "none");
     }
 
@@ -100,7 +103,7 @@ protected:
     }
 
     testsupport::ScopedTimeZone tz{"UTC"};
-    ModalWatchdog watchdog;
+    std::optional<ModalWatchdog> watchdog;
     qlink::RecordingDisplayLink link;
     cmn::RecordingPrompt prompt;
     cmn::ScopedPrompt scoped{prompt};
