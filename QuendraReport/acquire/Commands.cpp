@@ -27,7 +27,8 @@ const char* const kMsgNvramById = "Not support to write NvramData with a specifi
 const char* const kMsgReadFailed = "Failed to read log file.\n%s";
 const char* const kMsgArchiveExists = "Filename already exists. \nDo you want to replace it?";
 const char* const kMsgClearConfirm =
-    "Logs stored Quendra display will be removed, if press \"OK\".\nIf you've not created report, you should do "
+    "Logs stored Quendra display will be removed, if press \"OK\".\nIf you've not created report, you should "
+    "do "
     "it before clear.\nAre you OK?";
 const char* const kMsgCleared = "Logs are cleared.";
 
@@ -39,16 +40,28 @@ const char* const kBinFilter = "Binary files (*.bin)|*.bin|All files (*.*)|*.*||
 const char* const kHtmlFilter = "HTML file (*.html)|*.html|All files (*.*)|*.*||";
 const char* const kTextFilter = "Text file (*.txt)|*.txt|All files (*.*)|*.*||";
 
-void Warn(const std::string& text) { cmn::MessageBox(text, cmn::MB_OK | cmn::MB_ICONWARNING); }
-void Inform(const std::string& text) { cmn::MessageBox(text, cmn::MB_OK | cmn::MB_ICONINFORMATION); }
+void Warn(const std::string& text) {
+    cmn::MessageBox(text, cmn::MB_OK | cmn::MB_ICONWARNING);
+}
+void Inform(const std::string& text) {
+    cmn::MessageBox(text, cmn::MB_OK | cmn::MB_ICONINFORMATION);
+}
 
 // The message of a transfer command's outcome (Get All, the dumps).
 int ShowTransferOutcome(int code) {
     switch (code) {
-        case kExitOk: Inform(kMsgComplete); break;
-        case kExitCancel: Warn(kMsgCanceled); break;
-        case kExitFile: Warn(kMsgFileFailed); break;
-        default: Warn(kMsgCommFailed); break;
+        case kExitOk:
+            Inform(kMsgComplete);
+            break;
+        case kExitCancel:
+            Warn(kMsgCanceled);
+            break;
+        case kExitFile:
+            Warn(kMsgFileFailed);
+            break;
+        default:
+            Warn(kMsgCommFailed);
+            break;
     }
     return code;
 }
@@ -97,6 +110,15 @@ struct FrameSteps {
         ctx.ports = ports;
         ctx.transferPath = f.m_transferPath;
         return RunContextWorker(f, ctx, {kTransferRange, cancelEnabled, suffix}, &GetNvramThread);
+    }
+
+    // The folder browser of Get All and the NVRAM dump; the folder becomes the
+    // transfer path. False when cancelled or no folder resulted.
+    static bool ChooseFolder(CReportFrame& f) {
+        fs::path folder;
+        if (!f.m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty()) return false;
+        f.m_transferPath = folder;
+        return true;
     }
 
     static void RefreshViews(CReportFrame& f) {
@@ -158,8 +180,9 @@ struct FrameSteps {
             return kExitFile;
         }
         const qlink::stPortChoice ports =
-            cmd.m_bLan ? qlink::SilentLanChoice(cmd.m_strIp, cmd.m_strLanPort, cmd.m_strUser, cmd.m_strPassword)
-                       : qlink::SilentComChoice(cmd.m_strComPort, cmd.m_strRate);
+            cmd.m_bLan
+                ? qlink::SilentLanChoice(cmd.m_strIp, cmd.m_strLanPort, cmd.m_strUser, cmd.m_strPassword)
+                : qlink::SilentComChoice(cmd.m_strComPort, cmd.m_strRate);
         int code = RunLogWorker(f, ports, " 1/2");
         if (code != kExitOk) return code;
         if (!SaveReportInto(f, work)) return kExitFile;
@@ -181,8 +204,8 @@ struct FrameSteps {
     }
 };
 
-stFrameSetup MakeFrameSetup(const fs::path& programDir, const std::string& modelName, const fs::path& modelFolder,
-                            bool lanDefault) {
+stFrameSetup MakeFrameSetup(const fs::path& programDir, const std::string& modelName,
+                            const fs::path& modelFolder, bool lanDefault) {
     stFrameSetup setup;
     setup.programDir = programDir;
     setup.strModelName = modelName;
@@ -220,7 +243,9 @@ std::string CReportFrame::GetHtmlName() const {
     return HtmlName(m_log.m_strModel, m_log.m_strSerial, m_setup.strModelName);
 }
 
-std::string CReportFrame::GetZipName() const { return ZipName(m_log.m_strSerial); }
+std::string CReportFrame::GetZipName() const {
+    return ZipName(m_log.m_strSerial);
+}
 
 int CReportFrame::OnGetLogs() {
     return Guarded([&] {
@@ -236,9 +261,8 @@ int CReportFrame::OnGetLogs() {
 int CReportFrame::OnGetAll() {
     return Guarded([&] {
         m_written.clear();
-        fs::path folder;
-        if (!m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty()) return static_cast<int>(kExitDeclined);
-        m_transferPath = folder;
+        if (!FrameSteps::ChooseFolder(*this)) return static_cast<int>(kExitDeclined);
+        const fs::path folder = m_transferPath;
         m_ui.SetTitle("");
         const qlink::stPortChoice ports = m_ui.ChoosePorts();
         int code = FrameSteps::RunLogWorker(*this, ports, " 1/2");
@@ -287,18 +311,28 @@ int CReportFrame::OnWriteNvram() {
     return Guarded([&] {
         m_written.clear();
         fs::path file;
-        if (!m_ui.OpenFile({kNvramDumpName, "", kBinFilter, false}, file)) return static_cast<int>(kExitDeclined);
+        if (!m_ui.OpenFile({kNvramDumpName, "", kBinFilter, false}, file))
+            return static_cast<int>(kExitDeclined);
         m_transferPath = file;
         m_ui.SetTitle("");
         stWorkerContext ctx;
         ctx.ports = m_ui.ChoosePorts();
         ctx.transferPath = file;
-        const int code = FrameSteps::RunContextWorker(*this, ctx, {kTransferRange, false, ""}, &SetNvramThread);
+        const int code =
+            FrameSteps::RunContextWorker(*this, ctx, {kTransferRange, false, ""}, &SetNvramThread);
         switch (code) {
-            case kExitOk: Inform(kMsgNvramWritten); break;
-            case kExitCancel: Warn(kMsgCanceled); break;
-            case kExitRefused: Warn(kMsgNvramById); break;
-            default: Warn(kMsgCommFailed); break;
+            case kExitOk:
+                Inform(kMsgNvramWritten);
+                break;
+            case kExitCancel:
+                Warn(kMsgCanceled);
+                break;
+            case kExitRefused:
+                Warn(kMsgNvramById);
+                break;
+            default:
+                Warn(kMsgCommFailed);
+                break;
         }
         return code;
     });
@@ -307,9 +341,7 @@ int CReportFrame::OnWriteNvram() {
 int CReportFrame::OnDumpNvram() {
     return Guarded([&] {
         m_written.clear();
-        fs::path folder;
-        if (!m_ui.BrowseFolder(kFolderTitle, folder) || folder.empty()) return static_cast<int>(kExitDeclined);
-        m_transferPath = folder;
+        if (!FrameSteps::ChooseFolder(*this)) return static_cast<int>(kExitDeclined);
         return ShowTransferOutcome(FrameSteps::RunNvramWorker(*this, m_ui.ChoosePorts(), "", true));
     });
 }
@@ -345,7 +377,8 @@ int CReportFrame::OnCreateReport() {
     return Guarded([&] {
         m_written.clear();
         fs::path file;
-        if (!m_ui.SaveFile({GetReportName(), ".dat", kLogFilter, true}, file)) return static_cast<int>(kExitDeclined);
+        if (!m_ui.SaveFile({GetReportName(), ".dat", kLogFilter, true}, file))
+            return static_cast<int>(kExitDeclined);
         if (m_log.SaveLogData(file) != 1) {
             Warn(kMsgFileFailed);
             return static_cast<int>(kExitFile);
@@ -359,7 +392,8 @@ int CReportFrame::OnCreateCsv() {
     return Guarded([&] {
         m_written.clear();
         fs::path file;
-        if (!m_ui.SaveFile({GetHtmlName(), ".html", kHtmlFilter, true}, file)) return static_cast<int>(kExitDeclined);
+        if (!m_ui.SaveFile({GetHtmlName(), ".html", kHtmlFilter, true}, file))
+            return static_cast<int>(kExitDeclined);
         if (WriteTreatedHtml(file, m_list, m_temp) != REPORT_OK) {
             Warn(kMsgFileFailed);
             return static_cast<int>(kExitFile);

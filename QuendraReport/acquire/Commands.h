@@ -72,22 +72,22 @@ public:
     CReportFrame(const CReportFrame&) = delete;
     CReportFrame& operator=(const CReportFrame&) = delete;
 
-    int OnGetLogs();           // 32776
-    int OnGetAll();            // 32788
+    int OnGetLogs();  // 32776
+    int OnGetAll();   // 32788
     // 32869: steps 1-6 with the ports of the command line; returns the code
     // whose message ended the run (0, 1, 2 or 4). The process then exits
     // with 0 whatever the code; the settings file is not written and the
     // views are not refreshed.
     int OnGetAllSilent(const CMyCommandLine& cmd);
-    int OnClearLogs();         // 32792
-    int OnWriteNvram();        // 32803
-    int OnDumpNvram();         // 32787
-    int OnDumpTemperature();   // 32796
-    int OnFileOpenlogfile();   // 32793
-    int OnCreateReport();      // 32778
-    int OnCreateCsv();         // 32781
-    int OnFileCompare();       // 32801
-    void OnTimeCompensation(); // 32785
+    int OnClearLogs();          // 32792
+    int OnWriteNvram();         // 32803
+    int OnDumpNvram();          // 32787
+    int OnDumpTemperature();    // 32796
+    int OnFileOpenlogfile();    // 32793
+    int OnCreateReport();       // 32778
+    int OnCreateCsv();          // 32781
+    int OnFileCompare();        // 32801
+    void OnTimeCompensation();  // 32785
     // 32784 (the filter dialog is the window's): applies the filter bits to
     // the log list and refreshes the views.
     void OnSetFilter(std::uint32_t filter);

@@ -77,7 +77,8 @@ public:
     // items and the Create Report button (from bPresent), the control bar's
     // ITEM/VALUE list, and both views repainted from the models, which the
     // frame has refreshed already.
-    virtual void ShowLogState(const stLogState& state, const CLogListCtrl& list, const CTempLogCtrl& temp) = 0;
+    virtual void ShowLogState(const stLogState& state, const CLogListCtrl& list,
+                              const CTempLogCtrl& temp) = 0;
     // The menu item "Compensate Log Time by PC Time": enabled (grayed when
     // false) and checked.
     virtual void SetCompensationItem(bool enabled, bool checked) = 0;

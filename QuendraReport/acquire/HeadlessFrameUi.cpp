@@ -4,7 +4,9 @@
 
 namespace acq {
 
-void HeadlessFrameUi::RequestCancel() { std::atomic_ref<int>(cancelFlag).store(1, std::memory_order_release); }
+void HeadlessFrameUi::RequestCancel() {
+    std::atomic_ref<int>(cancelFlag).store(1, std::memory_order_release);
+}
 
 int HeadlessFrameUi::RunWorker(const stProgressParams& params, const WorkerFn& worker) {
     NullProgress none;

@@ -20,11 +20,11 @@ public:
     HeadlessFrameUi() = default;
 
     // Preset answers.
-    qlink::stPortChoice ports;          // ChoosePorts
-    std::filesystem::path folder;       // BrowseFolder, and the folder of SaveFile's default name
-    std::filesystem::path openPath;     // OpenFile; empty: cancelled
-    std::filesystem::path savePath;     // SaveFile; empty: folder / the dialog's default name
-    IProgress* progress = nullptr;      // where workers report; null: dropped
+    qlink::stPortChoice ports;       // ChoosePorts
+    std::filesystem::path folder;    // BrowseFolder, and the folder of SaveFile's default name
+    std::filesystem::path openPath;  // OpenFile; empty: cancelled
+    std::filesystem::path savePath;  // SaveFile; empty: folder / the dialog's default name
+    IProgress* progress = nullptr;   // where workers report; null: dropped
     // Set non-zero to cancel a running worker (read by the workers between
     // requests). Use RequestCancel() from other threads or signal handlers.
     int cancelFlag = 0;

@@ -17,7 +17,8 @@ std::string SafeFileName(std::string_view cp932) {
 }
 
 namespace {
-std::string ReportBase(const std::string& decodedModel, const std::string& serial, const std::string& selectedModel) {
+std::string ReportBase(const std::string& decodedModel, const std::string& serial,
+                       const std::string& selectedModel) {
     if (decodedModel.empty()) return selectedModel + "_";
     return decodedModel + "_" + serial;
 }
@@ -33,6 +34,8 @@ std::string HtmlName(const std::string& decodedModel, const std::string& serial,
     return SafeFileName(ReportBase(decodedModel, serial, selectedModel) + ".html");
 }
 
-std::string ZipName(const std::string& serial) { return SafeFileName("LogData_" + serial + ".zip"); }
+std::string ZipName(const std::string& serial) {
+    return SafeFileName("LogData_" + serial + ".zip");
+}
 
 }  // namespace acq

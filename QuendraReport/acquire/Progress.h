@@ -20,12 +20,12 @@ public:
 };
 
 // Progress texts, in the order they appear.
-extern const char* const kTextConnecting;      // "Connecting..."
-extern const char* const kTextBinaryMode;      // "Switch to binary mode..."
-extern const char* const kTextLogReading;      // "Log data reading..."
-extern const char* const kTextNvramReading;    // "Nvram data reading..."
-extern const char* const kTextNvramWriting;    // "Nvram data writing..."
-extern const char* const kTextAsciiMode;       // "Switch to ascii mode..."
+extern const char* const kTextConnecting;    // "Connecting..."
+extern const char* const kTextBinaryMode;    // "Switch to binary mode..."
+extern const char* const kTextLogReading;    // "Log data reading..."
+extern const char* const kTextNvramReading;  // "Nvram data reading..."
+extern const char* const kTextNvramWriting;  // "Nvram data writing..."
+extern const char* const kTextAsciiMode;     // "Switch to ascii mode..."
 
 // A progress sink that drops everything (tests, callers without a display).
 class NullProgress : public IProgress {

@@ -5,8 +5,8 @@
 
 namespace acq {
 
-int RunSilent(const StartUpDecision& decision, const std::filesystem::path& programDir, qlink::IDisplayLink& link,
-              const std::filesystem::path& workFolder) {
+int RunSilent(const StartUpDecision& decision, const std::filesystem::path& programDir,
+              qlink::IDisplayLink& link, const std::filesystem::path& workFolder) {
     HeadlessFrameUi ui;
     stFrameSetup setup =
         MakeFrameSetup(programDir, decision.m_strModel, decision.m_modelFolder, decision.m_bLanDefault);

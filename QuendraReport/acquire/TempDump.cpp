@@ -159,7 +159,8 @@ bool AppendEvent(DumpQueries& q, const stEventKind& kind, int entry, std::string
         const std::string first = FirstCommaField(reply, rest);
         int max[3];
         if (!SplitThree(first, max)) return false;
-        text += cmn::StrPrintf("MAX(TEMP1 : %d, TEMP2 : %d, TEMP3 : %d) %s", max[0], max[1], max[2], rest.c_str());
+        text += cmn::StrPrintf("MAX(TEMP1 : %d, TEMP2 : %d, TEMP3 : %d) %s", max[0], max[1], max[2],
+                               rest.c_str());
     }
     text += "\n";
     int seconds = 0;
@@ -192,7 +193,8 @@ bool CollectDump(DumpQueries& q, IProgress& progress, std::string& text) {
     if (!q.String("Command:ERRT????", reply)) return false;
     int temps[3];
     SplitCurrentTemps(reply, temps);
-    text += cmn::StrPrintf("CURRENT TEMPERATURE : T1( %d ) T2 ( %d ) T3 ( %d )\n\n", temps[0], temps[1], temps[2]);
+    text += cmn::StrPrintf("CURRENT TEMPERATURE : T1( %d ) T2 ( %d ) T3 ( %d )\n\n", temps[0], temps[1],
+                           temps[2]);
     progress.SetPos(1);
 
     text += "[SETTING DATA]\n";
@@ -234,8 +236,8 @@ void SplitCurrentTemps(const std::string& reply, int (&temps)[3]) {
             continue;
         }
         const std::size_t comma = reply.find(',', pos);
-        t = cmn::DecimalToInt(std::string_view(reply).substr(pos, comma == std::string::npos ? std::string::npos
-                                                                                            : comma - pos));
+        t = cmn::DecimalToInt(std::string_view(reply).substr(
+            pos, comma == std::string::npos ? std::string::npos : comma - pos));
         more = comma != std::string::npos;
         pos = more ? comma + 1 : pos;
     }
@@ -251,9 +253,9 @@ int GetTemperatureThread(stWorkerContext& ctx) {
     IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
     int result = kExitComm;
     try {
-        qlink::IDisplayLink& link = *ctx.pLink;
-        void* control = OpenControl(link, ctx.ports, true);
+        void* control = ctx.pLink ? OpenControl(*ctx.pLink, ctx.ports, true) : nullptr;
         if (control != nullptr) {
+            qlink::IDisplayLink& link = *ctx.pLink;
             const bool loggingOff = link.QnSetCommand(control, "SRLG0000") == 0;
             if (link.QnSetCommand(control, "ESPC0001") == 0) {
                 DumpQueries q(link, control, ctx.pCancel);

@@ -56,8 +56,8 @@ void PutLe16(std::uint8_t* p, int value) {
 
 // Reads a whole image block by block into `image`; false at the first failed
 // request or when cancelled (nothing more is sent then).
-bool ReadBlocks(qlink::IDisplayLink& link, void* binary, const stBlockCodes& codes, std::vector<std::uint8_t>& image,
-                IProgress& progress, const int* cancel) {
+bool ReadBlocks(qlink::IDisplayLink& link, void* binary, const stBlockCodes& codes,
+                std::vector<std::uint8_t>& image, IProgress& progress, const int* cancel) {
     int total = 0;
     if (linkio::IsCancelled(cancel) || !RequestSize(link, binary, codes.start, total)) return false;
     image.assign(static_cast<std::size_t>(total), 0);
@@ -142,7 +142,8 @@ bool SetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesys
     if (!cmn::ReadFileBytes(file, image, kMaxImage)) return false;
     const int total = static_cast<int>(image.size());
     int displaySize = 0;
-    if (linkio::IsCancelled(cancel) || !RequestSize(link, binary, kNvramWriteStart, displaySize)) return false;
+    if (linkio::IsCancelled(cancel) || !RequestSize(link, binary, kNvramWriteStart, displaySize))
+        return false;
     if (displaySize != total) return false;
 
     Reply reply;
@@ -154,7 +155,8 @@ bool SetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesys
         std::fill(params.begin(), params.end(), 0);
         PutLe16(params.data(), offset);
         std::memcpy(params.data() + 2, image.data() + offset, static_cast<std::size_t>(length));
-        if (!Request(link, binary, kNvramWriteBlock, params.data(), static_cast<int>(params.size()), reply, 0))
+        if (!Request(link, binary, kNvramWriteBlock, params.data(), static_cast<int>(params.size()), reply,
+                     0))
             return false;
         progress.SetPos(BlockProgress(++index, total));
     }

@@ -52,7 +52,8 @@ bool CollectFiles(const fs::path& folder, std::vector<stPacked>& files, std::str
         error = Failure("Cannot list", folder, ec.message());
         return false;
     }
-    std::sort(files.begin(), files.end(), [](const stPacked& a, const stPacked& b) { return a.name < b.name; });
+    std::sort(files.begin(), files.end(),
+              [](const stPacked& a, const stPacked& b) { return a.name < b.name; });
     return true;
 }
 

@@ -37,7 +37,8 @@ bool RunBlocks(Transfer kind, stWorkerContext& ctx, void* binary, IProgress& pro
             return GetBinLogs(link, binary, *ctx.pLog, progress, ctx.pCancel);
         case Transfer::kReadNvram:
             progress.SetText(kTextNvramReading);
-            if (!GetBinNvramData(link, binary, ctx.transferPath, progress, ctx.pCancel, &writeFailed)) return false;
+            if (!GetBinNvramData(link, binary, ctx.transferPath, progress, ctx.pCancel, &writeFailed))
+                return false;
             ctx.written.push_back(ctx.transferPath / kNvramDumpName);
             return true;
         case Transfer::kWriteNvram:
@@ -124,7 +125,9 @@ int GetLogThread(stWorkerContext& ctx) {
 }
 
 int GetNvramThread(stWorkerContext& ctx) {
-    return Guarded(ctx, [&](IProgress& progress) -> int { return TransferSequence(Transfer::kReadNvram, ctx, progress); });
+    return Guarded(ctx, [&](IProgress& progress) -> int {
+        return TransferSequence(Transfer::kReadNvram, ctx, progress);
+    });
 }
 
 int SetNvramThread(stWorkerContext& ctx) {

@@ -43,10 +43,10 @@ enum : int {
 struct stWorkerContext {
     qlink::IDisplayLink* pLink = nullptr;
     qlink::stPortChoice ports;
-    std::filesystem::path transferPath;  // NVRAM file to write, dump folder, or dump text file
-    CQuendraLog* pLog = nullptr;         // the current log (GetLogThread)
-    IProgress* pProgress = nullptr;      // null: progress is dropped
-    const int* pCancel = nullptr;        // may be null; read between requests
+    std::filesystem::path transferPath;          // NVRAM file to write, dump folder, or dump text file
+    CQuendraLog* pLog = nullptr;                 // the current log (GetLogThread)
+    IProgress* pProgress = nullptr;              // null: progress is dropped
+    const int* pCancel = nullptr;                // may be null; read between requests
     std::vector<std::filesystem::path> written;  // out: files the worker wrote
 };
 

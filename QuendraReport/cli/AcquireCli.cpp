@@ -62,8 +62,8 @@ const char* const kHelp =
     "clear-logs not confirmed), 3 refused (NVRAM write with a display ID),\n"
     "4 a file could not be read or written, 64 usage error.\n";
 
-const char* const kCommands[] = {"get-logs", "get-all", "dump-nvram", "write-nvram", "clear-logs",
-                                 "dump-temperature"};
+const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
+                                 "write-nvram", "clear-logs", "dump-temperature"};
 
 constexpr std::uintmax_t kMaxNvramFile = 0xFFFF;
 constexpr std::size_t kMaxPasswordFile = 4096;
@@ -76,7 +76,9 @@ bool IsCommand(const std::string& word) {
     return false;
 }
 
-bool NeedsFile(const std::string& command) { return command == "write-nvram" || command == "dump-temperature"; }
+bool NeedsFile(const std::string& command) {
+    return command == "write-nvram" || command == "dump-temperature";
+}
 
 bool ParseInt(const std::string& text, int min, int max, int& value) {
     const std::optional<int> v = linkio::ParseDecimalValue(text);
@@ -208,12 +210,17 @@ bool IsNvramFile(const std::string& path) {
 
 int ExitCodeOf(int frameCode) {
     switch (frameCode) {
-        case acq::kExitOk: return ACQCLI_OK;
+        case acq::kExitOk:
+            return ACQCLI_OK;
         case acq::kExitCancel:
-        case acq::kExitDeclined: return ACQCLI_CANCEL;
-        case acq::kExitRefused: return ACQCLI_REFUSED;
-        case acq::kExitFile: return ACQCLI_FILE;
-        default: return ACQCLI_COMM;
+        case acq::kExitDeclined:
+            return ACQCLI_CANCEL;
+        case acq::kExitRefused:
+            return ACQCLI_REFUSED;
+        case acq::kExitFile:
+            return ACQCLI_FILE;
+        default:
+            return ACQCLI_COMM;
     }
 }
 
@@ -239,9 +246,10 @@ std::string Millis(std::chrono::steady_clock::duration d) {
     return cmn::StrPrintf("%.1f", std::chrono::duration<double, std::milli>(d).count());
 }
 
-std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, const CliFrameUi& ui, int exitCode,
-                    std::chrono::steady_clock::duration total) {
-    std::string json = "{\"command\":" + JsonString(o.strCommand) + ",\"exit_code\":" + std::to_string(exitCode);
+std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, const CliFrameUi& ui,
+                    int exitCode, std::chrono::steady_clock::duration total) {
+    std::string json =
+        "{\"command\":" + JsonString(o.strCommand) + ",\"exit_code\":" + std::to_string(exitCode);
     json += ",\"model\":" + JsonString(cmn::Cp932ToUtf8(frame.Log().m_strModel));
     json += ",\"serial\":" + JsonString(cmn::Cp932ToUtf8(frame.Log().m_strSerial));
     json += ",\"files\":[";
@@ -251,8 +259,8 @@ std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, c
         const std::uintmax_t size = fs::file_size(p, ec);
         if (ec) continue;
         const std::string name = fs::absolute(p, ec).lexically_normal().string();
-        json += std::string(first ? "" : ",") + "{\"path\":" +
-                JsonString(cmn::IsValidUtf8(name) ? name : cmn::Cp932ToUtf8(name)) +
+        json += std::string(first ? "" : ",") +
+                "{\"path\":" + JsonString(cmn::IsValidUtf8(name) ? name : cmn::Cp932ToUtf8(name)) +
                 ",\"bytes\":" + std::to_string(size) + "}";
         first = false;
     }
@@ -321,12 +329,14 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
 
 }  // namespace
 
-const char* AcquireCliHelp() { return kHelp; }
+const char* AcquireCliHelp() {
+    return kHelp;
+}
 
 bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& options, std::string& error) {
     options = stAcquireOptions{};
     stAcquireOptions& o = options;
-    bool haveBaud = false, haveId = false;
+    bool haveBaud = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](std::string& into) {
@@ -352,7 +362,8 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
             o.bSerial = true;
         } else if (arg == "--baud") {
             if (!value(text)) return false;
-            if (!ParseInt(text, 1, 4000000, o.nBaud) || (o.nBaud != 9600 && o.nBaud != 19200 && o.nBaud != 38400)) {
+            if (!ParseInt(text, 1, 4000000, o.nBaud) ||
+                (o.nBaud != 9600 && o.nBaud != 19200 && o.nBaud != 38400)) {
                 error = "--baud needs 9600, 19200 or 38400";
                 return false;
             }
@@ -363,7 +374,6 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
                 error = "--id needs a number 0..255";
                 return false;
             }
-            haveId = true;
         } else if (arg == "--user") {
             if (!value(o.strUser)) return false;
         } else if (arg == "--password-file") {
@@ -413,7 +423,6 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         error = "--user and --password-file apply to --lan only";
         return false;
     }
-    (void)haveId;
     return true;
 }
 

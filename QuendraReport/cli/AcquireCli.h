@@ -12,32 +12,32 @@
 #include "link/DisplayLink.h"
 
 struct stAcquireOptions {
-    std::string strCommand;   // get-logs, get-all, dump-nvram, write-nvram, clear-logs, dump-temperature
-    std::string strFile;      // write-nvram: the image; dump-temperature: the text file
+    std::string strCommand;  // get-logs, get-all, dump-nvram, write-nvram, clear-logs, dump-temperature
+    std::string strFile;     // write-nvram: the image; dump-temperature: the text file
     bool bLan = false;
-    std::string strHost;      // --lan HOST[:PORT]
+    std::string strHost;  // --lan HOST[:PORT]
     int nLanPort = 10008;
     bool bSerial = false;
-    std::string strSerial;    // --serial COMn|DEVICE
-    int nBaud = 9600;         // --baud (serial control baud)
-    int nDisplayId = 0;       // --id 0..255
-    std::string strUser;      // --user (LAN)
+    std::string strSerial;  // --serial COMn|DEVICE
+    int nBaud = 9600;       // --baud (serial control baud)
+    int nDisplayId = 0;     // --id 0..255
+    std::string strUser;    // --user (LAN)
     std::string strPasswordFile;
-    std::string strModel;     // --model: the model name of ModelName.csv
+    std::string strModel;      // --model: the model name of ModelName.csv
     std::string strOut = ".";  // --out: folder of the files
-    bool bYes = false;        // --yes: confirm clear-logs
-    bool bJson = false;       // --json: one summary object on standard output
+    bool bYes = false;         // --yes: confirm clear-logs
+    bool bJson = false;        // --json: one summary object on standard output
     bool bHelp = false;
 };
 
 // Exit codes.
 enum : int {
     ACQCLI_OK = 0,
-    ACQCLI_COMM = 1,      // communication failure
-    ACQCLI_CANCEL = 2,    // cancelled (Ctrl+C, or clear-logs not confirmed)
-    ACQCLI_REFUSED = 3,   // NVRAM write with a display ID
-    ACQCLI_FILE = 4,      // a file could not be read or written
-    ACQCLI_USAGE = 64,    // bad command line
+    ACQCLI_COMM = 1,     // communication failure
+    ACQCLI_CANCEL = 2,   // cancelled (Ctrl+C, or clear-logs not confirmed)
+    ACQCLI_REFUSED = 3,  // NVRAM write with a display ID
+    ACQCLI_FILE = 4,     // a file could not be read or written
+    ACQCLI_USAGE = 64,   // bad command line
 };
 
 // Parses the arguments (without the program name). False with a one-line

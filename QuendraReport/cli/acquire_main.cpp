@@ -11,7 +11,9 @@
 #include "link/NativeDisplayLink.h"
 
 namespace {
-void OnInterrupt(int) { InterruptAcquireCli(); }
+void OnInterrupt(int) {
+    InterruptAcquireCli();
+}
 }  // namespace
 
 int main(int argc, char** argv) {

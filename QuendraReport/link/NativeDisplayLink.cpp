@@ -12,17 +12,19 @@ namespace {
 const char* const kCommandKind = "Command";
 }  // namespace
 
-void* NativeDisplayLink::QnOpenEx(const std::string& port, const std::string& user, const std::string& password,
-                                  std::uint32_t flags) {
+void* NativeDisplayLink::QnOpenEx(const std::string& port, const std::string& user,
+                                  const std::string& password, std::uint32_t flags) {
     return QNCTRL_OpenEx(port.c_str(), user.c_str(), password.c_str(), flags, nullptr);
 }
 
-void* NativeDisplayLink::QnOpenIF(const std::string& port, const std::string& user, const std::string& password,
-                                  int displayId, int baud) {
+void* NativeDisplayLink::QnOpenIF(const std::string& port, const std::string& user,
+                                  const std::string& password, int displayId, int baud) {
     return QNCTRL_OpenIF(port.c_str(), user.c_str(), password.c_str(), 1, displayId, 5, 0, baud, 0, nullptr);
 }
 
-void NativeDisplayLink::QnClose(void* handle) { QNCTRL_Close(handle); }
+void NativeDisplayLink::QnClose(void* handle) {
+    QNCTRL_Close(handle);
+}
 
 int NativeDisplayLink::QnSetCommand(void* handle, const std::string& text) {
     return QNCTRL_SetCommand(handle, kCommandKind, text.c_str(), nullptr, 0, 0);
@@ -46,7 +48,9 @@ void* NativeDisplayLink::DkOpenIF(const std::string& port, int a, int b, int bau
     return DAKR_OpenIF(port.c_str(), nullptr, nullptr, 0, a, b, baud, 0, nullptr);
 }
 
-void NativeDisplayLink::DkClose(void* handle) { DAKR_Close(handle); }
+void NativeDisplayLink::DkClose(void* handle) {
+    DAKR_Close(handle);
+}
 
 int NativeDisplayLink::DkGetData(void* handle, std::uint8_t command, const std::uint8_t* params, int paramLen,
                                  std::uint8_t (&reply)[kBinReplyBuffer], int& replyLen) {

@@ -12,8 +12,8 @@ class NativeDisplayLink : public IDisplayLink {
 public:
     void* QnOpenEx(const std::string& port, const std::string& user, const std::string& password,
                    std::uint32_t flags) override;
-    void* QnOpenIF(const std::string& port, const std::string& user, const std::string& password, int displayId,
-                   int baud) override;
+    void* QnOpenIF(const std::string& port, const std::string& user, const std::string& password,
+                   int displayId, int baud) override;
     void QnClose(void* handle) override;
     int QnSetCommand(void* handle, const std::string& text) override;
     int QnGetStringEx(void* handle, const std::string& query, std::string& reply) override;

@@ -5,13 +5,17 @@
 namespace qlink {
 
 std::string LanPort(std::uint32_t ip, int port) {
-    return cmn::StrPrintf("LAN%u.%u.%u.%u:%d", (ip >> 24) & 0xFFu, (ip >> 16) & 0xFFu, (ip >> 8) & 0xFFu, ip & 0xFFu,
-                          port);
+    return cmn::StrPrintf("LAN%u.%u.%u.%u:%d", (ip >> 24) & 0xFFu, (ip >> 16) & 0xFFu, (ip >> 8) & 0xFFu,
+                          ip & 0xFFu, port);
 }
 
-std::string LanPortText(const std::string& host, const std::string& port) { return "LAN" + host + ":" + port; }
+std::string LanPortText(const std::string& host, const std::string& port) {
+    return "LAN" + host + ":" + port;
+}
 
-std::string ComPort(int n) { return cmn::StrPrintf("COM%d", n); }
+std::string ComPort(int n) {
+    return cmn::StrPrintf("COM%d", n);
+}
 
 stPortChoice LanChoice(std::uint32_t ip, int dataPort, const std::string& user, const std::string& password,
                        int displayId) {

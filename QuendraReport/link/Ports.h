@@ -15,13 +15,13 @@ constexpr int kDefaultControlBaud = 9600;
 constexpr int kDefaultLanDataPort = 10008;
 
 struct stPortChoice {
-    std::string strControlPort;   // "COM3", "LAN192.168.1.20:10008", a device path
-    std::string strBinaryPort;    // same serial port, or the LAN address with port 18081
-    std::string strUser;          // LAN only; empty for serial ports
-    std::string strPassword;      // LAN only
+    std::string strControlPort;  // "COM3", "LAN192.168.1.20:10008", a device path
+    std::string strBinaryPort;   // same serial port, or the LAN address with port 18081
+    std::string strUser;         // LAN only; empty for serial ports
+    std::string strPassword;     // LAN only
     int nControlBaud = kDefaultControlBaud;
     int nBinaryBaud = kBinaryBaud;
-    int nDisplayId = 0;           // 0: none ("Non"), else 1..255
+    int nDisplayId = 0;  // 0: none ("Non"), else 1..255
 };
 
 // "LAN%d.%d.%d.%d:%d" from a packed IPv4 address (first octet in bits 31..24).

@@ -9,7 +9,9 @@ namespace qlink {
 
 namespace {
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 // "41 00000004", "48 0000 +1024": the code and up to four parameter bytes;
 // of a longer list the first two (a block write's offset) and the count of the rest.
@@ -22,7 +24,9 @@ std::string BinaryLine(std::uint8_t command, const std::uint8_t* params, int par
     return line + ")";
 }
 
-int Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+int Le16(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
 
 void PutSize(std::vector<std::uint8_t>& data, std::size_t size) {
     data = {static_cast<std::uint8_t>(size & 0xFF), static_cast<std::uint8_t>((size >> 8) & 0xFF)};
@@ -110,18 +114,18 @@ bool RecordingDisplayLink::CloseHandle(void* handle, char kind) {
     return true;
 }
 
-void* RecordingDisplayLink::QnOpenEx(const std::string& port, const std::string& user, const std::string& password,
-                                     std::uint32_t flags) {
-    const stLinkAnswer* a =
-        Record(cmn::StrPrintf("QnOpenEx(%s,%s,%s,0x%08X)", port.c_str(), user.c_str(), password.c_str(), flags));
+void* RecordingDisplayLink::QnOpenEx(const std::string& port, const std::string& user,
+                                     const std::string& password, std::uint32_t flags) {
+    const stLinkAnswer* a = Record(
+        cmn::StrPrintf("QnOpenEx(%s,%s,%s,0x%08X)", port.c_str(), user.c_str(), password.c_str(), flags));
     if (a && a->bNullHandle) return nullptr;
     return NewHandle('Q');
 }
 
-void* RecordingDisplayLink::QnOpenIF(const std::string& port, const std::string& user, const std::string& password,
-                                     int displayId, int baud) {
-    const stLinkAnswer* a = Record(
-        cmn::StrPrintf("QnOpenIF(%s,%s,%s,%d,%d)", port.c_str(), user.c_str(), password.c_str(), displayId, baud));
+void* RecordingDisplayLink::QnOpenIF(const std::string& port, const std::string& user,
+                                     const std::string& password, int displayId, int baud) {
+    const stLinkAnswer* a = Record(cmn::StrPrintf("QnOpenIF(%s,%s,%s,%d,%d)", port.c_str(), user.c_str(),
+                                                  password.c_str(), displayId, baud));
     if (a && a->bNullHandle) return nullptr;
     return NewHandle('Q');
 }
@@ -168,14 +172,18 @@ void RecordingDisplayLink::DkClose(void* handle) {
     CloseHandle(handle, 'D');
 }
 
-void RecordingDisplayLink::BuiltInReply(std::uint8_t command, const std::uint8_t* params, int paramLen, int& result,
-                                        std::vector<std::uint8_t>& data) {
+void RecordingDisplayLink::BuiltInReply(std::uint8_t command, const std::uint8_t* params, int paramLen,
+                                        int& result, std::vector<std::uint8_t>& data) {
     std::lock_guard<std::mutex> lock(m_mutex);
     result = 0;
     data.clear();
     switch (command) {
-        case 0x40: PutSize(data, logImage.size()); return;
-        case 0x44: PutSize(data, nvramImage.size()); return;
+        case 0x40:
+            PutSize(data, logImage.size());
+            return;
+        case 0x44:
+            PutSize(data, nvramImage.size());
+            return;
         case 0x41:
             if (!ReadBlock(logImage, params, paramLen, data)) result = 1;
             return;
@@ -211,8 +219,11 @@ void RecordingDisplayLink::BuiltInReply(std::uint8_t command, const std::uint8_t
             return;
         case 0x42:
         case 0x46:
-        case 0xF0: return;
-        default: result = 1; return;
+        case 0xF0:
+            return;
+        default:
+            result = 1;
+            return;
     }
 }
 
@@ -231,7 +242,7 @@ int RecordingDisplayLink::DkGetData(void*, std::uint8_t command, const std::uint
     }
     if (result != 0) return result;
     const std::size_t n = std::min<std::size_t>(data.size(), kBinReplyBuffer);
-    std::memcpy(reply, data.data(), n);
+    if (n > 0) std::memcpy(reply, data.data(), n);
     replyLen = a && a->nReplyLen >= 0 ? a->nReplyLen : static_cast<int>(n);
     return 0;
 }

@@ -24,7 +24,9 @@ bool Set(const char* name) {
 }
 
 // A desktop session the window can appear on.
-bool DesktopSession() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
+bool DesktopSession() {
+    return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
 
 // A start-up message: one line on standard error for scripts, and on a
 // desktop also a message box.
@@ -63,12 +65,14 @@ int main(int argc, char** argv) {
         qlink::NativeDisplayLink link;
         return qui::RunInteractive(argc, argv, programDir, link);
     }
-    std::fprintf(stderr, "QuendraReport: the window is not available without a display (DISPLAY or "
-                         "WAYLAND_DISPLAY); use SILENT MODEL=... PATH=... INTERFACE=LAN|COM ... for an "
-                         "unattended run\n");
+    std::fprintf(stderr,
+                 "QuendraReport: the window is not available without a display (DISPLAY or "
+                 "WAYLAND_DISPLAY); use SILENT MODEL=... PATH=... INTERFACE=LAN|COM ... for an "
+                 "unattended run\n");
 #else
-    std::fprintf(stderr, "QuendraReport: the window is not available in this build; "
-                         "use SILENT MODEL=... PATH=... INTERFACE=LAN|COM ... for an unattended run\n");
+    std::fprintf(stderr,
+                 "QuendraReport: the window is not available in this build; "
+                 "use SILENT MODEL=... PATH=... INTERFACE=LAN|COM ... for an unattended run\n");
 #endif
     return 1;
 }

@@ -67,11 +67,15 @@ int ChildProcess::Wait(int timeoutMs) {
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
-std::string ChildProcess::Output() const { return ReadFile(m_dir.Path() / "stdout"); }
-std::string ChildProcess::ErrorText() const { return ReadFile(m_dir.Path() / "stderr"); }
+std::string ChildProcess::Output() const {
+    return ReadFile(m_dir.Path() / "stdout");
+}
+std::string ChildProcess::ErrorText() const {
+    return ReadFile(m_dir.Path() / "stderr");
+}
 
-int RunChild(const std::vector<std::string>& argv, const ChildOptions& options, std::string& out, std::string& err,
-             int timeoutMs) {
+int RunChild(const std::vector<std::string>& argv, const ChildOptions& options, std::string& out,
+             std::string& err, int timeoutMs) {
     ChildProcess child;
     if (!child.Start(argv, options)) return -1;
     const int code = child.Wait(timeoutMs);

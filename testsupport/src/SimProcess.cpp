@@ -78,6 +78,8 @@ SimProcess::~SimProcess() {
 }
 
 bool SimProcess::Start(const std::vector<std::string>& args) {
+    // A stopped simulator may be started again: its first line is the new one's.
+    m_line.clear();
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
     const int errFd = MakeErrorFile(m_errPath);

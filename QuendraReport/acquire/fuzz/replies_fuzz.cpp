@@ -18,7 +18,9 @@ public:
     void* QnOpenEx(const std::string&, const std::string&, const std::string&, std::uint32_t) override {
         return Handle();
     }
-    void* QnOpenIF(const std::string&, const std::string&, const std::string&, int, int) override { return Handle(); }
+    void* QnOpenIF(const std::string&, const std::string&, const std::string&, int, int) override {
+        return Handle();
+    }
     void QnClose(void*) override {}
     int QnSetCommand(void*, const std::string&) override { return Result(); }
     int QnGetStringEx(void*, const std::string&, std::string& reply) override {
@@ -31,8 +33,8 @@ public:
     }
     void* DkOpenIF(const std::string&, int, int, int) override { return Handle(); }
     void DkClose(void*) override {}
-    int DkGetData(void*, std::uint8_t, const std::uint8_t*, int, std::uint8_t (&reply)[qlink::kBinReplyBuffer],
-                  int& replyLen) override {
+    int DkGetData(void*, std::uint8_t, const std::uint8_t*, int,
+                  std::uint8_t (&reply)[qlink::kBinReplyBuffer], int& replyLen) override {
         std::memset(reply, 0, sizeof reply);
         const std::string data = m_in.ConsumeRandomLengthString(qlink::kBinReplyBuffer);
         std::memcpy(reply, data.data(), data.size());
@@ -42,7 +44,9 @@ public:
 
 private:
     // Mostly success, so the sequences get far; nothing at the end of the input.
-    int Result() { return m_in.remaining_bytes() == 0 || m_in.ConsumeIntegralInRange<int>(0, 15) == 0 ? 1 : 0; }
+    int Result() {
+        return m_in.remaining_bytes() == 0 || m_in.ConsumeIntegralInRange<int>(0, 15) == 0 ? 1 : 0;
+    }
     void* Handle() { return m_in.remaining_bytes() == 0 ? nullptr : &m_in; }
     FuzzedDataProvider& m_in;
 };
@@ -65,14 +69,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // No folder: the files are never written, the parsing is what is tried.
     ctx.transferPath = "/nonexistent-quendra-fuzz/out.txt";
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
-        case 0: acq::GetTemperatureThread(ctx); break;
+        case 0:
+            acq::GetTemperatureThread(ctx);
+            break;
         case 1: {
             CQuendraLog log("/nonexistent-quendra-fuzz");
             ctx.pLog = &log;
             acq::GetLogThread(ctx);
             break;
         }
-        default: acq::GetNvramThread(ctx); break;
+        default:
+            acq::GetNvramThread(ctx);
+            break;
     }
     return 0;
 }

@@ -13,7 +13,9 @@ namespace acqtest {
 
 using Lines = std::vector<std::string>;
 
-inline std::filesystem::path SamplesDir() { return QUENDRA_SAMPLES_DIR; }
+inline std::filesystem::path SamplesDir() {
+    return QUENDRA_SAMPLES_DIR;
+}
 
 inline Lines operator+(Lines a, const Lines& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -22,9 +24,15 @@ inline Lines operator+(Lines a, const Lines& b) {
 
 // The serial port and baud of the sequence tests.
 inline const char* const kPort = "COM1";
-inline std::string OpenEx() { return "QnOpenEx(COM1,,,0x00010200)"; }
-inline std::string Set(const std::string& text) { return "QnSet(\"" + text + "\")"; }
-inline std::string Dk(const std::string& hex) { return "Dk(" + hex + ")"; }
+inline std::string OpenEx() {
+    return "QnOpenEx(COM1,,,0x00010200)";
+}
+inline std::string Set(const std::string& text) {
+    return "QnSet(\"" + text + "\")";
+}
+inline std::string Dk(const std::string& hex) {
+    return "Dk(" + hex + ")";
+}
 
 // Logging off (or on) over a new control connection: three empty commands,
 // IDSL with an ID, SRLG.
@@ -34,9 +42,12 @@ inline Lines LoggingCommands(int id, bool on) {
     l.push_back(Set(on ? "SRLG0001" : "SRLG0000"));
     return l;
 }
-inline Lines ResumeLogging(int id) { return Lines{OpenEx()} + LoggingCommands(id, true) + Lines{"QnClose"}; }
+inline Lines ResumeLogging(int id) {
+    return Lines{OpenEx()} + LoggingCommands(id, true) + Lines{"QnClose"};
+}
 inline Lines EnterBinary(int id) {
-    return Lines{id != 0 ? "QnGetString(\"Command:BNMD" + std::to_string(id) + "\")" : Set("FIRM0000"), "QnClose"};
+    return Lines{id != 0 ? "QnGetString(\"Command:BNMD" + std::to_string(id) + "\")" : Set("FIRM0000"),
+                 "QnClose"};
 }
 inline Lines LeaveBinaryShort(int id) {
     return {"DkOpen(COM1,1,1,115200)", Dk(id != 0 ? "F0 05" : "F0 00"), "DkClose"};

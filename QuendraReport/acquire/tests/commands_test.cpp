@@ -1,5 +1,7 @@
 // The frame's commands against the recording link, with a headless window
 // and a recording prompt: files, names, messages and outcomes.
+#include "acquire/Commands.h"
+
 #include <gtest/gtest.h>
 #include <testsupport/TempDir.h>
 #include <unistd.h>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "FakeRun.h"
-#include "acquire/Commands.h"
 #include "acquire/HeadlessFrameUi.h"
 #include "acquire/Transfer.h"
 #include "app/StartUp.h"
@@ -71,8 +72,8 @@ protected:
     }
     CMyCommandLine SilentLine() {
         CMyCommandLine cmd;
-        EXPECT_EQ((cmd.ParseArguments({"SILENT", "MODEL=QM-X001", "PATH=" + (dir / "out").string(), "INTERFACE=COM",
-                                      "PORT=COM1", "RATE=9600"})),
+        EXPECT_EQ((cmd.ParseArguments({"SILENT", "MODEL=QM-X001", "PATH=" + (dir / "out").string(),
+                                       "INTERFACE=COM", "PORT=COM1", "RATE=9600"})),
                   CMyCommandLine::Result::Silent);
         return cmd;
     }

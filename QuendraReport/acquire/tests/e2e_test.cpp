@@ -74,19 +74,22 @@ protected:
     }
     // Starts the simulator on TCP (or its pseudo-terminal) with the healthy
     // sample log, the NVRAM above and a transcript, plus `extra` arguments.
-    bool Start(bool serial, std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {"--log", (SamplesDir() / "logs" / "healthy.dat").string(), "--nvram",
-                                         (dir / "nvram.bin").string(), "--transcript",
-                                         (dir / "transcript.txt").string()};
+    bool Start(bool serial, std::vector<std::string> extra = {}, bool images = true) {
+        std::vector<std::string> args = {"--transcript", (dir / "transcript.txt").string()};
+        if (images)
+            args.insert(args.end(), {"--log", (SamplesDir() / "logs" / "healthy.dat").string(), "--nvram",
+                                     (dir / "nvram.bin").string()});
+        // On TCP the display has an account: its login prompt comes at once,
+        // where a display without one makes the text link wait out its login time.
         if (serial) {
             args.push_back("--serial");
         } else {
-            args.insert(args.end(), {"--listen", address.Text()});
+            args.insert(args.end(), {"--listen", address.Text(), "--account", "svc", "--password", "pw"});
         }
         args.insert(args.end(), extra.begin(), extra.end());
         if (!sim.Start(args)) return false;
         ui.ports = serial ? qlink::SerialChoice(sim.Line(), 9600, 0)
-                          : qlink::LanHostChoice(address.Text(), 10008, "", "", 0);
+                          : qlink::LanHostChoice(address.Text(), 10008, "svc", "pw", 0);
         ui.folder = dir / "out";
         frame = std::make_unique<acq::CReportFrame>(
             acq::MakeFrameSetup(SamplesDir(), "QM-X001", SamplesDir() / "QMX001", true), ui, link);
@@ -94,14 +97,15 @@ protected:
     }
     std::vector<std::string> OutFiles() {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir / "out")) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir / "out"))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
     void ExpectGetAllFiles() {
         const std::string report = frame->GetReportName();
-        EXPECT_EQ(report, "QM-X003_QX30001001.dat");
-        EXPECT_EQ(OutFiles(), (std::vector<std::string>{report, acq::kNvramDumpName}));
+        EXPECT_EQ(report, "QM-X003_5K1234567.dat");  // the identity in the sample log's header
+        EXPECT_EQ(OutFiles(), (std::vector<std::string>{acq::kNvramDumpName, report}));
         EXPECT_EQ(Read("out/" + report), testsupport::ReadFile(SamplesDir() / "logs" / "healthy.dat"));
         EXPECT_EQ(Read(std::string("out/") + acq::kNvramDumpName), nvram);
     }
@@ -148,18 +152,22 @@ TEST_F(SimTest, NvramWriteThenReadBack) {
         const std::string image(nvram.rbegin(), nvram.rend());
         Write("image.bin", image);
         ui.openPath = dir / "image.bin";
-        ASSERT_EQ(frame->OnWriteNvram(), acq::kExitOk);
+        ASSERT_EQ(frame->OnWriteNvram(), acq::kExitOk) << Read("transcript.txt");
         ASSERT_EQ(frame->OnDumpNvram(), acq::kExitOk);
         EXPECT_EQ(Read(std::string("out/") + acq::kNvramDumpName), image);
         ExpectLoggingBackOn(dir / "transcript.txt");
     }
+    // Cut short after two of four blocks: the display keeps its image.
     sim.Stop();
-    ASSERT_TRUE(Start(false, {"--close-after-blocks", "2"}));
+    const std::string state = (dir / "sim.state").string();
+    ASSERT_TRUE(Start(false, {"--close-after-blocks", "2", "--save-state", state}));
     Write("image.bin", std::string(4096, 'w'));
     EXPECT_EQ(frame->OnWriteNvram(), acq::kExitComm);
+    ExpectLoggingBackOn(dir / "transcript.txt");
+    ASSERT_EQ(sim.Stop(), 0);
+    ASSERT_TRUE(Start(false, {"--state", state}, false));
     ASSERT_EQ(frame->OnDumpNvram(), acq::kExitOk);
     EXPECT_EQ(Read(std::string("out/") + acq::kNvramDumpName), nvram);
-    ExpectLoggingBackOn(dir / "transcript.txt");
 }
 
 TEST_F(SimTest, ClearLogsEmptiesTheDisplaysLog) {
@@ -174,13 +182,13 @@ TEST_F(SimTest, ClearLogsEmptiesTheDisplaysLog) {
               (std::vector<std::string>{"TRST0002", "SRLG0000", "ACLG0000", "SRLG0001"}));
     ASSERT_EQ(frame->OnGetLogs(), acq::kExitOk);
     EXPECT_TRUE(frame->Log().m_listLog.empty());
-    EXPECT_EQ(frame->Log().m_strSerial, "QX30001001");
+    EXPECT_EQ(frame->Log().m_strSerial, "5K1234567");
 }
 
 TEST_F(SimTest, TemperatureDumpByteForByte) {
     testsupport::ScopedTimeZone tz("UTC");
     const fs::path golden = fs::path(QUENDRA_ACQUIRE_TESTS_DIR) / "golden";
-    ASSERT_TRUE(Start(false, {"--state", (golden / "temperature.state").string()}));
+    ASSERT_TRUE(Start(false, {"--state", (golden / "temperature.state").string()}, false));
     ui.savePath = dir / "out" / "Temperature.txt";
     ASSERT_EQ(frame->OnDumpTemperature(), acq::kExitOk);
     EXPECT_EQ(Read("out/Temperature.txt"), testsupport::ReadFile(golden / "temperature-dump.txt"));
@@ -201,12 +209,14 @@ TEST_F(SimTest, FaultsAreReportedAndNeverLeaveShiftedFiles) {
     };
     const std::vector<Case> cases = {
         {{"--refuse", "bin:every:1"}, acq::kExitComm},
-        {{"--close-after-blocks", "1"}, acq::kExitComm},
+        // Whether the library notices the close before its next request and
+        // connects again is a race: either outcome, never a shifted file.
+        {{"--close-after-blocks", "1"}, -1},
         {{"--delay", "bin:every:2", "--delay-ms", "100"}, acq::kExitOk},
-        {{"--drop", "bin:first:1"}, acq::kExitOk},           // the leave-binary exchange: ignored
-        {{"--drop", "text:first:1"}, acq::kExitOk},          // the first empty command: only the third counts
+        {{"--drop", "bin:first:1"}, acq::kExitOk},   // the leave-binary exchange: ignored
+        {{"--drop", "text:first:1"}, acq::kExitOk},  // the first empty command: only the third counts
         {{"--garbage", "every:1"}, acq::kExitOk},
-        {{"--corrupt", "bin:first:2"}, acq::kExitOk},        // retried by the library
+        {{"--corrupt", "bin:first:2"}, acq::kExitOk},  // retried by the library
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault[0] + " " + c.fault[1]);
@@ -216,8 +226,11 @@ TEST_F(SimTest, FaultsAreReportedAndNeverLeaveShiftedFiles) {
         fs::remove(dir / "transcript.txt");
         prompt.Clear();
         ASSERT_TRUE(Start(false, c.fault));
-        EXPECT_EQ(frame->OnGetAll(), c.code);
-        if (c.code == acq::kExitOk) {
+        const int code = frame->OnGetAll();
+        if (c.code >= 0) {
+            EXPECT_EQ(code, c.code);
+        }
+        if (code == acq::kExitOk) {
             ExpectGetAllFiles();
         } else {
             EXPECT_TRUE(OutFiles().empty());

@@ -58,7 +58,8 @@ TEST_F(WorkFolderTest, ArchiveFailureLeavesNoFile) {
     EXPECT_FALSE(acq::ZipFolder(dir / "nothing", dir / "x.zip", error));
     EXPECT_FALSE(fs::exists(dir / "x.zip"));
     std::size_t entries = 0;
-    for (const auto& e : fs::directory_iterator(dir)) entries += e.path().filename().string().rfind("x.zip", 0) == 0;
+    for (const auto& e : fs::directory_iterator(dir))
+        entries += e.path().filename().string().rfind("x.zip", 0) == 0;
     EXPECT_EQ(entries, 0u);
 }
 

@@ -95,8 +95,9 @@ TEST_F(SequenceTest, GetLogThreadReadsEveryBlockAndPutsTheDisplayBack) {
         EXPECT_EQ(log->m_bValid, 1);
         EXPECT_EQ(log->m_pData, link.logImage);
         EXPECT_EQ(log->m_strPcTime.size(), 12u);
-        EXPECT_EQ(progress.Events(), (Lines({acq::kTextConnecting, acq::kTextBinaryMode, acq::kTextLogReading}) +
-                                         c.positions + Lines{acq::kTextAsciiMode, "end"}));
+        EXPECT_EQ(progress.Events(),
+                  (Lines({acq::kTextConnecting, acq::kTextBinaryMode, acq::kTextLogReading}) + c.positions +
+                   Lines{acq::kTextAsciiMode, "end"}));
         ExpectClean();
     }
 }
@@ -153,8 +154,8 @@ TEST_F(SequenceTest, GetLogThreadFailurePointsAndRepairs) {
          head + logOff + EnterBinary(0) + ResumeLogging(0)},
         {"binary open", "DkOpen(COM1,5,3,115200)", 0, nullptr, acq::kExitComm,
          upToTransfer + LeaveBinaryShort(0) + ResumeLogging(0)},
-        {"size request", Dk("40"), 0, nullptr, acq::kExitComm, upToTransfer + Lines{Dk("40")} + endBinary +
-                                                                ResumeLogging(0)},
+        {"size request", Dk("40"), 0, nullptr, acq::kExitComm,
+         upToTransfer + Lines{Dk("40")} + endBinary + ResumeLogging(0)},
         {"size reply of one byte", Dk("40"), 0, &shortSize, acq::kExitComm,
          upToTransfer + Lines{Dk("40")} + endBinary + ResumeLogging(0)},
         {"second block", Dk("41 " + Le4(1024, 1024)), 0, nullptr, acq::kExitComm,
@@ -196,15 +197,16 @@ TEST_F(SequenceTest, GetLogThreadWithIdNeedsTheBinaryModeAnswer) {
     link.Answer("QnGetString(\"Command:BNMD5\")", wrong);
     stWorkerContext ctx = Context(5);
     EXPECT_EQ(acq::GetLogThread(ctx), acq::kExitComm);
-    EXPECT_EQ(link.Calls(), (LeaveBinaryShort(5) + Lines{OpenEx()} + LoggingCommands(5, false) + EnterBinary(5) +
-                                ResumeLogging(5)));
+    EXPECT_EQ(link.Calls(), (LeaveBinaryShort(5) + Lines{OpenEx()} + LoggingCommands(5, false) +
+                             EnterBinary(5) + ResumeLogging(5)));
     ExpectClean();
 
     link.ClearCalls();
     link.Fail(Set("IDSL5"), 1);
     ctx = Context(5);
     EXPECT_EQ(acq::GetLogThread(ctx), acq::kExitComm);
-    EXPECT_EQ(link.Calls(), (LeaveBinaryShort(5) + Lines{OpenEx(), Set(""), Set(""), Set(""), Set("IDSL5"), "QnClose"}));
+    EXPECT_EQ(link.Calls(),
+              (LeaveBinaryShort(5) + Lines{OpenEx(), Set(""), Set(""), Set(""), Set("IDSL5"), "QnClose"}));
 }
 
 TEST_F(SequenceTest, GetNvramThreadWritesTheDumpWholeOrNotAtAll) {
@@ -212,10 +214,10 @@ TEST_F(SequenceTest, GetNvramThreadWritesTheDumpWholeOrNotAtAll) {
     stWorkerContext ctx = Context(0);
     ASSERT_EQ(acq::GetNvramThread(ctx), acq::kExitOk);
     EXPECT_EQ(link.Calls(), (Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
-                                Lines{"DkOpen(COM1,5,3,115200)"} + BlockReads("44", "45", "46", 4096) +
-                                Lines{Dk("F0 00"), "DkClose"} + ResumeLogging(0)));
-    EXPECT_EQ(progress.Events(), (Lines{acq::kTextConnecting, acq::kTextBinaryMode, acq::kTextNvramReading, "pos 3",
-                                        "pos 6", "pos 9", "pos 12", acq::kTextAsciiMode, "end"}));
+                             Lines{"DkOpen(COM1,5,3,115200)"} + BlockReads("44", "45", "46", 4096) +
+                             Lines{Dk("F0 00"), "DkClose"} + ResumeLogging(0)));
+    EXPECT_EQ(progress.Events(), (Lines{acq::kTextConnecting, acq::kTextBinaryMode, acq::kTextNvramReading,
+                                        "pos 3", "pos 6", "pos 9", "pos 12", acq::kTextAsciiMode, "end"}));
     progress.Clear();
     const std::string dump = Read(acq::kNvramDumpName);
     EXPECT_EQ(std::vector<std::uint8_t>(dump.begin(), dump.end()), link.nvramImage);
@@ -228,7 +230,8 @@ TEST_F(SequenceTest, GetNvramThreadWritesTheDumpWholeOrNotAtAll) {
     ctx = Context(0);
     EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitComm);
     EXPECT_EQ(Read(acq::kNvramDumpName), dump);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()),
+              1);
     ExpectClean();
 
     // A folder that cannot take the file: the image arrived, the file did not.
@@ -251,11 +254,11 @@ TEST_F(SequenceTest, SetNvramThreadWritesExactlyTheDisplaysSize) {
     EXPECT_EQ(link.writtenNvram, image);
     // No 0xF0 after a write; the last block is padded, never read past the file.
     EXPECT_EQ(link.Calls(), (Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
-                                Lines{"DkOpen(COM1,5,3,115200)", Dk("47"), Dk("48 0000 +1024"), Dk("48 0004 +1024"),
-                                      Dk("48 0008 +1024"), Dk("49"), "DkClose"} +
-                                ResumeLogging(0)));
-    EXPECT_EQ(progress.Events(), (Lines{acq::kTextConnecting, acq::kTextBinaryMode, acq::kTextNvramWriting, "pos 6",
-                                        "pos 12", "pos 18", "end"}));
+                             Lines{"DkOpen(COM1,5,3,115200)", Dk("47"), Dk("48 0000 +1024"),
+                                   Dk("48 0004 +1024"), Dk("48 0008 +1024"), Dk("49"), "DkClose"} +
+                             ResumeLogging(0)));
+    EXPECT_EQ(progress.Events(), (Lines{acq::kTextConnecting, acq::kTextBinaryMode, acq::kTextNvramWriting,
+                                        "pos 6", "pos 12", "pos 18", "end"}));
     progress.Clear();
 
     // One byte off either way: refused after 0x47, nothing written.
@@ -267,7 +270,7 @@ TEST_F(SequenceTest, SetNvramThreadWritesExactlyTheDisplaysSize) {
         ctx.transferPath = dir / "off.bin";
         EXPECT_EQ(acq::SetNvramThread(ctx), acq::kExitComm);
         EXPECT_EQ(link.Calls(), (Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
-                                    Lines{"DkOpen(COM1,5,3,115200)", Dk("47"), "DkClose"} + ResumeLogging(0)));
+                                 Lines{"DkOpen(COM1,5,3,115200)", Dk("47"), "DkClose"} + ResumeLogging(0)));
         EXPECT_TRUE(link.writtenNvram.empty());
         ExpectClean();
     }
@@ -289,7 +292,7 @@ TEST_F(SequenceTest, SetNvramThreadWritesExactlyTheDisplaysSize) {
     ctx.transferPath = dir / "image.bin";
     EXPECT_EQ(acq::SetNvramThread(ctx), acq::kExitComm);
     EXPECT_EQ(link.Calls(), (Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
-                                Lines{"DkOpen(COM1,5,3,115200)"} + LeaveBinaryShort(0) + ResumeLogging(0)));
+                             Lines{"DkOpen(COM1,5,3,115200)"} + LeaveBinaryShort(0) + ResumeLogging(0)));
     ExpectClean();
 }
 
@@ -303,9 +306,9 @@ TEST_F(SequenceTest, CancelStopsBetweenBlocksAndStillPutsTheDisplayBack) {
     ctx.pCancel = &cancel;
     EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitCancel);
     EXPECT_EQ(link.Calls(), (Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
-                                Lines{"DkOpen(COM1,5,3,115200)", Dk("44"),
-                                      Dk("45 " + Le4(0, 1024)), Dk("45 " + Le4(1024, 1024)), Dk("F0 00"), "DkClose"} +
-                                ResumeLogging(0)));
+                             Lines{"DkOpen(COM1,5,3,115200)", Dk("44"), Dk("45 " + Le4(0, 1024)),
+                                   Dk("45 " + Le4(1024, 1024)), Dk("F0 00"), "DkClose"} +
+                             ResumeLogging(0)));
     EXPECT_FALSE(std::filesystem::exists(dir / acq::kNvramDumpName));
     ExpectClean();
 }
@@ -318,13 +321,23 @@ TEST_F(SequenceTest, ClearLogsKeepsLoggingOnWhateverTheClearAnswered) {
         Lines control;
     };
     const std::string openIf = "QnOpenIF(COM1,,,5,9600)";
-    for (const Case& c : {Case{nullptr, 0, true, true,
-                               {OpenEx(), Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"), Set("SRLG0001"), "QnClose"}},
-                          Case{"ACLG0000", 0, true, false,
-                               {OpenEx(), Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"), Set("SRLG0001"), "QnClose"}},
-                          Case{"TRST0002", 0, true, false, {OpenEx(), Set("TRST0002"), "QnClose"}},
-                          Case{nullptr, 5, true, true,
-                               {openIf, Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"), Set("SRLG0001"), "QnClose"}}}) {
+    for (const Case& c :
+         {Case{nullptr,
+               0,
+               true,
+               true,
+               {OpenEx(), Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"), Set("SRLG0001"), "QnClose"}},
+          Case{"ACLG0000",
+               0,
+               true,
+               false,
+               {OpenEx(), Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"), Set("SRLG0001"), "QnClose"}},
+          Case{"TRST0002", 0, true, false, {OpenEx(), Set("TRST0002"), "QnClose"}},
+          Case{nullptr,
+               5,
+               true,
+               true,
+               {openIf, Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"), Set("SRLG0001"), "QnClose"}}}) {
         SCOPED_TRACE(c.refused ? c.refused : "accepted");
         qlink::RecordingDisplayLink l;
         if (c.refused) l.Fail(Set(c.refused));
@@ -386,8 +399,8 @@ TEST_F(SequenceTest, TemperatureDumpFailsWholeAndPutsTheDisplayBack) {
     ctx.pLink = &refusing;
     ctx.ports.nDisplayId = 5;
     EXPECT_EQ(acq::GetTemperatureThread(ctx), acq::kExitComm);
-    EXPECT_EQ(refusing.Calls(), (Lines{"QnOpenIF(COM1,,,5,9600)", Set("SRLG0000"), Set("ESPC0001"), Set("ESPC0000"),
-                                       Set("SRLG0001"), "QnClose"}));
+    EXPECT_EQ(refusing.Calls(), (Lines{"QnOpenIF(COM1,,,5,9600)", Set("SRLG0000"), Set("ESPC0001"),
+                                       Set("ESPC0000"), Set("SRLG0001"), "QnClose"}));
 }
 
 }  // namespace

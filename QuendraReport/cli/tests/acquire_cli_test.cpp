@@ -28,7 +28,8 @@ TEST(AcquireArgsTest, AcceptsTheDocumentedFormsAndRefusesTheRest) {
     EXPECT_EQ(o.nLanPort, 2000);
     EXPECT_EQ(o.nDisplayId, 3);
     EXPECT_TRUE(o.bJson);
-    ASSERT_TRUE(ParseAcquireArgs({"write-nvram", "img.bin", "--serial", "COM3", "--baud", "38400"}, o, error));
+    ASSERT_TRUE(
+        ParseAcquireArgs({"write-nvram", "img.bin", "--serial", "COM3", "--baud", "38400"}, o, error));
     EXPECT_EQ(o.strFile, "img.bin");
     EXPECT_EQ(o.nBaud, 38400);
     ASSERT_TRUE(ParseAcquireArgs({"dump-temperature", "t.txt", "--lan", "display.local"}, o, error));
@@ -36,19 +37,19 @@ TEST(AcquireArgsTest, AcceptsTheDocumentedFormsAndRefusesTheRest) {
 
     const std::vector<std::vector<std::string>> bad = {
         {},
-        {"get-all"},                                             // no connection
-        {"get-all", "--lan", "a", "--serial", "COM1"},           // two
-        {"fetch", "--lan", "a"},                                 // unknown command
-        {"write-nvram", "--lan", "a"},                           // no file
-        {"get-all", "--lan", "a:0"},                             // bad port
-        {"get-all", "--lan", ":10008"},                          // no host
-        {"get-all", "--lan", "a", "--id", "256"},                // bad id
-        {"get-all", "--lan", "a", "--baud", "9600"},             // baud on LAN
-        {"get-all", "--serial", "COM1", "--baud", "4800"},       // unsupported baud
-        {"get-all", "--serial", "COM1", "--user", "u"},          // account on serial
-        {"get-all", "--lan", "a", "extra"},                      // stray argument
-        {"get-all", "--lan", "a", "--out"},                      // missing value
-        {"get-all", "--lan", "a", "--verbose"},                  // unknown option
+        {"get-all"},                                        // no connection
+        {"get-all", "--lan", "a", "--serial", "COM1"},      // two
+        {"fetch", "--lan", "a"},                            // unknown command
+        {"write-nvram", "--lan", "a"},                      // no file
+        {"get-all", "--lan", "a:0"},                        // bad port
+        {"get-all", "--lan", ":10008"},                     // no host
+        {"get-all", "--lan", "a", "--id", "256"},           // bad id
+        {"get-all", "--lan", "a", "--baud", "9600"},        // baud on LAN
+        {"get-all", "--serial", "COM1", "--baud", "4800"},  // unsupported baud
+        {"get-all", "--serial", "COM1", "--user", "u"},     // account on serial
+        {"get-all", "--lan", "a", "extra"},                 // stray argument
+        {"get-all", "--lan", "a", "--out"},                 // missing value
+        {"get-all", "--lan", "a", "--verbose"},             // unknown option
     };
     for (const auto& args : bad) {
         EXPECT_FALSE(ParseAcquireArgs(args, o, error)) << (args.empty() ? "" : args[0]);
@@ -87,12 +88,13 @@ TEST_F(AcquireToolTest, GetAllWithSummary) {
     const fs::path dat = dir / "out" / "QM-X003_QX30001001.dat";
     ASSERT_TRUE(fs::exists(dat));
     EXPECT_EQ(fs::file_size(dir / "out" / "NvramDump1.bin"), 3000u);
-    EXPECT_EQ(out.rfind("{\"command\":\"get-all\",\"exit_code\":0,\"model\":\"QM-X003\",\"serial\":\"QX30001001\","
-                        "\"files\":[{\"path\":\"" + dat.string() + "\",\"bytes\":" +
-                            std::to_string(fs::file_size(dat)) + "},{\"path\":\"" +
-                            (dir / "out" / "NvramDump1.bin").string() + "\",\"bytes\":3000}],\"duration_ms\":",
-                        0),
-              0u)
+    EXPECT_EQ(
+        out.rfind("{\"command\":\"get-all\",\"exit_code\":0,\"model\":\"QM-X003\",\"serial\":\"QX30001001\","
+                  "\"files\":[{\"path\":\"" +
+                      dat.string() + "\",\"bytes\":" + std::to_string(fs::file_size(dat)) + "},{\"path\":\"" +
+                      (dir / "out" / "NvramDump1.bin").string() + "\",\"bytes\":3000}],\"duration_ms\":",
+                  0),
+        0u)
         << out;
     EXPECT_NE(out.find("\"steps\":[{\"exit_code\":0,"), std::string::npos);
     // Plain progress lines and the final message, as standard error is no terminal.

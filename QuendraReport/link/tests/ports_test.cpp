@@ -1,8 +1,9 @@
-// Port strings, baud flags and the recording fake's own bookkeeping.
+// Port strings and the open flags of each control baud.
+#include "link/DisplayLink.h"
+#include "link/Ports.h"
+
 #include <gtest/gtest.h>
 
-#include "link/Ports.h"
-#include "link/RecordingDisplayLink.h"
 
 namespace {
 
@@ -38,34 +39,6 @@ TEST(PortsTest, OpenFlagsFollowTheControlBaud) {
     EXPECT_EQ(qlink::OpenFlagsForBaud(38400), 0x06010200u);
     EXPECT_EQ(qlink::OpenFlagsForBaud(9600), 0x00010200u);
     EXPECT_EQ(qlink::OpenFlagsForBaud(115200), 0x00010200u);
-}
-
-TEST(RecordingLinkTest, ScriptedAnswersAndHandleBookkeeping) {
-    qlink::RecordingDisplayLink link;
-    link.Fail("QnSet(\"FIRM0000\")", 2);
-    void* h = link.QnOpenEx("COM1", "", "", 0x00010200u);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(link.QnSetCommand(h, "FIRM0000"), 0);
-    EXPECT_NE(link.QnSetCommand(h, "FIRM0000"), 0);
-    EXPECT_EQ(link.QnSetCommand(h, "FIRM0000"), 0);
-    link.QnClose(h);
-    link.QnClose(h);
-    EXPECT_EQ(link.OpenHandles(), 0);
-    EXPECT_EQ(link.BadCloses(), 1);
-
-    void* d = link.DkOpenIF("COM1", 5, 3, 115200);
-    std::uint8_t reply[qlink::kBinReplyBuffer];
-    int len = -1;
-    const std::uint8_t params[4] = {0x00, 0x02, 0x10, 0x00};  // offset 512, 16 bytes
-    EXPECT_EQ(link.DkGetData(d, 0x45, params, 4, reply, len), 0);
-    EXPECT_EQ(len, 16);
-    EXPECT_EQ(reply[0], link.nvramImage[512]);
-    EXPECT_EQ(reply[16], 0);
-    link.DkClose(d);
-    EXPECT_EQ(link.Calls(), (std::vector<std::string>{
-                                "QnOpenEx(COM1,,,0x00010200)", "QnSet(\"FIRM0000\")", "QnSet(\"FIRM0000\")",
-                                "QnSet(\"FIRM0000\")", "QnClose", "QnClose", "DkOpen(COM1,5,3,115200)",
-                                "Dk(45 00021000)", "DkClose"}));
 }
 
 }  // namespace

@@ -54,10 +54,13 @@ protected:
         // The settings file is never written by a run.
         EXPECT_EQ(testsupport::ReadFile(kExe.parent_path() / "QuendraReport.ini"), settingsBefore);
     }
-    Outcome Run(const std::vector<std::string>& args) { return RunProgram(args, dir / "run", dir / "scratch"); }
+    Outcome Run(const std::vector<std::string>& args) {
+        return RunProgram(args, dir / "run", dir / "scratch");
+    }
     void ExpectResults() {
         EXPECT_EQ(Names(dir / "run"), std::vector<std::string>{"temp"});
-        EXPECT_EQ(Names(dir / "run" / "temp"), (std::vector<std::string>{"NvramDump1.bin", "QM-X003_QX30001001.dat"}));
+        EXPECT_EQ(Names(dir / "run" / "temp"),
+                  (std::vector<std::string>{"NvramDump1.bin", "QM-X003_QX30001001.dat"}));
         EXPECT_EQ(Names(dir / "archive"), std::vector<std::string>{"LogData_QX30001001.zip"});
     }
 
@@ -76,8 +79,8 @@ TEST_F(SilentRunTest, LanFormRunsToItsEndWithoutADisplayServer) {
 
     // Again: the archive exists and nobody can answer the question (No).
     const std::string archive = testsupport::ReadFile(dir / "archive" / "LogData_QX30001001.zip");
-    const Outcome again = Run({"SILENT", "MODEL=QM-X003", "PATH=" + (dir / "archive").string(), "INTERFACE=LAN",
-                               "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
+    const Outcome again = Run({"SILENT", "MODEL=QM-X003", "PATH=" + (dir / "archive").string(),
+                               "INTERFACE=LAN", "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
     EXPECT_EQ(again.code, 0);
     EXPECT_EQ(again.err, "Filename already exists.  Do you want to replace it?\nFailed to create file.\n");
     EXPECT_EQ(testsupport::ReadFile(dir / "archive" / "LogData_QX30001001.zip"), archive);
@@ -95,10 +98,10 @@ TEST_F(SilentRunTest, ComFormOverThePseudoTerminal) {
 // Every message is one line on standard error, its bytes as they are.
 TEST_F(SilentRunTest, MessagesAreSingleLinesAndTheExitCodeIsZero) {
     testsupport::LoopbackAddress address;
-    ASSERT_TRUE(sim.Start({"--listen", address.Text()}));
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--account", "svc", "--password", "pw"}));
     const std::string cp932Folder = (dir / "\x83\x5C").string();  // missing folder with a CP932 name
     const Outcome o = Run({"SILENT", "MODEL=QM-X003", "PATH=" + cp932Folder, "INTERFACE=LAN",
-                           "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
+                           "IP=" + address.Text(), "PORT=10008", "USER=svc", "PASS=pw"});
     EXPECT_EQ(o.code, 0);
     const std::size_t first = o.err.find('\n');
     ASSERT_NE(first, std::string::npos);
@@ -106,14 +109,15 @@ TEST_F(SilentRunTest, MessagesAreSingleLinesAndTheExitCodeIsZero) {
     EXPECT_EQ(o.err.substr(first + 1), "Failed to create file.\n");
 
     sim.Stop();  // nobody answers any more
-    const Outcome down = Run({"SILENT", "MODEL=QM-X003", "PATH=" + (dir / "archive").string(), "INTERFACE=LAN",
-                              "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
+    const Outcome down = Run({"SILENT", "MODEL=QM-X003", "PATH=" + (dir / "archive").string(),
+                              "INTERFACE=LAN", "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
     EXPECT_EQ(down.code, 0);
     EXPECT_EQ(down.err,
               "Failed to communicate with Quendra display. Check cable connection and interface settings.\n");
 
     EXPECT_EQ(Run({"SILENT", "MODEL=QM-X003"}).err, "Invalid option format.\n");
-    const Outcome model = Run({"SILENT", "MODEL=NO-SUCH", "PATH=x", "INTERFACE=COM", "PORT=COM1", "RATE=9600"});
+    const Outcome model =
+        Run({"SILENT", "MODEL=NO-SUCH", "PATH=x", "INTERFACE=COM", "PORT=COM1", "RATE=9600"});
     EXPECT_EQ(model.code, 0);
     EXPECT_EQ(model.err, "Invalid Model. Please check Model Name File (CSV).\n");
     const Outcome interactive = Run({});

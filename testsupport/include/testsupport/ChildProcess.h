@@ -17,9 +17,9 @@
 namespace testsupport {
 
 struct ChildOptions {
-    std::filesystem::path cwd;                                 // empty: the test's folder
-    std::vector<std::pair<std::string, std::string>> setEnv;   // variables set in the child
-    std::vector<std::string> unsetEnv;                         // variables removed in the child
+    std::filesystem::path cwd;                                // empty: the test's folder
+    std::vector<std::pair<std::string, std::string>> setEnv;  // variables set in the child
+    std::vector<std::string> unsetEnv;                        // variables removed in the child
 };
 
 class ChildProcess {
@@ -48,7 +48,7 @@ private:
 
 // Runs a program to its end (at most `timeoutMs`); the exit code as Wait()
 // gives it, standard output and error in `out` and `err`.
-int RunChild(const std::vector<std::string>& argv, const ChildOptions& options, std::string& out, std::string& err,
-             int timeoutMs = 60000);
+int RunChild(const std::vector<std::string>& argv, const ChildOptions& options, std::string& out,
+             std::string& err, int timeoutMs = 60000);
 
 }  // namespace testsupport
