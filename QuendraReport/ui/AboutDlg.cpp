@@ -9,15 +9,19 @@
 
 namespace qui {
 
-const char* BuildVersion() { return QUENDRA_VERSION; }
+const char* BuildVersion() {
+    return QUENDRA_VERSION;
+}
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About QuendraReport"));
     auto* icon = new QLabel(this);
     icon->setPixmap(AppIcon().pixmap(48, 48));
-    auto* name = new QLabel(QStringLiteral("QuendraReport Version %1").arg(QString::fromLatin1(BuildVersion())), this);
+    auto* name =
+        new QLabel(QStringLiteral("QuendraReport Version %1").arg(QString::fromLatin1(BuildVersion())), this);
     name->setObjectName(QStringLiteral("aboutVersion"));
-    auto* role = new QLabel(QStringLiteral("Reads a signage display's logs and NVRAM and writes reports."), this);
+    auto* role =
+        new QLabel(QStringLiteral("Reads a signage display's logs and NVRAM and writes reports."), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

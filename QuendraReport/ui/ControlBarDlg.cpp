@@ -1,5 +1,8 @@
 #include "ControlBarDlg.h"
 
+#include <common/strutil.h>
+#include <qtsupport/DisplayText.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -11,9 +14,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTreeWidget>
-
-#include <common/strutil.h>
-#include <qtsupport/DisplayText.h>
 
 #include "LanSettingDlg.h"
 #include "syslog/QuendraLog.h"
@@ -244,7 +244,8 @@ bool CControlBarDlg::SaveSetting() {
 
 void CControlBarDlg::SetLogInfo(bool present, const std::string& model, const std::string& serial,
                                 const std::string& info, int /*fileVersion: kept by the log only*/) {
-    m_strComposed = present ? "Model Name," + model + "\tSerial Number," + serial + "\t" + info : std::string();
+    m_strComposed =
+        present ? "Model Name," + model + "\tSerial Number," + serial + "\t" + info : std::string();
     m_rows = InfoEntries(m_strComposed);
     FillInfoList();
 }
@@ -258,7 +259,9 @@ void CControlBarDlg::FillInfoList() {
     m_info->addTopLevelItems(items);
 }
 
-void CControlBarDlg::EnableCreateReport(bool enable) { m_createReport->setEnabled(enable); }
+void CControlBarDlg::EnableCreateReport(bool enable) {
+    m_createReport->setEnabled(enable);
+}
 
 std::string CControlBarDlg::CopyText() const {
     std::string text;
@@ -267,7 +270,8 @@ std::string CControlBarDlg::CopyText() const {
 }
 
 void CControlBarDlg::CopyToClipboard() const {
-    if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(qtsupport::FromCp932(CopyText()));
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(qtsupport::FromCp932(CopyText()));
 }
 
 }  // namespace qui

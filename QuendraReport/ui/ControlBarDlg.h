@@ -31,19 +31,19 @@ namespace qui {
 // What the bar is made from.
 struct stControlBarSetup {
     stModelFeatures features;
-    std::vector<std::string> serialAdapters;   // device paths listed after COM256
+    std::vector<std::string> serialAdapters;  // device paths listed after COM256
 };
 
 // The user's choice of link for one command, read before a worker starts.
 struct stLinkChoice {
-    bool bLan = false;          // "LAN" selected (the model offers it)
-    std::uint32_t dwIp = 0;     // LAN: address, first octet in bits 31..24
-    int nLanPort = 10008;       // LAN: data port
-    std::string strUser;        // LAN: user name (CP932 bytes)
-    std::string strPassword;    // LAN: password
-    std::string strPort;        // serial: the interface box text ("COM3" or a device path)
-    int nBaud = 9600;           // serial: the selected rate with baud selection, else 9600
-    int nDisplayId = 0;         // 0: "Non", else 1..255
+    bool bLan = false;        // "LAN" selected (the model offers it)
+    std::uint32_t dwIp = 0;   // LAN: address, first octet in bits 31..24
+    int nLanPort = 10008;     // LAN: data port
+    std::string strUser;      // LAN: user name (CP932 bytes)
+    std::string strPassword;  // LAN: password
+    std::string strPort;      // serial: the interface box text ("COM3" or a device path)
+    int nBaud = 9600;         // serial: the selected rate with baud selection, else 9600
+    int nDisplayId = 0;       // 0: "Non", else 1..255
 };
 
 class CControlBarDlg final : public QWidget {
@@ -57,8 +57,8 @@ public:
     int GetDisplayId() const;
     // The log's identity for the ITEM/VALUE list (bytes as decoded); an
     // absent log empties the list.
-    void SetLogInfo(bool present, const std::string& model, const std::string& serial, const std::string& info,
-                    int fileVersion);
+    void SetLogInfo(bool present, const std::string& model, const std::string& serial,
+                    const std::string& info, int fileVersion);
     void EnableCreateReport(bool enable);
     // PORT = the interface box text, IP and LANPORT = the bar's values. False
     // when the settings file cannot be written.
@@ -68,7 +68,6 @@ public:
     const std::vector<std::pair<std::string, std::string>>& InfoRows() const { return m_rows; }
     std::string CopyText() const;
     void CopyToClipboard() const;
-
 
     // The controls, for the window and its tests.
     QComboBox* InterfaceBox() const { return m_interface; }

@@ -1,9 +1,9 @@
 #include "InteractiveStart.h"
 
-#include <QApplication>
-
 #include <common/prompt.h>
 #include <qtsupport/QtPrompt.h>
+
+#include <QApplication>
 
 #include "MainFrame.h"
 #include "ModelSelectDlg.h"
@@ -22,7 +22,8 @@ void NameApplication() {
 
 }  // namespace
 
-int RunInteractive(int& argc, char** argv, const std::filesystem::path& programDir, qlink::IDisplayLink& link) {
+int RunInteractive(int& argc, char** argv, const std::filesystem::path& programDir,
+                   qlink::IDisplayLink& link) {
     QApplication app(argc, argv);
     NameApplication();
     qtsupport::QtPrompt prompt;

@@ -16,7 +16,8 @@ namespace qui {
 // when a model with a folder is chosen, the main window for it. Returns the
 // process's exit code: 0 also when the dialog was cancelled or offered
 // nothing (no window is shown then).
-int RunInteractive(int& argc, char** argv, const std::filesystem::path& programDir, qlink::IDisplayLink& link);
+int RunInteractive(int& argc, char** argv, const std::filesystem::path& programDir,
+                   qlink::IDisplayLink& link);
 
 // Shows `text` in a message box (OK button) and waits for it to be closed.
 // Call only when a display is there.

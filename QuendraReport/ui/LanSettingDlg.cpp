@@ -1,5 +1,8 @@
 #include "LanSettingDlg.h"
 
+#include <common/prompt.h>
+#include <qtsupport/DisplayText.h>
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,9 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-
-#include <common/prompt.h>
-#include <qtsupport/DisplayText.h>
 
 namespace qui {
 
@@ -95,7 +95,8 @@ CLanSettingDlg::CLanSettingDlg(const stLanSettings& settings, QWidget* parent)
     m_ip->SetAddress(settings.dwIp);
     m_port = new QLineEdit(QString::number(settings.nPort), this);
     m_port->setObjectName(QStringLiteral("dataPort"));
-    m_port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_port));
+    m_port->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_port));
     m_port->setMaxLength(5);
     m_user = new QLineEdit(qtsupport::FromCp932(settings.strUser), this);
     m_user->setObjectName(QStringLiteral("userName"));

@@ -16,7 +16,7 @@ namespace qui {
 struct stLanSettings {
     std::uint32_t dwIp = 0;  // first octet in bits 31..24
     int nPort = 10008;
-    std::string strUser;      // CP932 bytes, as sent to the display
+    std::string strUser;  // CP932 bytes, as sent to the display
     std::string strPassword;
 };
 

@@ -1,9 +1,9 @@
 #include "LogListModel.h"
 
+#include <qtsupport/DisplayText.h>
+
 #include <QBrush>
 #include <QColor>
-
-#include <qtsupport/DisplayText.h>
 
 #include "RowIcons.h"
 

@@ -14,7 +14,8 @@ class SeparatorDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyledItemDelegate::paint(painter, option, index);
         if (!index.data(LogListModel::kSeparatorRole).toBool()) return;
         painter->save();

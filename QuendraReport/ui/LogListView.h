@@ -21,7 +21,9 @@ public:
     // Shows the rows and headers the list holds now; column widths are kept.
     void ShowList(const CLogListCtrl& list);
     // Called with the column whose header was clicked.
-    void SetColumnClickHandler(std::function<void(int column)> handler) { m_onColumnClick = std::move(handler); }
+    void SetColumnClickHandler(std::function<void(int column)> handler) {
+        m_onColumnClick = std::move(handler);
+    }
 
     LogListModel& Model() { return m_model; }
     // A column's width before the user resizes it: the list's width, and for

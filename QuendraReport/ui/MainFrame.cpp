@@ -1,18 +1,17 @@
 #include "MainFrame.h"
 
+#include <qtsupport/DisplayText.h>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenuBar>
-#include <QPointer>
 #include <QTabWidget>
 #include <QThread>
 #include <QVBoxLayout>
 #include <atomic>
-
-#include <qtsupport/DisplayText.h>
 
 #include "AboutDlg.h"
 #include "ControlBarDlg.h"
@@ -34,10 +33,11 @@ constexpr int kViewMargin = 5;
 
 // Progress of a worker, handed to the progress window by queued calls: the
 // worker thread never touches the window. A call that arrives after the
-// window is gone is dropped.
+// window is gone, or after its run (a late call of an earlier worker), is
+// dropped.
 class QueuedProgress final : public acq::IProgress {
 public:
-    explicit QueuedProgress(CProgressDlg* dialog) : m_dialog(dialog) {}
+    QueuedProgress(CProgressDlg* dialog, int run) : m_dialog(dialog), m_run(run) {}
     void SetText(const char* text) override {
         Post([text](CProgressDlg& d) { d.SetText(text); });
     }
@@ -47,14 +47,22 @@ public:
     void End() override {
         Post([](CProgressDlg& d) { d.Finish(); });
     }
+    // The same for a call made on the GUI thread's side (the thread's end).
+    template <typename F>
+    static void Apply(CProgressDlg& dialog, int run, F f) {
+        if (dialog.CurrentRun() == run) f(dialog);
+    }
 
 private:
     template <typename F>
     void Post(F f) {
         CProgressDlg* dialog = m_dialog;
-        QMetaObject::invokeMethod(dialog, [dialog, f] { f(*dialog); }, Qt::QueuedConnection);
+        const int run = m_run;
+        QMetaObject::invokeMethod(
+            dialog, [dialog, run, f] { Apply(*dialog, run, f); }, Qt::QueuedConnection);
     }
     CProgressDlg* m_dialog;
+    int m_run;
 };
 
 std::filesystem::path ToPath(const QString& file) {
@@ -188,7 +196,8 @@ QAction* CMainFrame::MenuItem(int id) const {
 }
 
 void CMainFrame::PostCommand(int id) {
-    QMetaObject::invokeMethod(this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::OnCommand(int id) {
@@ -196,32 +205,60 @@ void CMainFrame::OnCommand(int id) {
     if (m_busy) return;
     acq::CReportFrame& f = *m_frame;
     switch (id) {
-        case kCmdGetLogs: f.OnGetLogs(); break;
-        case kCmdGetAll: f.OnGetAll(); break;
-        case kCmdClearLogs: f.OnClearLogs(); break;
-        case kCmdWriteNvram: f.OnWriteNvram(); break;
-        case kCmdDumpNvram: f.OnDumpNvram(); break;
-        case kCmdDumpTemperature: f.OnDumpTemperature(); break;
-        case kCmdOpenLogFile: f.OnFileOpenlogfile(); break;
-        case kCmdCreateReport: f.OnCreateReport(); break;
-        case kCmdCreateHtml: f.OnCreateCsv(); break;
-        case kCmdCompare: f.OnFileCompare(); break;
+        case kCmdGetLogs:
+            f.OnGetLogs();
+            break;
+        case kCmdGetAll:
+            f.OnGetAll();
+            break;
+        case kCmdClearLogs:
+            f.OnClearLogs();
+            break;
+        case kCmdWriteNvram:
+            f.OnWriteNvram();
+            break;
+        case kCmdDumpNvram:
+            f.OnDumpNvram();
+            break;
+        case kCmdDumpTemperature:
+            f.OnDumpTemperature();
+            break;
+        case kCmdOpenLogFile:
+            f.OnFileOpenlogfile();
+            break;
+        case kCmdCreateReport:
+            f.OnCreateReport();
+            break;
+        case kCmdCreateHtml:
+            f.OnCreateCsv();
+            break;
+        case kCmdCompare:
+            f.OnFileCompare();
+            break;
         case kCmdCompensation:
             f.OnTimeCompensation();
             // The item shows the frame's state, not the click's own toggle.
             MenuItem(kCmdCompensation)->setChecked(f.Compensating());
             break;
-        case kCmdSetFilter: OnSetFilter(); break;
-        case kCmdAppAbout: CAboutDlg(this).exec(); break;
-        case kCmdAppExit: close(); break;
-        default: break;
+        case kCmdSetFilter:
+            OnSetFilter();
+            break;
+        case kCmdAppAbout:
+            CAboutDlg(this).exec();
+            break;
+        case kCmdAppExit:
+            close();
+            break;
+        default:
+            break;
     }
 }
 
 void CMainFrame::OnSetFilter() {
     const std::shared_ptr<const CCodeTables> tables = CodeTables();
     std::string powerCaption;
-    if (tables && tables->m_aryResource.size() > kResPowerCaption) powerCaption = tables->m_aryResource[kResPowerCaption];
+    if (tables && tables->m_aryResource.size() > kResPowerCaption)
+        powerCaption = tables->m_aryResource[kResPowerCaption];
     CSetFilterDlg dialog(m_frame->Features().m_bLan, powerCaption, m_frame->List().GetFilter(), this);
     if (dialog.exec() == QDialog::Accepted) m_frame->OnSetFilter(dialog.m_nFilter);
 }
@@ -236,7 +273,8 @@ int CMainFrame::RunWorker(const acq::stProgressParams& params, const acq::Worker
     if (m_busy || !worker) return acq::kExitComm;
     m_busy = true;
     m_progress->SetParams(params.nRange, params.bCancelEnabled, params.strSuffix);
-    QueuedProgress progress(m_progress);
+    const int run = m_progress->CurrentRun();
+    QueuedProgress progress(m_progress, run);
     const int* cancel = params.bCancelEnabled ? m_progress->CancelFlag() : nullptr;
     std::atomic<int> code{acq::kExitComm};
     QThread* thread = QThread::create([&] {
@@ -248,10 +286,9 @@ int CMainFrame::RunWorker(const acq::stProgressParams& params, const acq::Worker
     });
     // However the worker ends, its end closes the window (a worker that
     // forgot its End still lets the window go).
-    QPointer<CProgressDlg> dialog(m_progress);
-    connect(thread, &QThread::finished, m_progress, [dialog] {
-        if (dialog) dialog->Finish();
-    });
+    CProgressDlg* dialog = m_progress;
+    connect(thread, &QThread::finished, m_progress,
+            [dialog, run] { QueuedProgress::Apply(*dialog, run, [](CProgressDlg& d) { d.Finish(); }); });
     QEventLoop untilFinished;
     connect(thread, &QThread::finished, &untilFinished, &QEventLoop::quit);
     thread->start();
@@ -305,7 +342,8 @@ void CMainFrame::SetTitle(const std::string& text) {
     setWindowTitle(text.empty() ? QString::fromLatin1(kAppTitle) : qtsupport::FromAnyBytes(text));
 }
 
-void CMainFrame::ShowLogState(const acq::stLogState& state, const CLogListCtrl& list, const CTempLogCtrl& temp) {
+void CMainFrame::ShowLogState(const acq::stLogState& state, const CLogListCtrl& list,
+                              const CTempLogCtrl& temp) {
     if (m_bar == nullptr) return;  // still being built: the views are filled once they exist
     for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare, kCmdCompensation}) {
         if (QAction* item = MenuItem(id)) item->setEnabled(state.bPresent);

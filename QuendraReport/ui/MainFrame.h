@@ -33,7 +33,6 @@ class CProgressDlg;
 class LogListView;
 class TempLogView;
 
-
 class CMainFrame final : public QMainWindow, public acq::IFrameUi {
 public:
     // `link` must outlive the window. `serialAdapters` are listed after
@@ -64,7 +63,8 @@ public:
     bool OpenFile(const acq::stFileDialog& dialog, std::filesystem::path& path) override;
     bool SaveFile(const acq::stFileDialog& dialog, std::filesystem::path& path) override;
     void SetTitle(const std::string& text) override;
-    void ShowLogState(const acq::stLogState& state, const CLogListCtrl& list, const CTempLogCtrl& temp) override;
+    void ShowLogState(const acq::stLogState& state, const CLogListCtrl& list,
+                      const CTempLogCtrl& temp) override;
     void SetCompensationItem(bool enabled, bool checked) override;
 
 protected:

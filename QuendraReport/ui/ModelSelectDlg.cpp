@@ -1,12 +1,12 @@
 #include "ModelSelectDlg.h"
 
+#include <qtsupport/DisplayText.h>
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-
-#include <qtsupport/DisplayText.h>
 
 namespace qui {
 

@@ -14,8 +14,8 @@ namespace qui {
 
 // The dialog's result: empty texts when the list offered nothing.
 struct stModelChoice {
-    std::string strModel;   // the model name as listed (bytes of the file)
-    std::string strFolder;  // its folder name
+    std::string strModel;      // the model name as listed (bytes of the file)
+    std::string strFolder;     // its folder name
     bool bLanDefault = false;  // bit 1 of the row's flags
 };
 

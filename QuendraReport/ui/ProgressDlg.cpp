@@ -46,6 +46,7 @@ CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {
 void CProgressDlg::SetParams(int range, bool cancelEnabled, const std::string& suffix) {
     std::atomic_ref<int>(m_cancel).store(0, std::memory_order_release);
     m_finished = false;
+    ++m_run;
     setWindowTitle(QString::fromLatin1(kCaption) + QString::fromStdString(suffix));
     m_text->setText(QString::fromLatin1(kProgressText));
     m_bar->setRange(0, range > 0 ? range : 1);

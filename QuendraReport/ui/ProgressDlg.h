@@ -22,8 +22,11 @@ public:
 
     // Before each run: bar range 0..range, Cancel button, caption suffix
     // (" 1/2", " 2/2" or empty). Clears the text line, the bar, the cancel
-    // flag and the end latch.
+    // flag and the end latch, and starts a new run number.
     void SetParams(int range, bool cancelEnabled, const std::string& suffix);
+    // The number of the run SetParams prepared last (calls queued for an
+    // earlier run are recognised by it and dropped).
+    int CurrentRun() const { return m_run; }
     // Shows the window modally until Finish; returns at once when Finish came first.
     void RunModal();
 
@@ -54,6 +57,7 @@ private:
     QPushButton* m_cancelButton = nullptr;
     int m_cancel = 0;
     bool m_finished = false;
+    int m_run = 0;
 };
 
 // The message line under the caption while the display is being talked to.

@@ -16,7 +16,8 @@ bool SplitAdapterName(const std::string& name, std::string& stem, unsigned long&
         const std::string p(prefix);
         if (name.size() <= p.size() || name.compare(0, p.size(), p) != 0) continue;
         const std::string digits = name.substr(p.size());
-        if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (digits.size() > 6 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return false;
         stem = p;
         number = std::stoul(digits);
@@ -38,7 +39,8 @@ std::vector<std::string> ListSerialAdapters(const fs::path& devRoot) {
     std::vector<std::string> byId;
     std::set<fs::path> named;
     std::error_code ec;
-    for (fs::directory_iterator it(devRoot / "serial" / "by-id", ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(devRoot / "serial" / "by-id", ec), end; !ec && it != end;
+         it.increment(ec)) {
         byId.push_back(it->path().string());
         if (fs::path t = Target(it->path()); !t.empty()) named.insert(t);
     }

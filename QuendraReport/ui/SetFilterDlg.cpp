@@ -1,12 +1,12 @@
 #include "SetFilterDlg.h"
 
+#include <qtsupport/DisplayText.h>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <qtsupport/DisplayText.h>
 
 #include "syslog/LogListCtrl.h"
 
@@ -24,7 +24,7 @@ CSetFilterDlg::CSetFilterDlg(bool lan, const std::string& powerCaption, std::uin
         powerCaption.empty() ? QStringLiteral("Power Change Reason") : qtsupport::FromCp932(powerCaption),
     };
     const CLogListCtrl::stFilterChecks checks = CLogListCtrl::ChecksFromFilter(filter);
-    const bool checked[6] = {checks.irKey, checks.command, checks.otherOperation,
+    const bool checked[6] = {checks.irKey,  checks.command,  checks.otherOperation,
                              checks.signal, checks.abnormal, checks.power};
 
     auto* boxes = new QVBoxLayout;

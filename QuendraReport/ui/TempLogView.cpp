@@ -1,8 +1,8 @@
 #include "TempLogView.h"
 
-#include <QPalette>
-
 #include <qtsupport/DisplayText.h>
+
+#include <QPalette>
 
 namespace qui {
 

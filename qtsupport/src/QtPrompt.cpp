@@ -13,19 +13,27 @@ namespace {
 
 QMessageBox::Icon IconOf(unsigned type) {
     switch (type & 0xF0) {
-        case cmn::MB_ICONERROR: return QMessageBox::Critical;
-        case cmn::MB_ICONQUESTION: return QMessageBox::Question;
-        case cmn::MB_ICONWARNING: return QMessageBox::Warning;
-        case cmn::MB_ICONINFORMATION: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case cmn::MB_ICONERROR:
+            return QMessageBox::Critical;
+        case cmn::MB_ICONQUESTION:
+            return QMessageBox::Question;
+        case cmn::MB_ICONWARNING:
+            return QMessageBox::Warning;
+        case cmn::MB_ICONINFORMATION:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
 int NegativeAnswer(unsigned type) {
     switch (type & 0x0F) {
-        case cmn::MB_YESNO: return cmn::IDNO;
-        case cmn::MB_OKCANCEL: return cmn::IDCANCEL;
-        default: return cmn::IDOK;
+        case cmn::MB_YESNO:
+            return cmn::IDNO;
+        case cmn::MB_OKCANCEL:
+            return cmn::IDCANCEL;
+        default:
+            return cmn::IDOK;
     }
 }
 
@@ -50,10 +58,14 @@ int QtPrompt::ShowOnGuiThread(const std::string& text, unsigned type, const std:
     const QString title = caption.empty() ? QCoreApplication::applicationName() : FromAnyBytes(caption);
     QMessageBox box(IconOf(type), title, FromAnyBytes(text), set, m_owner);
     switch (box.exec()) {
-        case QMessageBox::Yes: return cmn::IDYES;
-        case QMessageBox::No: return cmn::IDNO;
-        case QMessageBox::Cancel: return cmn::IDCANCEL;
-        default: return NegativeAnswer(type);
+        case QMessageBox::Yes:
+            return cmn::IDYES;
+        case QMessageBox::No:
+            return cmn::IDNO;
+        case QMessageBox::Cancel:
+            return cmn::IDCANCEL;
+        default:
+            return NegativeAnswer(type);
     }
 }
 

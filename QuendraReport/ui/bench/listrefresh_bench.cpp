@@ -51,9 +51,15 @@ void RefreshSorted(benchmark::State& state, int column, bool ascending) {
     state.counters["rows"] = static_cast<double>(page.view.Model().rowCount());
 }
 
-void BM_RefreshById(benchmark::State& state) { RefreshSorted(state, LOG_COL_ID, true); }
-void BM_RefreshByDateNewestFirst(benchmark::State& state) { RefreshSorted(state, LOG_COL_DATE, true); }
-void BM_RefreshByInformation(benchmark::State& state) { RefreshSorted(state, LOG_COL_INFO, false); }
+void BM_RefreshById(benchmark::State& state) {
+    RefreshSorted(state, LOG_COL_ID, true);
+}
+void BM_RefreshByDateNewestFirst(benchmark::State& state) {
+    RefreshSorted(state, LOG_COL_DATE, true);
+}
+void BM_RefreshByInformation(benchmark::State& state) {
+    RefreshSorted(state, LOG_COL_INFO, false);
+}
 
 // A header click: the rows are sorted again and shown.
 void BM_HeaderClickSort(benchmark::State& state) {

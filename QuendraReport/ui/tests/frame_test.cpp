@@ -2,10 +2,16 @@
 // menus and buttons, the states after each command, the dialogs each command
 // brings up, workers on their thread under the progress window, and a run
 // against display-sim.
+#include <common/prompt.h>
+#include <common/timeutil.h>
 #include <gtest/gtest.h>
+#include <logimage/LogImage.h>
+#include <qtsupport/QtPrompt.h>
 #include <stdlib.h>
-
-#include <optional>
+#include <testsupport/OffscreenApp.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
 
 #include <QAction>
 #include <QApplication>
@@ -13,23 +19,19 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
-
-#include <common/prompt.h>
-#include <common/timeutil.h>
-#include <logimage/LogImage.h>
-#include <qtsupport/QtPrompt.h>
-#include <testsupport/OffscreenApp.h>
-#include <testsupport/SimProcess.h>
-#include <testsupport/TempDir.h>
-#include <testsupport/TimeZone.h>
+#include <chrono>
+#include <future>
+#include <optional>
 
 #include "ControlBarDlg.h"
 #include "LogListView.h"
@@ -68,8 +70,8 @@ protected:
 
     std::unique_ptr<CMainFrame> Frame(qlink::IDisplayLink& with, const std::string& model = "QM-X001",
                                       bool lanDefault = true) {
-        auto frame = std::make_unique<CMainFrame>(
-            acq::MakeFrameSetup(dir, model, dir / "QMX001", lanDefault), with);
+        auto frame =
+            std::make_unique<CMainFrame>(acq::MakeFrameSetup(dir, model, dir / "QMX001", lanDefault), with);
         frame->show();
         frame->Progress().installEventFilter(&m_showWatch);
         return frame;
@@ -88,12 +90,11 @@ protected:
     }
     static std::vector<std::string> MenuTexts(const QMenu* menu) {
         std::vector<std::string> texts;
-        for (const QAction* a : menu->actions()) texts.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+        for (const QAction* a : menu->actions())
+            texts.push_back(a->isSeparator() ? "-" : a->text().toStdString());
         return texts;
     }
-    static QMenu* Menu(CMainFrame& frame, int index) {
-        return frame.menuBar()->actions().at(index)->menu();
-    }
+    static QMenu* Menu(CMainFrame& frame, int index) { return frame.menuBar()->actions().at(index)->menu(); }
     static bool Enabled(CMainFrame& frame, int id) { return frame.MenuItem(id)->isEnabled(); }
     fs::path OpenSample(CMainFrame& frame, const char* name) {
         ModalScript script;
@@ -114,7 +115,8 @@ private:
     struct ShowWatch : QObject {
         explicit ShowWatch(std::vector<std::string>& seen) : m_seen(seen) {}
         bool eventFilter(QObject* watched, QEvent* event) override {
-            if (event->type() == QEvent::Show) m_seen.push_back(static_cast<QWidget*>(watched)->windowTitle().toStdString());
+            if (event->type() == QEvent::Show)
+                m_seen.push_back(static_cast<QWidget*>(watched)->windowTitle().toStdString());
             return false;
         }
         std::vector<std::string>& m_seen;
@@ -127,12 +129,14 @@ TEST_F(FrameTest, MenuItemsSeparatorsAndStartStates) {
         auto frame = Frame();
         EXPECT_EQ(frame->windowTitle(), "QuendraReport");
         EXPECT_EQ(MenuTexts(Menu(*frame, 0)),
-                  (std::vector<std::string>{"Open Log File (&Binary)...", "&Create Report File...", "-", "Get &Logs",
-                                            "Cl&ear Logs", "-", "Get &All Reports...", "Write NvramData", "-",
-                                            "Create &Treated HTML File...", "-", "Compare", "E&xit"}));
+                  (std::vector<std::string>{"Open Log File (&Binary)...", "&Create Report File...", "-",
+                                            "Get &Logs", "Cl&ear Logs", "-", "Get &All Reports...",
+                                            "Write NvramData", "-", "Create &Treated HTML File...", "-",
+                                            "Compare", "E&xit"}));
         EXPECT_EQ(MenuTexts(Menu(*frame, 1)), std::vector<std::string>{"Compensate Log &Time by PC Time"});
         EXPECT_EQ(MenuTexts(Menu(*frame, 2)), std::vector<std::string>{"&About QuendraReport..."});
-        for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare}) EXPECT_FALSE(Enabled(*frame, id)) << id;
+        for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare})
+            EXPECT_FALSE(Enabled(*frame, id)) << id;
         for (int id : {kCmdGetLogs, kCmdGetAll, kCmdOpenLogFile}) EXPECT_TRUE(Enabled(*frame, id)) << id;
         EXPECT_FALSE(frame->MenuItem(kCmdCompensation)->isChecked());
         // Nothing in the window issues the NVRAM dump, the temperature dump or the filter.
@@ -165,8 +169,8 @@ TEST_F(FrameTest, MenuItemsSeparatorsAndStartStates) {
     EXPECT_EQ(frame->MenuItem(kCmdCompare), nullptr);
     EXPECT_EQ(frame->MenuItem(kCmdWriteNvram), nullptr);
     EXPECT_EQ(MenuTexts(Menu(*frame, 0)),
-              (std::vector<std::string>{"Open Log File (&Binary)...", "&Create Report File...", "-", "Get &Logs",
-                                        "Cl&ear Logs", "-", "Get &All Reports...", "-",
+              (std::vector<std::string>{"Open Log File (&Binary)...", "&Create Report File...", "-",
+                                        "Get &Logs", "Cl&ear Logs", "-", "Get &All Reports...", "-",
                                         "Create &Treated HTML File...", "-", "E&xit"}));
     EXPECT_FALSE(Enabled(*frame, kCmdGetLogs));  // neither LAN nor the serial line
     EXPECT_FALSE(Enabled(*frame, kCmdGetAll));
@@ -180,7 +184,9 @@ TEST_F(FrameTest, GetLogsFromTheButtonFillsTheWindow) {
 
     // Ports as the control bar builds them from the settings.
     const std::vector<std::string> calls = link.Calls();
-    auto called = [&](const std::string& line) { return std::find(calls.begin(), calls.end(), line) != calls.end(); };
+    auto called = [&](const std::string& line) {
+        return std::find(calls.begin(), calls.end(), line) != calls.end();
+    };
     EXPECT_TRUE(called("QnOpenEx(LAN192.168.1.20:10008,,,0x00010200)"));
     EXPECT_TRUE(called("DkOpen(LAN192.168.1.20:18081,5,3,115200)"));
     EXPECT_EQ(captions, std::vector<std::string>{"Communicating"});
@@ -195,14 +201,16 @@ TEST_F(FrameTest, GetLogsFromTheButtonFillsTheWindow) {
     ASSERT_GE(info->topLevelItemCount(), 2);
     EXPECT_EQ(info->topLevelItem(0)->text(1).toStdString(), frame->Frame().Log().m_strModel);
     EXPECT_EQ(info->topLevelItem(1)->text(1).toStdString(), frame->Frame().Log().m_strSerial);
-    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompensation}) EXPECT_TRUE(Enabled(*frame, id)) << id;
+    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompensation})
+        EXPECT_TRUE(Enabled(*frame, id)) << id;
     EXPECT_TRUE(frame->ControlBar().CreateReportButton()->isEnabled());
 
     // A failed read leaves no log: the report commands are grayed again.
     link.Fail("QnOpenEx(LAN192.168.1.20:10008,,,0x00010200)");
     Click(frame->ControlBar().GetLogsButton());
     EXPECT_EQ(prompt.Texts(), std::vector<std::string>{acq::kMsgCommFailed});
-    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompensation}) EXPECT_FALSE(Enabled(*frame, id)) << id;
+    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompensation})
+        EXPECT_FALSE(Enabled(*frame, id)) << id;
     EXPECT_FALSE(frame->ControlBar().CreateReportButton()->isEnabled());
     EXPECT_EQ(frame->LogList().Model().rowCount(), 0);
     EXPECT_EQ(frame->ControlBar().InfoList()->topLevelItemCount(), 0);
@@ -262,7 +270,8 @@ TEST_F(FrameTest, CompensationAndOpeningALogFile) {
     const stLogItem* first = frame->Frame().List().RecordAt(model.Row(0).nItemData);
     EXPECT_EQ(model.index(0, LOG_COL_DATE).data().toString().toStdString(),
               cmn::FormatLocal(first->tmTime, "%Y/%m/%d %H:%M:%S"));
-    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare, kCmdCompensation}) EXPECT_TRUE(Enabled(*frame, id));
+    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare, kCmdCompensation})
+        EXPECT_TRUE(Enabled(*frame, id));
 
     // A cancelled open switches it off too.
     frame->MenuItem(kCmdCompensation)->trigger();
@@ -283,7 +292,8 @@ TEST_F(FrameTest, ReportFilesThroughTheirSaveDialogs) {
         EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
         EXPECT_EQ(d->defaultSuffix(), "dat");
         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
-        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(), frame->Frame().GetReportName());
+        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(),
+                  frame->Frame().GetReportName());
         ModalScript::Choose(d, QString::fromStdString((dir / "copy").string()));
     });
     Run(*frame, kCmdCreateReport, save);
@@ -293,7 +303,8 @@ TEST_F(FrameTest, ReportFilesThroughTheirSaveDialogs) {
     html.On<QFileDialog>([&](QFileDialog* d) {
         EXPECT_EQ(d->defaultSuffix(), "html");
         EXPECT_EQ(d->nameFilters(), (QStringList{"HTML file (*.html)", "All files (*)"}));
-        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(), frame->Frame().GetHtmlName());
+        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(),
+                  frame->Frame().GetHtmlName());
         ModalScript::Choose(d, QString::fromStdString((dir / "report.html").string()));
     });
     Run(*frame, kCmdCreateHtml, html);
@@ -333,7 +344,8 @@ TEST_F(FrameTest, HeaderSortingAndPostedCommands) {
         const stLogItem* item = frame->Frame().List().RecordAt(model.Row(r).nItemData);
         EXPECT_TRUE(item->nKind == LOG_KIND_ABNORMAL || ClassifyLogItem(*item).nFilterBit == 0) << r;
         // IDs keep their numbers in the full list.
-        EXPECT_EQ(model.index(r, LOG_COL_ID).data().toString(), QString::asprintf("%03d", model.Row(r).nItemData + 1));
+        EXPECT_EQ(model.index(r, LOG_COL_ID).data().toString(),
+                  QString::asprintf("%03d", model.Row(r).nItemData + 1));
     }
 
     // The NVRAM dump: folder browser, a progress window whose Cancel shows.
@@ -347,6 +359,18 @@ TEST_F(FrameTest, HeaderSortingAndPostedCommands) {
     EXPECT_FALSE(frame->Progress().CancelButton()->isHidden());  // shown for this run
     EXPECT_EQ(testsupport::ReadFile(dir / "dump" / "NvramDump1.bin"), std::string(4096, '\x5A'));
     EXPECT_EQ(prompt.Texts().back(), acq::kMsgComplete);
+
+    // The temperature dump: a save dialog, then a run over a bar of six steps.
+    ModalScript temperature;
+    temperature.On<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text(), "Temperature.txt");
+        ModalScript::Choose(d, QString::fromStdString((dir / "temperature.txt").string()));
+    });
+    frame->PostCommand(kCmdDumpTemperature);
+    QApplication::processEvents();
+    EXPECT_TRUE(temperature.Done());
+    EXPECT_EQ(frame->Progress().Bar()->maximum(), 6);
+    EXPECT_TRUE(frame->Progress().CancelButton()->isHidden());
 }
 
 TEST_F(FrameTest, DecoderMessageOfAWorkerIsShownByTheWindow) {
@@ -374,6 +398,39 @@ TEST_F(FrameTest, DecoderMessageOfAWorkerIsShownByTheWindow) {
     EXPECT_TRUE(progressUp);
     EXPECT_EQ(texts[1], acq::kMsgCommFailed);
     EXPECT_FALSE(frame->Progress().isVisible());
+}
+
+// The progress window stays up until its own worker ends, however quickly
+// the runs before it ended (their late calls must not close it).
+TEST_F(FrameTest, ProgressWindowBelongsToItsOwnRun) {
+    auto frame = Frame();
+    for (int i = 0; i < 10; ++i) {
+        const int code = frame->RunWorker({12, false, ""}, [i](acq::IProgress& p, const int*) {
+            p.SetPos(12);
+            p.End();
+            return i % 3;
+        });
+        ASSERT_EQ(code, i % 3);
+    }
+    std::promise<void> seen;
+    std::future<void> released = seen.get_future();
+    bool upWhileRunning = false;
+    ModalScript script;
+    script.On<CProgressDlg>([&](CProgressDlg* d) {
+        upWhileRunning = d->isVisible() && d->windowTitle() == "Communicating 2/2";
+        seen.set_value();
+    });
+    const int code = frame->RunWorker({6, false, " 2/2"}, [&](acq::IProgress& p, const int*) {
+        p.SetText(acq::kTextConnecting);
+        // Bounded: a window that closed too early is never seen.
+        const bool ok = released.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        p.End();
+        return ok ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(upWhileRunning);
+    EXPECT_FALSE(frame->Progress().isVisible());
+    EXPECT_EQ(frame->Progress().TextLine()->text().toStdString(), acq::kTextConnecting);
 }
 
 TEST_F(FrameTest, ClosingSavesTheInterfaceChoice) {

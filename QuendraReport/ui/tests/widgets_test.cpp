@@ -1,10 +1,11 @@
 // The report program's dialogs, control bar and views on the offscreen
 // platform: what each shows, what it hands back, and the rules between its
 // controls.
+#include <common/prompt.h>
 #include <gtest/gtest.h>
-
-#include <deque>
-#include <set>
+#include <testsupport/OffscreenApp.h>
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,11 +18,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-
-#include <common/prompt.h>
-#include <testsupport/OffscreenApp.h>
-#include <testsupport/TempDir.h>
-#include <testsupport/TimeZone.h>
+#include <deque>
+#include <set>
 
 #include "ControlBarDlg.h"
 #include "LanSettingDlg.h"
@@ -36,7 +34,9 @@
 #include "syslog/CodeTables.h"
 
 // The font configuration library keeps a cache for the life of the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
 
 namespace fs = std::filesystem;
 using namespace qui;
@@ -55,7 +55,8 @@ protected:
     }
     void TearDown() override { LoadCodeTables(dir / "none"); }
 
-    std::unique_ptr<CControlBarDlg> Bar(bool lan, bool serial, bool baud = true, std::vector<std::string> adapters = {}) {
+    std::unique_ptr<CControlBarDlg> Bar(bool lan, bool serial, bool baud = true,
+                                        std::vector<std::string> adapters = {}) {
         stControlBarSetup setup;
         setup.features.m_bLan = lan;
         setup.features.m_bRs232 = serial;
@@ -190,7 +191,8 @@ TEST_F(WidgetTest, ItemValueListAndCopy) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(bar.get()));
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(bar->InfoList(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(bar->CopyText(), "Model Name\t" + kCp932Test + "\nSerial Number\tSN-0042\nFirmware\t1.02\nPanel\tA\n");
+    EXPECT_EQ(bar->CopyText(),
+              "Model Name\t" + kCp932Test + "\nSerial Number\tSN-0042\nFirmware\t1.02\nPanel\tA\n");
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QString::fromUtf8("Model Name\tテスト\nSerial Number\tSN-0042\nFirmware\t1.02\nPanel\tA\n"));
 
@@ -343,7 +345,7 @@ TEST_F(WidgetTest, LogListShowsTheRowsColoursAndImages) {
     const LogListModel& model = view.Model();
     ASSERT_EQ(model.rowCount(), static_cast<int>(list.Rows().size()));
     EXPECT_EQ(view.horizontalHeader()->sectionSize(LOG_COL_INFO), 321);  // kept over a refresh
-    EXPECT_GE(view.horizontalHeader()->sectionSize(LOG_COL_ID), 50);  // at least, and room for "6509"
+    EXPECT_GE(view.horizontalHeader()->sectionSize(LOG_COL_ID), 50);     // at least, and room for "6509"
     EXPECT_GE(view.horizontalHeader()->sectionSize(LOG_COL_ID),
               16 + view.fontMetrics().horizontalAdvance(QStringLiteral("6509")));
     EXPECT_EQ(view.horizontalHeader()->sectionSize(LOG_COL_DATE), 200);
@@ -355,7 +357,8 @@ TEST_F(WidgetTest, LogListShowsTheRowsColoursAndImages) {
     for (int r = 0; r < model.rowCount(); ++r) {
         const stLogRow& row = list.Rows()[static_cast<std::size_t>(r)];
         for (int c = 0; c < LOG_COLUMN_COUNT; ++c)
-            ASSERT_EQ(model.index(r, c).data().toString().toStdString(), row.aText[static_cast<std::size_t>(c)]);
+            ASSERT_EQ(model.index(r, c).data().toString().toStdString(),
+                      row.aText[static_cast<std::size_t>(c)]);
         const QColor back = model.index(r, 3).data(Qt::BackgroundRole).value<QBrush>().color();
         ASSERT_EQ(back, QColor(row.crBack.r, row.crBack.g, row.crBack.b));
         ASSERT_FALSE(model.index(r, LOG_COL_ID).data(Qt::DecorationRole).value<QIcon>().isNull());
@@ -376,7 +379,8 @@ TEST_F(WidgetTest, LogListShowsTheRowsColoursAndImages) {
         images.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
     }
     EXPECT_EQ(images.size(), 8u);
-    EXPECT_EQ(RowIcon(LOG_IMAGE_ABNORMAL).pixmap(16, 16).toImage().pixelColor(3, 8), QColor(0xD0, 0x10, 0x10));
+    EXPECT_EQ(RowIcon(LOG_IMAGE_ABNORMAL).pixmap(16, 16).toImage().pixelColor(3, 8),
+              QColor(0xD0, 0x10, 0x10));
 }
 
 TEST_F(WidgetTest, ElapsedTimeModeMarksThePowerSupplyRows) {

@@ -15,8 +15,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
-#include <cstdio>
 #include <QWidget>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <string>

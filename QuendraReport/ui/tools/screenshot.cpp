@@ -4,6 +4,9 @@
 // needed with QT_QPA_PLATFORM=offscreen). The installation is copied to a
 // scratch folder first, so its settings file is never written. The display
 // link is a recording fake: nothing is sent anywhere.
+#include <common/ini.h>
+#include <common/prompt.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,9 +21,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-
-#include <common/ini.h>
-#include <common/prompt.h>
 
 #include "AboutDlg.h"
 #include "ControlBarDlg.h"
@@ -55,7 +55,8 @@ QImage Picture(QWidget& w) {
     QFont bold = w.font();
     bold.setBold(true);
     painter.setFont(bold);
-    painter.drawText(QRect(10, 0, body.width() - 20, strip), Qt::AlignVCenter | Qt::AlignLeft, w.windowTitle());
+    painter.drawText(QRect(10, 0, body.width() - 20, strip), Qt::AlignVCenter | Qt::AlignLeft,
+                     w.windowTitle());
     return framed;
 }
 
@@ -86,7 +87,8 @@ bool OpenLog(CMainFrame& frame, const fs::path& log) {
 std::unique_ptr<CMainFrame> Window(const fs::path& programDir, const char* model, const char* folder,
                                    qlink::IDisplayLink& link) {
     const acq::stFrameSetup setup = acq::MakeFrameSetup(programDir, model, programDir / folder, true);
-    auto frame = std::make_unique<CMainFrame>(setup, link, std::vector<std::string>{"/dev/serial/by-id/usb-Adapter_USB-Serial-if00-port0"});
+    auto frame = std::make_unique<CMainFrame>(
+        setup, link, std::vector<std::string>{"/dev/serial/by-id/usb-Adapter_USB-Serial-if00-port0"});
     frame->resize(1180, 720);
     frame->show();
     return frame;
@@ -149,10 +151,11 @@ void DialogPictures(const fs::path& programDir) {
     kinds.show();
     Save(kinds, "dialog-select-kind.png");
 
-    QMessageBox failed(QMessageBox::Warning, QStringLiteral("QuendraReport"),
-                       QStringLiteral("Failed to communicate with Quendra display. Check cable connection and "
-                                      "interface settings."),
-                       QMessageBox::Ok);
+    QMessageBox failed(
+        QMessageBox::Warning, QStringLiteral("QuendraReport"),
+        QStringLiteral("Failed to communicate with Quendra display. Check cable connection and "
+                       "interface settings."),
+        QMessageBox::Ok);
     failed.show();
     Save(failed, "dialog-message.png");
 }
