@@ -60,12 +60,11 @@ public:
     ModalScript& ChooseFile(const QString& path) {
         return On<QFileDialog>([path](QFileDialog* d) { Choose(d, path); });
     }
-    // A folder browser: `folder` entered and accepted.
+    // A folder browser: `folder` chosen.
     ModalScript& ChooseFolder(const QString& folder) {
         return On<QFileDialog>([folder](QFileDialog* d) {
             d->setDirectory(folder);
-            d->selectFile(folder);
-            static_cast<QDialog*>(d)->accept();
+            Choose(d, folder);
         });
     }
     // Any dialog closed with Cancel.
