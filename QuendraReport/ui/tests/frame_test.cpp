@@ -1,0 +1,478 @@
+// The report window driven like a user drives it, on the offscreen platform:
+// menus and buttons, the states after each command, the dialogs each command
+// brings up, workers on their thread under the progress window, and a run
+// against display-sim.
+#include <common/prompt.h>
+#include <common/timeutil.h>
+#include <gtest/gtest.h>
+#include <logimage/LogImage.h>
+#include <qtsupport/QtPrompt.h>
+#include <stdlib.h>
+#include <testsupport/OffscreenApp.h>
+#include <testsupport/SimProcess.h>
+#include <testsupport/TempDir.h>
+#include <testsupport/TimeZone.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <chrono>
+#include <future>
+#include <optional>
+
+#include "ControlBarDlg.h"
+#include "LogListView.h"
+#include "MainFrame.h"
+#include "ModalScript.h"
+#include "ProgressDlg.h"
+#include "SetFilterDlg.h"
+#include "TempLogView.h"
+#include "acquire/Commands.h"
+#include "link/NativeDisplayLink.h"
+#include "link/RecordingDisplayLink.h"
+#include "syslog/CodeTables.h"
+
+namespace fs = std::filesystem;
+using namespace qui;
+
+namespace {
+
+const fs::path kSamples = QUENDRA_SAMPLES_DIR;
+
+class FrameTest : public testsupport::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        testsupport::OffscreenApp();
+        watchdog.emplace();  // its timer needs the application
+        fs::copy_file(kSamples / "ModelName.csv", dir / "ModelName.csv");
+        fs::copy(kSamples / "QMX001", dir / "QMX001");
+        link.logImage = logimage::BuildLog(logimage::AbnormalDisplay());
+        link.nvramImage.assign(4096, 0x5A);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(watchdog->Closed().empty()) << "a window nobody answered: " << watchdog->Closed().front();
+        LoadCodeTables(dir / "none");
+    }
+
+    std::unique_ptr<CMainFrame> Frame(qlink::IDisplayLink& with, const std::string& model = "QM-X001",
+                                      bool lanDefault = true) {
+        auto frame =
+            std::make_unique<CMainFrame>(acq::MakeFrameSetup(dir, model, dir / "QMX001", lanDefault), with);
+        frame->show();
+        frame->Progress().installEventFilter(&m_showWatch);
+        return frame;
+    }
+    std::unique_ptr<CMainFrame> Frame() { return Frame(link); }
+
+    // Runs a command as the menu does; the script answers its dialogs.
+    static void Run(CMainFrame& frame, int id, ModalScript& script) {
+        frame.OnCommand(id);
+        EXPECT_TRUE(script.Done()) << "command " << id << " did not bring up every dialog";
+    }
+    static void Click(QPushButton* button) {
+        ASSERT_TRUE(button->isVisible() && button->isEnabled()) << button->text().toStdString();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QApplication::processEvents();  // the posted command runs to its end here
+    }
+    static std::vector<std::string> MenuTexts(const QMenu* menu) {
+        std::vector<std::string> texts;
+        for (const QAction* a : menu->actions())
+            texts.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+        return texts;
+    }
+    static QMenu* Menu(CMainFrame& frame, int index) { return frame.menuBar()->actions().at(index)->menu(); }
+    static bool Enabled(CMainFrame& frame, int id) { return frame.MenuItem(id)->isEnabled(); }
+    fs::path OpenSample(CMainFrame& frame, const char* name) {
+        ModalScript script;
+        script.ChooseFile(QString::fromStdString((kSamples / "logs" / name).string()));
+        Run(frame, kCmdOpenLogFile, script);
+        return kSamples / "logs" / name;
+    }
+
+    testsupport::ScopedTimeZone tz{"UTC"};
+    std::optional<ModalWatchdog> watchdog;
+    qlink::RecordingDisplayLink link;
+    cmn::RecordingPrompt prompt;
+    cmn::ScopedPrompt scoped{prompt};
+    // Caption of the progress window each time it comes up.
+    std::vector<std::string> captions;
+
+private:
+    struct ShowWatch : QObject {
+        explicit ShowWatch(std::vector<std::string>& seen) : m_seen(seen) {}
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show)
+                m_seen.push_back(static_cast<QWidget*>(watched)->windowTitle().toStdString());
+            return false;
+        }
+        std::vector<std::string>& m_seen;
+    } m_showWatch{captions};
+};
+
+TEST_F(FrameTest, MenuItemsSeparatorsAndStartStates) {
+    Write("QuendraReport.ini", "[COMMON]\r\nCOMPARE=1\r\nWRITENVR=1\r\n");
+    {
+        auto frame = Frame();
+        EXPECT_EQ(frame->windowTitle(), "QuendraReport");
+        EXPECT_EQ(MenuTexts(Menu(*frame, 0)),
+                  (std::vector<std::string>{"Open Log File (&Binary)...", "&Create Report File...", "-",
+                                            "Get &Logs", "Cl&ear Logs", "-", "Get &All Reports...",
+                                            "Write NvramData", "-", "Create &Treated HTML File...", "-",
+                                            "Compare", "E&xit"}));
+        EXPECT_EQ(MenuTexts(Menu(*frame, 1)), std::vector<std::string>{"Compensate Log &Time by PC Time"});
+        EXPECT_EQ(MenuTexts(Menu(*frame, 2)), std::vector<std::string>{"&About QuendraReport..."});
+        for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare})
+            EXPECT_FALSE(Enabled(*frame, id)) << id;
+        for (int id : {kCmdGetLogs, kCmdGetAll, kCmdOpenLogFile}) EXPECT_TRUE(Enabled(*frame, id)) << id;
+        EXPECT_FALSE(frame->MenuItem(kCmdCompensation)->isChecked());
+        // Nothing in the window issues the NVRAM dump, the temperature dump or the filter.
+        for (int id : {32780, 32790, int{kCmdSetFilter}, int{kCmdDumpNvram}, int{kCmdDumpTemperature}})
+            EXPECT_EQ(frame->MenuItem(id), nullptr) << id;
+        EXPECT_FALSE(frame->ControlBar().CreateReportButton()->isEnabled());
+
+        EXPECT_EQ(frame->Tabs().tabText(0), "System Log");
+        EXPECT_EQ(frame->Tabs().tabText(1), "Temp Log");
+        EXPECT_TRUE(frame->LogList().isVisible());
+        frame->Tabs().setCurrentIndex(1);
+        EXPECT_TRUE(frame->TempView().isVisible());
+        EXPECT_FALSE(frame->LogList().isVisible());
+
+        // The bar spans the window at the top, the tabs take the rest; the
+        // window is never smaller than the bar's width and twice its height.
+        const QWidget* bar = &frame->ControlBar();
+        EXPECT_EQ(bar->geometry().topLeft(), QPoint(0, 0));
+        EXPECT_EQ(bar->width(), frame->centralWidget()->width());
+        EXPECT_EQ(frame->Tabs().geometry().top(), bar->geometry().bottom() + 1);
+        EXPECT_EQ(frame->Tabs().height(), frame->centralWidget()->height() - bar->height());
+        frame->resize(10, 10);
+        QApplication::processEvents();
+        EXPECT_GE(frame->width(), bar->sizeHint().width());
+        EXPECT_GE(frame->height(), 2 * bar->sizeHint().height());
+    }
+    Write("QuendraReport.ini", "[COMMON]\r\nCOMPARE=0\r\nWRITENVR=0\r\n");
+    Write("QMX001/model.ini", "[Feature]\r\nRS232=0\r\nLAN=0\r\n");
+    auto frame = Frame(link, "QM-X001", false);
+    EXPECT_EQ(frame->MenuItem(kCmdCompare), nullptr);
+    EXPECT_EQ(frame->MenuItem(kCmdWriteNvram), nullptr);
+    EXPECT_EQ(MenuTexts(Menu(*frame, 0)),
+              (std::vector<std::string>{"Open Log File (&Binary)...", "&Create Report File...", "-",
+                                        "Get &Logs", "Cl&ear Logs", "-", "Get &All Reports...", "-",
+                                        "Create &Treated HTML File...", "-", "E&xit"}));
+    EXPECT_FALSE(Enabled(*frame, kCmdGetLogs));  // neither LAN nor the serial line
+    EXPECT_FALSE(Enabled(*frame, kCmdGetAll));
+    EXPECT_FALSE(frame->ControlBar().GetLogsButton()->isEnabled());
+}
+
+TEST_F(FrameTest, GetLogsFromTheButtonFillsTheWindow) {
+    Write("QuendraReport.ini", "[COMMON]\r\nPORT=LAN\r\nIP=192.168.1.20\r\nLANPORT=10008\r\n");
+    auto frame = Frame();
+    Click(frame->ControlBar().GetLogsButton());
+
+    // Ports as the control bar builds them from the settings.
+    const std::vector<std::string> calls = link.Calls();
+    auto called = [&](const std::string& line) {
+        return std::find(calls.begin(), calls.end(), line) != calls.end();
+    };
+    EXPECT_TRUE(called("QnOpenEx(LAN192.168.1.20:10008,,,0x00010200)"));
+    EXPECT_TRUE(called("DkOpen(LAN192.168.1.20:18081,5,3,115200)"));
+    EXPECT_EQ(captions, std::vector<std::string>{"Communicating"});
+    EXPECT_FALSE(frame->Progress().isVisible());
+    EXPECT_TRUE(prompt.Texts().empty());
+
+    const CLogListCtrl& list = frame->Frame().List();
+    ASSERT_GT(list.Rows().size(), 20u);
+    EXPECT_EQ(frame->LogList().Model().rowCount(), static_cast<int>(list.Rows().size()));
+    EXPECT_FALSE(frame->TempView().toPlainText().isEmpty());
+    const QTreeWidget* info = frame->ControlBar().InfoList();
+    ASSERT_GE(info->topLevelItemCount(), 2);
+    EXPECT_EQ(info->topLevelItem(0)->text(1).toStdString(), frame->Frame().Log().m_strModel);
+    EXPECT_EQ(info->topLevelItem(1)->text(1).toStdString(), frame->Frame().Log().m_strSerial);
+    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompensation})
+        EXPECT_TRUE(Enabled(*frame, id)) << id;
+    EXPECT_TRUE(frame->ControlBar().CreateReportButton()->isEnabled());
+
+    // A failed read leaves no log: the report commands are grayed again.
+    link.Fail("QnOpenEx(LAN192.168.1.20:10008,,,0x00010200)");
+    Click(frame->ControlBar().GetLogsButton());
+    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{acq::kMsgCommFailed});
+    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompensation})
+        EXPECT_FALSE(Enabled(*frame, id)) << id;
+    EXPECT_FALSE(frame->ControlBar().CreateReportButton()->isEnabled());
+    EXPECT_EQ(frame->LogList().Model().rowCount(), 0);
+    EXPECT_EQ(frame->ControlBar().InfoList()->topLevelItemCount(), 0);
+}
+
+TEST_F(FrameTest, GetAllReportsAsksForAFolderAndRunsTwoSteps) {
+    Write("QuendraReport.ini", "[COMMON]\r\nPORT=COM2\r\n");
+    fs::create_directories(dir / "out");
+    auto frame = Frame();
+    ModalScript script;
+    script.ChooseFolder(QString::fromStdString((dir / "out").string()));
+    Run(*frame, kCmdGetAll, script);
+    EXPECT_EQ(script.Seen(), std::vector<std::string>{"Select folder to save report files"});
+    EXPECT_EQ(captions, (std::vector<std::string>{"Communicating 1/2", "Communicating 2/2"}));
+    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{acq::kMsgComplete});
+    EXPECT_TRUE(fs::exists(dir / "out" / "NvramDump1.bin"));
+    EXPECT_TRUE(fs::exists(dir / "out" / frame->Frame().GetReportName()));
+    const std::vector<std::string> calls = link.Calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "DkOpen(COM2,5,3,115200)"), calls.end());
+
+    // Cancelling the folder browser does nothing.
+    link.ClearCalls();
+    ModalScript cancel;
+    cancel.Cancel();
+    Run(*frame, kCmdGetAll, cancel);
+    EXPECT_TRUE(link.Calls().empty());
+}
+
+TEST_F(FrameTest, CompensationAndOpeningALogFile) {
+    Write("QuendraReport.ini", "[COMMON]\r\nCOMPARE=1\r\nPORT=COM1\r\n");
+    auto frame = Frame();
+    frame->OnCommand(kCmdGetLogs);  // a log with the PC's time: its clock gap shows
+    ASSERT_TRUE(Enabled(*frame, kCmdCompensation));
+
+    // Compensation on, from the menu: the item is checked and the list follows.
+    const QString before = frame->LogList().Model().index(0, LOG_COL_DATE).data().toString();
+    frame->MenuItem(kCmdCompensation)->trigger();
+    EXPECT_TRUE(frame->MenuItem(kCmdCompensation)->isChecked());
+    EXPECT_TRUE(frame->Frame().Compensating());
+    EXPECT_NE(frame->LogList().Model().index(0, LOG_COL_DATE).data().toString(), before);
+    // Opening a log switches it off and unchecks the item; the new log shows
+    // its times without any gap.
+    ModalScript open;
+    const fs::path sample = kSamples / "logs" / "abnormal.dat";
+    open.On<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(d->nameFilters(), (QStringList{"Log file (*.dat)", "All files (*)"}));
+        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text(), "monitorlog.dat");
+        ModalScript::Choose(d, QString::fromStdString(sample.string()));
+    });
+    Run(*frame, kCmdOpenLogFile, open);
+    EXPECT_EQ(frame->windowTitle().toStdString(), sample.string());
+    EXPECT_FALSE(frame->MenuItem(kCmdCompensation)->isChecked());
+    EXPECT_FALSE(frame->Frame().Compensating());
+    const LogListModel& model = frame->LogList().Model();
+    ASSERT_GT(model.rowCount(), 0);
+    const stLogItem* first = frame->Frame().List().RecordAt(model.Row(0).nItemData);
+    EXPECT_EQ(model.index(0, LOG_COL_DATE).data().toString().toStdString(),
+              cmn::FormatLocal(first->tmTime, "%Y/%m/%d %H:%M:%S"));
+    for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare, kCmdCompensation})
+        EXPECT_TRUE(Enabled(*frame, id));
+
+    // A cancelled open switches it off too.
+    frame->MenuItem(kCmdCompensation)->trigger();
+    ASSERT_TRUE(frame->Frame().Compensating());
+    ModalScript cancel;
+    cancel.Cancel();
+    Run(*frame, kCmdOpenLogFile, cancel);
+    EXPECT_FALSE(frame->MenuItem(kCmdCompensation)->isChecked());
+    EXPECT_FALSE(frame->Frame().Compensating());
+    EXPECT_EQ(frame->windowTitle().toStdString(), sample.string());
+}
+
+TEST_F(FrameTest, ReportFilesThroughTheirSaveDialogs) {
+    auto frame = Frame();
+    const fs::path sample = OpenSample(*frame, "abnormal.dat");
+    ModalScript save;
+    save.On<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(d->defaultSuffix(), "dat");
+        EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(),
+                  frame->Frame().GetReportName());
+        ModalScript::Choose(d, QString::fromStdString((dir / "copy").string()));
+    });
+    Run(*frame, kCmdCreateReport, save);
+    EXPECT_EQ(Read("copy.dat"), testsupport::ReadFile(sample));
+
+    ModalScript html;
+    html.On<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->defaultSuffix(), "html");
+        EXPECT_EQ(d->nameFilters(), (QStringList{"HTML file (*.html)", "All files (*)"}));
+        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(),
+                  frame->Frame().GetHtmlName());
+        ModalScript::Choose(d, QString::fromStdString((dir / "report.html").string()));
+    });
+    Run(*frame, kCmdCreateHtml, html);
+    EXPECT_TRUE(prompt.Texts().empty()) << prompt.Texts().front();
+    EXPECT_EQ(Read("report.html").substr(0, 14), "<!DOCTYPE HTML");
+}
+
+TEST_F(FrameTest, HeaderSortingAndPostedCommands) {
+    auto frame = Frame();
+    OpenSample(*frame, "abnormal.dat");
+    const LogListModel& model = frame->LogList().Model();
+    const int rows = model.rowCount();
+    ASSERT_GT(rows, 20);
+    auto time = [&](int r) { return frame->Frame().List().RecordAt(model.Row(r).nItemData)->tmTime; };
+    QHeaderView* header = frame->LogList().horizontalHeader();
+    const QPoint date(header->sectionViewportPosition(LOG_COL_DATE) + 10, 5);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, date);
+    EXPECT_GT(time(0), time(rows - 1));  // newest first
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, date);
+    EXPECT_LT(time(0), time(rows - 1));
+
+    // "Select Kind" is reached only by posting its command.
+    ModalScript kinds;
+    kinds.On<CSetFilterDlg>([](CSetFilterDlg* d) {
+        EXPECT_EQ(d->Box(5)->text(), "Power Change Reason");  // the model's table entry
+        QTest::mouseClick(d->findChild<QPushButton*>("selectNone"), Qt::LeftButton);
+        d->Box(4)->setChecked(true);  // abnormal records only
+        d->accept();
+    });
+    frame->PostCommand(kCmdSetFilter);
+    QApplication::processEvents();
+    ASSERT_TRUE(kinds.Done());
+    EXPECT_EQ(frame->Frame().List().GetFilter(), static_cast<std::uint32_t>(LOG_FILTER_ABNORMAL));
+    ASSERT_GT(model.rowCount(), 0);
+    ASSERT_LT(model.rowCount(), rows);
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const stLogItem* item = frame->Frame().List().RecordAt(model.Row(r).nItemData);
+        EXPECT_TRUE(item->nKind == LOG_KIND_ABNORMAL || ClassifyLogItem(*item).nFilterBit == 0) << r;
+        // IDs keep their numbers in the full list.
+        EXPECT_EQ(model.index(r, LOG_COL_ID).data().toString(),
+                  QString::asprintf("%03d", model.Row(r).nItemData + 1));
+    }
+
+    // The NVRAM dump: folder browser, a progress window whose Cancel shows.
+    fs::create_directories(dir / "dump");
+    ModalScript dump;
+    dump.ChooseFolder(QString::fromStdString((dir / "dump").string()));
+    frame->PostCommand(kCmdDumpNvram);
+    QApplication::processEvents();
+    EXPECT_TRUE(dump.Done());
+    EXPECT_EQ(captions.back(), "Communicating");
+    EXPECT_FALSE(frame->Progress().CancelButton()->isHidden());  // shown for this run
+    EXPECT_EQ(testsupport::ReadFile(dir / "dump" / "NvramDump1.bin"), std::string(4096, '\x5A'));
+    EXPECT_EQ(prompt.Texts().back(), acq::kMsgComplete);
+
+    // The temperature dump: a save dialog, then a run over a bar of six steps.
+    ModalScript temperature;
+    temperature.On<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->findChild<QLineEdit*>("fileNameEdit")->text(), "Temperature.txt");
+        ModalScript::Choose(d, QString::fromStdString((dir / "temperature.txt").string()));
+    });
+    frame->PostCommand(kCmdDumpTemperature);
+    QApplication::processEvents();
+    EXPECT_TRUE(temperature.Done());
+    EXPECT_EQ(frame->Progress().Bar()->maximum(), 6);
+    EXPECT_TRUE(frame->Progress().CancelButton()->isHidden());
+}
+
+TEST_F(FrameTest, DecoderMessageOfAWorkerIsShownByTheWindow) {
+    Write("QuendraReport.ini", "[COMMON]\r\nPORT=COM1\r\n");
+    link.logImage.back() ^= 0x55;  // check value wrong
+    qtsupport::QtPrompt boxes;
+    cmn::ScopedPrompt real(boxes);
+    auto frame = Frame();
+    boxes.SetOwner(frame.get());
+    std::vector<std::string> texts;
+    bool progressUp = false;
+    ModalScript script;
+    script.On<QMessageBox>([&](QMessageBox* box) {
+        texts.push_back(box->text().toStdString());
+        progressUp = frame->Progress().isVisible();  // the worker still waits under its window
+        box->accept();
+    });
+    script.On<QMessageBox>([&](QMessageBox* box) {
+        texts.push_back(box->text().toStdString());
+        box->accept();
+    });
+    Run(*frame, kCmdGetLogs, script);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NE(texts[0], acq::kMsgCommFailed);
+    EXPECT_TRUE(progressUp);
+    EXPECT_EQ(texts[1], acq::kMsgCommFailed);
+    EXPECT_FALSE(frame->Progress().isVisible());
+}
+
+// The progress window stays up until its own worker ends, however quickly
+// the runs before it ended (their late calls must not close it).
+TEST_F(FrameTest, ProgressWindowBelongsToItsOwnRun) {
+    auto frame = Frame();
+    for (int i = 0; i < 10; ++i) {
+        const int code = frame->RunWorker({12, false, ""}, [i](acq::IProgress& p, const int*) {
+            p.SetPos(12);
+            p.End();
+            return i % 3;
+        });
+        ASSERT_EQ(code, i % 3);
+    }
+    std::promise<void> seen;
+    std::future<void> released = seen.get_future();
+    bool upWhileRunning = false;
+    ModalScript script;
+    script.On<CProgressDlg>([&](CProgressDlg* d) {
+        upWhileRunning = d->isVisible() && d->windowTitle() == "Communicating 2/2";
+        seen.set_value();
+    });
+    const int code = frame->RunWorker({6, false, " 2/2"}, [&](acq::IProgress& p, const int*) {
+        p.SetText(acq::kTextConnecting);
+        // Bounded: a window that closed too early is never seen.
+        const bool ok = released.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        p.End();
+        return ok ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(upWhileRunning);
+    EXPECT_FALSE(frame->Progress().isVisible());
+    EXPECT_EQ(frame->Progress().TextLine()->text().toStdString(), acq::kTextConnecting);
+}
+
+TEST_F(FrameTest, ClosingSavesTheInterfaceChoice) {
+    Write("QuendraReport.ini", "[COMMON]\r\nPORT=LAN\r\nIP=10.1.2.3\r\nCPASS=/usr/bin/meld\r\n");
+    auto frame = Frame();
+    frame->ControlBar().InterfaceBox()->setCurrentText("COM3");
+    frame->close();
+    const std::string ini = Read("QuendraReport.ini");
+    EXPECT_NE(ini.find("PORT=COM3"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("IP=10.1.2.3"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("CPASS=/usr/bin/meld"), std::string::npos) << ini;
+}
+
+// The window against a simulated display on the LAN: "Get &Logs" fills the
+// list with the display's records and the ITEM/VALUE list with its identity.
+TEST_F(FrameTest, GetLogsFromDisplaySim) {
+    testsupport::LoopbackAddress address;
+    ASSERT_FALSE(address.Text().empty());
+    testsupport::SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--transcript", (dir / "transcript.txt").string()}));
+    ::setenv("QUENDRA_DAKORAL_DIR", (dir / "dakoral").c_str(), 1);
+    ::setenv("QUENDRA_QNCTRL_DIR", (dir / "qnctrl").c_str(), 1);
+    ::setenv("QUENDRA_LOCK_DIR", (dir / "locks").c_str(), 1);
+    fs::create_directories(dir / "locks");
+    Write("QuendraReport.ini", "[COMMON]\r\nPORT=LAN\r\nIP=" + address.Text() + "\r\nLANPORT=10008\r\n");
+
+    qlink::NativeDisplayLink native;
+    auto frame = Frame(native, "QM-X003");
+    Click(frame->ControlBar().GetLogsButton());
+
+    EXPECT_TRUE(prompt.Texts().empty()) << prompt.Texts().front();
+    EXPECT_GT(frame->LogList().Model().rowCount(), 20);
+    const QTreeWidget* info = frame->ControlBar().InfoList();
+    ASSERT_GE(info->topLevelItemCount(), 2);
+    EXPECT_EQ(info->topLevelItem(0)->text(0), "Model Name");
+    EXPECT_EQ(info->topLevelItem(0)->text(1), "QM-X003");
+    EXPECT_EQ(info->topLevelItem(1)->text(0), "Serial Number");
+    EXPECT_EQ(info->topLevelItem(1)->text(1), "QX30001001");
+    EXPECT_FALSE(frame->TempView().toPlainText().isEmpty());
+    const std::string transcript = Read("transcript.txt");
+    EXPECT_NE(transcript.rfind("SRLG0001"), std::string::npos) << transcript;
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+}  // namespace
