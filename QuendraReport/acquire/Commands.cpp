@@ -367,8 +367,14 @@ int CReportFrame::OnFileOpenlogfile() {
         fs::path file;
         const bool chosen = m_ui.OpenFile({"monitorlog.dat", "", kLogFilter, false}, file);
         FrameSteps::SetCompensation(*this, false);
+        if (!chosen) {
+            // The views must not go on showing times in a mode they no longer use.
+            FrameSteps::RefreshViews(*this);
+            m_ui.ShowLogState(LogState(), m_list, m_temp);
+            m_ui.SetCompensationItem(false, false);
+            return static_cast<int>(kExitDeclined);
+        }
         m_ui.SetCompensationItem(false, false);
-        if (!chosen) return static_cast<int>(kExitDeclined);
         return FrameSteps::LoadLogFile(*this, file);
     });
 }

@@ -24,7 +24,7 @@ namespace acq {
 // The progress window of one worker run.
 struct stProgressParams {
     int nRange = 12;              // 12 for transfers, 6 for the temperature dump
-    bool bCancelEnabled = false;  // only the NVRAM dump (the button stays invisible, as before)
+    bool bCancelEnabled = false;  // only the NVRAM dump: the window offers a Cancel button
     std::string strSuffix;        // " 1/2", " 2/2" or empty; caption "Communicating" + suffix
 };
 

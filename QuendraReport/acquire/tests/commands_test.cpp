@@ -49,6 +49,17 @@ std::vector<std::string> ZipEntries(const fs::path& archive, std::vector<std::st
     return names;
 }
 
+// Counts what the window is told to show.
+struct ObservingUi : acq::HeadlessFrameUi {
+    int shown = 0;
+    bool compensationEnabled = true, compensationChecked = true;
+    void ShowLogState(const acq::stLogState&, const CLogListCtrl&, const CTempLogCtrl&) override { ++shown; }
+    void SetCompensationItem(bool enabled, bool checked) override {
+        compensationEnabled = enabled;
+        compensationChecked = checked;
+    }
+};
+
 class CommandsTest : public testsupport::TempDirTest {
 protected:
     void SetUp() override {
@@ -79,7 +90,7 @@ protected:
     }
 
     qlink::RecordingDisplayLink link;
-    acq::HeadlessFrameUi ui;
+    ObservingUi ui;
     cmn::RecordingPrompt prompt;
     cmn::ScopedPrompt scoped{prompt};
     acq::stFrameSetup setup;
@@ -280,6 +291,16 @@ TEST_F(CommandsTest, OpenCreateAndCompareWorkOnTheLoadedLog) {
     while (!fs::exists(dir / "args") && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(Read("args"), file1.string() + "|" + file2.string());
+
+    // A cancelled open still switches compensation off and shows the views again.
+    cmp.OnTimeCompensation();
+    ASSERT_TRUE(ui.compensationChecked);
+    const int shownBefore = ui.shown;
+    ui.openPath.clear();
+    EXPECT_EQ(cmp.OnFileOpenlogfile(), acq::kExitDeclined);
+    EXPECT_GT(ui.shown, shownBefore);
+    EXPECT_FALSE(ui.compensationEnabled || ui.compensationChecked);
+    EXPECT_EQ(cmp.List().m_bTimeCompensation, 0);
 
     // The second log cancelled: no File2, no compare program.
     fs::remove(file2);
