@@ -14,7 +14,7 @@ bool ParseNumber(const std::string& s, long long lo, long long hi, long long& v)
 }  // namespace
 
 const char* UsageText() {
-    return "usage: display-sim [options]\n"
+    return "Usage: display-sim [options]\n"
            "  --listen ADDR          address of both TCP ports (default 127.0.0.1; a host name is resolved)\n"
            "  --port N               text command port (default 10008)\n"
            "  --bin-port N           binary port (default 18081)\n"

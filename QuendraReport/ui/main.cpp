@@ -18,6 +18,36 @@
 
 namespace {
 
+const char* const kHelp =
+    "Usage: QuendraReport\n"
+    "  or:  QuendraReport SILENT MODEL=NAME PATH=DIR INTERFACE=LAN IP=ADDRESS PORT=N USER=[NAME] PASS=[WORD]\n"
+    "  or:  QuendraReport SILENT MODEL=NAME PATH=DIR INTERFACE=COM PORT=COMn RATE=BAUD\n"
+    "\n"
+    "Reads a signage display's logs and NVRAM image and turns them into reports.\n"
+    "\n"
+    "Without arguments the model selection and then the report window open (a\n"
+    "display server is needed: DISPLAY or WAYLAND_DISPLAY).\n"
+    "\n"
+    "SILENT starts the unattended run: no window; the log and the NVRAM image of\n"
+    "the display are read into the folder \"temp\" under the current folder, which\n"
+    "is then packed into DIR/LogData_SERIAL.zip. NAME is a model of ModelName.csv.\n"
+    "The arguments must come in the order shown; USER= and PASS= must be given but\n"
+    "may be empty. PORT= of the COM form is a port name (COM1 ... COM256) or a\n"
+    "device path. Messages go to standard error; a question is asked on the\n"
+    "terminal, or answered No without one.\n"
+    "\n"
+    "The program's files are in its own folder: QuendraReport.ini (settings),\n"
+    "ModelName.csv (the model list), one folder per model with model.ini and its\n"
+    "code tables.\n"
+    "\n"
+    "Exit status: 0 after the window closes and after every unattended run,\n"
+    "whatever its outcome (its last message tells it); 0 after a malformed\n"
+    "unattended command line or an unknown model, whose message is shown; 1 when\n"
+    "the window cannot be shown.\n"
+    "\n"
+    "Options:\n"
+    "  --help    this text (only as the only argument)\n";
+
 bool Set(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
@@ -45,6 +75,11 @@ void ShowMessage(int& argc, char** argv, const std::string& text) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // Any other argument list belongs to the positional start-up parsing.
+    if (args.size() == 1 && args[0] == "--help") {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     const std::filesystem::path programDir = cmn::ProgramDir();
     const StartUpDecision decision = DecideStartUp(args, programDir);
     switch (decision.m_kind) {
