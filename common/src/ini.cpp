@@ -272,14 +272,19 @@ ReadStatus ReadWholeFile(const std::filesystem::path& path, std::string& out) {
 }
 
 // Replaces the file atomically (an interrupted write leaves the old file
-// intact). A symbolic link is written through rather than replaced.
+// intact). A symbolic link is written through rather than replaced, also when
+// its target does not exist yet (an installation may keep its settings files
+// as links into a folder its users may write); a chain of links is followed
+// up to 40 links, as the kernel does.
 bool ReplaceFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::path target = path;
     std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) return WriteFileAtomic(target, bytes);
+    for (int links = 0; links < 40 && std::filesystem::is_symlink(target, ec); ++links) {
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec) break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    return WriteFileAtomic(path, bytes);
+    return WriteFileAtomic(target, bytes);
 }
 
 // Read-modify-write of one file is serialised within the process.

@@ -282,6 +282,16 @@ TEST_F(IniTest, WriteKeepsPermissionsAndWritesThroughSymlinks) {
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
     EXPECT_EQ(entries, 2);
+
+    // A relative link whose target is missing: the target is created beside
+    // it in the linked folder, and the link stays.
+    std::filesystem::create_directory(dir / "data");
+    const auto dangling = dir / "dangling.ini";
+    std::filesystem::create_symlink("data/new.ini", dangling);
+    ASSERT_TRUE(IniWriteString(dangling, "S", "b", "3"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+    EXPECT_EQ(testsupport::ReadFile(dir / "data" / "new.ini"), "[S]\r\nb=3\r\n");
+    EXPECT_EQ(IniGetString(dangling, "S", "b", ""), "3");
 }
 
 TEST_F(IniTest, UnreadableFileIsNotReplaced) {

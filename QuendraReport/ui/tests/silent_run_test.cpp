@@ -16,6 +16,7 @@ const fs::path kExe = QUENDRA_REPORT_EXE;
 
 struct Outcome {
     int code = -1;
+    std::string out;
     std::string err;
 };
 
@@ -29,8 +30,7 @@ Outcome RunProgram(const std::vector<std::string>& args, const fs::path& cwd, co
     options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
     options.setEnv = {{"QUENDRA_DAKORAL_DIR", scratch.string()}, {"QUENDRA_LOCK_DIR", scratch.string()}};
     Outcome o;
-    std::string out;
-    o.code = testsupport::RunChild(argv, options, out, o.err);
+    o.code = testsupport::RunChild(argv, options, o.out, o.err);
     return o;
 }
 
@@ -123,6 +123,23 @@ TEST_F(SilentRunTest, MessagesAreSingleLinesAndTheExitCodeIsZero) {
     const Outcome interactive = Run({});
     EXPECT_EQ(interactive.code, 1);
     EXPECT_NE(interactive.err.find("window is not available"), std::string::npos);
+}
+
+// --help alone prints the usage; anywhere else it is an argument like any
+// other of the positional command line.
+TEST_F(SilentRunTest, HelpOnlyAsTheOnlyArgument) {
+    const Outcome help = Run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("Usage: QuendraReport\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("SILENT MODEL=NAME PATH=DIR INTERFACE=COM PORT=COMn RATE=BAUD"), std::string::npos);
+
+    for (const auto& args : {std::vector<std::string>{"SILENT", "--help"}, {"--help", "SILENT"}}) {
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.code, 0);
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(o.err, "Invalid option format.\n");
+    }
 }
 
 }  // namespace
