@@ -60,8 +60,9 @@ std::vector<std::string> SplitFields(std::string_view line) {
 }
 
 bool IsPrintableWord(const std::string& text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) > 0x20 && c != 0x7F && c >= 0; });
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) > 0x20 && static_cast<unsigned char>(c) < 0x7F;
+    });
 }
 
 // One line into `d`; false with the reason (without the line number).
@@ -244,8 +245,8 @@ std::string JsonLine(const Job& job) {
     const std::string folder = job.folder.string();
     return "{\"host\":" + JsonString(cmn::IsValidUtf8(d.strHost) ? d.strHost : cmn::Cp932ToUtf8(d.strHost)) +
            ",\"port\":" + std::to_string(d.nPort) + ",\"id\":" + std::to_string(d.nDisplayId) +
-           ",\"line\":" + std::to_string(d.nLine) + ",\"folder\":" +
-           JsonString(cmn::IsValidUtf8(folder) ? folder : cmn::Cp932ToUtf8(folder)) +
+           ",\"line\":" + std::to_string(d.nLine) +
+           ",\"folder\":" + JsonString(cmn::IsValidUtf8(folder) ? folder : cmn::Cp932ToUtf8(folder)) +
            ",\"exit_code\":" + std::to_string(job.exitCode) + ",\"message\":" +
            JsonString(cmn::IsValidUtf8(message) ? message : cmn::EscapeNonPrintable(message)) +
            ",\"seconds\":" + cmn::StrPrintf("%.3f", job.seconds) + ",\"run\":" + RunSummary(job) + "}";
@@ -279,7 +280,8 @@ std::vector<std::string> RunArgs(const stAcquireOptions& o, const Job& job) {
 
 class Fleet {
 public:
-    Fleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out) : m_o(o), m_exe(exe), m_out(out) {}
+    Fleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out)
+        : m_o(o), m_exe(exe), m_out(out) {}
 
     // Runs every job; returns when all have ended.
     void Run(std::vector<Job>& jobs) {
@@ -496,8 +498,8 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
     err << "quendra-acquire: " << jobs.size() << " displays, " << jobs.size() - failed << " collected, "
         << failed << " failed, " << cmn::StrPrintf("%.2f", seconds) << " s\n";
     if (!cmn::WriteFileAtomic(outDir / "summary.jsonl", summary)) {
-        err << "quendra-acquire: cannot write " << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string())
-            << '\n';
+        err << "quendra-acquire: cannot write "
+            << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string()) << '\n';
         return ACQCLI_FILE;
     }
     if (AcquireCliInterrupted()) return ACQCLI_CANCEL;

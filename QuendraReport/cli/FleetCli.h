@@ -21,9 +21,9 @@
 struct stFleetDisplay {
     std::string strHost;
     int nPort = 10008;
-    int nDisplayId = 0;    // 0: none
-    std::string strUser;   // empty: --user
-    int nLine = 0;         // line number in the file, from 1
+    int nDisplayId = 0;   // 0: none
+    std::string strUser;  // empty: --user
+    int nLine = 0;        // line number in the file, from 1
 };
 
 // Limits of a hosts file.

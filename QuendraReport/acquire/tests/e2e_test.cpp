@@ -67,7 +67,8 @@ void ExpectLoggingBackOn(const fs::path& transcript) {
 void ExpectBinaryModeLeft(const fs::path& transcript) {
     std::string last;
     for (const std::string& line : ReadLines(transcript))
-        if (line.find("\"FIRM0000\"") != std::string::npos || line.find(" bin F0 ") != std::string::npos) last = line;
+        if (line.find("\"FIRM0000\"") != std::string::npos || line.find(" bin F0 ") != std::string::npos)
+            last = line;
     EXPECT_NE(last.find(" bin F0 00"), std::string::npos) << last;
     EXPECT_EQ(last.find("unanswered"), std::string::npos) << last;
 }

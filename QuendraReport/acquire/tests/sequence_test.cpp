@@ -329,14 +329,20 @@ TEST_F(SequenceTest, LoggingBackOnIsRepeatedUntilAccepted) {
         Lines after;
     };
     for (const Case& c :
-         {Case{"refused once", {1}, acq::kExitOk, Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"),
-                                                        Set("SRLG0001"), "QnClose"}},
-          Case{"refused twice", {1, 2}, acq::kExitOk,
+         {Case{"refused once",
+               {1},
+               acq::kExitOk,
+               Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose"}},
+          Case{"refused twice",
+               {1, 2},
+               acq::kExitOk,
                Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose"} +
                    ResumeLogging(0)},
-          Case{"never accepted", {0}, acq::kExitComm,
-               Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose", OpenEx(),
-                     Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose"}}}) {
+          Case{"never accepted",
+               {0},
+               acq::kExitComm,
+               Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose",
+                     OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose"}}}) {
         SCOPED_TRACE(c.name);
         link.ClearCalls();
         qlink::RecordingDisplayLink fresh;
@@ -394,9 +400,9 @@ TEST_F(SequenceTest, ClearLogsKeepsLoggingOnWhateverTheClearAnswered) {
         const acq::stClearResult r = acq::ClearDisplayLogs(l, qlink::SerialChoice(kPort, 9600, 0));
         EXPECT_TRUE(r.bCleared);
         EXPECT_EQ(r.bLoggingLeftOff, refusal == 0);
-        EXPECT_EQ(l.Calls(), (LeaveBinaryShort(0) + Lines{OpenEx(), Set("TRST0002"), Set("SRLG0000"),
-                                                           Set("ACLG0000"), Set("SRLG0001"), Set("SRLG0001"),
-                                                           "QnClose"}));
+        EXPECT_EQ(l.Calls(),
+                  (LeaveBinaryShort(0) + Lines{OpenEx(), Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"),
+                                               Set("SRLG0001"), Set("SRLG0001"), "QnClose"}));
     }
 }
 
@@ -463,9 +469,11 @@ TEST_F(SequenceTest, TemperatureDumpFailsWholeAndPutsTheDisplayBack) {
     eventMax.strText = "T1:62 T2:64 T3:63,1H00M";
     for (int i = 0; i < 5; ++i) {
         for (const char* word : {"BLRS000", "POLR000", "TLRS000"})
-            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")", eventStart);
+            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
+                            eventStart);
         for (const char* word : {"BLRE000", "TLRE000"})
-            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")", eventMax);
+            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
+                            eventMax);
     }
     ctx.pLink = &stubborn;
     ctx.ports.nDisplayId = 0;

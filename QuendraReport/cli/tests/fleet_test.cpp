@@ -42,9 +42,10 @@ std::string SerialOf(int id) {
 TEST(HostsFileTest, ReadsEveryFormAndNamesTheLineOfAMistake) {
     std::vector<stFleetDisplay> d;
     std::string error;
-    ASSERT_TRUE(ParseHostsFile("# fleet\r\n127.0.0.5\r\n\r\n  127.0.0.5 3 svc  # chain\n"
-                               "Display.Local:2000,0,ops\n127.0.0.6\t7",
-                               d, error))
+    ASSERT_TRUE(
+        ParseHostsFile("# fleet\r\n127.0.0.5\r\n\r\n  127.0.0.5 3 svc  # chain\n"
+                       "Display.Local:2000,0,ops\n127.0.0.6\t7",
+                       d, error))
         << error;
     ASSERT_EQ(d.size(), 4u);
     EXPECT_EQ(d[0].strHost, "127.0.0.5");
@@ -118,7 +119,8 @@ TEST_F(FleetTest, SixteenSimulatorsAndADeadHost) {
     std::string hosts = "# 16 simulators\n";
     for (int i = 0; i < 16; ++i) {
         ASSERT_FALSE(addresses[i].Text().empty());
-        std::vector<std::string> args = {"--listen", addresses[i].Text(), "--account", "svc", "--password", "pw"};
+        std::vector<std::string> args = {"--listen", addresses[i].Text(), "--account",
+                                         "svc",      "--password",        "pw"};
         if (i % 2 == 1) args.insert(args.end(), {"--chain", "1"});
         ASSERT_TRUE(sims[i].Start(args));
         hosts += addresses[i].Text() + " 0 svc\n";
@@ -150,15 +152,17 @@ TEST_F(FleetTest, SixteenSimulatorsAndADeadHost) {
     // The summary: one JSON line per display in the order of the file.
     const std::vector<std::string> summary = Lines(Read("out/summary.jsonl"));
     ASSERT_EQ(summary.size(), 25u);
-    EXPECT_EQ(summary[0].rfind("{\"host\":\"" + addresses[0].Text() +
-                                   "\",\"port\":10008,\"id\":0,\"line\":2,\"folder\":\"" +
-                                   (dir / "out" / addresses[0].Text()).string() +
-                                   "\",\"exit_code\":0,\"message\":\"Complete to communicate and create file.\"",
-                               0),
-              0u)
+    EXPECT_EQ(
+        summary[0].rfind("{\"host\":\"" + addresses[0].Text() +
+                             "\",\"port\":10008,\"id\":0,\"line\":2,\"folder\":\"" +
+                             (dir / "out" / addresses[0].Text()).string() +
+                             "\",\"exit_code\":0,\"message\":\"Complete to communicate and create file.\"",
+                         0),
+        0u)
         << summary[0];
-    EXPECT_NE(summary[0].find(",\"run\":{\"command\":\"get-all\",\"exit_code\":0,\"model\":\"QM-X003\",\"serial\":\"" +
-                              SerialOf(0) + "\""),
+    EXPECT_NE(summary[0].find(
+                  ",\"run\":{\"command\":\"get-all\",\"exit_code\":0,\"model\":\"QM-X003\",\"serial\":\"" +
+                  SerialOf(0) + "\""),
               std::string::npos);
     EXPECT_NE(summary[2].find("\"id\":1,\"line\":4,"), std::string::npos) << summary[2];
     EXPECT_NE(summary[24].find("\"exit_code\":1,\"message\":\"Failed to communicate"), std::string::npos);
@@ -175,15 +179,16 @@ TEST_F(FleetTest, RunsOnOneChainTakeTurns) {
     testsupport::LoopbackAddress address;
     testsupport::SimProcess sim;
     const fs::path transcript = dir / "transcript.txt";
-    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--chain", "1", "--account", "svc", "--password", "pw",
-                           "--delay", "text:every:1", "--delay-ms", "30", "--transcript", transcript.string()}));
+    ASSERT_TRUE(
+        sim.Start({"--listen", address.Text(), "--chain", "1", "--account", "svc", "--password", "pw",
+                   "--delay", "text:every:1", "--delay-ms", "30", "--transcript", transcript.string()}));
     fs::create_directories(dir / "single");
     testsupport::ChildProcess single, fleet;
     ASSERT_TRUE(fleet.Start(Fleet(address.Text() + " 0 svc\n" + address.Text() + " 1 svc\n", 2), options));
-    ASSERT_TRUE(single.Start(Tool({"get-all", "--lan", address.Text(), "--id", "1", "--user", "svc",
-                                   "--password-file", (dir / "password").string(), "--out",
-                                   (dir / "single").string()}),
-                             options));
+    ASSERT_TRUE(single.Start(
+        Tool({"get-all", "--lan", address.Text(), "--id", "1", "--user", "svc", "--password-file",
+              (dir / "password").string(), "--out", (dir / "single").string()}),
+        options));
     EXPECT_EQ(fleet.Wait(), ACQCLI_OK) << fleet.ErrorText();
     EXPECT_EQ(single.Wait(), ACQCLI_OK) << single.ErrorText();
     EXPECT_EQ(CollectedSerial(address.Text()), SerialOf(0));
@@ -194,7 +199,8 @@ TEST_F(FleetTest, RunsOnOneChainTakeTurns) {
     bool inBinary = false;
     std::ifstream in(transcript);
     for (std::string line; std::getline(in, line);) {
-        const bool enter = line.find("\"FIRM0000\"") != std::string::npos || line.find("\"BNMD") != std::string::npos;
+        const bool enter =
+            line.find("\"FIRM0000\"") != std::string::npos || line.find("\"BNMD") != std::string::npos;
         const bool leave = line.find(" bin F0 ") != std::string::npos;
         if (enter) {
             EXPECT_FALSE(inBinary) << "a second transfer began: " << line;
@@ -211,9 +217,9 @@ TEST_F(FleetTest, InterruptCancelsTheRunningDisplayAndStartsNoOther) {
     testsupport::LoopbackAddress first, second;
     testsupport::SimProcess slow, other;
     const fs::path transcript = dir / "transcript.txt";
-    ASSERT_TRUE(slow.Start({"--listen", first.Text(), "--account", "svc", "--password", "pw", "--nvram-size",
-                            "65535", "--delay", "bin:every:1", "--delay-ms", "100", "--transcript",
-                            transcript.string()}));
+    ASSERT_TRUE(
+        slow.Start({"--listen", first.Text(), "--account", "svc", "--password", "pw", "--nvram-size", "65535",
+                    "--delay", "bin:every:1", "--delay-ms", "100", "--transcript", transcript.string()}));
     ASSERT_TRUE(other.Start({"--listen", second.Text(), "--account", "svc", "--password", "pw"}));
     testsupport::ChildProcess fleet;
     ASSERT_TRUE(fleet.Start(Fleet(first.Text() + " 0 svc\n" + second.Text() + " 0 svc\n", 1), options));
