@@ -298,7 +298,7 @@ int CReportFrame::OnClearLogs() {
             m_ui.SetTitle("");
         }
         FrameSteps::ShowState(*this);
-        if (result.bCleared) {
+        if (result.bCleared && !result.bLoggingLeftOff) {
             Inform(kMsgCleared);
             return static_cast<int>(kExitOk);
         }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "acquire/Transfer.h"
 #include "common/safeformat.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
@@ -256,7 +257,7 @@ int GetTemperatureThread(stWorkerContext& ctx) {
         void* control = ctx.pLink ? OpenControl(*ctx.pLink, ctx.ports, true) : nullptr;
         if (control != nullptr) {
             qlink::IDisplayLink& link = *ctx.pLink;
-            const bool loggingOff = link.QnSetCommand(control, "SRLG0000") == 0;
+            link.QnSetCommand(control, "SRLG0000");
             if (link.QnSetCommand(control, "ESPC0001") == 0) {
                 DumpQueries q(link, control, ctx.pCancel);
                 std::string text;
@@ -270,7 +271,9 @@ int GetTemperatureThread(stWorkerContext& ctx) {
                 }
             }
             link.QnSetCommand(control, "ESPC0000");
-            if (loggingOff) link.QnSetCommand(control, "SRLG0001");
+            // Also when "SRLG0000" seemed to fail: its reply may have been lost
+            // after the display had switched logging off.
+            if (!ResumeLogRecord(link, control) && result == kExitOk) result = kExitComm;
             link.QnClose(control);
         }
     } catch (...) {

@@ -14,9 +14,10 @@ namespace acq {
 constexpr int kTempDumpRange = 6;
 
 // Collects the dump and writes it to ctx.transferPath (atomically; nothing is
-// written unless every query succeeded). "ESPC0000", and "SRLG0001" when
-// "SRLG0000" was accepted, always follow once the port was open. 0, 1, 2
-// when cancelled between queries, or 4 when the file could not be written.
+// written unless every query succeeded). "ESPC0000" and "SRLG0001"
+// (ResumeLogRecord) always follow once the port was open. 0, 1 (also when
+// logging could not be put back on), 2 when cancelled between queries, or 4
+// when the file could not be written.
 int GetTemperatureThread(stWorkerContext& ctx);
 // One event-log section of kind 0..2 appended to `text`; false when a query
 // was refused or a reply holds too few numbers. `cancel` (may be null) is

@@ -95,8 +95,16 @@ bool SetLogRecord(qlink::IDisplayLink& link, void* control, int displayId, bool 
     for (int i = 0; i < 3; ++i) rc = link.QnSetCommand(control, "");
     if (rc != 0) return false;
     if (displayId != 0 && link.QnSetCommand(control, "IDSL" + std::to_string(displayId)) != 0) return false;
-    link.QnSetCommand(control, resume ? "SRLG0001" : "SRLG0000");
+    if (resume) return ResumeLogRecord(link, control);
+    link.QnSetCommand(control, "SRLG0000");
     return true;
+}
+
+bool ResumeLogRecord(qlink::IDisplayLink& link, void* control) {
+    constexpr int kSends = 2;
+    for (int i = 0; i < kSends; ++i)
+        if (link.QnSetCommand(control, "SRLG0001") == 0) return true;
+    return false;
 }
 
 bool SetBinMode(qlink::IDisplayLink& link, void* control, int displayId) {

@@ -29,10 +29,14 @@ constexpr int kTransferRange = 12;
 void ResetLog(CQuendraLog& log);
 
 // Three empty commands (the third result counts), "IDSL<id>" when an ID is
-// given; then "SRLG0000" (resume false) or "SRLG0001" (resume true), whose
-// result is ignored. False (nothing more sent) when the third empty command
-// or IDSL failed.
+// given; then "SRLG0000" (resume false, its result ignored) or, with resume
+// true, ResumeLogRecord. False (nothing more sent) when the third empty
+// command or IDSL failed, or when logging could not be put back on.
 bool SetLogRecord(qlink::IDisplayLink& link, void* control, int displayId, bool resume);
+// "SRLG0001", sent once more when the display refused it or its reply was
+// lost (the text link connects again by itself after a time-out): a display
+// must not be left with its logging off. True when it was accepted.
+bool ResumeLogRecord(qlink::IDisplayLink& link, void* control);
 // With an ID: the query "Command:BNMD<id>" must answer exactly "BNMD9999";
 // without: "FIRM0000" must be accepted.
 bool SetBinMode(qlink::IDisplayLink& link, void* control, int displayId);

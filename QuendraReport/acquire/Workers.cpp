@@ -18,14 +18,20 @@ void LeaveBinaryMode(qlink::IDisplayLink& link, const qlink::stPortChoice& ports
     link.DkClose(binary);
 }
 
-// Logging on again over a new control connection; false when the display
-// could not be told.
+// Logging on again over a new control connection, and over one more when the
+// first did not get "SRLG0001" accepted (a refusal or a lost reply must not
+// leave the display's logging off); a port that cannot be opened is not tried
+// again. False when the display could not be told.
 bool ResumeLogging(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, int displayId) {
-    void* control = OpenControl(link, ports, false);
-    if (control == nullptr) return false;
-    const bool resumed = SetLogRecord(link, control, displayId, true);
-    link.QnClose(control);
-    return resumed;
+    constexpr int kConnections = 2;
+    for (int i = 0; i < kConnections; ++i) {
+        void* control = OpenControl(link, ports, false);
+        if (control == nullptr) return false;
+        const bool resumed = SetLogRecord(link, control, displayId, true);
+        link.QnClose(control);
+        if (resumed) return true;
+    }
+    return false;
 }
 
 // The transfer itself over an open binary connection.
@@ -49,8 +55,8 @@ bool RunBlocks(Transfer kind, stWorkerContext& ctx, void* binary, IProgress& pro
 }
 
 // The common sequence: logging off and binary mode over the control port,
-// the transfer over the binary port, binary mode left (not after a write),
-// logging on again. Returns the exit code.
+// the transfer over the binary port, binary mode left, logging on again.
+// Returns the exit code.
 int TransferSequence(Transfer kind, stWorkerContext& ctx, IProgress& progress) {
     qlink::IDisplayLink& link = *ctx.pLink;
     const qlink::stPortChoice& ports = ctx.ports;
@@ -77,11 +83,13 @@ int TransferSequence(Transfer kind, stWorkerContext& ctx, IProgress& progress) {
             LeaveBinaryMode(link, ports, displayId);
         } else {
             done = RunBlocks(kind, ctx, binary, progress, writeFailed);
-            if (kind != Transfer::kWriteNvram) {
-                progress.SetText(kTextAsciiMode);
-                EndBinMode(link, binary, displayId);
-            }
+            progress.SetText(kTextAsciiMode);
+            if (kind != Transfer::kWriteNvram) EndBinMode(link, binary, displayId);
             link.DkClose(binary);
+            // After a write, 0xF0 goes over a short connection of its own: the
+            // write's connection would wait three 5-second attempts for the
+            // reply of a display still busy with its new image.
+            if (kind == Transfer::kWriteNvram) LeaveBinaryMode(link, ports, displayId);
         }
     }
     const bool resumed = ResumeLogging(link, ports, displayId);
@@ -148,7 +156,7 @@ stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortCho
         link.QnSetCommand(control, "SRLG0000");
         result.bCleared = link.QnSetCommand(control, "ACLG0000") == 0;
         // Logging back on whatever the clear answered.
-        link.QnSetCommand(control, "SRLG0001");
+        result.bLoggingLeftOff = !ResumeLogRecord(link, control);
     }
     link.QnClose(control);
     return result;

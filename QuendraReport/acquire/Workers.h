@@ -7,9 +7,11 @@
 // exit code 1.
 //
 // The display is never left with its logging off: once "SRLG0000" was sent,
-// the worker always reopens the control port and sends "SRLG0001"; a binary
-// open that fails after binary mode was entered is followed by one
-// best-effort repair (a (1, 1) binary open and 0xF0) before that. A worker
+// the worker always reopens the control port and sends "SRLG0001" until it
+// is accepted (at most twice per connection, over at most two connections).
+// Nor is it left in binary mode: a read ends with 0xF0 on its connection; a
+// write, and a binary open that fails after binary mode was entered, are
+// followed by one best-effort 0xF0 over a short (1, 1) binary open. A worker
 // whose transfer succeeded but which could not put logging back on returns 1.
 // Cancelling (the flag set while a block sequence runs) stops the transfer
 // between requests; binary mode is still left and logging put back on, and
@@ -63,10 +65,12 @@ int SetNvramThread(stWorkerContext& ctx);
 // Clear Logs on the display (no progress, the caller's thread): leaves binary
 // mode over a (1, 1) binary open, opens the control port (OpenIF with a
 // display ID, else OpenEx with the baud flags), "TRST0002", "SRLG0000",
-// "ACLG0000", and "SRLG0001" whenever "SRLG0000" was sent, then closes.
+// "ACLG0000", and "SRLG0001" (ResumeLogRecord) whenever "SRLG0000" was
+// sent, then closes.
 struct stClearResult {
-    bool bOpened = false;   // the control port was opened
-    bool bCleared = false;  // "TRST0002" and "ACLG0000" were accepted
+    bool bOpened = false;          // the control port was opened
+    bool bCleared = false;         // "TRST0002" and "ACLG0000" were accepted
+    bool bLoggingLeftOff = false;  // "SRLG0000" went out and "SRLG0001" was never accepted
 };
 stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& ports);
 

@@ -11,8 +11,10 @@
 
 #include "acquire/Commands.h"
 #include "acquire/HeadlessFrameUi.h"
+#include "cli/FleetCli.h"
 #include "cli/LogJson.h"
 #include "common/codepage.h"
+#include "common/namedlock.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
@@ -54,9 +56,24 @@ const char* const kHelp =
     "                         written with their sizes, model, serial, durations\n"
     "  --help                 this text\n"
     "\n"
+    "Fleet (get-all, get-logs, dump-nvram; instead of --lan/--serial/--id):\n"
+    "  --hosts FILE           one display per line: HOST[:PORT] [ID [USER]] (blanks\n"
+    "                         or commas between the fields, ID 0 for none, # starts\n"
+    "                         a comment); each display goes into its own folder of\n"
+    "                         --out (host, _port unless 10008, _idN); --user and\n"
+    "                         --password-file apply to every line\n"
+    "  --jobs N               displays collected at once, 1..64 (default 4); the\n"
+    "                         displays of one host are collected one after the other\n"
+    "  One line per display on standard output as it ends (its JSON line with\n"
+    "  --json); all JSON lines in --out/summary.jsonl. A display that fails never\n"
+    "  stops the others. Exit status: 0 all collected, 1 any failed, 2 cancelled,\n"
+    "  4 the hosts file or the summary, 64 a bad hosts file.\n"
+    "\n"
     "Files are replaced whole (temporary file, then rename): a failed run never\n"
-    "leaves a partial file. Ctrl+C cancels between two requests; the display is\n"
-    "still put back (binary mode left, logging on). A second Ctrl+C ends at once.\n"
+    "leaves a partial file. A run waits (at most 60 s) while another quendra-acquire\n"
+    "talks to the same host or serial port. Ctrl+C cancels between two requests;\n"
+    "the display is still put back (binary mode left, logging on). A second Ctrl+C\n"
+    "ends at once.\n"
     "\n"
     "Exit status: 0 success, 1 communication failure, 2 cancelled (Ctrl+C, or\n"
     "clear-logs not confirmed), 3 refused (NVRAM write with a display ID),\n"
@@ -67,8 +84,12 @@ const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
 
 constexpr std::uintmax_t kMaxNvramFile = 0xFFFF;
 constexpr std::size_t kMaxPasswordFile = 4096;
+constexpr int kMaxJobs = 64;
+// How long a run waits for another run on the same host or port.
+constexpr int kHostWaitMs = 60000;
 
 std::atomic<acq::HeadlessFrameUi*> g_running{nullptr};
+std::atomic<bool> g_interrupted{false};
 
 bool IsCommand(const std::string& word) {
     for (const char* c : kCommands)
@@ -80,22 +101,9 @@ bool NeedsFile(const std::string& command) {
     return command == "write-nvram" || command == "dump-temperature";
 }
 
-bool ParseInt(const std::string& text, int min, int max, int& value) {
-    const std::optional<int> v = linkio::ParseDecimalValue(text);
-    if (!v || *v < min || *v > max || text[0] == '+' || text[0] == '-') return false;
-    value = *v;
-    return true;
-}
-
-// "HOST" or "HOST:PORT".
-bool ParseLan(const std::string& text, stAcquireOptions& o) {
-    const std::size_t colon = text.rfind(':');
-    o.strHost = text.substr(0, colon);
-    if (colon != std::string::npos && !ParseInt(text.substr(colon + 1), 1, 65535, o.nLanPort)) return false;
-    if (o.strHost.empty()) return false;
-    for (const char c : o.strHost)
-        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
-    return true;
+// The commands a fleet runs: those that only read into a folder.
+bool IsFleetCommand(const std::string& command) {
+    return command == "get-all" || command == "get-logs" || command == "dump-nvram";
 }
 
 // Progress on standard error: a bar on a terminal, plain lines otherwise.
@@ -181,6 +189,22 @@ private:
     bool m_yes;
     cmn::ConsolePrompt m_console;
 };
+
+// Waits for the cross-process lock of the host or serial port; false (with a
+// message) when another run kept it for kHostWaitMs or Ctrl+C came.
+bool LockTarget(const stAcquireOptions& o, cmn::NamedLock& lock, std::ostream& err) {
+    const auto r = lock.Lock(kHostWaitMs, [] { return g_interrupted.load(); });
+    if (r == cmn::NamedLock::Result::Acquired) return true;
+    const std::string target = cmn::EscapeNonPrintable(o.bLan ? o.strHost : o.strSerial);
+    if (r == cmn::NamedLock::Result::Cancelled)
+        err << "quendra-acquire: cancelled while waiting for " << target << '\n';
+    else if (r == cmn::NamedLock::Result::TimedOut)
+        err << "quendra-acquire: " << target << " is in use by another quendra-acquire (waited "
+            << kHostWaitMs / 1000 << " s)\n";
+    else
+        err << "quendra-acquire: cannot lock " << cmn::EscapeNonPrintable(lock.FilePath().string()) << '\n';
+    return false;
+}
 
 // Sets the running window for Ctrl+C while a command runs.
 class RunningUi {
@@ -302,6 +326,9 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
         }
     }
 
+    cmn::NamedLock targetLock("QuendraAcquire " + (o.bLan ? o.strHost : o.strSerial));
+    if (!LockTarget(o, targetLock, err)) return g_interrupted.load() ? ACQCLI_CANCEL : ACQCLI_COMM;
+
     CliPrompt prompt(err, o.bYes);
     cmn::ScopedPrompt scoped(prompt);
     CliProgress bar(err, errIsTerminal);
@@ -333,10 +360,27 @@ const char* AcquireCliHelp() {
     return kHelp;
 }
 
+bool ParseDecimalArg(const std::string& text, int min, int max, int& value) {
+    const std::optional<int> v = linkio::ParseDecimalValue(text);
+    if (!v || *v < min || *v > max || text[0] == '+' || text[0] == '-') return false;
+    value = *v;
+    return true;
+}
+
+bool ParseLanAddress(const std::string& text, std::string& host, int& port) {
+    const std::size_t colon = text.rfind(':');
+    host = text.substr(0, colon);
+    if (colon != std::string::npos && !ParseDecimalArg(text.substr(colon + 1), 1, 65535, port)) return false;
+    if (host.empty()) return false;
+    for (const char c : host)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+    return true;
+}
+
 bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& options, std::string& error) {
     options = stAcquireOptions{};
     stAcquireOptions& o = options;
-    bool haveBaud = false;
+    bool haveBaud = false, haveId = false, haveJobs = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](std::string& into) {
@@ -352,7 +396,7 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
             o.bHelp = true;
         } else if (arg == "--lan") {
             if (!value(text)) return false;
-            if (!ParseLan(text, o)) {
+            if (!ParseLanAddress(text, o.strHost, o.nLanPort)) {
                 error = "--lan needs HOST or HOST:PORT (port 1..65535)";
                 return false;
             }
@@ -362,7 +406,7 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
             o.bSerial = true;
         } else if (arg == "--baud") {
             if (!value(text)) return false;
-            if (!ParseInt(text, 1, 4000000, o.nBaud) ||
+            if (!ParseDecimalArg(text, 1, 4000000, o.nBaud) ||
                 (o.nBaud != 9600 && o.nBaud != 19200 && o.nBaud != 38400)) {
                 error = "--baud needs 9600, 19200 or 38400";
                 return false;
@@ -370,10 +414,20 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
             haveBaud = true;
         } else if (arg == "--id") {
             if (!value(text)) return false;
-            if (!ParseInt(text, 0, 255, o.nDisplayId)) {
+            if (!ParseDecimalArg(text, 0, 255, o.nDisplayId)) {
                 error = "--id needs a number 0..255";
                 return false;
             }
+            haveId = true;
+        } else if (arg == "--hosts") {
+            if (!value(o.strHosts)) return false;
+        } else if (arg == "--jobs") {
+            if (!value(text)) return false;
+            if (!ParseDecimalArg(text, 1, kMaxJobs, o.nJobs)) {
+                error = "--jobs needs a number 1.." + std::to_string(kMaxJobs);
+                return false;
+            }
+            haveJobs = true;
         } else if (arg == "--user") {
             if (!value(o.strUser)) return false;
         } else if (arg == "--password-file") {
@@ -411,6 +465,21 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         error = o.strCommand + " needs a FILE";
         return false;
     }
+    if (!o.strHosts.empty()) {
+        if (!IsFleetCommand(o.strCommand)) {
+            error = "--hosts applies to get-all, get-logs and dump-nvram";
+            return false;
+        }
+        if (o.bLan || o.bSerial || haveId || haveBaud) {
+            error = "--hosts takes the place of --lan, --serial, --baud and --id";
+            return false;
+        }
+        return true;
+    }
+    if (haveJobs) {
+        error = "--jobs applies to --hosts only";
+        return false;
+    }
     if (o.bLan == o.bSerial) {
         error = "give exactly one of --lan and --serial";
         return false;
@@ -440,6 +509,7 @@ int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programD
             out << kHelp;
             return ACQCLI_OK;
         }
+        if (!options.strHosts.empty()) return RunFleet(options, programDir / "quendra-acquire", out, err);
         return Run(options, programDir, link, out, err, errIsTerminal);
     } catch (const std::exception& e) {
         err << "quendra-acquire: " << cmn::EscapeNonPrintable(e.what()) << '\n';
@@ -450,6 +520,11 @@ int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programD
 }
 
 void InterruptAcquireCli() {
+    g_interrupted.store(true);
     acq::HeadlessFrameUi* ui = g_running.load();
     if (ui != nullptr) ui->RequestCancel();
+}
+
+bool AcquireCliInterrupted() {
+    return g_interrupted.load();
 }

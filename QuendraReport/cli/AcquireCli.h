@@ -28,6 +28,8 @@ struct stAcquireOptions {
     bool bYes = false;         // --yes: confirm clear-logs
     bool bJson = false;        // --json: one summary object on standard output
     bool bHelp = false;
+    std::string strHosts;  // --hosts FILE: the fleet run (FleetCli.h)
+    int nJobs = 4;         // --jobs N: displays collected at once, 1..64
 };
 
 // Exit codes.
@@ -47,14 +49,29 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
 // The text of --help.
 const char* AcquireCliHelp();
 
+// "HOST" or "HOST:PORT" (port 1..65535; the port stays as it was without
+// one): false for an empty host, or one holding blanks or control bytes.
+bool ParseLanAddress(const std::string& text, std::string& host, int& port);
+// A decimal number min..max without a sign.
+bool ParseDecimalArg(const std::string& text, int min, int max, int& value);
+
 // Runs one command and returns its exit code. `programDir` holds
-// "QuendraReport.ini", "ModelName.csv" and the model folders. Messages and
+// "QuendraReport.ini", "ModelName.csv" and the model folders (and
+// quendra-acquire, which a fleet run starts for each display). Messages and
 // the progress (a bar when `errIsTerminal`, else plain lines) go to `err`;
-// --json and --help to `out`. Nothing throws.
+// --json and --help to `out`. A command holds a cross-process lock on its
+// host or serial port from start to end ("QuendraAcquire_<host>" in the lock
+// folder of the link libraries), so that two runs never mix their requests
+// on one display or daisy chain; a run that cannot have it within 60 s fails
+// with exit code 1. Nothing throws.
 // Not thread-safe: it sets the process-wide prompt and code tables.
 int RunAcquireCli(const std::vector<std::string>& args, const std::filesystem::path& programDir,
                   qlink::IDisplayLink& link, std::ostream& out, std::ostream& err, bool errIsTerminal);
 
 // Cancels the running command between two requests (the display is still
-// put back: binary mode left, logging on). Safe to call from a signal handler.
+// put back: binary mode left, logging on), or a fleet run (no display is
+// started any more; each running one is cancelled). Safe to call from a
+// signal handler.
 void InterruptAcquireCli();
+// True once InterruptAcquireCli was called.
+bool AcquireCliInterrupted();

@@ -63,6 +63,16 @@ void ExpectLoggingBackOn(const fs::path& transcript) {
     EXPECT_EQ(srlg.back(), "SRLG0001");
 }
 
+// The last switch of the transcript is an answered 0xF0, not a FIRM0000.
+void ExpectBinaryModeLeft(const fs::path& transcript) {
+    std::string last;
+    for (const std::string& line : ReadLines(transcript))
+        if (line.find("\"FIRM0000\"") != std::string::npos || line.find(" bin F0 ") != std::string::npos)
+            last = line;
+    EXPECT_NE(last.find(" bin F0 00"), std::string::npos) << last;
+    EXPECT_EQ(last.find("unanswered"), std::string::npos) << last;
+}
+
 class SimTest : public testsupport::TempDirTest {
 protected:
     void SetUp() override {
@@ -141,7 +151,8 @@ TEST_F(SimTest, GetAllOverThePseudoTerminal) {
     ExpectLoggingBackOn(dir / "transcript.txt");
 }
 
-// Written, then read back byte for byte; a write cut short changes nothing.
+// Written (binary mode left afterwards), then read back byte for byte; a
+// write cut short changes nothing.
 TEST_F(SimTest, NvramWriteThenReadBack) {
     for (const bool serial : {false, true}) {
         SCOPED_TRACE(serial ? "serial" : "tcp");
@@ -153,6 +164,7 @@ TEST_F(SimTest, NvramWriteThenReadBack) {
         Write("image.bin", image);
         ui.openPath = dir / "image.bin";
         ASSERT_EQ(frame->OnWriteNvram(), acq::kExitOk) << Read("transcript.txt");
+        ExpectBinaryModeLeft(dir / "transcript.txt");
         ASSERT_EQ(frame->OnDumpNvram(), acq::kExitOk);
         EXPECT_EQ(Read(std::string("out/") + acq::kNvramDumpName), image);
         ExpectLoggingBackOn(dir / "transcript.txt");
@@ -233,7 +245,11 @@ TEST_F(SimTest, FaultsAreReportedAndNeverLeaveShiftedFiles) {
         if (code == acq::kExitOk) {
             ExpectGetAllFiles();
         } else {
-            EXPECT_TRUE(OutFiles().empty());
+            // A log that arrived whole is saved even when the NVRAM step fails.
+            for (const std::string& name : OutFiles()) {
+                ASSERT_EQ(name, frame->GetReportName());
+                EXPECT_EQ(Read("out/" + name), testsupport::ReadFile(SamplesDir() / "logs" / "healthy.dat"));
+            }
             EXPECT_EQ(prompt.Texts().back(), acq::kMsgCommFailed);
         }
         ExpectLoggingBackOn(dir / "transcript.txt");

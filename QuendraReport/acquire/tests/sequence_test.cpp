@@ -252,13 +252,14 @@ TEST_F(SequenceTest, SetNvramThreadWritesExactlyTheDisplaysSize) {
     ctx.transferPath = dir / "image.bin";
     ASSERT_EQ(acq::SetNvramThread(ctx), acq::kExitOk);
     EXPECT_EQ(link.writtenNvram, image);
-    // No 0xF0 after a write; the last block is padded, never read past the file.
+    // The last block is padded, never read past the file; 0xF0 follows over a
+    // short connection of its own.
     EXPECT_EQ(link.Calls(), (Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
                              Lines{"DkOpen(COM1,5,3,115200)", Dk("47"), Dk("48 0000 +1024"),
                                    Dk("48 0004 +1024"), Dk("48 0008 +1024"), Dk("49"), "DkClose"} +
-                             ResumeLogging(0)));
+                             LeaveBinaryShort(0) + ResumeLogging(0)));
     EXPECT_EQ(progress.Events(), (Lines{acq::kTextConnecting, acq::kTextBinaryMode, acq::kTextNvramWriting,
-                                        "pos 6", "pos 12", "pos 18", "end"}));
+                                        "pos 6", "pos 12", "pos 18", acq::kTextAsciiMode, "end"}));
     progress.Clear();
 
     // One byte off either way: refused after 0x47, nothing written.
@@ -270,7 +271,8 @@ TEST_F(SequenceTest, SetNvramThreadWritesExactlyTheDisplaysSize) {
         ctx.transferPath = dir / "off.bin";
         EXPECT_EQ(acq::SetNvramThread(ctx), acq::kExitComm);
         EXPECT_EQ(link.Calls(), (Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
-                                 Lines{"DkOpen(COM1,5,3,115200)", Dk("47"), "DkClose"} + ResumeLogging(0)));
+                                 Lines{"DkOpen(COM1,5,3,115200)", Dk("47"), "DkClose"} + LeaveBinaryShort(0) +
+                                 ResumeLogging(0)));
         EXPECT_TRUE(link.writtenNvram.empty());
         ExpectClean();
     }
@@ -313,6 +315,47 @@ TEST_F(SequenceTest, CancelStopsBetweenBlocksAndStillPutsTheDisplayBack) {
     ExpectClean();
 }
 
+// "SRLG0001" refused (or its reply lost): sent again, then over a second
+// connection; a display that never accepts it fails the transfer.
+TEST_F(SequenceTest, LoggingBackOnIsRepeatedUntilAccepted) {
+    link.nvramImage = Pattern(1024, 4);
+    const Lines transfer = Lines{OpenEx()} + LoggingCommands(0, false) + EnterBinary(0) +
+                           Lines{"DkOpen(COM1,5,3,115200)"} + BlockReads("44", "45", "46", 1024) +
+                           Lines{Dk("F0 00"), "DkClose"};
+    struct Case {
+        const char* name;
+        std::vector<int> refusals;  // occurrences of "SRLG0001" that fail
+        int code;
+        Lines after;
+    };
+    for (const Case& c :
+         {Case{"refused once",
+               {1},
+               acq::kExitOk,
+               Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose"}},
+          Case{"refused twice",
+               {1, 2},
+               acq::kExitOk,
+               Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose"} +
+                   ResumeLogging(0)},
+          Case{"never accepted",
+               {0},
+               acq::kExitComm,
+               Lines{OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose",
+                     OpenEx(), Set(""), Set(""), Set(""), Set("SRLG0001"), Set("SRLG0001"), "QnClose"}}}) {
+        SCOPED_TRACE(c.name);
+        link.ClearCalls();
+        qlink::RecordingDisplayLink fresh;
+        fresh.nvramImage = link.nvramImage;
+        for (int occurrence : c.refusals) fresh.Fail(Set("SRLG0001"), occurrence);
+        stWorkerContext ctx = Context(0);
+        ctx.pLink = &fresh;
+        EXPECT_EQ(acq::GetNvramThread(ctx), c.code);
+        EXPECT_EQ(fresh.Calls(), transfer + c.after);
+        EXPECT_EQ(fresh.OpenHandles(), 0);
+    }
+}
+
 TEST_F(SequenceTest, ClearLogsKeepsLoggingOnWhateverTheClearAnswered) {
     struct Case {
         const char* refused;
@@ -344,8 +387,22 @@ TEST_F(SequenceTest, ClearLogsKeepsLoggingOnWhateverTheClearAnswered) {
         const acq::stClearResult r = acq::ClearDisplayLogs(l, qlink::SerialChoice(kPort, 9600, c.id));
         EXPECT_EQ(r.bOpened, c.opened);
         EXPECT_EQ(r.bCleared, c.cleared);
+        EXPECT_FALSE(r.bLoggingLeftOff);
         EXPECT_EQ(l.Calls(), LeaveBinaryShort(c.id) + c.control);
         EXPECT_EQ(l.OpenHandles(), 0);
+    }
+
+    // "SRLG0001" is sent once more when refused; never accepted, the clear
+    // does not pass for a success.
+    for (int refusal : {1, 0}) {
+        qlink::RecordingDisplayLink l;
+        l.Fail(Set("SRLG0001"), refusal);
+        const acq::stClearResult r = acq::ClearDisplayLogs(l, qlink::SerialChoice(kPort, 9600, 0));
+        EXPECT_TRUE(r.bCleared);
+        EXPECT_EQ(r.bLoggingLeftOff, refusal == 0);
+        EXPECT_EQ(l.Calls(),
+                  (LeaveBinaryShort(0) + Lines{OpenEx(), Set("TRST0002"), Set("SRLG0000"), Set("ACLG0000"),
+                                               Set("SRLG0001"), Set("SRLG0001"), "QnClose"}));
     }
 }
 
@@ -393,14 +450,38 @@ TEST_F(SequenceTest, TemperatureDumpFailsWholeAndPutsTheDisplayBack) {
               (Lines{"QnGetString(\"Command:BLRS0000\")", Set("ESPC0000"), Set("SRLG0001"), "QnClose"}));
     EXPECT_EQ(link.OpenHandles(), 0);
 
-    // Maintenance mode refused: no queries, ESPC0000 and SRLG0001 still go out.
+    // Maintenance mode refused: no queries, ESPC0000 and SRLG0001 still go out,
+    // also when "SRLG0000" seemed to fail (its reply may have been lost).
     qlink::RecordingDisplayLink refusing;
     refusing.Fail(Set("ESPC0001"));
+    refusing.Fail(Set("SRLG0000"));
     ctx.pLink = &refusing;
     ctx.ports.nDisplayId = 5;
     EXPECT_EQ(acq::GetTemperatureThread(ctx), acq::kExitComm);
     EXPECT_EQ(refusing.Calls(), (Lines{"QnOpenIF(COM1,,,5,9600)", Set("SRLG0000"), Set("ESPC0001"),
                                        Set("ESPC0000"), Set("SRLG0001"), "QnClose"}));
+
+    // A whole dump, but logging never back on: a failure, the file stays.
+    qlink::RecordingDisplayLink stubborn;
+    stubborn.Fail(Set("SRLG0001"));
+    qlink::stLinkAnswer eventStart, eventMax;
+    eventStart.strText = "2026/10/01 08:15,T1:55,T2:58,T3:57";
+    eventMax.strText = "T1:62 T2:64 T3:63,1H00M";
+    for (int i = 0; i < 5; ++i) {
+        for (const char* word : {"BLRS000", "POLR000", "TLRS000"})
+            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
+                            eventStart);
+        for (const char* word : {"BLRE000", "TLRE000"})
+            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
+                            eventMax);
+    }
+    ctx.pLink = &stubborn;
+    ctx.ports.nDisplayId = 0;
+    EXPECT_EQ(acq::GetTemperatureThread(ctx), acq::kExitComm);
+    const Lines calls2 = stubborn.Calls();
+    EXPECT_EQ(Lines(calls2.end() - 4, calls2.end()),
+              (Lines{Set("ESPC0000"), Set("SRLG0001"), Set("SRLG0001"), "QnClose"}));
+    EXPECT_TRUE(std::filesystem::exists(ctx.transferPath));
 }
 
 }  // namespace

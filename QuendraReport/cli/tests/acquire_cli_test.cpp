@@ -34,6 +34,11 @@ TEST(AcquireArgsTest, AcceptsTheDocumentedFormsAndRefusesTheRest) {
     EXPECT_EQ(o.nBaud, 38400);
     ASSERT_TRUE(ParseAcquireArgs({"dump-temperature", "t.txt", "--lan", "display.local"}, o, error));
     EXPECT_EQ(o.nLanPort, 10008);
+    ASSERT_TRUE(ParseAcquireArgs(
+        {"get-all", "--hosts", "fleet.txt", "--jobs", "16", "--out", "d", "--user", "u"}, o, error))
+        << error;
+    EXPECT_EQ(o.strHosts, "fleet.txt");
+    EXPECT_EQ(o.nJobs, 16);
 
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -50,6 +55,11 @@ TEST(AcquireArgsTest, AcceptsTheDocumentedFormsAndRefusesTheRest) {
         {"get-all", "--lan", "a", "extra"},                 // stray argument
         {"get-all", "--lan", "a", "--out"},                 // missing value
         {"get-all", "--lan", "a", "--verbose"},             // unknown option
+        {"get-all", "--hosts", "h", "--lan", "a"},          // a fleet names its hosts in the file
+        {"get-all", "--hosts", "h", "--id", "2"},           // ... and their IDs
+        {"write-nvram", "f", "--hosts", "h"},               // a fleet only reads
+        {"get-all", "--hosts", "h", "--jobs", "65"},        // too many jobs
+        {"get-all", "--lan", "a", "--jobs", "2"},           // jobs without a fleet
     };
     for (const auto& args : bad) {
         EXPECT_FALSE(ParseAcquireArgs(args, o, error)) << (args.empty() ? "" : args[0]);

@@ -1,0 +1,507 @@
+#include "cli/FleetCli.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <ostream>
+#include <set>
+#include <system_error>
+
+#include "acquire/Names.h"
+#include "cli/LogJson.h"
+#include "common/codepage.h"
+#include "common/strutil.h"
+#include "common/textfile.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDefaultPort = 10008;
+constexpr std::size_t kMaxUser = 64;
+// What is kept of a display run's output per stream; the rest is read and dropped.
+constexpr std::size_t kMaxCaptured = 64 * 1024;
+// A display run that has not ended by then is interrupted, and killed
+// kKillAfter later: a fleet always comes to its end.
+constexpr auto kRunLimit = std::chrono::minutes(10);
+constexpr auto kKillAfter = std::chrono::seconds(30);
+constexpr int kPollMs = 100;
+
+bool IsSeparator(char c) {
+    return c == ' ' || c == '\t' || c == ',';
+}
+
+// The fields of one line, without its comment.
+std::vector<std::string> SplitFields(std::string_view line) {
+    const std::size_t hash = line.find('#');
+    if (hash != std::string_view::npos) line = line.substr(0, hash);
+    std::vector<std::string> fields;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsSeparator(line[i])) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !IsSeparator(line[i])) ++i;
+        if (i > start) fields.emplace_back(line.substr(start, i - start));
+    }
+    return fields;
+}
+
+bool IsPrintableWord(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) > 0x20 && static_cast<unsigned char>(c) < 0x7F;
+    });
+}
+
+// One line into `d`; false with the reason (without the line number).
+bool ParseHostLine(const std::vector<std::string>& fields, stFleetDisplay& d, std::string& why) {
+    if (fields.size() > 3) {
+        why = "more than three fields (HOST[:PORT] [ID [USER]])";
+        return false;
+    }
+    if (!ParseLanAddress(fields[0], d.strHost, d.nPort) || !IsPrintableWord(d.strHost)) {
+        why = "the address must be HOST or HOST:PORT (port 1..65535)";
+        return false;
+    }
+    if (fields.size() > 1 && !ParseDecimalArg(fields[1], 0, 255, d.nDisplayId)) {
+        why = "the display ID must be a number 0..255";
+        return false;
+    }
+    if (fields.size() > 2) {
+        d.strUser = fields[2];
+        if (d.strUser.size() > kMaxUser || !IsPrintableWord(d.strUser)) {
+            why = "the user must be at most 64 printable ASCII characters";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// "host", "host:port" and " id N" as a display is named in messages.
+std::string Label(const stFleetDisplay& d) {
+    std::string label = d.strHost;
+    if (d.nPort != kDefaultPort) label += ":" + std::to_string(d.nPort);
+    if (d.nDisplayId != 0) label += " id " + std::to_string(d.nDisplayId);
+    return label;
+}
+
+// One display of the run.
+struct Job {
+    const stFleetDisplay* display = nullptr;
+    fs::path folder;
+    pid_t pid = -1;
+    int fds[2] = {-1, -1};  // its standard output and error
+    std::string captured[2];
+    Clock::time_point start;
+    double seconds = 0;
+    bool interrupted = false, killed = false;
+    int exitCode = -1;    // set when it has ended (or could not start)
+    std::string problem;  // why it did not run
+    bool madeFolder = false;
+};
+
+void CloseFds(Job& job) {
+    for (int& fd : job.fds) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+}
+
+// Starts the tool for one display in a process group of its own (a Ctrl+C
+// at the terminal reaches the fleet, which passes it on once), with its
+// standard output and error on pipes and standard input from /dev/null.
+bool Spawn(Job& job, const fs::path& exe, const std::vector<std::string>& args) {
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return false;
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<char*> argv;
+    std::string exeText = exe.string();
+    argv.push_back(exeText.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int rc = ::posix_spawn(&job.pid, exeText.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    ::close(out[1]);
+    ::close(err[1]);
+    if (rc != 0) {
+        ::close(out[0]);
+        ::close(err[0]);
+        job.pid = -1;
+        job.problem = std::string("cannot start ") + exeText + ": " + std::strerror(rc);
+        return false;
+    }
+    job.fds[0] = out[0];
+    job.fds[1] = err[0];
+    for (int fd : job.fds) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    job.start = Clock::now();
+    return true;
+}
+
+// Reads what is there; a stream that ended is closed.
+void Drain(Job& job, int stream) {
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(job.fds[stream], buf, sizeof buf);
+        if (n > 0) {
+            std::string& into = job.captured[stream];
+            const std::size_t room = into.size() < kMaxCaptured ? kMaxCaptured - into.size() : 0;
+            into.append(buf, std::min(static_cast<std::size_t>(n), room));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return;
+        ::close(job.fds[stream]);
+        job.fds[stream] = -1;
+        return;
+    }
+}
+
+// The last non-empty line of a text.
+std::string LastLine(const std::string& text) {
+    std::size_t end = text.size();
+    while (end > 0) {
+        while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
+        const std::size_t start = text.find_last_of("\r\n", end == 0 ? 0 : end - 1);
+        const std::size_t from = start == std::string::npos ? 0 : start + 1;
+        if (end > from) return text.substr(from, end - from);
+        if (start == std::string::npos) break;
+        end = start;
+    }
+    return "";
+}
+
+// The summary object the display's own run printed, when it printed one.
+std::string RunSummary(const Job& job) {
+    std::string json = job.captured[0];
+    while (!json.empty() && (json.back() == '\n' || json.back() == '\r')) json.pop_back();
+    if (json.size() < 2 || json.front() != '{' || json.back() != '}' ||
+        json.find_first_of("\r\n") != std::string::npos || !cmn::IsValidUtf8(json))
+        return "null";
+    return json;
+}
+
+// Value of "key":"..." in the run's summary (plain texts only), for the text line.
+std::string SummaryText(const std::string& json, const std::string& key) {
+    const std::string head = "\"" + key + "\":\"";
+    const std::size_t at = json.find(head);
+    if (at == std::string::npos) return "";
+    const std::size_t from = at + head.size();
+    const std::size_t end = json.find('"', from);
+    return end == std::string::npos ? "" : json.substr(from, end - from);
+}
+
+std::string Message(const Job& job) {
+    if (!job.problem.empty()) return job.problem;
+    std::string m = LastLine(job.captured[1]);
+    if (job.killed) m = "no end after " + std::to_string(kRunLimit.count()) + " minutes; stopped";
+    return m;
+}
+
+std::string JsonLine(const Job& job) {
+    const stFleetDisplay& d = *job.display;
+    const std::string message = Message(job);
+    const std::string folder = job.folder.string();
+    return "{\"host\":" + JsonString(cmn::IsValidUtf8(d.strHost) ? d.strHost : cmn::Cp932ToUtf8(d.strHost)) +
+           ",\"port\":" + std::to_string(d.nPort) + ",\"id\":" + std::to_string(d.nDisplayId) +
+           ",\"line\":" + std::to_string(d.nLine) +
+           ",\"folder\":" + JsonString(cmn::IsValidUtf8(folder) ? folder : cmn::Cp932ToUtf8(folder)) +
+           ",\"exit_code\":" + std::to_string(job.exitCode) + ",\"message\":" +
+           JsonString(cmn::IsValidUtf8(message) ? message : cmn::EscapeNonPrintable(message)) +
+           ",\"seconds\":" + cmn::StrPrintf("%.3f", job.seconds) + ",\"run\":" + RunSummary(job) + "}";
+}
+
+std::string TextLine(const Job& job) {
+    std::string line = cmn::EscapeNonPrintable(Label(*job.display)) + ": ";
+    if (job.exitCode == ACQCLI_OK) {
+        const std::string run = RunSummary(job);
+        line += "ok " + SummaryText(run, "model") + " " + SummaryText(run, "serial") +
+                cmn::StrPrintf(" in %.2f s -> ", job.seconds) + cmn::EscapeNonPrintable(job.folder.string());
+    } else {
+        line += "failed (exit " + std::to_string(job.exitCode) + cmn::StrPrintf(", %.2f s): ", job.seconds) +
+                cmn::EscapeNonPrintable(Message(job));
+    }
+    return line;
+}
+
+// Arguments of the display's own run.
+std::vector<std::string> RunArgs(const stAcquireOptions& o, const Job& job) {
+    const stFleetDisplay& d = *job.display;
+    std::vector<std::string> a = {o.strCommand, "--lan", d.strHost + ":" + std::to_string(d.nPort)};
+    if (d.nDisplayId != 0) a.insert(a.end(), {"--id", std::to_string(d.nDisplayId)});
+    const std::string& user = d.strUser.empty() ? o.strUser : d.strUser;
+    if (!user.empty()) a.insert(a.end(), {"--user", user});
+    if (!o.strPasswordFile.empty()) a.insert(a.end(), {"--password-file", o.strPasswordFile});
+    if (!o.strModel.empty()) a.insert(a.end(), {"--model", o.strModel});
+    a.insert(a.end(), {"--out", job.folder.string(), "--json"});
+    return a;
+}
+
+class Fleet {
+public:
+    Fleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out)
+        : m_o(o), m_exe(exe), m_out(out) {}
+
+    // Runs every job; returns when all have ended.
+    void Run(std::vector<Job>& jobs) {
+        std::size_t next = 0;  // jobs before it have been started or settled
+        for (;;) {
+            if (AcquireCliInterrupted()) CancelAll(jobs);
+            StartFree(jobs, next);
+            if (m_running.empty() && AllSettled(jobs, next)) return;
+            Wait();
+            Reap();
+        }
+    }
+
+private:
+    void StartFree(std::vector<Job>& jobs, std::size_t& next) {
+        while (next < jobs.size() && jobs[next].exitCode >= 0) ++next;
+        if (AcquireCliInterrupted()) return;
+        for (std::size_t i = next; i < jobs.size() && m_running.size() < static_cast<std::size_t>(m_o.nJobs);
+             ++i) {
+            Job& job = jobs[i];
+            if (job.exitCode >= 0 || job.pid > 0) continue;
+            const std::string host = LowerAscii(job.display->strHost);
+            if (m_busyHosts.count(host) != 0) continue;
+            std::error_code ec;
+            job.madeFolder = fs::create_directories(job.folder, ec);
+            if (ec || !fs::is_directory(job.folder, ec)) {
+                job.problem = "cannot create the folder " + job.folder.string();
+                Settle(job, ACQCLI_FILE);
+                continue;
+            }
+            if (!Spawn(job, m_exe, RunArgs(m_o, job))) {
+                if (job.problem.empty()) job.problem = "cannot start " + m_exe.string();
+                Settle(job, ACQCLI_FILE);
+                continue;
+            }
+            m_busyHosts.insert(host);
+            m_running.push_back(&job);
+        }
+    }
+
+    static bool AllSettled(const std::vector<Job>& jobs, std::size_t next) {
+        return std::all_of(jobs.begin() + static_cast<std::ptrdiff_t>(next), jobs.end(),
+                           [](const Job& j) { return j.exitCode >= 0; });
+    }
+
+    // Nothing more starts; each running display is cancelled once (it still
+    // puts its display back).
+    void CancelAll(std::vector<Job>& jobs) {
+        for (Job& job : jobs) {
+            if (job.pid > 0 && !job.interrupted) {
+                ::kill(job.pid, SIGINT);
+                job.interrupted = true;
+            } else if (job.pid <= 0 && job.exitCode < 0) {
+                job.problem = "not started: cancelled";
+                Settle(job, ACQCLI_CANCEL);
+            }
+        }
+    }
+
+    // Waits (at most kPollMs) for output of the running displays and reads it.
+    void Wait() {
+        std::vector<pollfd> fds;
+        for (Job* job : m_running)
+            for (int fd : job->fds)
+                if (fd >= 0) fds.push_back({fd, POLLIN, 0});
+        if (fds.empty()) {
+            ::poll(nullptr, 0, 10);  // ended streams, the process still to be reaped
+            return;
+        }
+        if (::poll(fds.data(), fds.size(), kPollMs) <= 0) return;
+        for (Job* job : m_running)
+            for (int s = 0; s < 2; ++s)
+                if (job->fds[s] >= 0) Drain(*job, s);
+    }
+
+    // Settles every display whose run has ended.
+    void Reap() {
+        for (auto it = m_running.begin(); it != m_running.end();) {
+            Job& job = **it;
+            EnforceLimit(job);
+            int status = 0;
+            if (job.fds[0] >= 0 || job.fds[1] >= 0 || ::waitpid(job.pid, &status, WNOHANG) != job.pid) {
+                ++it;
+                continue;
+            }
+            m_busyHosts.erase(LowerAscii(job.display->strHost));
+            job.pid = -1;
+            Settle(job, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+            it = m_running.erase(it);
+        }
+    }
+
+    void EnforceLimit(Job& job) {
+        const auto age = Clock::now() - job.start;
+        if (age > kRunLimit + kKillAfter && !job.killed) {
+            ::kill(job.pid, SIGKILL);
+            job.killed = true;
+        } else if (age > kRunLimit && !job.interrupted) {
+            ::kill(job.pid, SIGINT);
+            job.interrupted = true;
+        }
+    }
+
+    // The display has its outcome: its line goes out at once. A folder made
+    // for a display that left nothing in it goes again.
+    void Settle(Job& job, int exitCode) {
+        CloseFds(job);
+        job.exitCode = exitCode;
+        std::error_code ec;
+        if (job.madeFolder && fs::is_empty(job.folder, ec)) fs::remove(job.folder, ec);
+        if (job.start != Clock::time_point{})
+            job.seconds = std::chrono::duration<double>(Clock::now() - job.start).count();
+        m_out << (m_o.bJson ? JsonLine(job) : TextLine(job)) << '\n';
+        m_out.flush();
+    }
+
+    const stAcquireOptions& m_o;
+    const fs::path& m_exe;
+    std::ostream& m_out;
+    std::vector<Job*> m_running;
+    std::set<std::string> m_busyHosts;
+};
+
+}  // namespace
+
+bool ParseHostsFile(std::string_view text, std::vector<stFleetDisplay>& displays, std::string& error) {
+    displays.clear();
+    std::map<std::string, int> folders;  // folder name -> line
+    int number = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::vector<std::string> fields = SplitFields(line);
+        if (fields.empty()) continue;
+        stFleetDisplay d;
+        d.nLine = number;
+        std::string why;
+        if (!ParseHostLine(fields, d, why)) {
+            error = "hosts file line " + std::to_string(number) + ": " + why;
+            return false;
+        }
+        const auto [at, fresh] = folders.emplace(FleetFolderName(d), number);
+        if (!fresh) {
+            error = "hosts file line " + std::to_string(number) + " names the display of line " +
+                    std::to_string(at->second) + " again";
+            return false;
+        }
+        if (displays.size() == kMaxFleetDisplays) {
+            error = "hosts file: more than " + std::to_string(kMaxFleetDisplays) + " displays";
+            return false;
+        }
+        displays.push_back(std::move(d));
+    }
+    if (displays.empty()) {
+        error = "hosts file: no display listed";
+        return false;
+    }
+    return true;
+}
+
+std::string FleetFolderName(const stFleetDisplay& d) {
+    std::string name = acq::SafeFileName(LowerAscii(d.strHost));
+    if (d.nPort != kDefaultPort) name += "_" + std::to_string(d.nPort);
+    if (d.nDisplayId != 0) name += "_id" + std::to_string(d.nDisplayId);
+    return name;
+}
+
+int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, std::ostream& err) {
+    const auto started = Clock::now();
+    std::string text;
+    if (!cmn::ReadFileBytes(o.strHosts, text, kMaxHostsFileBytes)) {
+        err << "quendra-acquire: cannot read the hosts file " << cmn::EscapeNonPrintable(o.strHosts)
+            << " (at most " << kMaxHostsFileBytes << " bytes)\n";
+        return ACQCLI_FILE;
+    }
+    std::vector<stFleetDisplay> displays;
+    std::string error;
+    if (!ParseHostsFile(text, displays, error)) {
+        err << "quendra-acquire: " << cmn::EscapeNonPrintable(error) << '\n';
+        return ACQCLI_USAGE;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(o.strOut, ec)) {
+        err << "quendra-acquire: " << cmn::EscapeNonPrintable(o.strOut) << " is not a folder\n";
+        return ACQCLI_FILE;
+    }
+    std::string password;
+    if (!o.strPasswordFile.empty() && !cmn::ReadFileBytes(o.strPasswordFile, password, 4096)) {
+        err << "quendra-acquire: cannot read the password file " << cmn::EscapeNonPrintable(o.strPasswordFile)
+            << '\n';
+        return ACQCLI_FILE;
+    }
+
+    const fs::path outDir = fs::absolute(o.strOut, ec).lexically_normal();
+    std::vector<Job> jobs(displays.size());
+    for (std::size_t i = 0; i < displays.size(); ++i) {
+        jobs[i].display = &displays[i];
+        jobs[i].folder = outDir / FleetFolderName(displays[i]);
+    }
+    Fleet(o, exe, out).Run(jobs);
+
+    std::string summary;
+    int failed = 0;
+    for (const Job& job : jobs) {
+        summary += JsonLine(job) + "\n";
+        if (job.exitCode != ACQCLI_OK) ++failed;
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    err << "quendra-acquire: " << jobs.size() << " displays, " << jobs.size() - failed << " collected, "
+        << failed << " failed, " << cmn::StrPrintf("%.2f", seconds) << " s\n";
+    if (!cmn::WriteFileAtomic(outDir / "summary.jsonl", summary)) {
+        err << "quendra-acquire: cannot write "
+            << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string()) << '\n';
+        return ACQCLI_FILE;
+    }
+    if (AcquireCliInterrupted()) return ACQCLI_CANCEL;
+    return failed == 0 ? ACQCLI_OK : ACQCLI_COMM;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// quendra-acquire's fleet run: one read command (get-all, get-logs,
+// dump-nvram) for every display of a hosts file, several at once, each into a
+// folder of its own. Every display is collected by a child process of the
+// tool (its own run, as with --lan), so that a display that fails, hangs or
+// brings its run down never stops the others; two runs never talk to one
+// host at the same time (a daisy chain's displays share its binary mode, so
+// the displays of one host are collected one after the other). One summary
+// line per display goes to standard output as it ends (its JSON line with
+// --json), and every JSON line to DIR/summary.jsonl in the order of the file.
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/AcquireCli.h"
+
+// One display of a hosts file.
+struct stFleetDisplay {
+    std::string strHost;
+    int nPort = 10008;
+    int nDisplayId = 0;   // 0: none
+    std::string strUser;  // empty: --user
+    int nLine = 0;        // line number in the file, from 1
+};
+
+// Limits of a hosts file.
+constexpr std::size_t kMaxHostsFileBytes = 1 << 20;
+constexpr std::size_t kMaxFleetDisplays = 4096;
+
+// Parses a hosts file: one display per line, "HOST[:PORT] [ID [USER]]" with
+// the fields separated by blanks, tabs or commas (ID 0..255, 0 for none;
+// USER printable ASCII); "#" starts a comment; blank lines are skipped; LF or
+// CR LF line ends. False with a reason naming the line for a line it does not
+// understand, for a display listed twice (two lines that would share a
+// folder), for more than kMaxFleetDisplays displays or for none at all.
+// Pure function: safe from any thread.
+bool ParseHostsFile(std::string_view text, std::vector<stFleetDisplay>& displays, std::string& error);
+
+// The folder of a display inside --out: the host in lower case made safe for
+// a file name, "_" + port when it is not 10008, "_id" + ID with an ID.
+std::string FleetFolderName(const stFleetDisplay& display);
+
+// Runs the fleet of `options` (command, --hosts, --jobs, --out, --user,
+// --password-file, --model, --json) with `exe` as the tool run for each
+// display; returns the exit code: 0 every display collected, 1 at least one
+// failed, 2 cancelled (InterruptAcquireCli), 4 the hosts file could not be
+// read or the summary not written, 64 a bad hosts file.
+// Not thread-safe: one fleet per process; InterruptAcquireCli may come from
+// a signal handler.
+int RunFleet(const stAcquireOptions& options, const std::filesystem::path& exe, std::ostream& out,
+             std::ostream& err);
