@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "acquire/DisplayTurn.h"
 #include "acquire/Transfer.h"
 #include "common/safeformat.h"
 #include "common/strutil.h"
@@ -254,7 +255,8 @@ int GetTemperatureThread(stWorkerContext& ctx) {
     IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
     int result = kExitComm;
     try {
-        void* control = ctx.pLink ? OpenControl(*ctx.pLink, ctx.ports, true) : nullptr;
+        const CDisplayTurn turn(ctx.ports, ctx.pCancel);
+        void* control = ctx.pLink && turn.Held() ? OpenControl(*ctx.pLink, ctx.ports, true) : nullptr;
         if (control != nullptr) {
             qlink::IDisplayLink& link = *ctx.pLink;
             link.QnSetCommand(control, "SRLG0000");

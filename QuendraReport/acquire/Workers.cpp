@@ -1,5 +1,6 @@
 #include "acquire/Workers.h"
 
+#include "acquire/DisplayTurn.h"
 #include "acquire/Transfer.h"
 #include "linkio/Cancel.h"
 
@@ -105,7 +106,13 @@ int Guarded(stWorkerContext& ctx, Body body) {
     IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
     int code = kExitComm;
     try {
-        if (ctx.pLink != nullptr) code = body(progress);
+        if (ctx.pLink != nullptr) {
+            const CDisplayTurn turn(ctx.ports, ctx.pCancel);
+            if (turn.Held())
+                code = body(progress);
+            else if (linkio::IsCancelled(ctx.pCancel))
+                code = kExitCancel;
+        }
     } catch (...) {
         code = kExitComm;
     }
@@ -148,6 +155,8 @@ int SetNvramThread(stWorkerContext& ctx) {
 
 stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& ports) {
     stClearResult result;
+    const CDisplayTurn turn(ports, nullptr);
+    if (!turn.Held()) return result;
     LeaveBinaryMode(link, ports, ports.nDisplayId);
     void* control = OpenControl(link, ports, true);
     if (control == nullptr) return result;

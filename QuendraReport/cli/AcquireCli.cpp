@@ -14,7 +14,6 @@
 #include "cli/FleetCli.h"
 #include "cli/LogJson.h"
 #include "common/codepage.h"
-#include "common/namedlock.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
@@ -86,7 +85,6 @@ constexpr std::uintmax_t kMaxNvramFile = 0xFFFF;
 constexpr std::size_t kMaxPasswordFile = 4096;
 constexpr int kMaxJobs = 64;
 // How long a run waits for another run on the same host or port.
-constexpr int kHostWaitMs = 60000;
 
 std::atomic<acq::HeadlessFrameUi*> g_running{nullptr};
 std::atomic<bool> g_interrupted{false};
@@ -189,22 +187,6 @@ private:
     bool m_yes;
     cmn::ConsolePrompt m_console;
 };
-
-// Waits for the cross-process lock of the host or serial port; false (with a
-// message) when another run kept it for kHostWaitMs or Ctrl+C came.
-bool LockTarget(const stAcquireOptions& o, cmn::NamedLock& lock, std::ostream& err) {
-    const auto r = lock.Lock(kHostWaitMs, [] { return g_interrupted.load(); });
-    if (r == cmn::NamedLock::Result::Acquired) return true;
-    const std::string target = cmn::EscapeNonPrintable(o.bLan ? o.strHost : o.strSerial);
-    if (r == cmn::NamedLock::Result::Cancelled)
-        err << "quendra-acquire: cancelled while waiting for " << target << '\n';
-    else if (r == cmn::NamedLock::Result::TimedOut)
-        err << "quendra-acquire: " << target << " is in use by another quendra-acquire (waited "
-            << kHostWaitMs / 1000 << " s)\n";
-    else
-        err << "quendra-acquire: cannot lock " << cmn::EscapeNonPrintable(lock.FilePath().string()) << '\n';
-    return false;
-}
 
 // Sets the running window for Ctrl+C while a command runs.
 class RunningUi {
@@ -325,9 +307,6 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
             return ACQCLI_USAGE;
         }
     }
-
-    cmn::NamedLock targetLock("QuendraAcquire " + (o.bLan ? o.strHost : o.strSerial));
-    if (!LockTarget(o, targetLock, err)) return g_interrupted.load() ? ACQCLI_CANCEL : ACQCLI_COMM;
 
     CliPrompt prompt(err, o.bYes);
     cmn::ScopedPrompt scoped(prompt);

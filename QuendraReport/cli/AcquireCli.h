@@ -59,11 +59,11 @@ bool ParseDecimalArg(const std::string& text, int min, int max, int& value);
 // "QuendraReport.ini", "ModelName.csv" and the model folders (and
 // quendra-acquire, which a fleet run starts for each display). Messages and
 // the progress (a bar when `errIsTerminal`, else plain lines) go to `err`;
-// --json and --help to `out`. A command holds a cross-process lock on its
-// host or serial port from start to end ("QuendraAcquire_<host>" in the lock
-// folder of the link libraries), so that two runs never mix their requests
-// on one display or daisy chain; a run that cannot have it within 60 s fails
-// with exit code 1. Nothing throws.
+// --json and --help to `out`. Each step that talks to the display holds the
+// display's turn (acq::CDisplayTurn: a cross-process lock on its host or
+// serial port), so that two runs, or a run and the report program, never mix
+// their requests on one display or daisy chain; a step that cannot have it
+// within 60 s fails with exit code 1. Nothing throws.
 // Not thread-safe: it sets the process-wide prompt and code tables.
 int RunAcquireCli(const std::vector<std::string>& args, const std::filesystem::path& programDir,
                   qlink::IDisplayLink& link, std::ostream& out, std::ostream& err, bool errIsTerminal);
