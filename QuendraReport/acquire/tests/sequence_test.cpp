@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "FakeRun.h"
+#include "acquire/DisplayTurn.h"
 #include "acquire/TempDump.h"
 #include "acquire/Transfer.h"
 #include "acquire/Workers.h"
@@ -43,8 +44,12 @@ class SequenceTest : public testsupport::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
+        // The display's turn is a lock file: one folder of this test's own, apart from its files.
+        m_locks = std::make_unique<testsupport::TempDir>();
+        ::setenv("QUENDRA_LOCK_DIR", m_locks->Path().c_str(), 1);
         log = std::make_unique<CQuendraLog>(SamplesDir());
     }
+    void TearDown() override { ::unsetenv("QUENDRA_LOCK_DIR"); }
     stWorkerContext Context(int id) {
         stWorkerContext ctx;
         ctx.pLink = &link;
@@ -64,6 +69,7 @@ protected:
         progress.Clear();
     }
 
+    std::unique_ptr<testsupport::TempDir> m_locks;
     qlink::RecordingDisplayLink link;
     RecordingProgress progress;
     cmn::RecordingPrompt prompt;
@@ -485,3 +491,20 @@ TEST_F(SequenceTest, TemperatureDumpFailsWholeAndPutsTheDisplayBack) {
 }
 
 }  // namespace
+
+// Another program holding the display's turn: a worker waits for it and, when
+// cancelled meanwhile, sends nothing at all.
+TEST_F(SequenceTest, WorkersWaitForTheDisplaysTurn) {
+    stWorkerContext ctx = Context(0);
+    cmn::NamedLock other(acq::DisplayTurnName(ctx.ports));
+    ASSERT_TRUE(other.TryLock());
+    int cancel = 1;
+    ctx.pCancel = &cancel;
+    EXPECT_EQ(acq::GetLogThread(ctx), acq::kExitCancel);
+    EXPECT_EQ(acq::SetNvramThread(ctx), acq::kExitCancel);
+    EXPECT_TRUE(link.Calls().empty());
+    other.Unlock();
+    cancel = 0;
+    EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitOk);
+    EXPECT_FALSE(link.Calls().empty());
+}
