@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace pelmark {
@@ -130,7 +131,12 @@ Form BuildForm(const Settings& s, double fx, double fy) {
 }
 
 std::pair<int, int> CentredOrigin(int screenWidth, int screenHeight, int width, int height) {
-    return {std::max(0, (screenWidth - width) / 2), std::max(0, (screenHeight - height) / 2)};
+    // Sizes scaled from the settings file may sit at either end of the int
+    // range; their difference is taken in 64 bits, and half of it fits an int.
+    auto centred = [](int screen, int size) {
+        return static_cast<int>(std::max<std::int64_t>(0, (std::int64_t{screen} - size) / 2));
+    };
+    return {centred(screenWidth, width), centred(screenHeight, height)};
 }
 
 bool WriteAllowed(const Settings& s, std::u16string_view writeText) {

@@ -75,6 +75,9 @@ TEST_F(PelmarkFiles, SettingsDriveCaptionsVisibilityAndScaledRectangles) {
     EXPECT_EQ(ScaleRect(Rect{2000000000, 0, 0, 0}, 2.0, 1.0).x, 2147483647);
     EXPECT_EQ(CentredOrigin(1920, 1080, 690, 306), (std::pair<int, int>{615, 387}));
     EXPECT_EQ(CentredOrigin(640, 200, 690, 306), (std::pair<int, int>{0, 0}));
+    // A size clamped to the end of the int range centres without overflow.
+    EXPECT_EQ(CentredOrigin(2147483647, 100, -2147483647 - 1, 2147483647),
+              (std::pair<int, int>{2147483647, 0}));
 }
 
 TEST_F(PelmarkFiles, UsageTimeLayout) {
