@@ -49,7 +49,8 @@ const char* const kHelp =
     "  --user U               LAN login account\n"
     "  --password-file F      LAN login password: the first line of F\n"
     "  --model NAME           model of ModelName.csv (names a log without a model)\n"
-    "  --out DIR              folder of the files (default: the current folder)\n"
+    "  --out DIR              folder of the files, made when missing (default: the\n"
+    "                         current folder)\n"
     "  --yes                  confirm clear-logs without asking\n"
     "  --json                 print one summary object on standard output: files\n"
     "                         written with their sizes, model, serial, durations\n"
@@ -202,10 +203,6 @@ bool ReadPassword(const std::string& file, std::string& password) {
     return true;
 }
 
-bool IsFolder(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
 
 // An NVRAM image to write: a regular file of 1..65,535 bytes.
 bool IsNvramFile(const std::string& path) {
@@ -280,6 +277,25 @@ std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, c
     return json + "]}\n";
 }
 
+}  // namespace
+
+bool MakeOutFolder(const std::string& path, std::ostream& err) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return true;
+    if (fs::exists(fs::symlink_status(path, ec))) {
+        err << "quendra-acquire: " << cmn::EscapeNonPrintable(path) << " is not a folder\n";
+        return false;
+    }
+    fs::create_directories(path, ec);
+    if (ec || !fs::is_directory(path, ec)) {
+        err << "quendra-acquire: cannot make the folder " << cmn::EscapeNonPrintable(path) << '\n';
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLink& link, std::ostream& out,
         std::ostream& err, bool errIsTerminal) {
     const auto start = std::chrono::steady_clock::now();
@@ -289,8 +305,7 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
             << '\n';
         return ACQCLI_FILE;
     }
-    if (!NeedsFile(o.strCommand) && o.strCommand != "clear-logs" && !IsFolder(o.strOut)) {
-        err << "quendra-acquire: " << cmn::EscapeNonPrintable(o.strOut) << " is not a folder\n";
+    if (!NeedsFile(o.strCommand) && o.strCommand != "clear-logs" && !MakeOutFolder(o.strOut, err)) {
         return ACQCLI_FILE;
     }
     if (o.strCommand == "write-nvram" && !IsNvramFile(o.strFile)) {

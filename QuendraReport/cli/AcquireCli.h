@@ -55,6 +55,11 @@ bool ParseLanAddress(const std::string& text, std::string& host, int& port);
 // A decimal number min..max without a sign.
 bool ParseDecimalArg(const std::string& text, int min, int max, int& value);
 
+// The folder --out names, made with its parents when it is missing. False
+// with a one-line message on `err` when the path is something else or cannot
+// be made.
+bool MakeOutFolder(const std::string& path, std::ostream& err);
+
 // Runs one command and returns its exit code. `programDir` holds
 // "QuendraReport.ini", "ModelName.csv" and the model folders (and
 // quendra-acquire, which a fleet run starts for each display). Messages and

@@ -468,11 +468,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
         err << "quendra-acquire: " << cmn::EscapeNonPrintable(error) << '\n';
         return ACQCLI_USAGE;
     }
-    std::error_code ec;
-    if (!fs::is_directory(o.strOut, ec)) {
-        err << "quendra-acquire: " << cmn::EscapeNonPrintable(o.strOut) << " is not a folder\n";
-        return ACQCLI_FILE;
-    }
+    if (!MakeOutFolder(o.strOut, err)) return ACQCLI_FILE;
     std::string password;
     if (!o.strPasswordFile.empty() && !cmn::ReadFileBytes(o.strPasswordFile, password, 4096)) {
         err << "quendra-acquire: cannot read the password file " << cmn::EscapeNonPrintable(o.strPasswordFile)
@@ -480,6 +476,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
         return ACQCLI_FILE;
     }
 
+    std::error_code ec;
     const fs::path outDir = fs::absolute(o.strOut, ec).lexically_normal();
     std::vector<Job> jobs(displays.size());
     for (std::size_t i = 0; i < displays.size(); ++i) {

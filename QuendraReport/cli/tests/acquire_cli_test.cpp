@@ -111,9 +111,8 @@ TEST_F(AcquireToolTest, GetAllWithSummary) {
     EXPECT_NE(err.find("Communicating 1/2: Log data reading...\n"), std::string::npos);
     EXPECT_NE(err.find("Complete to communicate and create file.\n"), std::string::npos);
 
-    // get-logs writes the same report; dump-temperature its text.
+    // get-logs writes the same report, making the missing folder; dump-temperature its text.
     fs::remove_all(dir / "out");
-    fs::create_directories(dir / "out");
     ASSERT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string()}, Lan())), ACQCLI_OK) << err;
     EXPECT_TRUE(fs::exists(dat));
     ASSERT_EQ(Tool(With({"dump-temperature", (dir / "t.txt").string()}, Lan())), ACQCLI_OK) << err;
@@ -126,7 +125,8 @@ TEST_F(AcquireToolTest, ExitCodesTellWhatHappened) {
     EXPECT_EQ(Tool(With({"write-nvram", (dir / "img.bin").string(), "--id", "5"}, Lan())), ACQCLI_REFUSED);
     EXPECT_NE(err.find("Not support to write NvramData with a specific display ID."), std::string::npos);
     EXPECT_EQ(Tool(With({"write-nvram", (dir / "missing.bin").string()}, Lan())), ACQCLI_FILE);
-    EXPECT_EQ(Tool(With({"get-all", "--out", (dir / "nowhere").string()}, Lan())), ACQCLI_FILE);
+    EXPECT_EQ(Tool(With({"get-all", "--out", (dir / "img.bin").string()}, Lan())), ACQCLI_FILE);
+    EXPECT_NE(err.find("img.bin is not a folder"), std::string::npos);
     EXPECT_EQ(Tool(With({"clear-logs"}, Lan())), ACQCLI_CANCEL);  // no terminal to confirm
     EXPECT_NE(err.find("not cleared"), std::string::npos);
     EXPECT_EQ(Tool(With({"clear-logs", "--yes"}, Lan())), ACQCLI_OK) << err;
