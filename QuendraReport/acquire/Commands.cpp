@@ -141,6 +141,21 @@ struct FrameSteps {
     }
 
     // The current log as the report file of `folder`.
+    // Asks for a file with the save dialog and writes it; "Failed to create
+    // file." when the write fails.
+    template <typename Write>
+    static int SaveToChosenFile(CReportFrame& f, const stFileDialog& spec, Write write) {
+        f.m_written.clear();
+        fs::path file;
+        if (!f.m_ui.SaveFile(spec, file)) return static_cast<int>(kExitDeclined);
+        if (!write(file)) {
+            Warn(kMsgFileFailed);
+            return static_cast<int>(kExitFile);
+        }
+        f.m_written.push_back(file);
+        return static_cast<int>(kExitOk);
+    }
+
     static bool SaveReportInto(CReportFrame& f, const fs::path& folder) {
         const fs::path file = folder / f.GetReportName();
         if (f.m_log.SaveLogData(file) != 1) return false;
@@ -381,31 +396,17 @@ int CReportFrame::OnFileOpenlogfile() {
 
 int CReportFrame::OnCreateReport() {
     return Guarded([&] {
-        m_written.clear();
-        fs::path file;
-        if (!m_ui.SaveFile({GetReportName(), ".dat", kLogFilter, true}, file))
-            return static_cast<int>(kExitDeclined);
-        if (m_log.SaveLogData(file) != 1) {
-            Warn(kMsgFileFailed);
-            return static_cast<int>(kExitFile);
-        }
-        m_written.push_back(file);
-        return static_cast<int>(kExitOk);
+        return FrameSteps::SaveToChosenFile(*this, {GetReportName(), ".dat", kLogFilter, true},
+                                            [this](const fs::path& file) { return m_log.SaveLogData(file) == 1; });
     });
 }
 
 int CReportFrame::OnCreateCsv() {
     return Guarded([&] {
-        m_written.clear();
-        fs::path file;
-        if (!m_ui.SaveFile({GetHtmlName(), ".html", kHtmlFilter, true}, file))
-            return static_cast<int>(kExitDeclined);
-        if (WriteTreatedHtml(file, m_list, m_temp) != REPORT_OK) {
-            Warn(kMsgFileFailed);
-            return static_cast<int>(kExitFile);
-        }
-        m_written.push_back(file);
-        return static_cast<int>(kExitOk);
+        return FrameSteps::SaveToChosenFile(*this, {GetHtmlName(), ".html", kHtmlFilter, true},
+                                            [this](const fs::path& file) {
+                                                return WriteTreatedHtml(file, m_list, m_temp) == REPORT_OK;
+                                            });
     });
 }
 

@@ -84,4 +84,10 @@ int RunChild(const std::vector<std::string>& argv, const ChildOptions& options, 
     return code;
 }
 
+ChildOptions ScratchChildOptions(const std::filesystem::path& scratch) {
+    ChildOptions options;
+    options.setEnv = {{"QUENDRA_DAKORAL_DIR", scratch.string()}, {"QUENDRA_LOCK_DIR", scratch.string()}};
+    return options;
+}
+
 }  // namespace testsupport

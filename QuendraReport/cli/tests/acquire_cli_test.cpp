@@ -73,8 +73,7 @@ protected:
         TempDirTest::SetUp();
         fs::create_directories(dir / "out");
         fs::create_directories(dir / "scratch");
-        options.setEnv = {{"QUENDRA_DAKORAL_DIR", (dir / "scratch").string()},
-                          {"QUENDRA_LOCK_DIR", (dir / "scratch").string()}};
+        options = testsupport::ScratchChildOptions(dir / "scratch");
     }
     int Tool(std::vector<std::string> args) {
         args.insert(args.begin(), QUENDRA_ACQUIRE_EXE);

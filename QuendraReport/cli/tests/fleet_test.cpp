@@ -84,8 +84,7 @@ protected:
         TempDirTest::SetUp();
         fs::create_directories(dir / "out");
         fs::create_directories(dir / "scratch");
-        options.setEnv = {{"QUENDRA_DAKORAL_DIR", (dir / "scratch").string()},
-                          {"QUENDRA_LOCK_DIR", (dir / "scratch").string()}};
+        options = testsupport::ScratchChildOptions(dir / "scratch");
         Write("password", "pw\n");
     }
     std::vector<std::string> Tool(const std::vector<std::string>& args) {

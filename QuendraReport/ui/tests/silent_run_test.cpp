@@ -25,10 +25,9 @@ struct Outcome {
 Outcome RunProgram(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& scratch) {
     std::vector<std::string> argv{kExe.string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    testsupport::ChildOptions options;
+    testsupport::ChildOptions options = testsupport::ScratchChildOptions(scratch);
     options.cwd = cwd;
     options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    options.setEnv = {{"QUENDRA_DAKORAL_DIR", scratch.string()}, {"QUENDRA_LOCK_DIR", scratch.string()}};
     Outcome o;
     o.code = testsupport::RunChild(argv, options, o.out, o.err);
     return o;

@@ -22,6 +22,10 @@ struct ChildOptions {
     std::vector<std::string> unsetEnv;                        // variables removed in the child
 };
 
+// Options whose child keeps the LAN library's log and the lock files in
+// `scratch` (one folder per test), so that tests never share them.
+ChildOptions ScratchChildOptions(const std::filesystem::path& scratch);
+
 class ChildProcess {
 public:
     ChildProcess() = default;
