@@ -234,10 +234,7 @@ CReportFrame::CReportFrame(const stFrameSetup& setup, IFrameUi& ui, qlink::IDisp
     m_settings.LoadIniFile();
     stReportOptions options;
     options.nTimeMode = setup.features.m_nTimeMode;
-    ApplyListOptions(options, m_list);
-    m_list.Initialize(setup.modelFolder.string());
-    m_temp.m_bTimeMode = setup.features.m_nTimeMode;
-    m_temp.Initialize(setup.modelFolder.string());
+    SetUpViews(setup.modelFolder, options, m_list, m_temp);
 }
 
 stLogState CReportFrame::LogState() const {

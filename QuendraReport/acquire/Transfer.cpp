@@ -18,9 +18,6 @@ namespace {
 
 using Reply = std::uint8_t[qlink::kBinReplyBuffer];
 
-// The largest image a 2-byte size can announce.
-constexpr std::size_t kMaxImage = 0xFFFF;
-
 // The request/start, block and end codes of one block sequence.
 struct stBlockCodes {
     std::uint8_t start, block, end;
@@ -147,7 +144,7 @@ bool GetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesys
 bool SetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& file,
                      IProgress& progress, const int* cancel) {
     std::string image;
-    if (!cmn::ReadFileBytes(file, image, kMaxImage)) return false;
+    if (!cmn::ReadFileBytes(file, image, kMaxImageBytes)) return false;
     const int total = static_cast<int>(image.size());
     int displaySize = 0;
     if (linkio::IsCancelled(cancel) || !RequestSize(link, binary, kNvramWriteStart, displaySize))

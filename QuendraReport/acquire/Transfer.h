@@ -12,6 +12,7 @@
 // failed request (the caller reports it as cancelled).
 // Not thread-safe: one worker uses one log at a time. Nothing throws.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
@@ -71,5 +72,7 @@ int BlockProgress(int index, int totalBytes);
 
 // "NvramDump1.bin".
 extern const char* const kNvramDumpName;
+// The largest log or NVRAM image a 2-byte size can announce.
+constexpr std::size_t kMaxImageBytes = 0xFFFF;
 
 }  // namespace acq

@@ -61,7 +61,7 @@ bool RunBlocks(Transfer kind, stWorkerContext& ctx, void* binary, IProgress& pro
 int TransferSequence(Transfer kind, stWorkerContext& ctx, IProgress& progress) {
     qlink::IDisplayLink& link = *ctx.pLink;
     const qlink::stPortChoice& ports = ctx.ports;
-    const int displayId = kind == Transfer::kWriteNvram ? 0 : ports.nDisplayId;
+    const int displayId = ports.nDisplayId;  // 0 for a write (SetNvramThread refuses an ID)
 
     void* control = OpenControl(link, ports, false);
     if (control == nullptr) return kExitComm;

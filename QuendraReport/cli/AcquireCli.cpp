@@ -11,6 +11,7 @@
 
 #include "acquire/Commands.h"
 #include "acquire/HeadlessFrameUi.h"
+#include "acquire/Transfer.h"
 #include "cli/FleetCli.h"
 #include "cli/LogJson.h"
 #include "common/codepage.h"
@@ -82,7 +83,6 @@ const char* const kHelp =
 const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
                                  "write-nvram", "clear-logs", "dump-temperature"};
 
-constexpr std::uintmax_t kMaxNvramFile = 0xFFFF;
 constexpr std::size_t kMaxPasswordFile = 4096;
 constexpr int kMaxJobs = 64;
 // How long a run waits for another run on the same host or port.
@@ -196,19 +196,13 @@ public:
     ~RunningUi() { g_running.store(nullptr); }
 };
 
-bool ReadPassword(const std::string& file, std::string& password) {
-    std::string bytes;
-    if (!cmn::ReadFileBytes(file, bytes, kMaxPasswordFile)) return false;
-    password = bytes.substr(0, bytes.find_first_of("\r\n"));
-    return true;
-}
 
 
 // An NVRAM image to write: a regular file of 1..65,535 bytes.
 bool IsNvramFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-           static_cast<std::uintmax_t>(st.st_size) <= kMaxNvramFile && ::access(path.c_str(), R_OK) == 0;
+           static_cast<std::uintmax_t>(st.st_size) <= acq::kMaxImageBytes && ::access(path.c_str(), R_OK) == 0;
 }
 
 int ExitCodeOf(int frameCode) {
@@ -263,7 +257,7 @@ std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, c
         if (ec) continue;
         const std::string name = fs::absolute(p, ec).lexically_normal().string();
         json += std::string(first ? "" : ",") +
-                "{\"path\":" + JsonString(cmn::IsValidUtf8(name) ? name : cmn::Cp932ToUtf8(name)) +
+                "{\"path\":" + JsonAnyText(name) +
                 ",\"bytes\":" + std::to_string(size) + "}";
         first = false;
     }
@@ -278,6 +272,19 @@ std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, c
 }
 
 }  // namespace
+
+bool ReadPasswordOption(const stAcquireOptions& o, std::string& password, std::ostream& err) {
+    password.clear();
+    if (o.strPasswordFile.empty()) return true;
+    std::string bytes;
+    if (!cmn::ReadFileBytes(o.strPasswordFile, bytes, kMaxPasswordFile)) {
+        err << "quendra-acquire: cannot read the password file " << cmn::EscapeNonPrintable(o.strPasswordFile)
+            << '\n';
+        return false;
+    }
+    password = bytes.substr(0, bytes.find_first_of("\r\n"));
+    return true;
+}
 
 bool MakeOutFolder(const std::string& path, std::ostream& err) {
     std::error_code ec;
@@ -300,11 +307,7 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
         std::ostream& err, bool errIsTerminal) {
     const auto start = std::chrono::steady_clock::now();
     std::string password;
-    if (!o.strPasswordFile.empty() && !ReadPassword(o.strPasswordFile, password)) {
-        err << "quendra-acquire: cannot read the password file " << cmn::EscapeNonPrintable(o.strPasswordFile)
-            << '\n';
-        return ACQCLI_FILE;
-    }
+    if (!ReadPasswordOption(o, password, err)) return ACQCLI_FILE;
     if (!NeedsFile(o.strCommand) && o.strCommand != "clear-logs" && !MakeOutFolder(o.strOut, err)) {
         return ACQCLI_FILE;
     }

@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "link/DisplayLink.h"
+#include "link/Ports.h"
 
 struct stAcquireOptions {
     std::string strCommand;  // get-logs, get-all, dump-nvram, write-nvram, clear-logs, dump-temperature
     std::string strFile;     // write-nvram: the image; dump-temperature: the text file
     bool bLan = false;
     std::string strHost;  // --lan HOST[:PORT]
-    int nLanPort = 10008;
+    int nLanPort = qlink::kDefaultLanDataPort;
     bool bSerial = false;
     std::string strSerial;  // --serial COMn|DEVICE
     int nBaud = 9600;       // --baud (serial control baud)
@@ -54,6 +55,10 @@ const char* AcquireCliHelp();
 bool ParseLanAddress(const std::string& text, std::string& host, int& port);
 // A decimal number min..max without a sign.
 bool ParseDecimalArg(const std::string& text, int min, int max, int& value);
+
+// The first line of --password-file (empty without the option). False with a
+// one-line message on `err` when the file cannot be read (at most 4,096 bytes).
+bool ReadPasswordOption(const stAcquireOptions& o, std::string& password, std::ostream& err);
 
 // The folder --out names, made with its parents when it is missing. False
 // with a one-line message on `err` when the path is something else or cannot

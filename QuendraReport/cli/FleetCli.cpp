@@ -30,7 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultPort = 10008;
 constexpr std::size_t kMaxUser = 64;
 // What is kept of a display run's output per stream; the rest is read and dropped.
 constexpr std::size_t kMaxCaptured = 64 * 1024;
@@ -98,7 +97,7 @@ std::string LowerAscii(std::string text) {
 // "host", "host:port" and " id N" as a display is named in messages.
 std::string Label(const stFleetDisplay& d) {
     std::string label = d.strHost;
-    if (d.nPort != kDefaultPort) label += ":" + std::to_string(d.nPort);
+    if (d.nPort != qlink::kDefaultLanDataPort) label += ":" + std::to_string(d.nPort);
     if (d.nDisplayId != 0) label += " id " + std::to_string(d.nDisplayId);
     return label;
 }
@@ -243,10 +242,10 @@ std::string JsonLine(const Job& job) {
     const stFleetDisplay& d = *job.display;
     const std::string message = Message(job);
     const std::string folder = job.folder.string();
-    return "{\"host\":" + JsonString(cmn::IsValidUtf8(d.strHost) ? d.strHost : cmn::Cp932ToUtf8(d.strHost)) +
+    return "{\"host\":" + JsonAnyText(d.strHost) +
            ",\"port\":" + std::to_string(d.nPort) + ",\"id\":" + std::to_string(d.nDisplayId) +
            ",\"line\":" + std::to_string(d.nLine) +
-           ",\"folder\":" + JsonString(cmn::IsValidUtf8(folder) ? folder : cmn::Cp932ToUtf8(folder)) +
+           ",\"folder\":" + JsonAnyText(folder) +
            ",\"exit_code\":" + std::to_string(job.exitCode) + ",\"message\":" +
            JsonString(cmn::IsValidUtf8(message) ? message : cmn::EscapeNonPrintable(message)) +
            ",\"seconds\":" + cmn::StrPrintf("%.3f", job.seconds) + ",\"run\":" + RunSummary(job) + "}";
@@ -449,7 +448,7 @@ bool ParseHostsFile(std::string_view text, std::vector<stFleetDisplay>& displays
 
 std::string FleetFolderName(const stFleetDisplay& d) {
     std::string name = acq::SafeFileName(LowerAscii(d.strHost));
-    if (d.nPort != kDefaultPort) name += "_" + std::to_string(d.nPort);
+    if (d.nPort != qlink::kDefaultLanDataPort) name += "_" + std::to_string(d.nPort);
     if (d.nDisplayId != 0) name += "_id" + std::to_string(d.nDisplayId);
     return name;
 }
@@ -469,12 +468,10 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
         return ACQCLI_USAGE;
     }
     if (!MakeOutFolder(o.strOut, err)) return ACQCLI_FILE;
+    // Each display's run reads the file again; a file that cannot be read
+    // stops the fleet before any display is started.
     std::string password;
-    if (!o.strPasswordFile.empty() && !cmn::ReadFileBytes(o.strPasswordFile, password, 4096)) {
-        err << "quendra-acquire: cannot read the password file " << cmn::EscapeNonPrintable(o.strPasswordFile)
-            << '\n';
-        return ACQCLI_FILE;
-    }
+    if (!ReadPasswordOption(o, password, err)) return ACQCLI_FILE;
 
     std::error_code ec;
     const fs::path outDir = fs::absolute(o.strOut, ec).lexically_normal();

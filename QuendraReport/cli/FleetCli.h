@@ -20,7 +20,7 @@
 // One display of a hosts file.
 struct stFleetDisplay {
     std::string strHost;
-    int nPort = 10008;
+    int nPort = qlink::kDefaultLanDataPort;
     int nDisplayId = 0;   // 0: none
     std::string strUser;  // empty: --user
     int nLine = 0;        // line number in the file, from 1

@@ -153,6 +153,10 @@ std::string JsonString(std::string_view utf8) {
     return out;
 }
 
+std::string JsonAnyText(std::string_view bytes) {
+    return cmn::IsValidUtf8(bytes) ? JsonString(bytes) : JsonString(cmn::Cp932ToUtf8(bytes));
+}
+
 std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLogListCtrl& shown,
                       const CTempLogCtrl& temp, std::string_view sourceName) {
     std::string out;
@@ -160,7 +164,7 @@ std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLo
     {
         JsonObject root(out);
         // A path is usually UTF-8 already; only other bytes are taken as CP932.
-        root.Key("file") += cmn::IsValidUtf8(sourceName) ? JsonString(sourceName) : Text(sourceName);
+        root.Key("file") += JsonAnyText(sourceName);
         root.Num("fileVersion", log.m_nFileVersion);
         root.Num("dataSize", log.m_nDataSize);
         root.Str("model", log.m_strModel);

@@ -18,3 +18,6 @@ std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLo
 
 // A JSON string literal (quotes included) of UTF-8 text.
 std::string JsonString(std::string_view utf8);
+// The same of bytes that are UTF-8 when they are valid UTF-8, else CP932
+// (file names and host names as the user typed them).
+std::string JsonAnyText(std::string_view bytes);

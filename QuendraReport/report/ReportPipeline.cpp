@@ -38,15 +38,19 @@ void ApplyListOptions(const stReportOptions& options, CLogListCtrl& list) {
     list.UpdateColumn();
 }
 
-void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder,
-                    const stReportOptions& options, CLogListCtrl& list, CTempLogCtrl& temp) {
+void SetUpViews(const std::filesystem::path& modelFolder, const stReportOptions& options, CLogListCtrl& list,
+                CTempLogCtrl& temp) {
     ApplyListOptions(options, list);
     list.Initialize(modelFolder.string());
-    list.RefreshList(&log);
-
     temp.m_bTimeMode = options.nTimeMode;
     temp.m_bTimeCompensation = options.bCompensate ? 1 : 0;
     temp.Initialize(modelFolder.string());
+}
+
+void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder,
+                    const stReportOptions& options, CLogListCtrl& list, CTempLogCtrl& temp) {
+    SetUpViews(modelFolder, options, list, temp);
+    list.RefreshList(&log);
     temp.Refresh(&log);
 }
 

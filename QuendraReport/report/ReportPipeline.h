@@ -54,7 +54,10 @@ std::filesystem::path ModelFolderFor(const std::filesystem::path& programDir, co
 void ApplyListOptions(const stReportOptions& options, CLogListCtrl& list);
 
 // Sets up both views with `options` and the tables of `modelFolder` (loaded
-// as the process-wide code tables), then shows `log` in them.
+// as the process-wide code tables).
+void SetUpViews(const std::filesystem::path& modelFolder, const stReportOptions& options, CLogListCtrl& list,
+                CTempLogCtrl& temp);
+// SetUpViews, then shows `log` in both views.
 void ShowLogInViews(CQuendraLog& log, const std::filesystem::path& modelFolder,
                     const stReportOptions& options, CLogListCtrl& list, CTempLogCtrl& temp);
 

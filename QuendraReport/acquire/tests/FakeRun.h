@@ -2,6 +2,9 @@
 // Shared pieces of the acquisition tests: the expected call lines of the
 // recording link, a progress recorder, and the sample installation.
 
+#include <testsupport/TempDir.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -15,6 +18,12 @@ using Lines = std::vector<std::string>;
 
 inline std::filesystem::path SamplesDir() {
     return QUENDRA_SAMPLES_DIR;
+}
+
+// The bytes of a sample log that decodes cleanly.
+inline std::vector<std::uint8_t> SampleLog() {
+    const std::string s = testsupport::ReadFile(SamplesDir() / "logs" / "healthy.dat");
+    return {s.begin(), s.end()};
 }
 
 inline Lines operator+(Lines a, const Lines& b) {

@@ -23,11 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::uint8_t> SampleLog() {
-    const std::string s = testsupport::ReadFile(SamplesDir() / "logs" / "healthy.dat");
-    return {s.begin(), s.end()};
-}
-
 std::vector<std::string> ZipEntries(const fs::path& archive, std::vector<std::string>* contents = nullptr) {
     std::vector<std::string> names;
     int err = 0;

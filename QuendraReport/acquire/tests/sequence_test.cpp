@@ -26,11 +26,6 @@ std::vector<std::uint8_t> Pattern(std::size_t n, int seed) {
     return v;
 }
 
-std::vector<std::uint8_t> SampleLog() {
-    const std::string s = testsupport::ReadFile(SamplesDir() / "logs" / "healthy.dat");
-    return {s.begin(), s.end()};
-}
-
 // Once "SRLG0000" went out, the last text command is "SRLG0001".
 void ExpectLoggingBackOn(const Lines& calls) {
     std::vector<std::string> sets;
