@@ -173,11 +173,20 @@ TEST(Stress, EightProcessesTakeTurnsOnOneDisplayAndAKilledHolderFreesIt) {
     constexpr int kRounds = 12, kRequests = 3, kStuckRound = 4;
 
     // Children report "<process> <round> <monotonic ns>\n" when they hold the display.
-    int report[2];
+    // The others keep their last round until the stuck holder is killed, so
+    // that someone must take the display after the kill.
+    int report[2], release[2];
     ASSERT_EQ(::pipe(report), 0);
+    ASSERT_EQ(::pipe(release), 0);
     const auto children = ForkAll([&](int p) {
         ::close(report[0]);
+        ::close(release[1]);
         for (int round = 0; round < kRounds; ++round) {
+            if (p != 0 && round == kRounds - 1) {
+                pollfd go{release[0], POLLIN, 0};
+                char byte = 0;
+                if (::poll(&go, 1, 60000) != 1 || ::read(release[0], &byte, 1) != 1) ::_exit(5);
+            }
             DAKRIF_HANDLE h = DAKRIF_Open(iface.c_str(), 0);
             if (h == nullptr) ::_exit(2);
             const std::string held =
@@ -197,6 +206,7 @@ TEST(Stress, EightProcessesTakeTurnsOnOneDisplayAndAKilledHolderFreesIt) {
         }
     });
     ::close(report[1]);
+    ::close(release[0]);
     ASSERT_EQ(children.size(), static_cast<std::size_t>(kProcesses));
 
     // Reads the reports; kills process 0 once it is stuck.
@@ -214,9 +224,12 @@ TEST(Stress, EightProcessesTakeTurnsOnOneDisplayAndAKilledHolderFreesIt) {
         if (killedAt == 0 && reports.find("stuck\n") != std::string::npos) {
             ::kill(children[0], SIGKILL);
             killedAt = MonotonicNs();
+            const std::string go(kProcesses - 1, 'g');
+            if (::write(release[1], go.data(), go.size()) < 0) break;
         }
     }
     ::close(report[0]);
+    ::close(release[1]);
     for (pid_t pid : children) ::kill(pid, SIGKILL);  // only those still running after the deadline
     std::vector<pid_t> others(children.begin() + 1, children.end());
     EXPECT_EQ(WaitAll(others), kProcesses - 1);
