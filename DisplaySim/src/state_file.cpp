@@ -1,5 +1,6 @@
 #include "state_file.h"
 
+#include "common/hex.h"
 #include "common/textfile.h"
 
 #include <unistd.h>
@@ -68,13 +69,8 @@ bool ParseHex(std::string_view s, Bytes& out) {
 }
 
 std::string ToHex(const Bytes& b) {
-    static const char* digits = "0123456789abcdef";
     std::string s;
-    s.reserve(b.size() * 2);
-    for (std::uint8_t v : b) {
-        s += digits[v >> 4];
-        s += digits[v & 15];
-    }
+    cmn::BytesToHex(b.data(), b.size(), s);
     return s;
 }
 

@@ -19,6 +19,8 @@ ConsolePrompt& Console() {
 
 unsigned Buttons(unsigned type) { return type & 0x0F; }
 
+}  // namespace
+
 int NegativeAnswer(unsigned type) {
     switch (Buttons(type)) {
         case MB_YESNO: return IDNO;
@@ -26,7 +28,6 @@ int NegativeAnswer(unsigned type) {
         default: return IDOK;
     }
 }
-}  // namespace
 
 IPrompt& Prompt() {
     IPrompt* p = g_prompt.load();

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <testsupport/TimeZone.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -7,26 +8,7 @@
 
 using namespace cmn;
 
-namespace {
-class TzGuard {
-public:
-    explicit TzGuard(const char* tz) {
-        const char* old = std::getenv("TZ");
-        if (old) m_old = old, m_had = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TzGuard() {
-        if (m_had) setenv("TZ", m_old.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_had = false;
-};
-}  // namespace
+using TzGuard = testsupport::ScopedTimeZone;
 
 TEST(TimeUtil, DisplayEpochFollowsLocalZone) {
     {

@@ -26,27 +26,16 @@ QMessageBox::Icon IconOf(unsigned type) {
     }
 }
 
-int NegativeAnswer(unsigned type) {
-    switch (type & 0x0F) {
-        case cmn::MB_YESNO:
-            return cmn::IDNO;
-        case cmn::MB_OKCANCEL:
-            return cmn::IDCANCEL;
-        default:
-            return cmn::IDOK;
-    }
-}
-
 }  // namespace
 
 int QtPrompt::Message(const std::string& text, unsigned type, const std::string& caption) {
     QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) return NegativeAnswer(type);
+    if (app == nullptr) return cmn::NegativeAnswer(type);
     if (QThread::currentThread() == app->thread()) return ShowOnGuiThread(text, type, caption);
-    int answer = NegativeAnswer(type);
+    int answer = cmn::NegativeAnswer(type);
     const bool called = QMetaObject::invokeMethod(
         app, [&] { answer = ShowOnGuiThread(text, type, caption); }, Qt::BlockingQueuedConnection);
-    return called ? answer : NegativeAnswer(type);
+    return called ? answer : cmn::NegativeAnswer(type);
 }
 
 int QtPrompt::ShowOnGuiThread(const std::string& text, unsigned type, const std::string& caption) {
@@ -65,7 +54,7 @@ int QtPrompt::ShowOnGuiThread(const std::string& text, unsigned type, const std:
         case QMessageBox::Cancel:
             return cmn::IDCANCEL;
         default:
-            return NegativeAnswer(type);
+            return cmn::NegativeAnswer(type);
     }
 }
 

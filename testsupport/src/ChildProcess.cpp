@@ -6,8 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
+#include "ProcessWait.h"
 
 namespace testsupport {
 
@@ -51,20 +50,14 @@ void ChildProcess::Signal(int sig) {
 
 int ChildProcess::Wait(int timeoutMs) {
     if (m_pid <= 0) return -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int status = 0;
-    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const bool ended = detail::WaitChild(m_pid, timeoutMs, status);
+    if (!ended) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
     }
     m_pid = -1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return ended ? detail::ExitCode(status) : -1;
 }
 
 std::string ChildProcess::Output() const {

@@ -11,12 +11,16 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+
+#include "ProcessWait.h"
+#include "testsupport/TempDir.h"
 
 namespace testsupport {
 
 namespace {
+
+using detail::ExitCode;
+using detail::WaitChild;
 
 using Clock = std::chrono::steady_clock;
 
@@ -24,18 +28,6 @@ int Remaining(Clock::time_point end) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
     return ms < 0 ? 0 : static_cast<int>(ms);
 }
-
-bool WaitChild(pid_t pid, int timeoutMs, int& status) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (true) {
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) return true;
-        if (r < 0 || Clock::now() >= end) return false;
-        ::usleep(5000);
-    }
-}
-
-int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
 
 // Forks display-sim with standard output to `outFd` and standard error to
 // `errFd`; the child dies with the test.
@@ -61,11 +53,6 @@ int MakeErrorFile(std::string& path) {
     const int fd = ::mkstemp(tmpl.data());
     if (fd >= 0) path = tmpl;
     return fd;
-}
-
-std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -121,7 +108,7 @@ int SimProcess::Stop(int sig) {
     return ended ? ExitCode(status) : -1;
 }
 
-std::string SimProcess::ErrorText() const { return m_errPath.empty() ? std::string() : ReadWhole(m_errPath); }
+std::string SimProcess::ErrorText() const { return m_errPath.empty() ? std::string() : ReadFile(m_errPath); }
 
 int RunSimToExit(const std::vector<std::string>& args, std::string& err) {
     std::string errPath;
@@ -141,7 +128,7 @@ int RunSimToExit(const std::vector<std::string>& args, std::string& err) {
             WaitChild(pid, 10000, status);
         }
     }
-    err = ReadWhole(errPath);
+    err = ReadFile(errPath);
     ::unlink(errPath.c_str());
     return code;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <testsupport/TimeZone.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,19 +82,11 @@ TEST(Settings, DefaultsOverridesAndClamping) {
 }
 
 TEST(LogLine, PrefixAndLevels) {
-    const char* oldTz = std::getenv("TZ");
-    const std::string saved = oldTz ? oldTz : "";
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    testsupport::ScopedTimeZone tz("UTC");
     const std::time_t t = 1796753055;  // 2026-12-08 18:04:15 UTC
     EXPECT_EQ(lan::FormatLogLine(lan::kError, "NACK ERR", t), "2026/12/08 18:04:15: ERROR: NACK ERR\r\n");
     EXPECT_EQ(lan::FormatLogLine(lan::kTrace, "NACK ERR", t), "2026/12/08 18:04:15: Trace: NACK ERR\r\n");
     EXPECT_EQ(lan::FormatLogLine(7, "", t), "2026/12/08 18:04:15: ERROR: \r\n");
-    if (oldTz)
-        ::setenv("TZ", saved.c_str(), 1);
-    else
-        ::unsetenv("TZ");
-    ::tzset();
 }
 
 TEST(LogFile, FoldersAndModes) {

@@ -23,6 +23,10 @@ enum : unsigned {
 // Answers.
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
+// The answer of a box nobody can answer: No, Cancel, or OK for a box with
+// OK alone.
+int NegativeAnswer(unsigned type);
+
 class IPrompt {
 public:
     virtual ~IPrompt() = default;

@@ -1,5 +1,6 @@
 // Settings, command texts, reply parsing, data files and mode layouts.
 #include <gtest/gtest.h>
+#include <testsupport/TimeZone.h>
 #include <stdlib.h>
 
 #include <calbrin/Commands.h>
@@ -201,15 +202,15 @@ TEST_F(CalbrinFiles, SaveWritesTheWindowsKeyOrderAndReplacesTheFile) {
 }
 
 TEST(CalbrinNames, ProposedNameFromIdentityAndLocalDate) {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
     const std::time_t t = 1796681625;  // 2026-12-07 22:13:45 UTC
-    WbData d;
-    EXPECT_EQ(U8(ProposedFileName(d, t)), "NoMN_NoSN_20261207.wni");
-    d.modelNameText = u"QM-X003/QM\\X005";
-    d.serialNumber = u"../SN";
-    EXPECT_EQ(U8(ProposedFileName(d, t)), "QM-X003_QM_X005_.._SN_20261207.wni");
-    ::setenv("TZ", "JST-9", 1);
-    ::tzset();
+    {
+        testsupport::ScopedTimeZone tz("UTC");
+        WbData d;
+        EXPECT_EQ(U8(ProposedFileName(d, t)), "NoMN_NoSN_20261207.wni");
+        d.modelNameText = u"QM-X003/QM\\X005";
+        d.serialNumber = u"../SN";
+        EXPECT_EQ(U8(ProposedFileName(d, t)), "QM-X003_QM_X005_.._SN_20261207.wni");
+    }
+    testsupport::ScopedTimeZone tz("JST-9");
     EXPECT_EQ(U8(ProposedFileName(WbData{}, t)), "NoMN_NoSN_20261208.wni");
 }

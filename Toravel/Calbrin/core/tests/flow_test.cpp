@@ -1,6 +1,7 @@
 // The read, write and reset flows against the recording fake of the link:
 // the commands in order, every question with Yes and No, every message.
 #include <gtest/gtest.h>
+#include <testsupport/TimeZone.h>
 #include <stdlib.h>
 
 #include <calbrin/WhiteBalanceTool.h>
@@ -19,11 +20,7 @@ constexpr std::time_t kNow = 1796681625;  // 2026-12-07 22:13:45 UTC
 
 class CalbrinFlow : public testsupport::TempDirTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-    }
+    testsupport::ScopedTimeZone m_tz{"UTC"};
 
     // An installation with the given default data and extra settings lines, and
     // a display that matches it.

@@ -1,6 +1,7 @@
 // The one-value tool's settings, its dialog as data, the clock texts, and the
 // read and write flows against the recording fake of the link.
 #include <gtest/gtest.h>
+#include <testsupport/TimeZone.h>
 #include <stdlib.h>
 
 #include <common/codepage.h>
@@ -107,8 +108,7 @@ TEST(PelmarkRules, WriteLengthAndClock) {
     s.writeBtn = u"Set";
     EXPECT_TRUE(WriteAllowed(s, u""));  // a command list does not use the text
 
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    testsupport::ScopedTimeZone tz("UTC");
     const std::time_t t = 1796681625;  // 2026-12-07 22:13:45 UTC
     const ClockView ticked = ClockAt(t, true);
     EXPECT_EQ(U8(ticked.caption), "Set Display Time from PC Current Time 26/12/07 22:13:45");
