@@ -302,29 +302,30 @@ bool WhiteBalanceTool::WriteSimpleMode() {
 
 bool WhiteBalanceTool::WriteAdvancedMode() {
     const Settings& s = m_settings;
-    if (!SendOptional(s.advCmdBeforeWrite)) return FailAndAbort(kWriteFailed);
     std::vector<Column> columns = {Column::Level, Column::Red, Column::Green, Column::Blue};
     if (m_data.HasYellow()) columns.push_back(Column::Yellow);
-    for (Column c : columns) {
-        if (!SendRows(c, kRows)) {
-            ShowError(kWriteFailed);
-            SendOptional(s.advCmdAfterWrite);
-            return Abort();
-        }
-    }
-    if (!SendOptional(s.advCmdAfterWrite)) return FailAndAbort(kWriteConfirm);
-    return m_data.Mode() != ToolMode::AdvancedVal || WriteValGains();
+    const bool sent = SendBracketed(s.advCmdBeforeWrite, s.advCmdAfterWrite, [&] {
+        for (Column c : columns)
+            if (!SendRows(c, kRows)) return false;
+        return true;
+    });
+    return sent && (m_data.Mode() != ToolMode::AdvancedVal || WriteValGains());
 }
 
 bool WhiteBalanceTool::WriteValGains() {
     const Settings& s = m_settings;
-    if (!SendOptional(s.gsCmdBeforeWrite)) return FailAndAbort(kWriteFailed);
-    if (!SendRows(Column::Val, kRows)) {
+    return SendBracketed(s.gsCmdBeforeWrite, s.gsCmdAfterWrite, [&] { return SendRows(Column::Val, kRows); });
+}
+
+bool WhiteBalanceTool::SendBracketed(const std::u16string& before, const std::u16string& after,
+                                     const std::function<bool()>& body) {
+    if (!SendOptional(before)) return FailAndAbort(kWriteFailed);
+    if (!body()) {
         ShowError(kWriteFailed);
-        SendOptional(s.gsCmdAfterWrite);
+        SendOptional(after);
         return Abort();
     }
-    return SendOptional(s.gsCmdAfterWrite) || FailAndAbort(kWriteConfirm);
+    return SendOptional(after) || FailAndAbort(kWriteConfirm);
 }
 
 bool WhiteBalanceTool::WriteProcess() {
@@ -380,16 +381,10 @@ bool WhiteBalanceTool::ResetProcess() {
     if (!BeginExchange(kResetFailed) || !IdentityChecks(kResetChecks)) return false;
     if (!SendOptional(s.advCmdBeforeWrite) || !SendOptional(s.advCmdWriteReset)) return FailAndAbort(kResetFailed);
     if (!SendOptional(s.advCmdAfterWrite)) return FailAndAbort(kWriteConfirm);
-    if (mode == ToolMode::AdvancedVal) {
-        if (!SendOptional(s.gsCmdBeforeWrite)) return FailAndAbort(kWriteFailed);
-        // The VAL reset is sent even when its setting is empty.
-        if (!m_link.SetCommand(s.valGainCmdReset)) {
-            ShowError(kWriteFailed);
-            SendOptional(s.gsCmdAfterWrite);
-            return Abort();
-        }
-        if (!SendOptional(s.gsCmdAfterWrite)) return FailAndAbort(kWriteConfirm);
-    }
+    // The VAL reset is sent even when its setting is empty.
+    if (mode == ToolMode::AdvancedVal &&
+        !SendBracketed(s.gsCmdBeforeWrite, s.gsCmdAfterWrite, [&] { return m_link.SetCommand(s.valGainCmdReset); }))
+        return false;
     return EndExchange(kWriteConfirm);
 }
 

@@ -91,6 +91,10 @@ private:
     bool SendNumberOptional(const std::u16string& command);
     bool SendValue(Column column, int row);
     bool SendRows(Column column, int lastRow);
+    // `before`, the body, `after`. A failed `before` or body ends the exchange
+    // with the write failure (the body's failure after sending `after`); a
+    // failed `after` with the confirmation failure.
+    bool SendBracketed(const std::u16string& before, const std::u16string& after, const std::function<bool()>& body);
 
     bool SeriesCheck(const CheckTexts& texts);
     bool SerialCheck(const CheckTexts& texts);
