@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -141,6 +142,12 @@ IoResult Channel::DiscardUntilQuiet(int quietMs, const Deadline& deadline, const
         if (r != IoResult::kOk) return r;
         if (deadline.Passed()) return IoResult::kTimeout;
     }
+}
+
+IoResult Channel::DiscardLateReply(int replyMs, int limitInReplyTimes, const int* cancel) {
+    const long long limitMs = static_cast<long long>(replyMs) * limitInReplyTimes;
+    const Deadline limit(limitMs < INT_MAX ? static_cast<int>(limitMs) : INT_MAX);
+    return DiscardUntilQuiet(replyMs, limit, cancel);
 }
 
 std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, const int* cancel,

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 
 #include <linkio/Cancel.h>
 
@@ -192,10 +191,8 @@ LinkStatus TextLink::Prepare() {
         if (const LinkStatus s = EndCutShortRequest(); s != LinkStatus::kOk) return s;
     }
     if (m_line == LineState::kAwaitQuiet) {
-        // Bounded, so that a line that never falls quiet fails the call instead of holding it.
-        const long long limitMs = static_cast<long long>(m_options.replyMs) * kQuietLimitInReplyTimes;
-        const Deadline limit(limitMs < INT_MAX ? static_cast<int>(limitMs) : INT_MAX);
-        const IoResult r = m_channel->DiscardUntilQuiet(m_options.replyMs, limit, m_options.cancel);
+        const IoResult r =
+            m_channel->DiscardLateReply(m_options.replyMs, kQuietLimitInReplyTimes, m_options.cancel);
         if (r != IoResult::kOk) return FromIo(r);
         m_line = LineState::kClean;
     }

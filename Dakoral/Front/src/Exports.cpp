@@ -106,10 +106,7 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 // not taken for this request's. False when the line never fell silent.
 bool AwaitSilence(Port& p) {
     if (!p.lateReplyPossible) return true;
-    const int replyMs = p.timeoutSec * 1000;
-    // A line that never falls silent is given up after a few reply times.
-    const linkio::Deadline limit(replyMs * 4);
-    if (p.line->DiscardUntilQuiet(replyMs, limit, p.cancel) != linkio::IoResult::kOk) return false;
+    if (p.line->DiscardLateReply(p.timeoutSec * 1000, 4, p.cancel) != linkio::IoResult::kOk) return false;
     p.lateReplyPossible = false;
     return true;
 }

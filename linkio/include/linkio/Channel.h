@@ -57,6 +57,10 @@ public:
     // the next one). kOk once the line was quiet; kTimeout when it never fell
     // quiet before `deadline`; kClosed, kError or kCancelled as for Read.
     IoResult DiscardUntilQuiet(int quietMs, const Deadline& deadline, const int* cancel);
+    // DiscardUntilQuiet after a request that gave up: quiet for one reply
+    // time, and given up (kTimeout) after `limitInReplyTimes` reply times so
+    // that a line that never falls quiet fails the caller instead of holding it.
+    IoResult DiscardLateReply(int replyMs, int limitInReplyTimes, const int* cancel);
 
     // Waits until bytes can be written (a TCP connect in progress has ended).
     IoResult WaitWritable(const Deadline& deadline, const int* cancel);
