@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "acquire/DisplayTurn.h"
 #include "acquire/Transfer.h"
 #include "common/safeformat.h"
 #include "common/strutil.h"
@@ -251,38 +250,31 @@ bool GetTempLogs(qlink::IDisplayLink& link, void* control, int kind, std::string
 }
 
 int GetTemperatureThread(stWorkerContext& ctx) {
-    NullProgress none;
-    IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
-    int result = kExitComm;
-    try {
-        const CDisplayTurn turn(ctx.ports, ctx.pCancel);
-        void* control = ctx.pLink && turn.Held() ? OpenControl(*ctx.pLink, ctx.ports, true) : nullptr;
-        if (control != nullptr) {
-            qlink::IDisplayLink& link = *ctx.pLink;
-            link.QnSetCommand(control, "SRLG0000");
-            if (link.QnSetCommand(control, "ESPC0001") == 0) {
-                DumpQueries q(link, control, ctx.pCancel);
-                std::string text;
-                if (!CollectDump(q, progress, text)) {
-                    result = linkio::IsCancelled(ctx.pCancel) ? kExitCancel : kExitComm;
-                } else if (cmn::WriteFileAtomic(ctx.transferPath, cmn::ToCrLf(text))) {
-                    ctx.written.push_back(ctx.transferPath);
-                    result = kExitOk;
-                } else {
-                    result = kExitFile;
-                }
+    return RunWithDisplayTurn(ctx, kExitComm, [&ctx](IProgress& progress) {
+        qlink::IDisplayLink& link = *ctx.pLink;
+        void* control = OpenControl(link, ctx.ports, true);
+        if (control == nullptr) return static_cast<int>(kExitComm);
+        int result = kExitComm;
+        link.QnSetCommand(control, "SRLG0000");
+        if (link.QnSetCommand(control, "ESPC0001") == 0) {
+            DumpQueries q(link, control, ctx.pCancel);
+            std::string text;
+            if (!CollectDump(q, progress, text)) {
+                result = linkio::IsCancelled(ctx.pCancel) ? kExitCancel : kExitComm;
+            } else if (cmn::WriteFileAtomic(ctx.transferPath, cmn::ToCrLf(text))) {
+                ctx.written.push_back(ctx.transferPath);
+                result = kExitOk;
+            } else {
+                result = kExitFile;
             }
-            link.QnSetCommand(control, "ESPC0000");
-            // Also when "SRLG0000" seemed to fail: its reply may have been lost
-            // after the display had switched logging off.
-            if (!ResumeLogRecord(link, control) && result == kExitOk) result = kExitComm;
-            link.QnClose(control);
         }
-    } catch (...) {
-        result = kExitComm;
-    }
-    progress.End();
-    return result;
+        link.QnSetCommand(control, "ESPC0000");
+        // Also when "SRLG0000" seemed to fail: its reply may have been lost
+        // after the display had switched logging off.
+        if (!ResumeLogRecord(link, control) && result == kExitOk) result = kExitComm;
+        link.QnClose(control);
+        return result;
+    });
 }
 
 }  // namespace acq

@@ -99,9 +99,10 @@ int TransferSequence(Transfer kind, stWorkerContext& ctx, IProgress& progress) {
     return linkio::IsCancelled(ctx.pCancel) ? kExitCancel : kExitComm;
 }
 
-// Runs `body` so that the progress ends exactly once and nothing escapes.
-template <typename Body>
-int Guarded(stWorkerContext& ctx, Body body) {
+}  // namespace
+
+int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled,
+                       const std::function<int(IProgress&)>& body) {
     NullProgress none;
     IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
     int code = kExitComm;
@@ -111,7 +112,7 @@ int Guarded(stWorkerContext& ctx, Body body) {
             if (turn.Held())
                 code = body(progress);
             else if (linkio::IsCancelled(ctx.pCancel))
-                code = kExitCancel;
+                code = codeWhenTurnCancelled;
         }
     } catch (...) {
         code = kExitComm;
@@ -119,8 +120,6 @@ int Guarded(stWorkerContext& ctx, Body body) {
     progress.End();
     return code;
 }
-
-}  // namespace
 
 void* OpenControl(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, bool byIdWhenSelected) {
     if (byIdWhenSelected && ports.nDisplayId != 0)
@@ -131,7 +130,7 @@ void* OpenControl(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, b
 }
 
 int GetLogThread(stWorkerContext& ctx) {
-    return Guarded(ctx, [&](IProgress& progress) -> int {
+    return RunWithDisplayTurn(ctx, kExitCancel, [&](IProgress& progress) -> int {
         if (ctx.pLog == nullptr) return kExitComm;
         ResetLog(*ctx.pLog);
         LeaveBinaryMode(*ctx.pLink, ctx.ports, ctx.ports.nDisplayId);
@@ -140,13 +139,13 @@ int GetLogThread(stWorkerContext& ctx) {
 }
 
 int GetNvramThread(stWorkerContext& ctx) {
-    return Guarded(ctx, [&](IProgress& progress) -> int {
+    return RunWithDisplayTurn(ctx, kExitCancel, [&](IProgress& progress) -> int {
         return TransferSequence(Transfer::kReadNvram, ctx, progress);
     });
 }
 
 int SetNvramThread(stWorkerContext& ctx) {
-    return Guarded(ctx, [&](IProgress& progress) -> int {
+    return RunWithDisplayTurn(ctx, kExitCancel, [&](IProgress& progress) -> int {
         progress.SetText(kTextConnecting);
         if (ctx.ports.nDisplayId != 0) return kExitRefused;
         return TransferSequence(Transfer::kWriteNvram, ctx, progress);

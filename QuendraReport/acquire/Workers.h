@@ -21,6 +21,7 @@
 // touches while it runs.
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "acquire/Progress.h"
@@ -51,6 +52,13 @@ struct stWorkerContext {
     const int* pCancel = nullptr;                // may be null; read between requests
     std::vector<std::filesystem::path> written;  // out: files the worker wrote
 };
+
+// Runs a worker's `body` with the display's turn held (CDisplayTurn), so
+// that the progress ends exactly once and nothing escapes: the body's code,
+// or 1 without a link, without the turn, or on an exception;
+// `codeWhenTurnCancelled` when the wait for the turn was cancelled.
+int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled,
+                       const std::function<int(IProgress&)>& body);
 
 // Reads the log into ctx.pLog, which first loses everything it held (not
 // present, no model or serial, no image, nothing decoded). 0, 1 or 2.
