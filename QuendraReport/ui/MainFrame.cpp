@@ -1,11 +1,11 @@
 #include "MainFrame.h"
 
 #include <qtsupport/DisplayText.h>
+#include <qtsupport/FileDialog.h>
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -65,17 +65,11 @@ private:
     int m_run;
 };
 
-std::filesystem::path ToPath(const QString& file) {
-    return std::filesystem::path(QFile::encodeName(file).toStdString());
-}
-
 // Runs a file dialog; the first chosen path, or false when nothing was chosen.
 bool ChosenPath(QFileDialog& dialog, std::filesystem::path& path) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    const QString chosen = dialog.selectedFiles().front();
-    if (chosen.isEmpty()) return false;
-    path = ToPath(chosen);
-    return true;
+    const auto chosen = qtsupport::ChosenPath(dialog);
+    if (chosen) path = *chosen;
+    return chosen.has_value();
 }
 
 }  // namespace

@@ -3,20 +3,19 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
+#include <qtsupport/FileDialog.h>
 
 namespace calbrin {
 
 namespace {
 
-QString FromPath(const std::filesystem::path& p) { return QFile::decodeName(QByteArray::fromStdString(p.string())); }
+using qtsupport::FromPath;
 
 std::optional<std::filesystem::path> Run(QFileDialog& dialog) {
     dialog.setDefaultSuffix(QStringLiteral("wni"));
     dialog.setNameFilter(QStringLiteral("WhiteBalanceData (*.wni)"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return std::filesystem::path(QFile::encodeName(dialog.selectedFiles().front()).toStdString());
+    return qtsupport::ChosenPath(dialog);
 }
 
 // Where the save dialog starts: the given folder, or the user's home when that
