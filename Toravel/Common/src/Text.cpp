@@ -1,11 +1,17 @@
 #include "toravel/Text.h"
 
+#include <common/ini.h>
 #include <common/strutil.h>
 
 namespace toravel {
 
 std::u16string CutToValueLimit(std::u16string_view text) {
     return std::u16string(text.substr(0, kMaxValueLength));
+}
+
+std::u16string ReadValue(const std::filesystem::path& file, std::u16string_view section, std::u16string_view key,
+                         std::u16string_view def) {
+    return CutToValueLimit(cmn::IniGetStringW(file, section, key, def));
 }
 
 int TextToInt(std::u16string_view text) {

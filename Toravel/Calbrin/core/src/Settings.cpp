@@ -13,7 +13,7 @@ public:
     explicit Reader(const std::filesystem::path& file) : m_file(file) {}
 
     void Read(std::u16string_view section, std::u16string_view key, std::u16string& value) const {
-        value = toravel::CutToValueLimit(cmn::IniGetStringW(m_file, section, key, value));
+        value = toravel::ReadValue(m_file, section, key, value);
     }
 
     void ReadArray(std::u16string_view section, std::u16string_view prefix,

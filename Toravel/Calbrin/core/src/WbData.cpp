@@ -100,7 +100,7 @@ std::u16string NormaliseCell(std::u16string_view text) {
 
 void LoadDataFile(const std::filesystem::path& file, WbData& data) {
     auto read = [&file](std::u16string_view section, std::u16string_view key, std::u16string_view def) {
-        return toravel::CutToValueLimit(cmn::IniGetStringW(file, section, key, def));
+        return toravel::ReadValue(file, section, key, def);
     };
     data.toolMode = read(kGeneral, u"TOOLMODE", u"");
     data.panelColor = read(kGeneral, u"ADV_PANELCOLOR", u"RGB");

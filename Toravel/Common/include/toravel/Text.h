@@ -1,6 +1,8 @@
 #pragma once
-// Text helpers of the setting programs (UTF-16 texts). Pure functions.
+// Text helpers of the setting programs (UTF-16 texts). Pure functions, but
+// for ReadValue, which reads a settings file.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +15,10 @@ inline constexpr std::size_t kMaxValueLength = 259;
 
 // The text cut to kMaxValueLength characters.
 std::u16string CutToValueLimit(std::u16string_view text);
+
+// A value of a settings file (`def` when it has none), cut to kMaxValueLength.
+std::u16string ReadValue(const std::filesystem::path& file, std::u16string_view section, std::u16string_view key,
+                         std::u16string_view def);
 
 // The leading decimal integer of text: optional blanks, an optional sign, then
 // digits up to the first other character; 0 when there are none. Saturates at

@@ -13,7 +13,7 @@ class Reader {
 public:
     explicit Reader(const std::filesystem::path& file) : m_file(file) {}
     void Text(std::u16string_view key, std::u16string& value) const {
-        value = toravel::CutToValueLimit(cmn::IniGetStringW(m_file, kSection, key, value));
+        value = toravel::ReadValue(m_file, kSection, key, value);
     }
     void Number(std::u16string_view key, int& value) const { value = cmn::IniGetIntW(m_file, kSection, key, value); }
 
