@@ -116,20 +116,30 @@ IoResult Channel::Read(std::uint8_t* buf, std::size_t cap, std::size_t& got, con
     }
 }
 
-void Channel::DiscardInput() {
-    if (m_closed) return;
+IoResult Channel::DiscardInput(std::size_t maxBytes) {
+    if (m_closed) return IoResult::kClosed;
     if (!m_socket) ::tcflush(m_fd, TCIFLUSH);
-    std::uint8_t buf[512];
-    // Whatever is already there, without waiting; bounded so a flooding peer cannot hold us.
-    for (int i = 0; i < 256; ++i) {
+    std::uint8_t buf[4096];
+    // Whatever is already there, without waiting.
+    for (std::size_t dropped = 0; dropped < maxBytes;) {
         pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) return;
+        const int ready = ::poll(&p, 1, 0);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !(p.revents & (POLLIN | POLLHUP | POLLERR))) return IoResult::kOk;
         const ssize_t k = ::read(m_fd, buf, sizeof buf);
-        if (k <= 0) {
-            if (k == 0) m_closed = true;
-            return;
+        if (k > 0) {
+            dropped += static_cast<std::size_t>(k);
+            continue;
         }
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return IoResult::kOk;
+        if (k == 0) {
+            m_closed = true;
+            return IoResult::kClosed;
+        }
+        return IoResult::kError;
     }
+    return IoResult::kOk;
 }
 
 IoResult Channel::DiscardUntilQuiet(int quietMs, const Deadline& deadline, const int* cancel) {
@@ -150,56 +160,86 @@ IoResult Channel::DiscardLateReply(int replyMs, int limitInReplyTimes, const int
     return DiscardUntilQuiet(replyMs, limit, cancel);
 }
 
+bool ResolveIpv4(const std::string& host, in_addr& out, int& lookupCode) {
+    lookupCode = 0;
+    if (::inet_pton(AF_INET, host.c_str(), &out) == 1) return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* res = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    if (rc != 0 || res == nullptr) {
+        lookupCode = rc;
+        if (res) ::freeaddrinfo(res);
+        return false;
+    }
+    out = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr;
+    ::freeaddrinfo(res);
+    return true;
+}
+
+std::unique_ptr<Channel> ConnectIpv4(const in_addr& address, int port, const std::string& name, int timeoutMs,
+                                     const int* cancel, IoResult& result, int& err) {
+    result = IoResult::kError;
+    err = 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    addr.sin_addr = address;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        err = errno;
+        return nullptr;
+    }
+    auto channel = std::make_unique<Channel>(fd, true, name);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        err = errno;
+        if (err != EINPROGRESS && err != EINTR) return nullptr;
+        // The connect goes on in the background; the wait sees the cancel flag.
+        const IoResult w = channel->WaitWritable(Deadline(timeoutMs), cancel);
+        if (w == IoResult::kCancelled || w == IoResult::kTimeout) {
+            result = w;
+            err = w == IoResult::kTimeout ? ETIMEDOUT : 0;
+            return nullptr;
+        }
+        socklen_t len = sizeof err;
+        err = 0;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+            err = errno;
+        } else if (err == 0 && w != IoResult::kOk) {
+            err = ECONNREFUSED;
+        }
+        if (err != 0) return nullptr;
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    result = IoResult::kOk;
+    return channel;
+}
+
 std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, const int* cancel,
                                     std::string& error) {
     if (port <= 0 || port > 65535) {
         error = "bad TCP port " + std::to_string(port);
         return nullptr;
     }
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* res = nullptr;
-        const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &res);
-        if (rc != 0 || res == nullptr) {
-            error = "cannot resolve host \"" + host + "\"";
-            if (res) ::freeaddrinfo(res);
-            return nullptr;
-        }
-        addr.sin_addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
-        ::freeaddrinfo(res);
-    }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        error = std::string("cannot create a socket: ") + std::strerror(errno);
+    in_addr address{};
+    int lookupCode = 0;
+    if (!ResolveIpv4(host, address, lookupCode)) {
+        error = "cannot resolve host \"" + host + "\"";
         return nullptr;
     }
-    auto channel = std::make_unique<Channel>(fd, true, host + ":" + std::to_string(port));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        if (errno != EINPROGRESS) {
-            error = "cannot connect to " + channel->Name() + ": " + std::strerror(errno);
-            return nullptr;
-        }
-        // Waits in slices so that the cancel flag is seen while connecting.
-        const Deadline deadline(timeoutMs);
-        const IoResult w = channel->WaitWritable(deadline, cancel);
-        int soErr = 0;
-        socklen_t len = sizeof soErr;
-        if (w != IoResult::kOk || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len) != 0 || soErr != 0) {
-            std::string why = w == IoResult::kTimeout     ? std::string("time-out")
-                              : w == IoResult::kCancelled ? std::string("cancelled")
-                              : w != IoResult::kOk        ? std::string("connection failed")
-                                                          : std::string(std::strerror(soErr ? soErr : errno));
-            error = "cannot connect to " + channel->Name() + ": " + why;
-            return nullptr;
-        }
+    const std::string name = host + ":" + std::to_string(port);
+    IoResult result = IoResult::kError;
+    int err = 0;
+    auto channel = ConnectIpv4(address, port, name, timeoutMs, cancel, result, err);
+    if (!channel) {
+        const std::string why = result == IoResult::kTimeout     ? std::string("time-out")
+                                : result == IoResult::kCancelled ? std::string("cancelled")
+                                                                 : std::string(std::strerror(err));
+        error = "cannot connect to " + name + ": " + why;
     }
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return channel;
 }
 

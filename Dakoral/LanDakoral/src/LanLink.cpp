@@ -2,11 +2,7 @@
 
 #include <arpa/inet.h>
 #include <linkio/Cancel.h>
-#include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -27,22 +23,16 @@ constexpr std::size_t kDiscardMax = 1 << 20;  // stale bytes dropped before one 
 
 // The address of `host` (dotted IPv4 or a name); logs the outcome of a look-up.
 bool ResolveHost(const std::string& host, in_addr& out) {
-    if (::inet_pton(AF_INET, host.c_str(), &out) == 1) return true;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* res = nullptr;
-    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &res);
-    if (rc != 0 || res == nullptr) {
-        Logf(kError, "Failed to get host by name(%s). - 0x%X", host.c_str(), static_cast<unsigned>(rc));
-        if (res) ::freeaddrinfo(res);
+    int lookupCode = 0;
+    if (!linkio::ResolveIpv4(host, out, lookupCode)) {
+        Logf(kError, "Failed to get host by name(%s). - 0x%X", host.c_str(), static_cast<unsigned>(lookupCode));
         return false;
     }
-    out = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr;
-    ::freeaddrinfo(res);
-    const auto* a = reinterpret_cast<const unsigned char*>(&out);
-    Logf(kTrace, "%s is %d.%d.%d.%d", host.c_str(), a[0], a[1], a[2], a[3]);
+    in_addr dotted{};
+    if (::inet_pton(AF_INET, host.c_str(), &dotted) != 1) {
+        const auto* a = reinterpret_cast<const unsigned char*>(&out);
+        Logf(kTrace, "%s is %d.%d.%d.%d", host.c_str(), a[0], a[1], a[2], a[3]);
+    }
     return true;
 }
 
@@ -99,44 +89,21 @@ void CLanLink::SetTarget(const std::string& host, int port, bool flagC, int time
 
 void CLanLink::CloseSocket() {
     m_channel.reset();
-    m_socket = -1;
 }
 
 int CLanLink::OpenSocket() {
     CloseSocket();
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
-    if (!ResolveHost(m_host, addr.sin_addr)) return 0;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        Logf(kError, "Cannot connect host \"%s\" Port=%d Err=%d", m_host.c_str(), m_port, errno);
-        return 0;
-    }
-    auto channel = std::make_unique<linkio::Channel>(fd, true, m_host);
+    in_addr address{};
+    if (!ResolveHost(m_host, address)) return 0;
+    linkio::IoResult result = linkio::IoResult::kError;
     int err = 0;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-        err = errno;
-        if (err == EINPROGRESS || err == EINTR) {
-            // The connect goes on in the background; the wait sees the cancel flag.
-            const linkio::IoResult w = channel->WaitWritable(linkio::Deadline(kConnectLimitMs), m_cancelFlag);
-            if (w == linkio::IoResult::kCancelled) return 0;  // the caller sees the cancel flag
-            socklen_t len = sizeof err;
-            if (w == linkio::IoResult::kTimeout) {
-                err = ETIMEDOUT;
-            } else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
-                err = errno;
-            }
-        }
-    }
-    if (err != 0) {
+    auto channel = linkio::ConnectIpv4(address, m_port, m_host, kConnectLimitMs, m_cancelFlag, result, err);
+    if (result == linkio::IoResult::kCancelled) return 0;  // the caller sees the cancel flag
+    if (!channel) {
         Logf(kError, "Cannot connect host \"%s\" Port=%d Err=%d", m_host.c_str(), m_port, err);
         return 0;
     }
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     m_channel = std::move(channel);
-    m_socket = fd;
     Logf(kTrace, "////////// Connect to %s", m_host.c_str());
     return 1;
 }
@@ -270,23 +237,15 @@ int CLanLink::Login(const std::string& account, const std::string& password) {
 }
 
 bool CLanLink::DiscardPending() {
-    if (m_socket < 0) return false;
-    std::uint8_t buf[4096];
+    if (!m_channel) return false;
     // Bounded, so a display that never stops sending cannot hold the caller here;
     // whatever is left is skipped by the reply parser.
-    for (std::size_t dropped = 0; dropped < kDiscardMax;) {
-        const ssize_t n = ::recv(m_socket, buf, sizeof buf, MSG_DONTWAIT);
-        if (n > 0) {
-            dropped += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-        Logf(kError, "Connection closed by the display. Err=%d", n < 0 ? errno : 0);
-        CloseSocket();
-        return false;
-    }
-    return true;
+    errno = 0;
+    const linkio::IoResult r = m_channel->DiscardInput(kDiscardMax);
+    if (r == linkio::IoResult::kOk) return true;
+    Logf(kError, "Connection closed by the display. Err=%d", r == linkio::IoResult::kError ? errno : 0);
+    CloseSocket();
+    return false;
 }
 
 CLanLink::TxResult CLanLink::Transaction(std::uint8_t command, const std::vector<std::uint8_t>& frame,

@@ -60,7 +60,7 @@ public:
     void Logout();
     void CloseSocket();
 
-    bool IsOpen() const { return m_socket >= 0; }
+    bool IsOpen() const { return m_channel != nullptr; }
     int LoginMode() const { return m_loginMode; }
     bool LoggedIn() const { return m_loggedIn; }
     void SetLoggedIn(bool on) { m_loggedIn = on; }
@@ -80,8 +80,6 @@ private:
     std::string m_host;
     int m_port = kDefaultPort;
     std::unique_ptr<linkio::Channel> m_channel;
-    // The channel's descriptor, for looking at an idle connection without waiting.
-    int m_socket = -1;
     int m_timeout = 10;
     bool m_flagC = false;
     int m_openTimeout;

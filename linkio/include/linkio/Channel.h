@@ -3,6 +3,8 @@
 // every read and write bounded by a deadline and an optional cancel flag.
 // A Channel belongs to one thread at a time; the functions are reentrant.
 
+#include <netinet/in.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -50,8 +52,11 @@ public:
     // `got` receives the count (> 0 with kOk).
     IoResult Read(std::uint8_t* buf, std::size_t cap, std::size_t& got, const Deadline& deadline,
                   const int* cancel);
-    // Drops bytes that arrived before now (a late reply to an earlier request).
-    void DiscardInput();
+    // Drops bytes that arrived before now (a late reply to an earlier
+    // request), at most `maxBytes` so that a flooding peer cannot hold the
+    // caller. kOk; kClosed when the peer closed the connection; kError when
+    // reading failed (errno tells why).
+    IoResult DiscardInput(std::size_t maxBytes = 128 * 1024);
     // Reads and drops bytes until `quietMs` pass without one (a serial line
     // after a request that timed out: its late reply must not be taken for
     // the next one). kOk once the line was quiet; kTimeout when it never fell
@@ -77,6 +82,17 @@ private:
     bool m_closed = false;
     std::string m_name;
 };
+
+// The IPv4 address of `host` (dotted, or a name looked up). False with the
+// look-up's code (getaddrinfo) in `lookupCode`.
+bool ResolveIpv4(const std::string& host, in_addr& out, int& lookupCode);
+
+// TCP connection to address:port within timeoutMs (TCP_NODELAY set), the
+// channel named `name`. Null with `result` kTimeout (err ETIMEDOUT),
+// kCancelled (as soon as `cancel`, may be null, is set; err 0) or kError
+// (err the errno of the failure).
+std::unique_ptr<Channel> ConnectIpv4(const in_addr& address, int port, const std::string& name, int timeoutMs,
+                                     const int* cancel, IoResult& result, int& err);
 
 // TCP connection to host:port (IPv4 address or host name), within timeoutMs;
 // gives up as soon as `cancel` (may be null) is set.
