@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -124,6 +125,67 @@ std::FILE* OpenRegularFile(const fs::path& path) {
     std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) ::close(fd);
     return file;
+}
+
+namespace {
+
+const char* KindOfMode(mode_t mode) {
+    if (S_ISREG(mode)) return "a regular file";
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+stSharedFile SharedFileFailure(const fs::path& path, int err, const std::string& what) {
+    stSharedFile r;
+    r.err = err;
+    r.error = path.string() + ": " + what;
+    return r;
+}
+
+}  // namespace
+
+std::string DescribePathKind(const fs::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return "nothing";
+    return KindOfMode(st.st_mode);
+}
+
+stSharedFile OpenSharedFile(const fs::path& path, int flags, unsigned mode) {
+    const bool truncate = (flags & O_TRUNC) != 0;
+    const int openFlags = (flags & ~O_TRUNC) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), openFlags, static_cast<mode_t>(mode));
+    if (fd < 0) {
+        const int err = errno;
+        // O_NOFOLLOW fails with ELOOP on a link; a FIFO without a reader
+        // fails a non-blocking write-only open with ENXIO.
+        const std::string kind = DescribePathKind(path);
+        if (err == ELOOP || err == ENXIO || err == EISDIR)
+            return SharedFileFailure(path, err, "is " + kind + ", not a regular file");
+        return SharedFileFailure(path, err, std::strerror(err));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return SharedFileFailure(path, err, std::strerror(err));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return SharedFileFailure(path, EINVAL, std::string("is ") + KindOfMode(st.st_mode) + ", not a regular file");
+    }
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 || (truncate && ::ftruncate(fd, 0) != 0)) {
+        const int err = errno;
+        ::close(fd);
+        return SharedFileFailure(path, err, std::strerror(err));
+    }
+    stSharedFile r;
+    r.fd = fd;
+    return r;
 }
 
 bool ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -128,4 +130,47 @@ TEST(TextFile, ReadLimits) {
     EXPECT_FALSE(ReadFileBytes(dir / "fifo", s));
     EXPECT_FALSE(ReadFileBytes("/dev/zero", s));
     EXPECT_FALSE(ReadFileBytes(dir.Path(), s));
+}
+
+// Whatever a user of a shared folder planted at a path, opening it never
+// follows a link, never waits, and never touches anything but a regular file.
+TEST(SharedFile, OnlyRegularFilesOpenAndNothingWaits) {
+    testsupport::TempDir dir;
+    std::ofstream(dir / "plain") << "abc";
+    std::ofstream(dir / "target") << "keep";
+    fs::create_symlink(dir / "target", dir / "link");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder");
+    struct Case {
+        fs::path path;
+        int flags;
+        bool opens;
+        const char* kind;
+    };
+    const Case cases[] = {
+        {dir / "plain", O_RDWR, true, ""},
+        {dir / "new", O_RDWR | O_CREAT | O_EXCL, true, ""},
+        {dir / "link", O_RDWR | O_TRUNC, false, "a symbolic link"},
+        {dir / "fifo", O_RDONLY, false, "a FIFO"},
+        {dir / "fifo", O_RDWR, false, "a FIFO"},
+        {dir / "fifo", O_WRONLY | O_APPEND, false, "a FIFO"},
+        {dir / "folder", O_RDONLY, false, "a folder"},
+        {"/dev/null", O_WRONLY, false, "a character device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        const stSharedFile f = OpenSharedFile(c.path, c.flags);
+        EXPECT_EQ(f.fd >= 0, c.opens) << f.error;
+        if (f.fd >= 0) {
+            EXPECT_EQ(::fcntl(f.fd, F_GETFL) & O_NONBLOCK, 0);
+            ::close(f.fd);
+        } else {
+            EXPECT_EQ(f.error, c.path.string() + ": is " + c.kind + ", not a regular file");
+        }
+    }
+    EXPECT_EQ(Slurp(dir / "target"), "keep");
+    const stSharedFile truncated = OpenSharedFile(dir / "plain", O_WRONLY | O_TRUNC);
+    ASSERT_GE(truncated.fd, 0);
+    ::close(truncated.fd);
+    EXPECT_EQ(Slurp(dir / "plain"), "");
 }

@@ -79,6 +79,29 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 // device such as /dev/zero never ends, so a reader would never return.
 std::FILE* OpenRegularFile(const std::filesystem::path& path);
 
+// A file opened in a folder that other users may write (the lock folder,
+// /tmp, a shared log folder). Whoever can write there can plant a link (to
+// make us write through it), a FIFO (to make an open or a read wait for ever)
+// or a device in place of the file.
+struct stSharedFile {
+    int fd = -1;        // open, blocking, close-on-exec; -1 on failure
+    int err = 0;        // errno of the failure (ELOOP for a link, EINVAL for a non-regular file)
+    std::string error;  // "<path>: is a FIFO, not a regular file", "<path>: <system message>"
+};
+
+// Opens `path` with `flags` (O_RDONLY, O_RDWR or O_WRONLY, with O_CREAT,
+// O_EXCL, O_APPEND, O_TRUNC as wanted) plus O_NOFOLLOW|O_NONBLOCK|O_NOCTTY|
+// O_CLOEXEC, so that a link in the last component is refused and nothing is
+// waited on; then checks with fstat that it is a regular file (anything else
+// is closed and refused) and sets the descriptor back to blocking. O_TRUNC is
+// applied only after the check. Thread-safe.
+stSharedFile OpenSharedFile(const std::filesystem::path& path, int flags, unsigned mode = 0600);
+
+// What is at `path`, for messages: "a FIFO", "a symbolic link", "a folder",
+// "a character device", "a block device", "a socket", "a regular file", or
+// "nothing" (lstat: a link is not followed).
+std::string DescribePathKind(const std::filesystem::path& path);
+
 // Reads a whole file. Returns false when it cannot be opened or read, or when
 // it is larger than maxBytes.
 bool ReadFileBytes(const std::filesystem::path& path, std::string& out, std::size_t maxBytes = SIZE_MAX);
