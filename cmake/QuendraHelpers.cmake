@@ -14,6 +14,10 @@ function(quendra_test)
     add_executable(${QT_NAME} EXCLUDE_FROM_ALL ${QT_SOURCES})
   endif()
   target_link_libraries(${QT_NAME} PRIVATE ${QT_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # Where a test finds its golden files and the samples: absolute paths that
+  # hold whatever the compiler was handed as the source file's name.
+  target_compile_definitions(${QT_NAME} PRIVATE QUENDRA_TEST_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
+    QUENDRA_SOURCE_ROOT="${CMAKE_SOURCE_DIR}")
   set_target_properties(${QT_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(NOT QUENDRA_TESTS)
     return()
