@@ -173,6 +173,11 @@ struct FrameSteps {
     // Open Log File after its dialog: read, then show whatever the log now holds.
     static int LoadLogFile(CReportFrame& f, const fs::path& path) {
         if (f.m_log.ReadBin(path) != 1) {
+            // The log shown before is gone and nothing took its place: the
+            // window shows no file and grays what needs a log.
+            ResetLog(f.m_log);
+            f.m_log.m_strSourceFile.clear();
+            f.m_ui.SetTitle("");
             ShowState(f);
             std::string text;
             cmn::SafeFormat(text, kMsgReadFailed, {path.string()});
