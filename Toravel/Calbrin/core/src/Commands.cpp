@@ -195,7 +195,9 @@ CellCheck CheckWriteCell(const Settings& s, ToolMode mode, Column column, int ro
         const int width = ValueFieldWidth(*format);
         if (!FitsWidth(value, width)) return {CellFault::TooWide, width};
     }
-    if (!WriteCommand(s, mode, column, row, value)) return {CellFault::NoCommand};
+    const auto command = WriteCommand(s, mode, column, row, value);
+    if (!command) return {CellFault::NoCommand};
+    if (toravel::FirstUnsendable(*command) != std::u16string::npos) return {CellFault::Unsendable, 0, *command};
     return {};
 }
 

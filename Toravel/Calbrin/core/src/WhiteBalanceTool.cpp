@@ -3,6 +3,7 @@
 #include <common/codepage.h>
 #include <common/paths.h>
 #include <common/strutil.h>
+#include <toravel/Text.h>
 
 #include <utility>
 
@@ -54,6 +55,11 @@ std::string CellFaultText(const std::string& cell, std::u16string_view text, con
             break;
         case CellFault::NoCommand:
             problem = "the settings give no write command for this cell";
+            break;
+        case CellFault::Unsendable:
+            problem = "its command \"" + cmn::Utf16ToUtf8(check.command) + "\" holds " +
+                      toravel::DescribeCharacter(check.command, toravel::FirstUnsendable(check.command)) +
+                      ", which the display cannot receive";
             break;
         case CellFault::None:
             break;

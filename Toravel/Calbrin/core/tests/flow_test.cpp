@@ -283,8 +283,11 @@ TEST_F(CalbrinFlow, WriteRefusesACellThatCannotBeSentAndSendsNothing) {
         int column, row;
         const char* text;  // null: the cell is emptied by a read
         const char* message;
+        const char* settings = "";
     };
     for (const Case& c : {
+             Case{"WB_ADV", 3, 1, "5", "Row 1, column B: its command \"MG1\u00dd0005\" holds \"\u00dd\" (U+00DD), which the "
+                  "display cannot receive.", "ADV_GAIN_FOOTER_B_CMD=\u00dd\r\n"},
              Case{"", 2, 3, "5O6", "Row 3, column G: \"5O6\" is not a number."},
              Case{"", 0, 1, "12345", "L1: 12345 does not fit the command's 4 digits."},
              Case{"WB_ADV", 1, 6, "-7", "Row 6, column R: \"-7\" is not a number."},
@@ -294,7 +297,7 @@ TEST_F(CalbrinFlow, WriteRefusesACellThatCannotBeSentAndSendsNothing) {
         SCOPED_TRACE(c.message);
         DataSample sample;
         sample.mode = c.mode;
-        Start(sample);
+        Start(sample, c.settings);
         std::string text = calbrin_test::DataFileText(sample);
         const std::string line = "Data" + std::to_string(c.row) + "=";
         const std::size_t at = text.find(line + std::to_string(calbrin_test::CellOf(sample, c.column, c.row)));

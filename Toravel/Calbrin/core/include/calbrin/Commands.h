@@ -57,10 +57,12 @@ enum class CellFault {
     NotANumber,  // not a plain number (IsPlainNumber), the empty text included
     TooWide,     // more digits than its command has room for
     NoCommand,   // the settings' format gives no command for it
+    Unsendable,  // its command holds a character the display cannot receive
 };
 struct CellCheck {
     CellFault fault = CellFault::None;
-    int digits = 0;  // TooWide: the digits the command has room for
+    int digits = 0;           // TooWide: the digits the command has room for
+    std::u16string command;   // Unsendable: the command
 };
 CellCheck CheckWriteCell(const Settings& s, ToolMode mode, Column column, int row, std::u16string_view text);
 
