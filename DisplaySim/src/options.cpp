@@ -19,9 +19,14 @@ template <typename Value>
 bool ZeroSize(Value& value, FaultConfig& faults, std::string& error) {
     std::string which;
     if (!value(which)) return false;
-    if (which == "log") faults.zeroLogSize = true;
-    else if (which == "nvram") faults.zeroNvramSize = true;
-    else return error = "--zero-size needs log or nvram", false;
+    if (which == "log") {
+        faults.zeroLogSize = true;
+    } else if (which == "nvram") {
+        faults.zeroNvramSize = true;
+    } else {
+        error = "--zero-size needs log or nvram";
+        return false;
+    }
     return true;
 }
 
@@ -31,8 +36,10 @@ bool RefusedCommand(Value& value, FaultConfig& faults, std::string& error) {
     if (!value(faults.refuseCommand)) return false;
     const std::string& c = faults.refuseCommand;
     const bool printable = std::all_of(c.begin(), c.end(), [](char ch) { return ch >= 0x20 && ch <= 0x7E; });
-    if (c.empty() || c.size() > kMaxTextCommand || !printable)
-        return error = "--refuse-command needs 1 to 64 printable ASCII characters", false;
+    if (c.empty() || c.size() > kMaxTextCommand || !printable) {
+        error = "--refuse-command needs 1 to 64 printable ASCII characters";
+        return false;
+    }
     return true;
 }
 

@@ -228,8 +228,8 @@ TEST_F(SimTest, EmptyNvramImageKeepsTheEarlierDump) {
 // then over a new connection, and the dump reports a failure.
 TEST_F(SimTest, TemperatureDumpFailsWhenTheDisplayStaysInMaintenanceMode) {
     const fs::path golden = fs::path(QUENDRA_ACQUIRE_TESTS_DIR) / "golden";
-    ASSERT_TRUE(Start(false, {"--state", (golden / "temperature.state").string(), "--refuse-command", "ESPC0000"},
-                      false));
+    ASSERT_TRUE(Start(
+        false, {"--state", (golden / "temperature.state").string(), "--refuse-command", "ESPC0000"}, false));
     ui.savePath = dir / "out" / "Temperature.txt";
     EXPECT_EQ(frame->OnDumpTemperature(), acq::kExitComm);
     EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{acq::kMsgCommFailed}));

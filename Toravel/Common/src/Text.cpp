@@ -1,10 +1,10 @@
 #include "toravel/Text.h"
 
-#include <cstdio>
-
 #include <common/codepage.h>
 #include <common/ini.h>
 #include <common/strutil.h>
+
+#include <cstdio>
 
 namespace toravel {
 
@@ -39,7 +39,9 @@ std::string DescribeCharacter(std::u16string_view text, std::size_t at) {
     const char16_t c = text[at];
     std::size_t length = 1;
     char32_t code = c;
-    if (c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF) {
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+                      text[at + 1] <= 0xDFFF;
+    if (pair) {
         length = 2;
         code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
     }

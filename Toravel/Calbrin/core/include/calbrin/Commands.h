@@ -61,8 +61,8 @@ enum class CellFault {
 };
 struct CellCheck {
     CellFault fault = CellFault::None;
-    int digits = 0;           // TooWide: the digits the command has room for
-    std::u16string command;   // Unsendable: the command
+    int digits = 0;          // TooWide: the digits the command has room for
+    std::u16string command;  // Unsendable: the command
 };
 CellCheck CheckWriteCell(const Settings& s, ToolMode mode, Column column, int row, std::u16string_view text);
 
