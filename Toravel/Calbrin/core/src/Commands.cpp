@@ -100,6 +100,10 @@ int DigitCount(int value) { return static_cast<int>(std::to_string(value).size()
 
 bool FitsWidth(int value, int width) { return value >= 0 && (width == 0 || DigitCount(value) <= width); }
 
+CellCheck Fault(CellFault fault, int digits = 0, std::u16string command = {}) {
+    return CellCheck{fault, digits, std::move(command)};
+}
+
 }  // namespace
 
 std::vector<ValueQuery> ValueQueries(const Settings& s, ToolMode mode, bool yellow) {
@@ -189,15 +193,15 @@ std::vector<std::pair<Column, int>> WrittenCells(ToolMode mode, bool yellow) {
 }
 
 CellCheck CheckWriteCell(const Settings& s, ToolMode mode, Column column, int row, std::u16string_view text) {
-    if (!IsPlainNumber(text)) return {CellFault::NotANumber};
+    if (!IsPlainNumber(text)) return Fault(CellFault::NotANumber);
     const int value = CellValue(text);
     if (const std::u16string* format = WriteFormat(s, mode, column)) {
         const int width = ValueFieldWidth(*format);
-        if (!FitsWidth(value, width)) return {CellFault::TooWide, width};
+        if (!FitsWidth(value, width)) return Fault(CellFault::TooWide, width);
     }
     const auto command = WriteCommand(s, mode, column, row, value);
-    if (!command) return {CellFault::NoCommand};
-    if (toravel::FirstUnsendable(*command) != std::u16string::npos) return {CellFault::Unsendable, 0, *command};
+    if (!command) return Fault(CellFault::NoCommand);
+    if (toravel::FirstUnsendable(*command) != std::u16string::npos) return Fault(CellFault::Unsendable, 0, *command);
     return {};
 }
 
