@@ -472,38 +472,6 @@ TEST(Sessions, FaultsShapeTheReplies) {
     EXPECT_EQ(out[0].delayMs, 250);
     EXPECT_EQ(out[1].delayMs, 0);
 
-    // A refused command is not executed; with a count, only its first times.
-    c.displays[0].maintenance = true;
-    cfg = {};
-    cfg.refuseCommand = "ESPC0000";
-    cfg.refuseCommandCount = 1;
-    out = run(cfg, "ESPC0000");
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].bytes, "NG\r");
-    EXPECT_EQ(out[1].bytes, "OK\r");
-    EXPECT_FALSE(c.displays[0].maintenance);
-
-    // An image announced as empty: its size request answers 0, the other image's stays.
-    cfg = {};
-    cfg.zeroNvramSize = true;
-    {
-        Faults zero(cfg);
-        c.EnterBinary(c.displays[0]);
-        BinarySession b(c, zero, nullptr, "18081", nullptr);
-        std::vector<Output> sizes;
-        Bytes in;
-        for (std::uint8_t code : {kCmdNvramStart, kCmdWriteStart, kCmdLogStart}) {
-            const Bytes fr = EncodeRequest(code, {});
-            in.insert(in.end(), fr.begin(), fr.end());
-        }
-        b.Feed(in.data(), in.size(), sizes);
-        ASSERT_EQ(sizes.size(), 3u);
-        EXPECT_EQ(sizes[0].bytes.substr(4, 3), std::string("\0\0\0", 3));
-        EXPECT_EQ(sizes[1].bytes.substr(4, 3), std::string("\0\0\0", 3));
-        EXPECT_NE(sizes[2].bytes.substr(4, 3), std::string("\0\0\0", 3));
-        c.displays[0].binary = false;
-    }
-
     // corrupt and close-after-blocks on the binary port
     cfg = {};
     cfg.corrupt = first1;

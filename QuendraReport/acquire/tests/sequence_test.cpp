@@ -488,11 +488,6 @@ TEST_F(SequenceTest, TemperatureDumpFailsWholeAndPutsTheDisplayBack) {
         Lines tail;
     };
     for (const PutBackCase& c : {
-             PutBackCase{"ESPC0000 refused once",
-                         "ESPC0000",
-                         {1},
-                         acq::kExitOk,
-                         {Set("ESPC0000"), Set("ESPC0000"), Set("SRLG0001"), "QnClose"}},
              PutBackCase{"ESPC0000 refused on the first connection",
                          "ESPC0000",
                          {1, 2},
