@@ -206,13 +206,6 @@ TEST(Options, ParseAndRefuse) {
     EXPECT_EQ(o.faults.drop->k, 2);
     EXPECT_EQ(o.faults.delayMs, 50);
     EXPECT_EQ(o.faults.closeAfterBlocks, 4);
-    ASSERT_TRUE(ParseOptions({"--zero-size", "nvram", "--zero-size", "log", "--refuse-command", "ESPC0000",
-                              "--refuse-command-count", "2"},
-                             o, err))
-        << err;
-    EXPECT_TRUE(o.faults.zeroLogSize && o.faults.zeroNvramSize);
-    EXPECT_EQ(o.faults.refuseCommand, "ESPC0000");
-    EXPECT_EQ(o.faults.refuseCommandCount, 2);
 
     for (std::vector<std::string> bad : {std::vector<std::string>{"--port"}, {"--port", "0"}, {"--port", "70000"},
                                          {"--chain", "256"}, {"--nvram-size", "65536"}, {"--frobnicate"},
