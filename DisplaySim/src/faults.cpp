@@ -51,6 +51,12 @@ FaultDecision Faults::Next(PortKind p) {
     return d;
 }
 
+bool Faults::RefusesCommand(std::string_view command) {
+    if (m_config.refuseCommand.empty() || command != m_config.refuseCommand) return false;
+    ++m_refusedCommandSeen;
+    return m_config.refuseCommandCount == 0 || m_refusedCommandSeen <= m_config.refuseCommandCount;
+}
+
 std::string Faults::Garbage(PortKind p) const {
     std::string g;
     const int n = m_config.garbageBytes;

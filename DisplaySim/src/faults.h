@@ -31,6 +31,13 @@ struct FaultConfig {
     int delayMs = 1000;
     int garbageBytes = 8;
     int closeAfterBlocks = 0;  // 0 = never
+    // A display that announces an empty image: the size request of the log
+    // (0x40) or of the NVRAM image (0x44, 0x47) answers 0; the image stays.
+    bool zeroLogSize = false, zeroNvramSize = false;
+    // A text command refused (NG, not executed) wherever it comes: its first
+    // refuseCommandCount occurrences, every one when that is 0.
+    std::string refuseCommand;
+    int refuseCommandCount = 0;
 };
 
 struct FaultDecision {
@@ -45,12 +52,16 @@ public:
     // Decides the faults for the next reply on port p (every rule counts it).
     FaultDecision Next(PortKind p);
     const FaultConfig& Config() const { return m_config; }
+    // Counts a text command (whatever else happens to it); true when the
+    // refused-command fault refuses it.
+    bool RefusesCommand(std::string_view command);
     // Garbage that no reader takes for a reply: for the text port a line that
     // is neither OK, NG nor starts with "="; for the binary port bytes without 0xAA.
     std::string Garbage(PortKind p) const;
 
 private:
     FaultConfig m_config;
+    long long m_refusedCommandSeen = 0;
 };
 
 }  // namespace dsim

@@ -1,6 +1,9 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
+
+#include "text_protocol.h"
 
 namespace dsim {
 
@@ -9,6 +12,35 @@ namespace {
 bool ParseNumber(const std::string& s, long long lo, long long hi, long long& v) {
     auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     return !s.empty() && ec == std::errc() && ptr == s.data() + s.size() && v >= lo && v <= hi;
+}
+
+// "log" or "nvram": the image whose size is announced as 0.
+template <typename Value>
+bool ZeroSize(Value& value, FaultConfig& faults, std::string& error) {
+    std::string which;
+    if (!value(which)) return false;
+    if (which == "log") {
+        faults.zeroLogSize = true;
+    } else if (which == "nvram") {
+        faults.zeroNvramSize = true;
+    } else {
+        error = "--zero-size needs log or nvram";
+        return false;
+    }
+    return true;
+}
+
+// A command the text port could receive: 1 to 64 printable ASCII characters.
+template <typename Value>
+bool RefusedCommand(Value& value, FaultConfig& faults, std::string& error) {
+    if (!value(faults.refuseCommand)) return false;
+    const std::string& c = faults.refuseCommand;
+    const bool printable = std::all_of(c.begin(), c.end(), [](char ch) { return ch >= 0x20 && ch <= 0x7E; });
+    if (c.empty() || c.size() > kMaxTextCommand || !printable) {
+        error = "--refuse-command needs 1 to 64 printable ASCII characters";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -38,6 +70,9 @@ const char* UsageText() {
            "  --delay RULE           delay the replies the rule hits\n"
            "  --delay-ms N           by N milliseconds (0..600000, default 1000)\n"
            "  --close-after-blocks K close a binary connection after K block replies\n"
+           "  --zero-size log|nvram  announce a size of 0 for that image (may be given twice)\n"
+           "  --refuse-command TEXT  refuse the text command TEXT (NG, not executed)\n"
+           "  --refuse-command-count K  only its first K times (default: every time)\n"
            "  --help, -h             print this text\n"
            "  RULE is [text:|bin:]first:K or [text:|bin:]every:K\n";
 }
@@ -96,6 +131,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         else if (a == "--garbage-bytes") { ok = number(0, 4096, v); o.faults.garbageBytes = static_cast<int>(v); }
         else if (a == "--delay-ms") { ok = number(0, 600000, v); o.faults.delayMs = static_cast<int>(v); }
         else if (a == "--close-after-blocks") { ok = number(1, 1000000, v); o.faults.closeAfterBlocks = static_cast<int>(v); }
+        else if (a == "--zero-size") ok = ZeroSize(value, o.faults, error);
+        else if (a == "--refuse-command") ok = RefusedCommand(value, o.faults, error);
+        else if (a == "--refuse-command-count") { ok = number(1, 1000000, v); o.faults.refuseCommandCount = static_cast<int>(v); }
         else {
             error = "unknown option \"" + a + "\"";
             return false;
@@ -104,6 +142,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     }
     if (o.faults.corrupt && o.faults.corrupt->port == PortKind::Text) {
         error = "--corrupt applies to binary replies only (text replies carry no checksum)";
+        return false;
+    }
+    if (o.faults.refuseCommandCount > 0 && o.faults.refuseCommand.empty()) {
+        error = "--refuse-command-count needs --refuse-command";
         return false;
     }
     if (!o.serial && o.port == o.binPort) {

@@ -50,8 +50,9 @@ TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const Tr
                         const std::string& label, const std::string& line, bool overflow, std::vector<Output>& out) {
     if (transcript) transcript(label + " text \"" + Escape(line) + (overflow ? "...\"" : "\""));
     const FaultDecision fd = faults.Next(PortKind::Text);
+    const bool commandRefused = faults.RefusesCommand(line);
     TextResult r;
-    if (fd.refuse || overflow)
+    if (fd.refuse || overflow || commandRefused)
         r.reply = "NG";
     else
         r = HandleTextCommand(chain, ctx, line);
@@ -64,6 +65,16 @@ TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const Tr
     }
     return r;
 }
+
+namespace {
+
+// The size requests that the zero-size faults answer with 0.
+bool AnnouncesEmptyImage(const FaultConfig& c, std::uint8_t cmd) {
+    if (cmd == kCmdLogStart) return c.zeroLogSize;
+    return (cmd == kCmdNvramStart || cmd == kCmdWriteStart) && c.zeroNvramSize;
+}
+
+}  // namespace
 
 std::string BinaryTranscriptLine(const std::string& label, const FrameParser& parser, FrameParser::Event ev) {
     const Bytes& p = parser.Params();
@@ -95,6 +106,7 @@ BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, co
     const FaultDecision fd = faults.Next(PortKind::Binary);
     BinaryResult r;
     if (ev == FrameParser::Event::Frame && !fd.refuse) r = HandleBinaryRequest(chain, ctx, cmd, p);
+    if (r.ok && AnnouncesEmptyImage(faults.Config(), cmd)) r.data = {0, 0};
     if (!fd.drop) {
         Bytes frame = r.ok ? EncodeReply(cmd, kStatusOk, r.data) : EncodeRefusal(cmd);
         if (fd.corrupt) frame.back() = static_cast<std::uint8_t>(frame.back() ^ 0x5A);

@@ -210,7 +210,9 @@ TEST(Options, ParseAndRefuse) {
     for (std::vector<std::string> bad : {std::vector<std::string>{"--port"}, {"--port", "0"}, {"--port", "70000"},
                                          {"--chain", "256"}, {"--nvram-size", "65536"}, {"--frobnicate"},
                                          {"--corrupt", "text:first:1"}, {"--port", "18081"}, {"--drop", "first:"},
-                                         {"--listen", ""}, {"--port", "12x"}}) {
+                                         {"--listen", ""}, {"--port", "12x"}, {"--zero-size", "disk"},
+                                         {"--refuse-command", ""}, {"--refuse-command", "ESPC\t"},
+                                         {"--refuse-command-count", "1"}}) {
         EXPECT_FALSE(ParseOptions(bad, o, err)) << bad[0];
         EXPECT_FALSE(err.empty());
     }

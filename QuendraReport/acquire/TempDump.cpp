@@ -215,6 +215,25 @@ bool CollectDump(DumpQueries& q, IProgress& progress, std::string& text) {
     return true;
 }
 
+// Maintenance mode off and logging on again, then the connection closed.
+// Logging is put back on also when "SRLG0000" seemed to fail: its reply may
+// have been lost after the display had switched logging off. What this
+// connection could not get accepted is tried once more over a new one (a
+// display may have closed the first). False when the display stays in
+// maintenance mode or with its logging off.
+bool PutDisplayBack(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, void* control) {
+    bool maintenanceOff = SendUntilAccepted(link, control, "ESPC0000");
+    bool loggingOn = ResumeLogRecord(link, control);
+    link.QnClose(control);
+    if (maintenanceOff && loggingOn) return true;
+    void* again = OpenControl(link, ports, true);
+    if (again == nullptr) return false;
+    if (!maintenanceOff) maintenanceOff = SendUntilAccepted(link, again, "ESPC0000");
+    if (!loggingOn) loggingOn = ResumeLogRecord(link, again);
+    link.QnClose(again);
+    return maintenanceOff && loggingOn;
+}
+
 }  // namespace
 
 bool SplitTempLog(int& value, std::string& text) {
@@ -268,11 +287,7 @@ int GetTemperatureThread(stWorkerContext& ctx) {
                 result = kExitFile;
             }
         }
-        link.QnSetCommand(control, "ESPC0000");
-        // Also when "SRLG0000" seemed to fail: its reply may have been lost
-        // after the display had switched logging off.
-        if (!ResumeLogRecord(link, control) && result == kExitOk) result = kExitComm;
-        link.QnClose(control);
+        if (!PutDisplayBack(link, ctx.ports, control) && result == kExitOk) result = kExitComm;
         return result;
     });
 }

@@ -14,10 +14,12 @@ namespace acq {
 constexpr int kTempDumpRange = 6;
 
 // Collects the dump and writes it to ctx.transferPath (atomically; nothing is
-// written unless every query succeeded). "ESPC0000" and "SRLG0001"
-// (ResumeLogRecord) always follow once the port was open. 0, 1 (also when
-// logging could not be put back on), 2 when cancelled between queries, or 4
-// when the file could not be written.
+// written unless every query succeeded). "ESPC0000" and "SRLG0001" always
+// follow once the port was open, each sent once more when refused or lost,
+// and what was still not accepted once more over a new connection. 0, 1
+// (also when the display could not be taken out of maintenance mode or its
+// logging put back on; a complete dump is still written then), 2 when
+// cancelled between queries, or 4 when the file could not be written.
 int GetTemperatureThread(stWorkerContext& ctx);
 // One event-log section of kind 0..2 appended to `text`; false when a query
 // was refused or a reply holds too few numbers. `cancel` (may be null) is

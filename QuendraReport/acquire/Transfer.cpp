@@ -52,7 +52,9 @@ void PutLe16(std::uint8_t* p, int value) {
 }
 
 // Reads a whole image block by block into `image`; false at the first failed
-// request or when cancelled (nothing more is sent then).
+// request or when cancelled (nothing more is sent then). A display that
+// announces 0 bytes has no image to give: its read is ended and fails, so
+// that an empty image never passes for one.
 bool ReadBlocks(qlink::IDisplayLink& link, void* binary, const stBlockCodes& codes,
                 std::vector<std::uint8_t>& image, IProgress& progress, const int* cancel) {
     int total = 0;
@@ -70,7 +72,8 @@ bool ReadBlocks(qlink::IDisplayLink& link, void* binary, const stBlockCodes& cod
         std::memcpy(image.data() + offset, reply, static_cast<std::size_t>(length));
         progress.SetPos(BlockProgress(++index, total));
     }
-    return Request(link, binary, codes.end, nullptr, 0, reply, 0);
+    const bool ended = Request(link, binary, codes.end, nullptr, 0, reply, 0);
+    return ended && total > 0;
 }
 
 }  // namespace
@@ -97,11 +100,15 @@ bool SetLogRecord(qlink::IDisplayLink& link, void* control, int displayId, bool 
     return true;
 }
 
-bool ResumeLogRecord(qlink::IDisplayLink& link, void* control) {
+bool SendUntilAccepted(qlink::IDisplayLink& link, void* control, const std::string& command) {
     constexpr int kSends = 2;
     for (int i = 0; i < kSends; ++i)
-        if (link.QnSetCommand(control, "SRLG0001") == 0) return true;
+        if (link.QnSetCommand(control, command) == 0) return true;
     return false;
+}
+
+bool ResumeLogRecord(qlink::IDisplayLink& link, void* control) {
+    return SendUntilAccepted(link, control, "SRLG0001");
 }
 
 bool SetBinMode(qlink::IDisplayLink& link, void* control, int displayId) {
@@ -122,7 +129,7 @@ bool GetBinLogs(qlink::IDisplayLink& link, void* binary, CQuendraLog& log, IProg
     ResetLog(log);
     log.m_strPcTime = cmn::TimeToDigits12(std::time(nullptr));
     std::vector<std::uint8_t> image;
-    if (!ReadBlocks(link, binary, kLogRead, image, progress, cancel) || image.empty()) return false;
+    if (!ReadBlocks(link, binary, kLogRead, image, progress, cancel)) return false;
     log.SetLogData(image.data(), image.size());
     // Present from here on, also when decoding fails: the raw image can be saved.
     log.m_bValid = 1;
@@ -149,7 +156,8 @@ bool SetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesys
     int displaySize = 0;
     if (linkio::IsCancelled(cancel) || !RequestSize(link, binary, kNvramWriteStart, displaySize))
         return false;
-    if (displaySize != total) return false;
+    // An empty image is nothing to write: a display announcing 0 bytes has no NVRAM to take it.
+    if (displaySize != total || total == 0) return false;
 
     Reply reply;
     std::vector<std::uint8_t> params(2 + kBlockSize);

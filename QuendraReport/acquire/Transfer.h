@@ -6,7 +6,9 @@
 //
 // Replies are checked for their length: the reply buffer is cleared before
 // each request, and a size reply shorter than 2 bytes, or a block reply
-// shorter than the block asked for, is a failed request.
+// shorter than the block asked for, is a failed request. A size of 0 is a
+// failure for every transfer: a read sends its end code and fails (no log,
+// no file), a write sends nothing after 0x47.
 // `cancel` (may be null; read atomically, see linkio/Cancel.h) is read before
 // each request of a block sequence; a set flag fails the sequence like a
 // failed request (the caller reports it as cancelled).
@@ -15,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "acquire/Progress.h"
 #include "link/DisplayLink.h"
@@ -34,9 +37,12 @@ void ResetLog(CQuendraLog& log);
 // true, ResumeLogRecord. False (nothing more sent) when the third empty
 // command or IDSL failed, or when logging could not be put back on.
 bool SetLogRecord(qlink::IDisplayLink& link, void* control, int displayId, bool resume);
-// "SRLG0001", sent once more when the display refused it or its reply was
-// lost (the text link connects again by itself after a time-out): a display
-// must not be left with its logging off. True when it was accepted.
+// A command that puts the display back in its normal state, sent once more
+// when the display refused it or its reply was lost (the text link connects
+// again by itself after a time-out). True when it was accepted.
+bool SendUntilAccepted(qlink::IDisplayLink& link, void* control, const std::string& command);
+// "SRLG0001" through SendUntilAccepted: a display must not be left with its
+// logging off.
 bool ResumeLogRecord(qlink::IDisplayLink& link, void* control);
 // With an ID: the query "Command:BNMD<id>" must answer exactly "BNMD9999";
 // without: "FIRM0000" must be accepted.

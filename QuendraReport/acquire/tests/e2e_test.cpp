@@ -212,6 +212,32 @@ TEST_F(SimTest, TemperatureDumpByteForByte) {
               (std::vector<std::string>{"ESPC0000", "SRLG0001"}));
 }
 
+// A display announcing an NVRAM image of 0 bytes: a failure, and the earlier
+// dump stays as it was.
+TEST_F(SimTest, EmptyNvramImageKeepsTheEarlierDump) {
+    ASSERT_TRUE(Start(false, {"--zero-size", "nvram"}));
+    Write(std::string("out/") + acq::kNvramDumpName, nvram);
+    EXPECT_EQ(frame->OnDumpNvram(), acq::kExitComm);
+    EXPECT_EQ(Read(std::string("out/") + acq::kNvramDumpName), nvram);
+    EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{acq::kMsgCommFailed}));
+    ExpectBinaryModeLeft(dir / "transcript.txt");
+    ExpectLoggingBackOn(dir / "transcript.txt");
+}
+
+// A display that will not leave maintenance mode: "ESPC0000" is tried again,
+// then over a new connection, and the dump reports a failure.
+TEST_F(SimTest, TemperatureDumpFailsWhenTheDisplayStaysInMaintenanceMode) {
+    const fs::path golden = fs::path(QUENDRA_ACQUIRE_TESTS_DIR) / "golden";
+    ASSERT_TRUE(Start(
+        false, {"--state", (golden / "temperature.state").string(), "--refuse-command", "ESPC0000"}, false));
+    ui.savePath = dir / "out" / "Temperature.txt";
+    EXPECT_EQ(frame->OnDumpTemperature(), acq::kExitComm);
+    EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{acq::kMsgCommFailed}));
+    const std::vector<std::string> commands = TextCommands(dir / "transcript.txt");
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "ESPC0000"), 4);
+    ExpectLoggingBackOn(dir / "transcript.txt");
+}
+
 // Faults injected by the simulator: every failure is reported, no partial or
 // shifted file is left, logging is back on.
 TEST_F(SimTest, FaultsAreReportedAndNeverLeaveShiftedFiles) {

@@ -132,6 +132,9 @@ TEST_F(SequenceTest, GetLogThreadFailurePointsAndRepairs) {
     qlink::stLinkAnswer shortSize;
     shortSize.bHasData = true;
     shortSize.data = {0x00};
+    qlink::stLinkAnswer zeroSize;
+    zeroSize.bHasData = true;
+    zeroSize.data = {0x00, 0x00};
     qlink::stLinkAnswer shortBlock;
     shortBlock.bHasData = true;
     shortBlock.data = std::vector<std::uint8_t>(1024, 7);
@@ -159,6 +162,8 @@ TEST_F(SequenceTest, GetLogThreadFailurePointsAndRepairs) {
          upToTransfer + Lines{Dk("40")} + endBinary + ResumeLogging(0)},
         {"size reply of one byte", Dk("40"), 0, &shortSize, acq::kExitComm,
          upToTransfer + Lines{Dk("40")} + endBinary + ResumeLogging(0)},
+        {"size 0: the read is ended, no image", Dk("40"), 0, &zeroSize, acq::kExitComm,
+         upToTransfer + Lines{Dk("40"), Dk("42")} + endBinary + ResumeLogging(0)},
         {"second block", Dk("41 " + Le4(1024, 1024)), 0, nullptr, acq::kExitComm,
          upToTransfer + Lines{Dk("40"), Dk("41 " + Le4(0, 1024)), Dk("41 " + Le4(1024, 1024))} + endBinary +
              ResumeLogging(0)},
@@ -235,6 +240,15 @@ TEST_F(SequenceTest, GetNvramThreadWritesTheDumpWholeOrNotAtAll) {
               1);
     ExpectClean();
 
+    // A display announcing 0 bytes: a failure that keeps the earlier dump too.
+    link.ClearCalls();
+    link.nvramImage.clear();
+    ctx = Context(0);
+    EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitComm);
+    EXPECT_EQ(Read(acq::kNvramDumpName), dump);
+    EXPECT_TRUE(ctx.written.empty());
+    ExpectClean();
+
     // A folder that cannot take the file: the image arrived, the file did not.
     qlink::RecordingDisplayLink other;
     ctx = Context(0);
@@ -263,10 +277,11 @@ TEST_F(SequenceTest, SetNvramThreadWritesExactlyTheDisplaysSize) {
                                         "pos 6", "pos 12", "pos 18", acq::kTextAsciiMode, "end"}));
     progress.Clear();
 
-    // One byte off either way: refused after 0x47, nothing written.
-    for (std::size_t size : {2499u, 2501u}) {
+    // One byte off either way, or nothing to write: refused after 0x47, nothing written.
+    for (const auto& [displaySize, size] : {std::pair{2500u, 2499u}, {2500u, 2501u}, {0u, 0u}}) {
         link.ClearCalls();
         link.writtenNvram.clear();
+        link.nvramImage = Pattern(displaySize, 2);
         Write("off.bin", std::string(size, 'x'));
         ctx = Context(0);
         ctx.transferPath = dir / "off.bin";
@@ -462,27 +477,60 @@ TEST_F(SequenceTest, TemperatureDumpFailsWholeAndPutsTheDisplayBack) {
     EXPECT_EQ(refusing.Calls(), (Lines{"QnOpenIF(COM1,,,5,9600)", Set("SRLG0000"), Set("ESPC0001"),
                                        Set("ESPC0000"), Set("SRLG0001"), "QnClose"}));
 
-    // A whole dump, but logging never back on: a failure, the file stays.
-    qlink::RecordingDisplayLink stubborn;
-    stubborn.Fail(Set("SRLG0001"));
-    qlink::stLinkAnswer eventStart, eventMax;
-    eventStart.strText = "2026/10/01 08:15,T1:55,T2:58,T3:57";
-    eventMax.strText = "T1:62 T2:64 T3:63,1H00M";
-    for (int i = 0; i < 5; ++i) {
-        for (const char* word : {"BLRS000", "POLR000", "TLRS000"})
-            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
-                            eventStart);
-        for (const char* word : {"BLRE000", "TLRE000"})
-            stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
-                            eventMax);
+    // A whole dump, then the display refusing to be put back: "ESPC0000" and
+    // "SRLG0001" are sent again, then over a new connection; a display that
+    // never takes one of them fails the dump (the whole file is still written).
+    struct PutBackCase {
+        const char* name;
+        const char* refused;
+        std::vector<int> refusals;  // occurrences that fail; 0 = every one
+        int code;
+        Lines tail;
+    };
+    for (const PutBackCase& c : {
+             PutBackCase{"ESPC0000 refused on the first connection",
+                         "ESPC0000",
+                         {1, 2},
+                         acq::kExitOk,
+                         {Set("ESPC0000"), Set("ESPC0000"), Set("SRLG0001"), "QnClose", OpenEx(),
+                          Set("ESPC0000"), "QnClose"}},
+             PutBackCase{"ESPC0000 never accepted",
+                         "ESPC0000",
+                         {0},
+                         acq::kExitComm,
+                         {Set("ESPC0000"), Set("ESPC0000"), Set("SRLG0001"), "QnClose", OpenEx(),
+                          Set("ESPC0000"), Set("ESPC0000"), "QnClose"}},
+             PutBackCase{"SRLG0001 never accepted",
+                         "SRLG0001",
+                         {0},
+                         acq::kExitComm,
+                         {Set("ESPC0000"), Set("SRLG0001"), Set("SRLG0001"), "QnClose", OpenEx(),
+                          Set("SRLG0001"), Set("SRLG0001"), "QnClose"}},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(ctx.transferPath);
+        qlink::RecordingDisplayLink stubborn;
+        for (int occurrence : c.refusals) stubborn.Fail(Set(c.refused), occurrence);
+        qlink::stLinkAnswer eventStart, eventMax;
+        eventStart.strText = "2026/10/01 08:15,T1:55,T2:58,T3:57";
+        eventMax.strText = "T1:62 T2:64 T3:63,1H00M";
+        for (int i = 0; i < 5; ++i) {
+            for (const char* word : {"BLRS000", "POLR000", "TLRS000"})
+                stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
+                                eventStart);
+            for (const char* word : {"BLRE000", "TLRE000"})
+                stubborn.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
+                                eventMax);
+        }
+        ctx.pLink = &stubborn;
+        ctx.ports.nDisplayId = 0;
+        EXPECT_EQ(acq::GetTemperatureThread(ctx), c.code);
+        const Lines calls2 = stubborn.Calls();
+        ASSERT_GE(calls2.size(), c.tail.size());
+        EXPECT_EQ(Lines(calls2.end() - static_cast<long>(c.tail.size()), calls2.end()), c.tail);
+        EXPECT_EQ(stubborn.OpenHandles(), 0);
+        EXPECT_TRUE(std::filesystem::exists(ctx.transferPath));
     }
-    ctx.pLink = &stubborn;
-    ctx.ports.nDisplayId = 0;
-    EXPECT_EQ(acq::GetTemperatureThread(ctx), acq::kExitComm);
-    const Lines calls2 = stubborn.Calls();
-    EXPECT_EQ(Lines(calls2.end() - 4, calls2.end()),
-              (Lines{Set("ESPC0000"), Set("SRLG0001"), Set("SRLG0001"), "QnClose"}));
-    EXPECT_TRUE(std::filesystem::exists(ctx.transferPath));
 }
 
 }  // namespace

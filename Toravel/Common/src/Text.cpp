@@ -1,7 +1,10 @@
 #include "toravel/Text.h"
 
+#include <common/codepage.h>
 #include <common/ini.h>
 #include <common/strutil.h>
+
+#include <cstdio>
 
 namespace toravel {
 
@@ -23,6 +26,30 @@ int TextToInt(std::u16string_view text) {
         narrow += static_cast<char>(c);
     }
     return cmn::DecimalToInt(narrow);
+}
+
+std::size_t FirstUnsendable(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] < 0x20 || text[i] > 0x7E) return i;
+    return std::u16string_view::npos;
+}
+
+std::string DescribeCharacter(std::u16string_view text, std::size_t at) {
+    if (at >= text.size()) return {};
+    const char16_t c = text[at];
+    std::size_t length = 1;
+    char32_t code = c;
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+                      text[at + 1] <= 0xDFFF;
+    if (pair) {
+        length = 2;
+        code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+    }
+    const bool visible = c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0);
+    char point[16];
+    std::snprintf(point, sizeof point, "U+%04X", static_cast<unsigned>(code));
+    if (!visible) return point;
+    return "\"" + cmn::Utf16ToUtf8(text.substr(at, length)) + "\" (" + point + ")";
 }
 
 std::vector<std::u16string_view> SplitPieces(std::u16string_view text, char16_t separator) {

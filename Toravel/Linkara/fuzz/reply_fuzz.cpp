@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!fits && buf[0] != 0) __builtin_trap();
     }
     const std::u16string_view wide(reinterpret_cast<const char16_t*>(data), size / 2);
-    if (linkara::ToWire(wide).size() > wide.size()) __builtin_trap();
+    const auto wire = linkara::ToWire(wide);
+    const bool ascii = std::all_of(wide.begin(), wide.end(), [](char16_t c) { return c < 0x80; });
+    if (wire.has_value() != ascii || (wire && wire->size() != wide.size())) __builtin_trap();
     return 0;
 }

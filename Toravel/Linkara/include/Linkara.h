@@ -3,9 +3,10 @@
 
    The link goes over a serial line or TCP, as set in "Linkara.ini" in the
    program's folder (edited with Linkara_ConnectionSetting). Commands are the
-   display's text commands (sent as ASCII; a character outside ASCII is sent as
-   "?"); replies are read back without their framing. One link per process;
-   calls come from one thread.
+   display's text commands, sent as ASCII: a command holding a character
+   outside ASCII is refused (0) and nothing is sent, and so is an open whose
+   account or password holds one. Replies are read back without their framing.
+   One link per process; calls come from one thread.
 
    Results: non-zero on success, 0 on failure. */
 

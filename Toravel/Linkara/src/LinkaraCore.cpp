@@ -85,19 +85,12 @@ void SetPassword(std::u16string_view password) {
     st.password = password;
 }
 
-std::string ToWire(std::u16string_view text) {
+std::optional<std::string> ToWire(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
-        out.push_back('?');
-        // A surrogate pair is one character.
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            ++i;
+    for (const char16_t c : text) {
+        if (c >= 0x80) return std::nullopt;
+        out.push_back(static_cast<char>(c));
     }
     return out;
 }
@@ -185,10 +178,12 @@ int LINKARA_CALL Linkara_Open(void) {
     options.replyMs = linkara::kReplyMs;
     options.loginMs = linkara::kLoginMs;
     options.baud = s.baud;
+    const auto account = linkara::ToWire(s.account);
+    const auto password = linkara::ToWire(st.password);
+    if (!account || !password) return 0;
     linkio::LinkStatus status;
     std::string error;
-    st.link = linkio::TextLink::Open(spec, linkara::ToWire(s.account), linkara::ToWire(st.password), options,
-                                     status, error);
+    st.link = linkio::TextLink::Open(spec, *account, *password, options, status, error);
     return st.link ? 1 : 0;
 }
 
@@ -204,9 +199,10 @@ int LINKARA_CALL Linkara_GetString(const char16_t* command, char16_t* reply, int
     if (command == nullptr) return 0;
     auto& st = Global();
     std::lock_guard<std::mutex> lock(st.lock);
-    if (!st.link) return 0;
+    const auto wire = linkara::ToWire(command);
+    if (!st.link || !wire) return 0;
     std::string value;
-    if (st.link->QueryString(linkara::ToWire(command), value) != linkio::LinkStatus::kOk) return 0;
+    if (st.link->QueryString(*wire, value) != linkio::LinkStatus::kOk) return 0;
     return linkara::CopyReply(linkara::FromWire(value), reply, size) ? 1 : 0;
 }
 
@@ -214,17 +210,19 @@ int LINKARA_CALL Linkara_SetCommand(const char16_t* command) {
     if (command == nullptr) return 0;
     auto& st = Global();
     std::lock_guard<std::mutex> lock(st.lock);
-    if (!st.link) return 0;
-    return st.link->SetCommand(linkara::ToWire(command)) == linkio::LinkStatus::kOk ? 1 : 0;
+    const auto wire = linkara::ToWire(command);
+    if (!st.link || !wire) return 0;
+    return st.link->SetCommand(*wire) == linkio::LinkStatus::kOk ? 1 : 0;
 }
 
 int LINKARA_CALL Linkara_GetNumber(const char16_t* command, int* value) {
     if (command == nullptr || value == nullptr) return 0;
     auto& st = Global();
     std::lock_guard<std::mutex> lock(st.lock);
-    if (!st.link) return 0;
+    const auto wire = linkara::ToWire(command);
+    if (!st.link || !wire) return 0;
     int v = 0;
-    if (st.link->QueryNumber(linkara::ToWire(command), v) != linkio::LinkStatus::kOk) return 0;
+    if (st.link->QueryNumber(*wire, v) != linkio::LinkStatus::kOk) return 0;
     *value = v;
     return 1;
 }

@@ -3,6 +3,7 @@
 // and the connection dialog.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,9 +28,10 @@ std::u16string CheckSettings(const Settings& s);
 // The password lives in memory only.
 void SetPassword(std::u16string_view password);
 
-// A command as ASCII bytes: each character outside ASCII (a surrogate pair
-// counts as one) becomes "?".
-std::string ToWire(std::u16string_view text);
+// A command (or account, password) as the ASCII bytes the wire carries;
+// nothing when a character lies outside ASCII: it cannot be sent as it is,
+// and a stand-in would reach the display as another text.
+std::optional<std::string> ToWire(std::u16string_view text);
 // Reply bytes as UTF-16: ASCII as it is, any other byte "?".
 std::u16string FromWire(std::string_view bytes);
 // Copies value into reply (min(size, 260) characters with the terminator,

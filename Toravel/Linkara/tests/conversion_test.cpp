@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "LinkaraCore.h"
+#include <common/codepage.h>
 #include <testsupport/ScriptedPeer.h>
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
@@ -9,9 +10,10 @@
 using namespace linkara;
 
 TEST(LinkaraText, AsciiOnTheWireAndRepliesWithinTheirLimit) {
-    EXPECT_EQ(ToWire(u"IFSN\u00e9\u30c6X"), "IFSN??X");
-    EXPECT_EQ(ToWire(u"A\U0001F600B"), "A?B");  // a surrogate pair is one character
-    EXPECT_EQ(ToWire(u"A\xD800" u"B"), "A?B");  // a lone surrogate too
+    // Text outside ASCII cannot be sent as it is: refused, never a stand-in.
+    EXPECT_EQ(ToWire(u"IFSN0042 ~"), "IFSN0042 ~");
+    for (const char16_t* text : {u"IFSN\u00e9X", u"A\U0001F600B", u"A\xD800" u"B", u"\u0080"})
+        EXPECT_FALSE(ToWire(text)) << cmn::Utf16ToUtf8(text);
     EXPECT_EQ(FromWire("QX3\xE9\x80" "1"), u"QX3??1");
 
     char16_t buf[600];

@@ -81,9 +81,10 @@ TEST(Linkara, EveryCallOverTcpWithUtf16Texts) {
     EXPECT_EQ(Linkara_GetNumber(u"INF1????", &value), 0);
     EXPECT_EQ(value, -5);
 
-    // Text outside ASCII reaches the display as "?" and comes back as "?".
-    EXPECT_NE(Linkara_SetCommand(u"IFSNQX3\u00e9\U0001F600"), 0);
-    EXPECT_EQ(Get(u"SRNO????"), u"QX3??");
+    // Text outside ASCII is refused and nothing reaches the display.
+    EXPECT_EQ(Linkara_SetCommand(u"IFSNQX3\u00e9\U0001F600"), 0);
+    EXPECT_EQ(Linkara_GetNumber(u"UTIM\u00e9???", &value), 0);
+    EXPECT_EQ(Get(u"SRNO????"), u"QX30001001");
     // A command too long for the wire is refused, the link stays usable.
     EXPECT_EQ(Linkara_SetCommand(std::u16string(65, u'A').c_str()), 0);
     EXPECT_NE(Linkara_SetCommand(u""), 0);

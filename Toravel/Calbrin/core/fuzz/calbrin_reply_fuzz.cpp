@@ -1,5 +1,6 @@
 // Display replies into the grid, for every mode, and write formats from the
-// settings file through the checked formatter. Input: one mode byte, then a
+// settings file through the checked formatter and the write check of every
+// cell (its field width read from the format). Input: one mode byte, then a
 // format and a reply separated by a zero byte (UTF-16LE pairs).
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string reply = split == std::u16string::npos ? text : text.substr(split + 1);
     WbData d;
     for (const ValueQuery& q : ValueQueries(s, mode, (data[0] & 0x80) != 0)) StoreReply(q, reply, d);
-    for (Column c : kAllColumns)
-        for (int row = 1; row <= kRows; ++row) (void)WriteCommand(s, mode, c, row, CellValue(d.Cell(c, row)));
+    for (Column c : kAllColumns) {
+        for (int row = 1; row <= kRows; ++row) {
+            const auto command = WriteCommand(s, mode, c, row, CellValue(d.Cell(c, row)));
+            // A cell the write check passes always has its command.
+            if (CheckWriteCell(s, mode, c, row, d.Cell(c, row)).fault == CellFault::None && !command)
+                __builtin_trap();
+        }
+    }
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <common/safeformat.h>
 #include <toravel/Text.h>
 
+#include <algorithm>
+
 namespace calbrin {
 
 namespace {
@@ -60,6 +62,48 @@ std::optional<std::u16string> AdvancedWrite(const Settings& s, Column c, int row
     return Format(s.advGainFmt, {s.advGainHeaderCmd, std::int64_t{row}, *tail, std::int64_t{value}});
 }
 
+// The write format of a column in a mode; null when the column has no write there.
+const std::u16string* WriteFormat(const Settings& s, ToolMode mode, Column c) {
+    switch (mode) {
+        case ToolMode::Default:
+            if (!DefaultWord(s, c)) return nullptr;
+            return c == Column::Level ? &s.levelFmt : &s.gainFmt;
+        case ToolMode::Simple:
+        case ToolMode::Simple3:
+            return SimpleHead(s, c) ? &s.simGainFmt : nullptr;
+        case ToolMode::Advanced:
+        case ToolMode::AdvancedVal:
+            if (c == Column::Level) return &s.advLevelFmt;
+            if (c == Column::Val) return &s.gsGainFmt;
+            return AdvancedTail(s, c) ? &s.advGainFmt : nullptr;
+    }
+    return nullptr;
+}
+
+// The field width of a format's last conversion, which takes the value; 0
+// without a width. Widths beyond 4096 are refused by the formatter anyway.
+int ValueFieldWidth(std::u16string_view fmt) {
+    constexpr int kWidthLimit = 4097;
+    int width = 0;
+    for (std::size_t i = 0; i < fmt.size(); ++i) {
+        if (fmt[i] != u'%') continue;
+        if (++i < fmt.size() && fmt[i] == u'%') continue;
+        while (i < fmt.size() && (fmt[i] == u'-' || fmt[i] == u'0')) ++i;
+        width = 0;
+        for (; i < fmt.size() && fmt[i] >= u'0' && fmt[i] <= u'9'; ++i)
+            width = std::min(kWidthLimit, width * 10 + (fmt[i] - u'0'));
+    }
+    return width;
+}
+
+int DigitCount(int value) { return static_cast<int>(std::to_string(value).size()); }
+
+bool FitsWidth(int value, int width) { return value >= 0 && (width == 0 || DigitCount(value) <= width); }
+
+CellCheck Fault(CellFault fault, int digits = 0, std::u16string command = {}) {
+    return CellCheck{fault, digits, std::move(command)};
+}
+
 }  // namespace
 
 std::vector<ValueQuery> ValueQueries(const Settings& s, ToolMode mode, bool yellow) {
@@ -109,6 +153,8 @@ std::vector<std::pair<Column, int>> CoveredCells(const ValueQuery& query) {
 }
 
 std::optional<std::u16string> WriteCommand(const Settings& s, ToolMode mode, Column column, int row, int value) {
+    const std::u16string* format = WriteFormat(s, mode, column);
+    if (!format || !FitsWidth(value, ValueFieldWidth(*format))) return std::nullopt;
     const std::int64_t v = value;
     switch (mode) {
         case ToolMode::Default: {
@@ -129,6 +175,34 @@ std::optional<std::u16string> WriteCommand(const Settings& s, ToolMode mode, Col
             return AdvancedWrite(s, column, row, value);
     }
     return std::nullopt;
+}
+
+
+std::vector<std::pair<Column, int>> WrittenCells(ToolMode mode, bool yellow) {
+    std::vector<Column> columns = {Column::Red, Column::Green, Column::Blue};
+    int rows = kRows;
+    if (mode == ToolMode::Simple) rows = 1;
+    if (mode == ToolMode::Simple3) rows = kSimple3Rows;
+    if (!IsSimple(mode)) columns.insert(columns.begin(), Column::Level);
+    if (IsAdvanced(mode) && yellow) columns.push_back(Column::Yellow);
+    if (mode == ToolMode::AdvancedVal) columns.push_back(Column::Val);
+    std::vector<std::pair<Column, int>> cells;
+    for (Column c : columns)
+        for (int row = 1; row <= rows; ++row) cells.emplace_back(c, row);
+    return cells;
+}
+
+CellCheck CheckWriteCell(const Settings& s, ToolMode mode, Column column, int row, std::u16string_view text) {
+    if (!IsPlainNumber(text)) return Fault(CellFault::NotANumber);
+    const int value = CellValue(text);
+    if (const std::u16string* format = WriteFormat(s, mode, column)) {
+        const int width = ValueFieldWidth(*format);
+        if (!FitsWidth(value, width)) return Fault(CellFault::TooWide, width);
+    }
+    const auto command = WriteCommand(s, mode, column, row, value);
+    if (!command) return Fault(CellFault::NoCommand);
+    if (toravel::FirstUnsendable(*command) != std::u16string::npos) return Fault(CellFault::Unsendable, 0, *command);
+    return {};
 }
 
 }  // namespace calbrin

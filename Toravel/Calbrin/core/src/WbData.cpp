@@ -1,7 +1,11 @@
 #include "calbrin/WbData.h"
 
+#include <cstdint>
+#include <limits>
+
 #include <common/codepage.h>
 #include <common/ini.h>
+#include <common/strutil.h>
 #include <common/textfile.h>
 #include <common/timeutil.h>
 #include <toravel/Text.h>
@@ -92,9 +96,22 @@ std::u16string WbData::JoinModelNames(const std::vector<std::u16string>& names) 
     return text;
 }
 
+bool IsPlainNumber(std::u16string_view text) {
+    const std::u16string_view digits = cmn::Trim(text);
+    if (digits.empty()) return false;
+    std::int64_t value = 0;
+    for (char16_t c : digits) {
+        if (c < u'0' || c > u'9') return false;
+        value = value * 10 + (c - u'0');
+        if (value > std::numeric_limits<int>::max()) return false;
+    }
+    return true;
+}
+
 int CellValue(std::u16string_view text) { return toravel::TextToInt(text); }
 
 std::u16string NormaliseCell(std::u16string_view text) {
+    if (!IsPlainNumber(text)) return std::u16string(cmn::Trim(text));
     return cmn::Utf8ToUtf16(std::to_string(CellValue(text)));
 }
 

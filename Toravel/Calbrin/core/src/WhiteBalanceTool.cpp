@@ -2,6 +2,8 @@
 
 #include <common/codepage.h>
 #include <common/paths.h>
+#include <common/strutil.h>
+#include <toravel/Text.h>
 
 #include <utility>
 
@@ -32,6 +34,37 @@ std::string ColumnLabel(Column c) {
         case Column::Val: return "VAL";
     }
     return "";
+}
+
+// How a message names a cell: the level boxes by their own captions
+// ("L3"), the gain grid by its row caption and column heading.
+std::string CellName(Column c, int row, const GridLayout& layout) {
+    if (c == Column::Level) return ColumnLabel(c) + std::to_string(row);
+    return "Row " + cmn::Utf16ToUtf8(layout.rowCaptions[row - 1]) + ", column " + ColumnLabel(c);
+}
+
+std::string CellFaultText(const std::string& cell, std::u16string_view text, const CellCheck& check) {
+    std::string problem;
+    switch (check.fault) {
+        case CellFault::NotANumber:
+            problem = text.empty() ? "the cell is empty" : "\"" + cmn::Utf16ToUtf8(text) + "\" is not a number";
+            break;
+        case CellFault::TooWide:
+            problem = cmn::Utf16ToUtf8(cmn::Trim(text)) + " does not fit the command's " +
+                      std::to_string(check.digits) + (check.digits == 1 ? " digit" : " digits");
+            break;
+        case CellFault::NoCommand:
+            problem = "the settings give no write command for this cell";
+            break;
+        case CellFault::Unsendable:
+            problem = "its command \"" + cmn::Utf16ToUtf8(check.command) + "\" holds " +
+                      toravel::DescribeCharacter(check.command, toravel::FirstUnsendable(check.command)) +
+                      ", which the display cannot receive";
+            break;
+        case CellFault::None:
+            break;
+    }
+    return cell + ": " + problem + ".\nNothing was written.";
 }
 
 }  // namespace
@@ -328,7 +361,22 @@ bool WhiteBalanceTool::SendBracketed(const std::u16string& before, const std::u1
     return SendOptional(after) || FailAndAbort(kWriteConfirm);
 }
 
+bool WhiteBalanceTool::CellsSendable() {
+    const GridLayout layout = Layout();
+    for (auto [column, row] : WrittenCells(m_data.Mode(), m_data.HasYellow())) {
+        const std::u16string& text = m_data.Cell(column, row);
+        const CellCheck check = CheckWriteCell(m_settings, m_data.Mode(), column, row, text);
+        if (check.fault == CellFault::None) continue;
+        ShowError(CellFaultText(CellName(column, row, layout), text, check));
+        return false;
+    }
+    return true;
+}
+
 bool WhiteBalanceTool::WriteProcess() {
+    // A cell refused half way through would leave the display with part of
+    // one set and part of another: every cell is checked before the link opens.
+    if (!CellsSendable()) return false;
     if (!BeginExchange(kWriteFailed) || !IdentityChecks(kWriteChecks)) return false;
     const ToolMode mode = m_data.Mode();
     const bool sent = IsSimple(mode) ? WriteSimpleMode() : IsAdvanced(mode) ? WriteAdvancedMode() : WriteDefaultMode();

@@ -61,7 +61,8 @@ TEST(CalbrinCommands, EveryModeQueriesAndWritesWithTheDefaultSettings) {
     EXPECT_EQ(QueryTexts(s, ToolMode::Default, false),
               (std::vector<std::string>{"WBLP????", "WBRP????", "WBGP????", "WBBP????"}));
     EXPECT_EQ(U8(WriteCommand(s, ToolMode::Default, Column::Level, 1, 123)), "WBLP10123");
-    EXPECT_EQ(U8(WriteCommand(s, ToolMode::Default, Column::Blue, 6, -5)), "WBBP6-005");
+    EXPECT_EQ(U8(WriteCommand(s, ToolMode::Default, Column::Blue, 6, -5)), "<refused>");
+    EXPECT_EQ(U8(WriteCommand(s, ToolMode::Default, Column::Blue, 6, 12345)), "<refused>");  // four digits
     EXPECT_EQ(U8(WriteCommand(s, ToolMode::Default, Column::Val, 1, 5)), "<refused>");
 
     EXPECT_EQ(QueryTexts(s, ToolMode::Simple, false), (std::vector<std::string>{"RGAN????", "GGAN????", "BGAN????"}));
@@ -107,12 +108,12 @@ TEST(CalbrinReplies, EachModeFillsItsCells) {
     StoreReply(def[1], u"", d);  // an empty reply changes nothing
     EXPECT_EQ(Column6(d, Column::Red), (std::vector<std::string>{"100", "120", "98", "9", "9", "9"}));
     StoreReply(def[0], u",,1,,2,x,4,5,6,7,8", d);  // runs of commas are one separator, six pieces at most
-    EXPECT_EQ(Column6(d, Column::Level), (std::vector<std::string>{"1", "2", "0", "4", "5", "6"}));
+    EXPECT_EQ(Column6(d, Column::Level), (std::vector<std::string>{"1", "2", "x", "4", "5", "6"}));
 
     StoreReply(ValueQueries(s, ToolMode::Simple, false)[0], u" 0256 ", d);  // stored unchanged
     EXPECT_EQ(U8(d.Cell(Column::Red, 1)), " 0256 ");
     StoreReply(ValueQueries(s, ToolMode::Simple3, false)[2], u" 7 , ,8,9,10", d);
-    EXPECT_EQ(Column6(d, Column::Blue), (std::vector<std::string>{"7", "0", "8", "0", "0", "0"}));
+    EXPECT_EQ(Column6(d, Column::Blue), (std::vector<std::string>{"7", "", "8", "0", "0", "0"}));
 
     const auto adv2 = ValueQueries(s, ToolMode::AdvancedVal, false);
     StoreReply(adv2[8], u"0300", d);  // red row 3, unchanged
@@ -134,7 +135,8 @@ TEST_F(CalbrinFiles, LoadNormalisesAndFollowsTheFilesOwnMode) {
     EXPECT_EQ(U8(d.modelNameText), "M1");
     EXPECT_EQ(d.Mode(), ToolMode::AdvancedVal);
     EXPECT_TRUE(d.HasYellow());
-    EXPECT_EQ(Column6(d, Column::Level), (std::vector<std::string>{"7", "2147483647", "0", "-12", "4", "0"}));
+    // Anything but a plain number is kept as it is, for a write to refuse.
+    EXPECT_EQ(Column6(d, Column::Level), (std::vector<std::string>{"7", "99999999999", "0", "-12abc", "+4", "0"}));
     EXPECT_EQ(Column6(d, Column::Val), (std::vector<std::string>{"0", "0", "0", "0", "0", "0"}));
 
     // A simple-mode file carries no series ID: it is not read, whatever the mode before.

@@ -262,14 +262,60 @@ TEST_F(CalbrinFlow, WriteFailuresSendTheClosingCommands) {
     EXPECT_EQ(Shown(), (Calls{kErr + "Writing process is failed.\nPlease confirm the data.",
                               "Write" + kInfo + "Write is failed."}));
 
-    // A format that does not fit its mode sends nothing for the values.
+    // A format that does not fit its mode: nothing is sent, not even the link opened.
     Write("s3.wni", "[GENERAL]\r\nTOOLMODE=WB_SIM2\r\n");
     tool->LoadData(dir / "s3.wni");
     link.ClearCalls();
     prompt.Clear();
     EXPECT_FALSE(tool->Write(false));
-    EXPECT_EQ(link.Calls(), (Calls{"open", "close"}));
-    EXPECT_EQ(Shown(), (Calls{kErr + kWriteFailed, "Write" + kInfo + "Write is failed."}));
+    EXPECT_TRUE(link.Calls().empty());
+    EXPECT_EQ(Shown(), (Calls{kErr + "Row 0, column R: the settings give no write command for this cell.\nNothing was "
+                                     "written.",
+                              "Write" + kInfo + "Write is failed."}));
+}
+
+// A cell that cannot be sent as it is refuses the whole write before anything
+// goes out, naming the cell: the display never keeps half of one set and half
+// of another.
+TEST_F(CalbrinFlow, WriteRefusesACellThatCannotBeSentAndSendsNothing) {
+    struct Case {
+        const char* mode;
+        int column, row;
+        const char* text;  // null: the cell is emptied by a read
+        const char* message;
+        const char* settings = "";
+    };
+    for (const Case& c : {
+             Case{"WB_ADV", 3, 1, "5", "Row 1, column B: its command \"MG1\u00dd0005\" holds \"\u00dd\" (U+00DD), which the "
+                  "display cannot receive.", "ADV_GAIN_FOOTER_B_CMD=\u00dd\r\n"},
+             Case{"", 2, 3, "5O6", "Row 3, column G: \"5O6\" is not a number."},
+             Case{"", 0, 1, "12345", "L1: 12345 does not fit the command's 4 digits."},
+             Case{"WB_ADV", 1, 6, "-7", "Row 6, column R: \"-7\" is not a number."},
+             Case{"WB_ADV2", 5, 6, "1000", "Row 6, column VAL: 1000 does not fit the command's 3 digits."},
+             Case{"WB_ADV", 3, 2, nullptr, "Row 2, column B: the cell is empty."},
+         }) {
+        SCOPED_TRACE(c.message);
+        DataSample sample;
+        sample.mode = c.mode;
+        Start(sample, c.settings);
+        std::string text = calbrin_test::DataFileText(sample);
+        const std::string line = "Data" + std::to_string(c.row) + "=";
+        const std::size_t at = text.find(line + std::to_string(calbrin_test::CellOf(sample, c.column, c.row)));
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, text.find('\r', at) - at, line + (c.text ? c.text : "1"));
+        Write("bad.wni", text);
+        tool->LoadData(dir / "bad.wni");
+        if (!c.text) {
+            // The display answers the one query with an empty value; the read keeps it.
+            link.Answer(u"MG2B????", u"");
+            tool->ReadAndSave();
+        }
+        link.ClearCalls();
+        prompt.Clear();
+        EXPECT_FALSE(tool->Write(false));
+        EXPECT_TRUE(link.Calls().empty());
+        EXPECT_EQ(Shown(), (Calls{kErr + c.message + "\nNothing was written.", "Write" + kInfo + "Write is failed."}));
+    }
 }
 
 TEST_F(CalbrinFlow, WriteAdvancedModesWithYellowAndVal) {

@@ -25,6 +25,14 @@ std::u16string ReadValue(const std::filesystem::path& file, std::u16string_view 
 // the int range.
 int TextToInt(std::u16string_view text);
 
+// The position of the first character of a command text that the display's
+// text port cannot carry (anything but printable ASCII, 0x20..0x7E); npos when
+// it can carry every one.
+std::size_t FirstUnsendable(std::u16string_view text);
+// The character at `at` as a message names it: itself in quotes and its code
+// point ("\u00e9" gives "\"\u00e9\" (U+00E9)"; a surrogate pair is one character).
+std::string DescribeCharacter(std::u16string_view text, std::size_t at);
+
 // The pieces of text between separators, empty pieces (a run of separators,
 // one at either end) skipped.
 std::vector<std::u16string_view> SplitPieces(std::u16string_view text, char16_t separator);

@@ -37,9 +37,9 @@ std::u16string PelmarkTool::Query(const std::u16string& command) {
     return m_link.GetString(command, reply) ? reply : std::u16string();
 }
 
-bool PelmarkTool::SendAll(std::u16string_view list, bool stopAtFailure) {
+bool PelmarkTool::SendAll(const std::vector<std::u16string_view>& commands, bool stopAtFailure) {
     bool ok = true;
-    for (std::u16string_view command : toravel::SplitPieces(list, u';')) {
+    for (std::u16string_view command : commands) {
         ok = m_link.SetCommand(command) && ok;
         if (!ok && stopAtFailure) break;
     }
@@ -60,21 +60,37 @@ ReadResult PelmarkTool::Read() {
     if (!exchange.Open()) return result;
     switch (function) {
         case 1: result.readText = Query(m_settings.readCmd + std::u16string(kQuerySuffix)); break;
-        case 2: SendAll(m_settings.readCmd, false); break;
+        case 2: SendAll(toravel::SplitPieces(m_settings.readCmd, u';'), false); break;
         case 3: result.readText = Query(m_settings.readCmd); break;
         default: ReadUsageRows(result); break;
     }
     return result;
 }
 
+bool PelmarkTool::Sendable(const std::vector<std::u16string_view>& commands) {
+    for (std::u16string_view command : commands) {
+        const std::size_t at = toravel::FirstUnsendable(command);
+        if (at == std::u16string_view::npos) continue;
+        m_prompt.Message("Cannot send " + toravel::DescribeCharacter(command, at) +
+                             " to the display: it takes printable ASCII characters only.\nNothing was written.",
+                         cmn::MB_OK | cmn::MB_ICONERROR, "Information");
+        return false;
+    }
+    return true;
+}
+
 bool PelmarkTool::Write(std::u16string_view writeText) {
+    const std::u16string single = m_settings.writeCmd + std::u16string(writeText);
+    const std::vector<std::u16string_view> commands =
+        m_settings.WritesCommandList() ? toravel::SplitPieces(m_settings.writeCmd, u';')
+                                       : std::vector<std::u16string_view>{single};
+    // A stand-in for a character the display cannot receive would write
+    // another value than the one typed.
+    if (!Sendable(commands)) return false;
     bool ok = false;
     {
         Exchange exchange(m_link);
-        if (exchange.Open()) {
-            ok = m_settings.WritesCommandList() ? SendAll(m_settings.writeCmd, true)
-                                                : m_link.SetCommand(m_settings.writeCmd + std::u16string(writeText));
-        }
+        if (exchange.Open()) ok = SendAll(commands, true);
     }
     ShowWriteResult(ok);
     return ok;

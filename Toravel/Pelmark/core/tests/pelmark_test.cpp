@@ -193,3 +193,29 @@ TEST_F(PelmarkFlow, WriteDataOrCommandListAndItsMessages) {
     EXPECT_FALSE(Tool(Settings{}).Write(u"QX3NEW"));
     EXPECT_EQ(Shown(), (Calls{"Information|16|Writting is failed"}));
 }
+
+// A character the display cannot receive refuses the write with a message
+// naming it (also with the write messages off); nothing is sent, no link opened.
+TEST_F(PelmarkFlow, WriteRefusesTextTheDisplayCannotReceive) {
+    struct Case {
+        const char16_t* writeBtn;
+        const char16_t* writeCmd;
+        const char16_t* text;
+        const char* named;
+    };
+    for (const Case& c : {Case{u"", u"IFSN", u"QX3\u00e9", "\"\u00e9\" (U+00E9)"},
+                          Case{u"Set", u"ESPC0001;IFMN\U0001F600;ESPC0000", u"", "\"\U0001F600\" (U+1F600)"},
+                          Case{u"", u"IFSN", u"QX\t1", "U+0009"}}) {
+        SCOPED_TRACE(c.named);
+        Settings s;
+        s.writeBtn = c.writeBtn;
+        s.writeCmd = c.writeCmd;
+        s.useWriteMsg = 0;
+        link.ClearCalls();
+        prompt.Clear();
+        EXPECT_FALSE(Tool(s).Write(c.text));
+        EXPECT_TRUE(link.Calls().empty());
+        EXPECT_EQ(Shown(), (Calls{std::string("Information|16|Cannot send ") + c.named +
+                                  " to the display: it takes printable ASCII characters only.\nNothing was written."}));
+    }
+}

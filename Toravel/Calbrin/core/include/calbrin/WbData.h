@@ -50,9 +50,16 @@ struct WbData {
     static std::u16string JoinModelNames(const std::vector<std::u16string>& names);
 };
 
+// A cell text the display can take: decimal digits only (blanks around them
+// allowed) of a value within the int range. Signs, letters, other characters
+// and an empty text are not.
+bool IsPlainNumber(std::u16string_view text);
 // A cell text as the integer the display gets (leading decimal integer,
-// saturating at the int range), and that integer written back.
+// saturating at the int range).
 int CellValue(std::u16string_view text);
+// A plain number written back without blanks and leading zeros ("007" gives
+// "7"); any other text only loses its blanks, so that it shows and a write
+// refuses it instead of sending whatever number it starts with (or 0).
 std::u16string NormaliseCell(std::u16string_view text);
 
 // Loads a data file into data; a missing file or key gives the defaults (all

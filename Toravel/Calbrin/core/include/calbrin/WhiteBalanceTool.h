@@ -71,7 +71,9 @@ public:
     // "Re&set": asks, loads the default data and resets the display; reports.
     bool Reset();
 
-    // The exchanges themselves (no closing report).
+    // The exchanges themselves (no closing report). A write first checks every
+    // cell it would send (CheckWriteCell); the first that cannot be sent as it
+    // is, is named in an error box and nothing is sent, the link not opened.
     bool WriteProcess();
     bool ResetProcess();
 
@@ -101,6 +103,7 @@ private:
     bool ModelCheck(const CheckTexts& texts);
     bool IdentityChecks(const CheckTexts& texts);
 
+    bool CellsSendable();
     bool ReadValues(WbData& data);
     bool SaveAfterRead();
     bool WriteDefaultMode();

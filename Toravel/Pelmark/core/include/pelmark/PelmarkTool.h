@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include <common/prompt.h>
 #include <toravel/LinkaraPort.h>
@@ -37,11 +38,15 @@ public:
     // With "WRITE_BTN" set, the ";" list of "WRITE_CMD" up to the first
     // refusal; otherwise "WRITE_CMD" followed by writeText. True when every
     // command was accepted; a link that does not open is a failed write.
+    // A command holding a character the display cannot receive (outside
+    // printable ASCII) refuses the write before the link opens: an error box
+    // names the character (whatever "USE_WRITE_MSG" says) and nothing is sent.
     bool Write(std::u16string_view writeText);
 
 private:
     std::u16string Query(const std::u16string& command);
-    bool SendAll(std::u16string_view list, bool stopAtFailure);
+    bool SendAll(const std::vector<std::u16string_view>& commands, bool stopAtFailure);
+    bool Sendable(const std::vector<std::u16string_view>& commands);
     void ReadUsageRows(ReadResult& result);
     void ShowWriteResult(bool ok);
 
