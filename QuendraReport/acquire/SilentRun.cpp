@@ -6,8 +6,9 @@
 namespace acq {
 
 int RunSilent(const StartUpDecision& decision, const std::filesystem::path& programDir,
-              qlink::IDisplayLink& link, const std::filesystem::path& workFolder) {
+              qlink::IDisplayLink& link, const std::filesystem::path& workFolder, IProgress* progress) {
     HeadlessFrameUi ui;
+    ui.progress = progress;
     stFrameSetup setup =
         MakeFrameSetup(programDir, decision.m_strModel, decision.m_modelFolder, decision.m_bLanDefault);
     setup.workFolder = workFolder;

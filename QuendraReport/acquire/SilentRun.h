@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "acquire/Progress.h"
 #include "app/StartUp.h"
 #include "link/DisplayLink.h"
 
@@ -14,7 +15,10 @@ namespace acq {
 // Runs steps 1-6 for an Unattended decision and returns the code whose
 // message ended the run (0, 1, 2 or 4); the process exits with 0 afterwards.
 // `workFolder` is the work folder ("temp" under the current folder).
+// `progress` (may be null) receives the workers' progress and notices, such
+// as the wait for another program's turn on the display.
 int RunSilent(const StartUpDecision& decision, const std::filesystem::path& programDir,
-              qlink::IDisplayLink& link, const std::filesystem::path& workFolder = "temp");
+              qlink::IDisplayLink& link, const std::filesystem::path& workFolder = "temp",
+              IProgress* progress = nullptr);
 
 }  // namespace acq
