@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <fstream>
 #include <thread>
@@ -171,13 +170,6 @@ TEST_F(AcquireToolTest, InterruptPutsTheDisplayBack) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "18081 bin F0 00"), lines.end());
 }
 
-// "127.0.X.Y" as "127.N": the same address in its two-part form.
-std::string ShortForm(const std::string& dotted) {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    if (std::sscanf(dotted.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) != 4) return dotted;
-    return std::to_string(a) + "." + std::to_string((b << 16) | (c << 8) | d);
-}
-
 bool WaitFor(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!condition()) {
@@ -203,7 +195,7 @@ TEST_F(AcquireToolTest, TwoSpellingsOfOneAddressTakeTurns) {
                              (dir / "one").string()},
                             options));
     ASSERT_TRUE(WaitFor([&] { return testsupport::ReadFile(transcript).find(" bin 45 ") != std::string::npos; }));
-    ASSERT_TRUE(second.Start({QUENDRA_ACQUIRE_EXE, "dump-nvram", "--lan", ShortForm(address.Text()), "--id", "2",
+    ASSERT_TRUE(second.Start({QUENDRA_ACQUIRE_EXE, "dump-nvram", "--lan", address.ShortForm(), "--id", "2",
                               "--out", (dir / "two").string()},
                              options));
     const std::string waiting =
