@@ -7,10 +7,6 @@
 #include <testsupport/TempDir.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
-
-#include "linkio/DisplayTurn.h"
 
 namespace fs = std::filesystem;
 
@@ -95,36 +91,6 @@ TEST_F(SilentRunTest, ComFormOverThePseudoTerminal) {
                            "PORT=" + sim.Line(), "RATE=9600"});
     EXPECT_EQ(o.code, 0);
     EXPECT_EQ(o.err, "Complete to communicate and create file.\n");
-    ExpectResults();
-}
-
-// Another program holds the line's turn through a link to its device: the
-// run says at once that it waits, and runs once the turn is free.
-TEST_F(SilentRunTest, WaitsForAnotherProgramsTurnAndSaysSo) {
-    ASSERT_TRUE(sim.Start({"--serial"}));
-    fs::create_symlink(sim.Line(), dir / "line");
-    linkio::DisplayIdentity display;
-    std::string error;
-    ASSERT_TRUE(linkio::IdentifyDisplay((dir / "line").string(), {}, display, error)) << error;
-    linkio::DisplayTurn other(display, dir / "scratch");
-    ASSERT_EQ(other.Take(0, nullptr), linkio::DisplayTurn::Result::kHeld);
-
-    testsupport::ChildOptions options = testsupport::ScratchChildOptions(dir / "scratch");
-    options.cwd = dir / "run";
-    options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    testsupport::ChildProcess run;
-    ASSERT_TRUE(run.Start({kExe.string(), "SILENT", "MODEL=QM-X003", "PATH=" + (dir / "archive").string(),
-                           "INTERFACE=COM", "PORT=" + sim.Line(), "RATE=9600"},
-                          options));
-    const std::string waiting =
-        "QuendraReport: waiting for display " + sim.Line() + ": another program is using it\n";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (run.ErrorText() != waiting && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(run.ErrorText(), waiting);
-    other.Release();
-    EXPECT_EQ(run.Wait(), 0);
-    EXPECT_EQ(run.ErrorText(), waiting + "Complete to communicate and create file.\n");
     ExpectResults();
 }
 
