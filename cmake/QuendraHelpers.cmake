@@ -8,9 +8,20 @@ function(quendra_test)
   if(NOT QT_LABELS)
     set(QT_LABELS unit)
   endif()
-  add_executable(${QT_NAME} ${QT_SOURCES})
+  if(QUENDRA_TESTS)
+    add_executable(${QT_NAME} ${QT_SOURCES})
+  else()
+    add_executable(${QT_NAME} EXCLUDE_FROM_ALL ${QT_SOURCES})
+  endif()
   target_link_libraries(${QT_NAME} PRIVATE ${QT_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # Where a test finds its golden files and the samples: absolute paths that
+  # hold whatever the compiler was handed as the source file's name.
+  target_compile_definitions(${QT_NAME} PRIVATE QUENDRA_TEST_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
+    QUENDRA_SOURCE_ROOT="${CMAKE_SOURCE_DIR}")
   set_target_properties(${QT_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(NOT QUENDRA_TESTS)
+    return()
+  endif()
   gtest_discover_tests(${QT_NAME}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS "${QT_LABELS}"

@@ -11,6 +11,7 @@
 #include "common/safeformat.h"
 #include "common/textfile.h"
 #include "link/Ports.h"
+#include "linkio/Cancel.h"
 #include "report/ReportPipeline.h"
 
 namespace fs = std::filesystem;
@@ -173,6 +174,11 @@ struct FrameSteps {
     // Open Log File after its dialog: read, then show whatever the log now holds.
     static int LoadLogFile(CReportFrame& f, const fs::path& path) {
         if (f.m_log.ReadBin(path) != 1) {
+            // The log shown before is gone and nothing took its place: the
+            // window shows no file and grays what needs a log.
+            ResetLog(f.m_log);
+            f.m_log.m_strSourceFile.clear();
+            f.m_ui.SetTitle("");
             ShowState(f);
             std::string text;
             cmn::SafeFormat(text, kMsgReadFailed, {path.string()});
@@ -185,37 +191,66 @@ struct FrameSteps {
         return kExitOk;
     }
 
-    static int GetAllSilent(CReportFrame& f, const CMyCommandLine& cmd) {
+    // The unattended run, steps 1 to 5; `reason` receives why the work folder
+    // could not be used.
+    static int GetAllSilent(CReportFrame& f, const CMyCommandLine& cmd, const int* cancel,
+                            std::string& reason) {
         f.m_ui.SetTitle("");
         const fs::path work = f.m_setup.workFolder;
         f.m_transferPath = work;
-        std::string error;
-        if (!PrepareWorkFolder(work, error)) {
-            Warn(error);
+        // Held to the end: a second run in this folder waits until the archive is made.
+        const CWorkFolderTurn turn(
+            work, kWorkFolderWaitMs, [cancel] { return linkio::IsCancelled(cancel); },
+            [](const std::string& line) { cmn::MessageBox(line, cmn::MB_OK | cmn::MB_ICONINFORMATION); });
+        if (turn.GetState() == CWorkFolderTurn::State::Cancelled) return kExitCancel;
+        if (turn.GetState() != CWorkFolderTurn::State::Held) {
+            reason = turn.Error();
             return kExitFile;
         }
+        if (!PrepareWorkFolder(work, reason)) return kExitFile;
         const qlink::stPortChoice ports =
             cmd.m_bLan
                 ? qlink::SilentLanChoice(cmd.m_strIp, cmd.m_strLanPort, cmd.m_strUser, cmd.m_strPassword)
                 : qlink::SilentComChoice(cmd.m_strComPort, cmd.m_strRate);
         int code = RunLogWorker(f, ports, " 1/2");
-        if (code != kExitOk) return code;
-        if (!SaveReportInto(f, work)) return kExitFile;
-        code = RunNvramWorker(f, ports, " 2/2", false);
-        if (code != kExitOk) return code;
+        if (code == kExitOk)
+            code = SaveReportInto(f, work) ? RunNvramWorker(f, ports, " 2/2", false) : kExitFile;
+        bool packed = false;
+        if (code == kExitOk && !linkio::IsCancelled(cancel)) {
+            code = PackWorkFolder(f, work, cmd.m_strPath);
+            packed = code == kExitOk;
+        }
+        // Cancelled before the archive was made (also during the question
+        // about an existing one, which Ctrl+C answers No): no file is left.
+        if (!packed && (code == kExitCancel || linkio::IsCancelled(cancel))) {
+            DiscardWritten(f);
+            return kExitCancel;
+        }
+        return code;
+    }
 
-        const fs::path archive = fs::path(cmd.m_strPath) / f.GetZipName();
+    // Step 5: the work folder into PATH/LogData_<serial>.zip.
+    static int PackWorkFolder(CReportFrame& f, const fs::path& work, const std::string& folder) {
+        const fs::path archive = fs::path(folder) / f.GetZipName();
         std::error_code ec;
         if (fs::exists(fs::symlink_status(archive, ec)) &&
             cmn::MessageBox(kMsgArchiveExists, cmn::MB_YESNO | cmn::MB_ICONWARNING) != cmn::IDYES)
             return kExitFile;
         // The archive replaces an existing one only once it is complete.
+        std::string error;
         if (!ZipFolder(work, archive, error)) {
             Warn(error);
             return kExitFile;
         }
         f.m_written.push_back(archive);
         return kExitOk;
+    }
+
+    // A cancelled run leaves none of the files it wrote.
+    static void DiscardWritten(CReportFrame& f) {
+        std::error_code ec;
+        for (const fs::path& p : f.m_written) fs::remove(p, ec);
+        f.m_written.clear();
     }
 };
 
@@ -291,11 +326,14 @@ int CReportFrame::OnGetAll() {
     });
 }
 
-int CReportFrame::OnGetAllSilent(const CMyCommandLine& cmd) {
+int CReportFrame::OnGetAllSilent(const CMyCommandLine& cmd, const int* cancel) {
     return Guarded([&] {
         m_written.clear();
-        const int code = FrameSteps::GetAllSilent(*this, cmd);
-        return ShowTransferOutcome(code);
+        std::string reason;
+        const int code = ShowTransferOutcome(FrameSteps::GetAllSilent(*this, cmd, cancel, reason));
+        // The outcome first, then why: the last lines a script reads.
+        if (!reason.empty()) Warn(reason);
+        return code;
     });
 }
 

@@ -77,8 +77,12 @@ public:
     // 32869: steps 1-6 with the ports of the command line; returns the code
     // whose message ended the run (0, 1, 2 or 4). The process then exits
     // with 0 whatever the code; the settings file is not written and the
-    // views are not refreshed.
-    int OnGetAllSilent(const CMyCommandLine& cmd);
+    // views are not refreshed. The run holds the work folder's turn
+    // (WorkFolder.h) throughout, says so when it has to wait, and works only
+    // in a work folder that it made; when it cannot, "Failed to create file."
+    // is followed by the reason. `cancel` (may be null) stops the wait for
+    // the turn; a cancelled run removes the files it wrote.
+    int OnGetAllSilent(const CMyCommandLine& cmd, const int* cancel = nullptr);
     int OnClearLogs();          // 32792
     int OnWriteNvram();         // 32803
     int OnDumpNvram();          // 32787

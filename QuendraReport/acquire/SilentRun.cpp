@@ -2,6 +2,7 @@
 
 #include "acquire/Commands.h"
 #include "acquire/HeadlessFrameUi.h"
+#include "acquire/Interrupt.h"
 
 namespace acq {
 
@@ -9,11 +10,12 @@ int RunSilent(const StartUpDecision& decision, const std::filesystem::path& prog
               qlink::IDisplayLink& link, const std::filesystem::path& workFolder, IProgress* progress) {
     HeadlessFrameUi ui;
     ui.progress = progress;
+    const CInterruptTarget interrupt(ui);
     stFrameSetup setup =
         MakeFrameSetup(programDir, decision.m_strModel, decision.m_modelFolder, decision.m_bLanDefault);
     setup.workFolder = workFolder;
     CReportFrame frame(setup, ui, link);
-    return frame.OnGetAllSilent(decision.m_cmdLine);
+    return frame.OnGetAllSilent(decision.m_cmdLine, &ui.cancelFlag);
 }
 
 }  // namespace acq

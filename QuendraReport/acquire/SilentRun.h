@@ -14,6 +14,8 @@ namespace acq {
 
 // Runs steps 1-6 for an Unattended decision and returns the code whose
 // message ended the run (0, 1, 2 or 4); the process exits with 0 afterwards.
+// An interrupt (Interrupt.h) cancels the run between two requests: the
+// display is put back and the run ends with "Canceled communication.".
 // `workFolder` is the work folder ("temp" under the current folder).
 // `progress` (may be null) receives the workers' progress and notices, such
 // as the wait for another program's turn on the display.

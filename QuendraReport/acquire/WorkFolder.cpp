@@ -1,20 +1,31 @@
 #include "acquire/WorkFolder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <system_error>
 #include <vector>
 
+#include "common/strutil.h"
 #include "common/textfile.h"
 
 namespace fs = std::filesystem;
 
 namespace acq {
 
+const char* const kWorkFolderMarker = ".quendra-work-folder";
+
 namespace {
+
+const char* const kMarkerText =
+    "QuendraReport made this folder for its unattended run. The next unattended run\n"
+    "started in the folder above deletes it with everything in it.\n";
 
 // Files larger than this are not packed (the work folder holds a log and an
 // NVRAM image of at most 64 KB each).
@@ -40,6 +51,7 @@ bool CollectFiles(const fs::path& folder, std::vector<stPacked>& files, std::str
         if (!fs::is_regular_file(st)) continue;
         stPacked f;
         f.name = it->path().filename().string();
+        if (f.name == kWorkFolderMarker) continue;
         if (!cmn::ReadFileBytes(it->path(), f.bytes, kMaxPackedFile)) {
             error = Failure("Cannot read", it->path(), "read failed");
             return false;
@@ -112,6 +124,91 @@ bool BuildArchive(const std::vector<stPacked>& files, std::string& archive, std:
 
 }  // namespace
 
+CWorkFolderTurn::CWorkFolderTurn(const fs::path& folder, int waitMs, const std::function<bool()>& cancelled,
+                                 const std::function<void(const std::string&)>& onWait) {
+    std::error_code ec;
+    const fs::path holder = fs::absolute(folder, ec).parent_path();
+    struct stat st {};
+    if (ec || ::stat(holder.c_str(), &st) != 0) {
+        m_error = Failure("Cannot examine", holder, std::strerror(errno));
+        return;
+    }
+    m_lock.emplace(cmn::StrPrintf("QuendraWorkFolder %llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                                  static_cast<unsigned long long>(st.st_ino)));
+    cmn::NamedLock::Result result = m_lock->Lock(0);
+    if (result == cmn::NamedLock::Result::TimedOut) {
+        if (onWait)
+            onWait(cmn::StrPrintf("Waiting for another unattended run in %s to end (at most %d s)...",
+                                  holder.c_str(), waitMs / 1000));
+        result = m_lock->Lock(waitMs, cancelled);
+    }
+    switch (result) {
+        case cmn::NamedLock::Result::Acquired:
+            m_state = State::Held;
+            break;
+        case cmn::NamedLock::Result::TimedOut:
+            m_state = State::Busy;
+            m_error =
+                cmn::StrPrintf("Another unattended run kept %s busy for %d s", holder.c_str(), waitMs / 1000);
+            break;
+        case cmn::NamedLock::Result::Cancelled:
+            m_state = State::Cancelled;
+            break;
+        case cmn::NamedLock::Result::Error:
+            m_error = Failure("Cannot use the lock file", m_lock->FilePath(), std::strerror(errno));
+            break;
+    }
+}
+
+namespace {
+
+// Why `folder`, which exists, is not a work folder that this program made
+// for this user; empty when it is one.
+std::string NotMadeByUs(const fs::path& folder) {
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) return Failure("Cannot examine", folder, std::strerror(errno));
+    const std::string left = ", left as it is";
+    if (!S_ISDIR(st.st_mode))
+        return folder.string() + " is " + cmn::DescribePathKind(folder) + ", not a folder this program made" +
+               left;
+    const cmn::stSharedFile marker = cmn::OpenSharedFile(folder / kWorkFolderMarker, O_RDONLY);
+    if (marker.fd < 0 && marker.err == ENOENT)
+        return folder.string() + " was not made by this program (it holds no " + kWorkFolderMarker + ")" +
+               left + "; move it away or run in another folder";
+    if (marker.fd < 0) return marker.error + left;
+    struct stat ms {};
+    const bool markerOurs = ::fstat(marker.fd, &ms) == 0 && ms.st_uid == ::geteuid();
+    ::close(marker.fd);
+    if (st.st_uid != ::geteuid() || !markerOurs) return folder.string() + " belongs to another user" + left;
+    return {};
+}
+
+// A new folder with the marker in it.
+bool MakeWorkFolder(const fs::path& folder, std::string& error) {
+    std::error_code ec;
+    if (!fs::create_directory(folder, ec) || ec) {
+        error = Failure("Cannot create", folder, ec ? ec.message() : std::string("already exists"));
+        return false;
+    }
+    const fs::path markerPath = folder / kWorkFolderMarker;
+    const cmn::stSharedFile marker = cmn::OpenSharedFile(markerPath, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    bool ok = marker.fd >= 0;
+    if (ok) {
+        const std::size_t length = std::strlen(kMarkerText);
+        ok = ::write(marker.fd, kMarkerText, length) == static_cast<ssize_t>(length);
+        ok = ::close(marker.fd) == 0 && ok;
+    }
+    if (!ok) {
+        error = marker.fd < 0 ? marker.error : Failure("Cannot write", markerPath, std::strerror(errno));
+        fs::remove(markerPath, ec);
+        fs::remove(folder, ec);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool PrepareWorkFolder(const fs::path& folder, std::string& error) {
     std::error_code ec;
     const fs::file_status st = fs::symlink_status(folder, ec);
@@ -119,22 +216,17 @@ bool PrepareWorkFolder(const fs::path& folder, std::string& error) {
         error = Failure("Cannot examine", folder, ec.message());
         return false;
     }
-    ec.clear();
-    if (fs::is_directory(st)) {
+    if (fs::exists(st)) {
+        error = NotMadeByUs(folder);
+        if (!error.empty()) return false;
         // remove_all never follows a link: links inside go as links.
         fs::remove_all(folder, ec);
-    } else if (fs::exists(st)) {
-        fs::remove(folder, ec);  // a file, or a link (removed as a link)
+        if (ec) {
+            error = Failure("Cannot remove", folder, ec.message());
+            return false;
+        }
     }
-    if (ec) {
-        error = Failure("Cannot remove", folder, ec.message());
-        return false;
-    }
-    if (!fs::create_directory(folder, ec) || ec) {
-        error = Failure("Cannot create", folder, ec ? ec.message() : std::string("already exists"));
-        return false;
-    }
-    return true;
+    return MakeWorkFolder(folder, error);
 }
 
 bool ZipFolder(const fs::path& folder, const fs::path& archive, std::string& error) {

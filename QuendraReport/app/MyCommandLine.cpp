@@ -50,7 +50,13 @@ void CMyCommandLine::ParseParam(std::string_view param, bool /*bFlag*/, bool bLa
             m_nParseState = 7;
             break;
         case 7:
-            m_strPassword = TrimCstringData(param, "PASS=");
+            // PASSFILE= names the file that holds the password, so that the
+            // password itself never shows in the process list.
+            m_bPasswordFile = param.starts_with(kPasswordFileKey);
+            if (m_bPasswordFile)
+                m_strPasswordFile = std::string(param.substr(kPasswordFileKey.size()));
+            else
+                m_strPassword = TrimCstringData(param, "PASS=");
             m_nParseState = 10;
             break;
         case 8:

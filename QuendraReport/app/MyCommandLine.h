@@ -2,6 +2,7 @@
 // The report program's command line. An unattended run is asked for with one
 // fixed sequence of arguments:
 //   SILENT MODEL=<name> PATH=<folder> INTERFACE=LAN IP=<addr> PORT=<port> USER=<u> PASS=<p>
+//   SILENT MODEL=<name> PATH=<folder> INTERFACE=LAN IP=<addr> PORT=<port> USER=<u> PASSFILE=<file>
 //   SILENT MODEL=<name> PATH=<folder> INTERFACE=COM PORT=<COMn> RATE=<baud>
 // Each argument is offered to ParseParam in turn; an argument that does not fit
 // the current position is ignored. Comparisons are exact and case-sensitive.
@@ -12,6 +13,8 @@
 
 class CMyCommandLine {
 public:
+    static constexpr std::string_view kPasswordFileKey = "PASSFILE=";
+
     // Outcome after the last argument.
     enum class Result : int {
         Interactive = 0,  // "SILENT" never seen (or no arguments): normal start
@@ -36,16 +39,18 @@ public:
 
     int m_nParseState = 0;  // position in the argument sequence, 0..10
     bool m_bSilent = false;
-    std::string m_strModel;     // MODEL=
-    std::string m_strPath;      // PATH=, the folder that receives the result archive
-    bool m_bLan = false;        // INTERFACE=LAN
-    bool m_bCom = false;        // INTERFACE=COM
-    std::string m_strIp;        // IP=
-    std::string m_strLanPort;   // PORT= in the LAN sequence
-    std::string m_strUser;      // USER= (may be empty)
-    std::string m_strPassword;  // PASS= (may be empty)
-    std::string m_strComPort;   // PORT= in the COM sequence, e.g. "COM1"
-    std::string m_strRate;      // RATE=, decimal baud rate
+    std::string m_strModel;         // MODEL=
+    std::string m_strPath;          // PATH=, the folder that receives the result archive
+    bool m_bLan = false;            // INTERFACE=LAN
+    bool m_bCom = false;            // INTERFACE=COM
+    std::string m_strIp;            // IP=
+    std::string m_strLanPort;       // PORT= in the LAN sequence
+    std::string m_strUser;          // USER= (may be empty)
+    std::string m_strPassword;      // PASS= (may be empty), or what the start-up read from PASSFILE=
+    bool m_bPasswordFile = false;   // PASSFILE= took the place of PASS=
+    std::string m_strPasswordFile;  // its value (may be empty)
+    std::string m_strComPort;       // PORT= in the COM sequence, e.g. "COM1"
+    std::string m_strRate;          // RATE=, decimal baud rate
 
 private:
     Result m_result = Result::Interactive;

@@ -5,6 +5,7 @@
 #include "common/csvfile.h"
 #include "common/paths.h"
 #include "common/prompt.h"
+#include "common/secretfile.h"
 
 const char* const kMsgInvalidOption = "Invalid option format.";
 const char* const kMsgInvalidModel = "Invalid Model. Please check Model Name File (CSV).";
@@ -68,6 +69,14 @@ StartUpDecision DecideStartUp(const std::vector<std::string>& args, const std::f
     if (folder.empty()) {
         d.m_kind = StartUpDecision::Kind::Message;
         d.m_strMessage = kMsgInvalidModel;
+        d.m_nExitCode = 0;
+        return d;
+    }
+    std::string error;
+    if (d.m_cmdLine.m_bPasswordFile &&
+        !cmn::ReadSecretFirstLine(d.m_cmdLine.m_strPasswordFile, d.m_cmdLine.m_strPassword, error)) {
+        d.m_kind = StartUpDecision::Kind::Message;
+        d.m_strMessage = "Cannot use the password file " + error;
         d.m_nExitCode = 0;
         return d;
     }

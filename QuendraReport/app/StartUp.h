@@ -55,7 +55,8 @@ extern const char* const kMsgInvalidOption;  // "Invalid option format."
 extern const char* const kMsgInvalidModel;   // "Invalid Model. Please check Model Name File (CSV)."
 
 // Decides from the arguments (without the program name) and the program directory.
-// Shows nothing.
+// Shows nothing. PASSFILE= is read here, so that a file that is missing or
+// that others may read ends the run (a message) before anything is sent.
 StartUpDecision DecideStartUp(const std::vector<std::string>& args, const std::filesystem::path& programDir);
 
 // Decides, and when the decision is a message shows it with the prompt (OK

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -11,6 +10,7 @@
 
 #include "acquire/Commands.h"
 #include "acquire/HeadlessFrameUi.h"
+#include "acquire/Interrupt.h"
 #include "acquire/Transfer.h"
 #include "cli/FleetCli.h"
 #include "cli/LogJson.h"
@@ -86,9 +86,6 @@ const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
 
 constexpr std::size_t kMaxPasswordFile = 4096;
 constexpr int kMaxJobs = 64;
-
-std::atomic<acq::HeadlessFrameUi*> g_running{nullptr};
-std::atomic<bool> g_interrupted{false};
 
 bool IsCommand(const std::string& word) {
     for (const char* c : kCommands)
@@ -194,15 +191,6 @@ private:
     bool m_yes;
     cmn::ConsolePrompt m_console;
 };
-
-// Sets the running window for Ctrl+C while a command runs.
-class RunningUi {
-public:
-    explicit RunningUi(acq::HeadlessFrameUi& ui) { g_running.store(&ui); }
-    ~RunningUi() { g_running.store(nullptr); }
-};
-
-
 
 // An NVRAM image to write: a regular file of 1..65,535 bytes.
 bool IsNvramFile(const std::string& path) {
@@ -345,7 +333,7 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
     acq::CReportFrame frame(acq::MakeFrameSetup(programDir, o.strModel, modelFolder, true), ui, link);
     int code;
     {
-        RunningUi running(ui);
+        const acq::CInterruptTarget running(ui);
         code = ExitCodeOf(RunCommand(o, frame));
     }
     if (code == ACQCLI_CANCEL && o.strCommand == "clear-logs" && !o.bYes)
@@ -523,11 +511,9 @@ int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programD
 }
 
 void InterruptAcquireCli() {
-    g_interrupted.store(true);
-    acq::HeadlessFrameUi* ui = g_running.load();
-    if (ui != nullptr) ui->RequestCancel();
+    acq::RequestInterrupt();
 }
 
 bool AcquireCliInterrupted() {
-    return g_interrupted.load();
+    return acq::InterruptRequested();
 }

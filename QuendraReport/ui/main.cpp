@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "acquire/Interrupt.h"
 #include "acquire/SilentRun.h"
 #include "app/StartUp.h"
 #include "common/paths.h"
@@ -22,6 +23,7 @@ namespace {
 const char* const kHelp =
     "Usage: QuendraReport\n"
     "  or:  QuendraReport SILENT MODEL=NAME PATH=DIR INTERFACE=LAN IP=ADDRESS PORT=N USER=[NAME] PASS=[WORD]\n"
+    "  or:  QuendraReport SILENT MODEL=NAME PATH=DIR INTERFACE=LAN IP=ADDRESS PORT=N USER=[NAME] PASSFILE=FILE\n"
     "  or:  QuendraReport SILENT MODEL=NAME PATH=DIR INTERFACE=COM PORT=COMn RATE=BAUD\n"
     "\n"
     "Reads a signage display's logs and NVRAM image and turns them into reports.\n"
@@ -36,6 +38,22 @@ const char* const kHelp =
     "may be empty. PORT= of the COM form is a port name (COM1 ... COM256) or a\n"
     "device path. Messages go to standard error; a question is asked on the\n"
     "terminal, or answered No without one.\n"
+    "\n"
+    "PASSFILE=FILE takes the password from the first line of FILE instead: every\n"
+    "user of the machine can read a PASS= word in the process list. FILE must be\n"
+    "a regular file of your own that group and others can neither read nor write\n"
+    "(chmod 600 FILE); otherwise the run stops before anything is sent.\n"
+    "\n"
+    "The run deletes and makes again only a \"temp\" folder that it made itself (it\n"
+    "leaves the file .quendra-work-folder in it, which is not packed); a \"temp\"\n"
+    "of your own, a link or a file there is left alone and the run fails with\n"
+    "\"Failed to create file.\" and the reason. A second run started in the same\n"
+    "folder waits (at most 120 s) until the first has made its archive.\n"
+    "\n"
+    "Ctrl+C (SIGINT or SIGTERM) cancels the run between two requests: the display\n"
+    "leaves binary mode and logs again, the files of the run are removed, no\n"
+    "archive is made, and the run ends with \"Canceled communication.\". A second\n"
+    "Ctrl+C ends it at once.\n"
     "\n"
     "The program's files are in its own folder: QuendraReport.ini (settings),\n"
     "ModelName.csv (the model list), one folder per model with model.ini and its\n"
@@ -101,6 +119,7 @@ int main(int argc, char** argv) {
             ShowMessage(argc, argv, decision.m_strMessage);
             return decision.m_nExitCode;
         case StartUpDecision::Kind::Unattended: {
+            acq::InstallInterruptHandlers();
             qlink::NativeDisplayLink link;
             // Whatever the outcome, its message has been shown; the run ends with 0.
             NoticeLines notices;

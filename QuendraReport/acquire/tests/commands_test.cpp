@@ -8,11 +8,14 @@
 #include <zip.h>
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <thread>
 
 #include "FakeRun.h"
 #include "acquire/HeadlessFrameUi.h"
 #include "acquire/Transfer.h"
+#include "acquire/WorkFolder.h"
 #include "app/StartUp.h"
 #include "common/prompt.h"
 #include "link/Ports.h"
@@ -145,16 +148,10 @@ TEST_F(CommandsTest, GetAllWhoseReportCannotBeWrittenEndsWithTheFileMessage) {
 
 TEST_F(CommandsTest, UnattendedRunPacksTheWorkFolder) {
     const CMyCommandLine cmd = SilentLine();
-    // A work folder left by an earlier run, with a link to a file outside it.
-    testsupport::WriteFile(dir / "keep.txt", "precious");
-    fs::create_directories(setup.workFolder);
-    testsupport::WriteFile(setup.workFolder / "old.dat", "old");
-    fs::create_symlink(dir / "keep.txt", setup.workFolder / "link");
-
     ASSERT_EQ(frame->OnGetAllSilent(cmd), acq::kExitOk);
-    EXPECT_EQ(Read("keep.txt"), "precious");
     const std::string report = frame->GetReportName();
-    EXPECT_EQ(Files(setup.workFolder), (std::vector<std::string>{acq::kNvramDumpName, report}));
+    EXPECT_EQ(Files(setup.workFolder),
+              (std::vector<std::string>{acq::kWorkFolderMarker, acq::kNvramDumpName, report}));
     const fs::path archive = dir / "out" / ("LogData_" + frame->Log().m_strSerial + ".zip");
     std::vector<std::string> contents;
     EXPECT_EQ(ZipEntries(archive, &contents), (std::vector<std::string>{acq::kNvramDumpName, report}));
@@ -178,17 +175,6 @@ TEST_F(CommandsTest, UnattendedRunPacksTheWorkFolder) {
 
 TEST_F(CommandsTest, UnattendedRunFailures) {
     const CMyCommandLine cmd = SilentLine();
-    // The work folder cannot be made: its own reason, then the file message.
-    testsupport::WriteFile(dir / "blocker", "x");
-    acq::stFrameSetup blocked = setup;
-    blocked.workFolder = dir / "blocker" / "temp";
-    acq::CReportFrame f1(blocked, ui, link);
-    EXPECT_EQ(f1.OnGetAllSilent(cmd), acq::kExitFile);
-    ASSERT_EQ(prompt.Texts().size(), 2u);
-    EXPECT_NE(prompt.Texts()[0].find("blocker"), std::string::npos);
-    EXPECT_EQ(prompt.Texts()[1], acq::kMsgFileFailed);
-    EXPECT_TRUE(link.Calls().empty());
-
     // The log step fails: its code, no archive.
     prompt.Clear();
     link.Fail(Dk("40"));
@@ -207,6 +193,68 @@ TEST_F(CommandsTest, UnattendedRunFailures) {
     ASSERT_EQ(prompt.Texts().size(), 2u);
     EXPECT_EQ(prompt.Texts()[1], acq::kMsgFileFailed);
     EXPECT_FALSE(fs::exists(dir / "nowhere"));
+}
+
+// Every path under `root` with its bytes, link target or nothing (folders).
+std::map<fs::path, std::string> Tree(const fs::path& root) {
+    std::map<fs::path, std::string> tree;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        tree[e.path()] = e.is_symlink()        ? fs::read_symlink(e).string()
+                         : e.is_regular_file() ? testsupport::ReadFile(e.path())
+                                               : "";
+    return tree;
+}
+
+// The work folder as a run finds it: only a folder that a run made is
+// replaced; anything else stays exactly as it was, nothing is sent, and the
+// run ends with the file message followed by the reason.
+TEST_F(CommandsTest, UnattendedRunReplacesOnlyAWorkFolderItMade) {
+    const CMyCommandLine cmd = SilentLine();
+    const fs::path work = setup.workFolder;
+    testsupport::WriteFile(dir / "outside" / "keep.txt", "precious");
+    std::string error;
+    const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+        {[] {}, ""},  // missing
+        {[&] {
+             ASSERT_TRUE(acq::PrepareWorkFolder(work, error));
+             testsupport::WriteFile(work / "sub" / "old.dat", "old");
+             fs::create_directory_symlink(dir / "outside", work / "link");
+         },
+         ""},  // made by a run
+        {[&] { testsupport::WriteFile(work / "sub" / "mine.txt", "mine"); }, "holds no"},
+        {[&] { fs::create_directory_symlink(dir / "outside", work); }, "symbolic link"},
+        {[&] { testsupport::WriteFile(work, "mine"); }, "regular file"},
+        {[&] {
+             fs::remove(dir / "work");
+             testsupport::WriteFile(dir / "work", "x");
+         },
+         "Cannot"},
+    };
+    for (const auto& [make, reason] : cases) {
+        SCOPED_TRACE(reason);
+        for (const char* folder : {"work", "out"}) {
+            fs::remove_all(dir / folder);
+            fs::create_directories(dir / folder);
+        }
+        make();
+        const auto before = Tree(dir);
+        prompt.Clear();
+        link.ClearCalls();
+        const int code = frame->OnGetAllSilent(cmd);
+        EXPECT_EQ(Read("outside/keep.txt"), "precious");
+        if (reason.empty()) {
+            EXPECT_EQ(code, acq::kExitOk);
+            EXPECT_EQ(Files(work).size(), 3u);  // the marker, the report, the NVRAM dump
+            EXPECT_EQ(ZipEntries(dir / "out" / frame->GetZipName()).size(), 2u);
+            continue;
+        }
+        EXPECT_EQ(code, acq::kExitFile);
+        EXPECT_TRUE(link.Calls().empty());
+        EXPECT_EQ(Tree(dir), before);
+        ASSERT_EQ(prompt.Texts().size(), 2u);
+        EXPECT_EQ(prompt.Texts()[0], acq::kMsgFileFailed);
+        EXPECT_NE(prompt.Texts()[1].find(reason), std::string::npos) << prompt.Texts()[1];
+    }
 }
 
 TEST_F(CommandsTest, ClearLogsAsksFirstAndResetsTheLog) {

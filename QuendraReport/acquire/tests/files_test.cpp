@@ -25,30 +25,6 @@ TEST(NamesTest, NamesFromDisplayDataAreSafeAndOrdinaryOnesUnchanged) {
 
 class WorkFolderTest : public testsupport::TempDirTest {};
 
-TEST_F(WorkFolderTest, PreparingNeverFollowsLinks) {
-    Write("outside/keep.txt", "keep");
-    // A link named like the work folder: removed as a link.
-    fs::create_directory_symlink(dir / "outside", dir / "temp");
-    std::string error;
-    ASSERT_TRUE(acq::PrepareWorkFolder(dir / "temp", error)) << error;
-    EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / "temp")));
-    EXPECT_EQ(Read("outside/keep.txt"), "keep");
-
-    // A folder with files and links inside: emptied, link targets untouched.
-    Write("temp/a.dat", "a");
-    fs::create_symlink(dir / "outside" / "keep.txt", dir / "temp" / "l");
-    fs::create_directory_symlink(dir / "outside", dir / "temp" / "d");
-    ASSERT_TRUE(acq::PrepareWorkFolder(dir / "temp", error)) << error;
-    EXPECT_TRUE(fs::is_empty(dir / "temp"));
-    EXPECT_EQ(Read("outside/keep.txt"), "keep");
-
-    // A file in the way is replaced; a missing parent is a reported failure.
-    Write("plain", "x");
-    EXPECT_TRUE(acq::PrepareWorkFolder(dir / "plain", error));
-    EXPECT_FALSE(acq::PrepareWorkFolder(dir / "no" / "temp", error));
-    EXPECT_NE(error.find("no/temp"), std::string::npos);
-}
-
 TEST_F(WorkFolderTest, ArchiveFailureLeavesNoFile) {
     Write("work/a.bin", "a");
     std::string error;

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kSamples = fs::path(__FILE__).parent_path() / ".." / ".." / ".." / "samples";
+const fs::path kSamples = fs::path(QUENDRA_SOURCE_ROOT) / "samples";
 
 TEST(Samples, EveryCsvAndIniFileHasCrLfLineEnds) {
     int files = 0;

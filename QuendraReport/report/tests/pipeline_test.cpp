@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kSamples = QUENDRA_SAMPLES_DIR;
-const fs::path kReportGolden = fs::path(__FILE__).parent_path() / "golden";
+const fs::path kReportGolden = fs::path(QUENDRA_TEST_DIR) / "golden";
 const fs::path kTextGolden = kSamples.parent_path() / "QuendraReport" / "templog" / "tests" / "golden";
 
 class PipelineTest : public testsupport::TempDirTest {

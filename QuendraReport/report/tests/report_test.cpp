@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kGoldenDir = fs::path(__FILE__).parent_path() / "golden";
+const fs::path kGoldenDir = fs::path(QUENDRA_TEST_DIR) / "golden";
 const fs::path kSamplesDir = QUENDRA_SAMPLES_DIR;
 const fs::path kSampleLogsDir = kSamplesDir / "logs";
 

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kGolden = fs::path(__FILE__).parent_path() / "golden";
+const fs::path kGolden = fs::path(QUENDRA_TEST_DIR) / "golden";
 const fs::path kSampleLogs = fs::path(QUENDRA_SAMPLES_DIR) / "logs";
 
 

@@ -1,12 +1,18 @@
 // The QuendraReport executable as a process: the unattended run in both
 // forms against display-sim, with no display server in its environment, run
-// from an empty folder; the start-up messages.
+// from an empty folder; the start-up messages; the password file, two runs
+// in one folder, Ctrl+C.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <testsupport/ChildProcess.h>
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -20,17 +26,35 @@ struct Outcome {
     std::string err;
 };
 
-// Runs the program in `cwd` with stdin from /dev/null and without any display
-// server variable.
-Outcome RunProgram(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& scratch) {
+std::vector<std::string> Argv(const std::vector<std::string>& args) {
     std::vector<std::string> argv{kExe.string()};
     argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+// The program in `cwd`, with stdin from /dev/null and without any display
+// server variable.
+testsupport::ChildOptions Options(const fs::path& cwd, const fs::path& scratch) {
     testsupport::ChildOptions options = testsupport::ScratchChildOptions(scratch);
     options.cwd = cwd;
     options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    return options;
+}
+
+Outcome RunProgram(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& scratch) {
     Outcome o;
-    o.code = testsupport::RunChild(argv, options, o.out, o.err);
+    o.code = testsupport::RunChild(Argv(args), Options(cwd, scratch), o.out, o.err);
     return o;
+}
+
+// Waits (at most 30 s) until `file` holds `text`.
+bool WaitForText(const fs::path& file, const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (testsupport::ReadFile(file).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 std::vector<std::string> Names(const fs::path& folder) {
@@ -56,10 +80,16 @@ protected:
     Outcome Run(const std::vector<std::string>& args) {
         return RunProgram(args, dir / "run", dir / "scratch");
     }
+    std::vector<std::string> LanArgs(const std::string& address, const std::string& credentials = "PASS=") {
+        return {"SILENT",        "MODEL=QM-X003", "PATH=" + (dir / "archive").string(),
+                "INTERFACE=LAN", "IP=" + address, "PORT=10008",
+                "USER=svc",      credentials};
+    }
     void ExpectResults() {
         EXPECT_EQ(Names(dir / "run"), std::vector<std::string>{"temp"});
-        EXPECT_EQ(Names(dir / "run" / "temp"),
-                  (std::vector<std::string>{"NvramDump1.bin", "QM-X003_QX30001001.dat"}));
+        EXPECT_EQ(
+            Names(dir / "run" / "temp"),
+            (std::vector<std::string>{".quendra-work-folder", "NvramDump1.bin", "QM-X003_QX30001001.dat"}));
         EXPECT_EQ(Names(dir / "archive"), std::vector<std::string>{"LogData_QX30001001.zip"});
     }
 
@@ -139,6 +169,94 @@ TEST_F(SilentRunTest, HelpOnlyAsTheOnlyArgument) {
         EXPECT_EQ(o.out, "");
         EXPECT_EQ(o.err, "Invalid option format.\n");
     }
+}
+
+// PASSFILE= in place of PASS=: a file of the user's own that nobody else may
+// read works; anything else stops the run before anything is sent.
+TEST_F(SilentRunTest, PasswordFileMustBeTheUsersOwnAndPrivate) {
+    testsupport::LoopbackAddress address;
+    const fs::path transcript = dir / "transcript.txt";
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--account", "svc", "--password", "pw", "--transcript",
+                           transcript.string()}));
+    const fs::path good = dir / "good";
+    testsupport::WriteFile(good, "pw\r\nnext line\n");
+    fs::permissions(good, fs::perms::owner_read | fs::perms::owner_write);
+    std::vector<std::pair<fs::path, std::string>> refused = {
+        {dir / "loose", "group or others"}, {dir / "fifo", "FIFO"}, {dir / "link", "symbolic link"}};
+    fs::copy_file(good, dir / "loose");
+    fs::permissions(dir / "loose", fs::perms::group_read, fs::perm_options::add);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(good, dir / "link");
+    if (::geteuid() == 0) {  // only root can give a file away
+        fs::copy_file(good, dir / "other");
+        ASSERT_EQ(::chown((dir / "other").c_str(), 65534, 65534), 0);
+        refused.push_back({dir / "other", "another user"});
+    }
+    for (const auto& [file, why] : refused) {
+        const Outcome o = Run(LanArgs(address.Text(), "PASSFILE=" + file.string()));
+        EXPECT_EQ(o.code, 0);
+        EXPECT_EQ(o.err.rfind("Cannot use the password file " + file.string() + ": ", 0), 0u) << o.err;
+        EXPECT_NE(o.err.find(why), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(testsupport::ReadFile(transcript), "");
+    EXPECT_TRUE(fs::is_empty(dir / "run"));
+
+    const Outcome o = Run(LanArgs(address.Text(), "PASSFILE=" + good.string()));
+    EXPECT_EQ(o.err, "Complete to communicate and create file.\n");
+    EXPECT_NE(testsupport::ReadFile(transcript).find("login \"svc\" accepted"), std::string::npos);
+}
+
+// Two runs started in one folder against two displays: the second waits for
+// the first, and each archive holds its own display's log only.
+TEST_F(SilentRunTest, TwoRunsInOneFolderTakeTurns) {
+    testsupport::LoopbackAddress first, second;
+    const fs::path transcript = dir / "transcript.txt";
+    ASSERT_TRUE(sim.Start({"--listen", first.Text(), "--account", "svc", "--password", "", "--delay",
+                           "bin:every:1", "--delay-ms", "200", "--transcript", transcript.string()}));
+    testsupport::SimProcess other;
+    ASSERT_TRUE(other.Start({"--listen", second.Text(), "--account", "svc", "--log",
+                             (kExe.parent_path() / "logs" / "abnormal.dat").string()}));
+    testsupport::ChildProcess a, b;
+    ASSERT_TRUE(a.Start(Argv(LanArgs(first.Text())), Options(dir / "run", dir / "scratch")));
+    ASSERT_TRUE(WaitForText(transcript, "18081 bin"));
+    ASSERT_TRUE(b.Start(Argv(LanArgs(second.Text())), Options(dir / "run", dir / "scratch")));
+    EXPECT_EQ(a.Wait(), 0);
+    EXPECT_EQ(b.Wait(), 0);
+    EXPECT_EQ(a.ErrorText(), "Complete to communicate and create file.\n");
+    EXPECT_EQ(b.ErrorText().rfind("Waiting for another unattended run in "), 0u) << b.ErrorText();
+    EXPECT_EQ(b.ErrorText().substr(b.ErrorText().find('\n') + 1),
+              "Complete to communicate and create file.\n");
+    // Each archive names one report, its own display's; the other serial
+    // number appears nowhere in it.
+    const std::string own = testsupport::ReadFile(dir / "archive" / "LogData_QX30001001.zip"),
+                      theirs = testsupport::ReadFile(dir / "archive" / "LogData_5K7654321.zip");
+    EXPECT_NE(own.find("QM-X003_QX30001001.dat"), std::string::npos);
+    EXPECT_EQ(own.find("5K7654321"), std::string::npos);
+    EXPECT_NE(theirs.find("_5K7654321.dat"), std::string::npos);
+    EXPECT_EQ(theirs.find("QX30001001"), std::string::npos);
+}
+
+// Ctrl+C in the middle of the NVRAM read: the display is put back (binary
+// mode left, logging on), no archive, no file of the run left, exit code 0.
+TEST_F(SilentRunTest, InterruptPutsTheDisplayBackAndLeavesNoFiles) {
+    testsupport::LoopbackAddress address;
+    const fs::path transcript = dir / "transcript.txt", state = dir / "state.txt";
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--account", "svc", "--nvram-size", "65535", "--delay",
+                           "bin:every:1", "--delay-ms", "150", "--transcript", transcript.string(),
+                           "--save-state", state.string()}));
+    testsupport::ChildProcess run;
+    ASSERT_TRUE(run.Start(Argv(LanArgs(address.Text())), Options(dir / "run", dir / "scratch")));
+    ASSERT_TRUE(WaitForText(transcript, "18081 bin 45 00040004"));
+    run.Signal(SIGINT);
+    EXPECT_EQ(run.Wait(), 0);
+    EXPECT_EQ(run.ErrorText(), "Canceled communication.\n");
+    EXPECT_TRUE(fs::is_empty(dir / "archive"));
+    EXPECT_EQ(Names(dir / "run" / "temp"), std::vector<std::string>{".quendra-work-folder"});
+    ASSERT_EQ(sim.Stop(), 0);
+    const std::string lines = testsupport::ReadFile(transcript);
+    EXPECT_GT(lines.rfind("18081 bin F0 00"), lines.rfind("18081 bin 45"));
+    EXPECT_EQ(lines.substr(lines.rfind("10008 text")), "10008 text \"SRLG0001\"\n");
+    EXPECT_NE(testsupport::ReadFile(state).find("\nlogging=1"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // controls.
 #include <common/prompt.h>
 #include <gtest/gtest.h>
+#include <qtsupport/QtPrompt.h>
+#include <testsupport/ModalScript.h>
 #include <testsupport/OffscreenApp.h>
 #include <testsupport/TempDir.h>
 #include <testsupport/TimeZone.h>
@@ -11,6 +13,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +22,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <deque>
+#include <optional>
 #include <set>
 
 #include "ControlBarDlg.h"
@@ -52,8 +56,12 @@ protected:
     void SetUp() override {
         TempDirTest::SetUp();
         testsupport::OffscreenApp();
+        m_watchdog.emplace();  // its timer needs the application
     }
-    void TearDown() override { LoadCodeTables(dir / "none"); }
+    void TearDown() override {
+        EXPECT_TRUE(m_watchdog->Closed().empty()) << "a window nobody answered: " << m_watchdog->Closed().front();
+        LoadCodeTables(dir / "none");
+    }
 
     std::unique_ptr<CControlBarDlg> Bar(bool lan, bool serial, bool baud = true,
                                         std::vector<std::string> adapters = {}) {
@@ -74,20 +82,21 @@ protected:
         for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
         return items;
     }
-    // "shown", "disabled" or "hidden".
     // Types `text` key by key into whichever widget has the focus.
     static void Type(QWidget* window, const char* text) {
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
         for (const char* c = text; *c != '\0'; ++c) QTest::keyClick(QApplication::focusWidget(), *c);
     }
+    // "shown", "disabled" or "hidden".
     static std::string State(const QWidget* w) {
         if (w->isHidden()) return "hidden";
         return w->isEnabled() ? "shown" : "disabled";
     }
 
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
+    std::optional<testsupport::ModalWatchdog> m_watchdog;
+    qtsupport::QtPrompt m_boxes;
+    cmn::ScopedPrompt m_scoped{m_boxes};
     std::deque<CIniManaged> m_settings;  // one per bar, living as long as the test
 };
 
@@ -220,16 +229,20 @@ TEST_F(WidgetTest, LanSettingsDialogTakesAddressPortAndAccount) {
     dialog.PortEdit()->setFocus();
     Type(&dialog, "7x0000");
     EXPECT_EQ(dialog.PortEdit()->text(), "70000");  // digits only
-    dialog.accept();
-    EXPECT_TRUE(dialog.isVisible());  // above 65535: refused, the dialog stays
-    ASSERT_EQ(m_prompt.Texts(), std::vector<std::string>{kMsgBadPort});
-    dialog.PortEdit()->setText("0");
-    dialog.accept();
+    // Above 65535 and 0 are refused with a message; the dialog stays.
+    QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    testsupport::ModalScript refusals;
+    refusals.Press(QMessageBox::Ok).PressKey(Qt::Key_Return);
+    QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
+    dialog.PortEdit()->setText("0");
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(refusals.BoxTexts(), (std::vector<std::string>{kMsgBadPort, kMsgBadPort}));
 
     dialog.PortEdit()->setText("65535");
     dialog.UserEdit()->setText(QString::fromUtf8("テスト"));
-    dialog.accept();
+    QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.GetSettings().dwIp, 0x0A000007u);
     EXPECT_EQ(dialog.GetSettings().nPort, 65535);

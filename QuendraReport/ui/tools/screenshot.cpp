@@ -6,6 +6,8 @@
 // link is a recording fake: nothing is sent anywhere.
 #include <common/ini.h>
 #include <common/prompt.h>
+#include <qtsupport/QtPrompt.h>
+#include <testsupport/ModalScript.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,7 +29,6 @@
 #include "LanSettingDlg.h"
 #include "LogListView.h"
 #include "MainFrame.h"
-#include "ModalScript.h"
 #include "ModelSelectDlg.h"
 #include "ProgressDlg.h"
 #include "SetFilterDlg.h"
@@ -35,6 +36,8 @@
 
 namespace fs = std::filesystem;
 using namespace qui;
+using testsupport::ModalScript;
+using testsupport::ModalWatchdog;
 
 namespace {
 
@@ -120,6 +123,17 @@ void MainWindowPictures(const fs::path& programDir, const fs::path& logs, qlink:
     frame->LogList().horizontalHeader()->sectionClicked(LOG_COL_DATE);
     Save(*frame, "main-filtered-sorted.png");
 
+    // "Clear Logs" asks first; the picture is taken before Cancel is pressed.
+    qtsupport::QtPrompt boxes;
+    boxes.SetOwner(frame.get());
+    {
+        cmn::ScopedPrompt real(boxes);
+        ModalScript clear;
+        clear.On<QMessageBox>([](QMessageBox* box) { Save(*box, "dialog-clear-logs.png"); })
+            .Press(QMessageBox::Cancel);
+        if (!Drive(*frame, kCmdClearLogs, clear)) ++g_failures;
+    }
+
     // A model with elapsed times: lines under the power supply records.
     auto elapsed = Window(programDir, "QM-Y210", "QMY210", link);
     OpenLog(*elapsed, logs / "code-paths.dat");
@@ -151,13 +165,12 @@ void DialogPictures(const fs::path& programDir) {
     kinds.show();
     Save(kinds, "dialog-select-kind.png");
 
-    QMessageBox failed(
-        QMessageBox::Warning, QStringLiteral("QuendraReport"),
-        QStringLiteral("Failed to communicate with Quendra display. Check cable connection and "
-                       "interface settings."),
-        QMessageBox::Ok);
-    failed.show();
-    Save(failed, "dialog-message.png");
+    // The message boxes as the programs show them, answered like a user.
+    qtsupport::QtPrompt boxes;
+    ModalScript failed;
+    failed.On<QMessageBox>([](QMessageBox* box) { Save(*box, "dialog-message.png"); }).Press(QMessageBox::Ok);
+    boxes.Message(acq::kMsgCommFailed, cmn::MB_OK | cmn::MB_ICONWARNING, {});
+    if (!failed.Done()) ++g_failures;
 }
 
 }  // namespace

@@ -112,8 +112,11 @@ QGroupBox* CalbrinDialog::BuildGainGroup() {
         for (std::size_t i = 0; i < kGainColumns.size(); ++i)
             grid->addWidget(NewValueBox(group, kGainColumns[i].first, row), row, static_cast<int>(i) + 1);
     }
-    // Spare width goes to the right of the boxes, not between the row captions and them.
+    // Spare width goes to the right of the boxes, not between the row captions
+    // and them; spare height (the group is as tall as "Control", and a mode may
+    // hide rows) goes below the last row, so the headings stay on their rows.
     grid->setColumnStretch(static_cast<int>(kGainColumns.size()) + 1, 1);
+    grid->setRowStretch(kRows + 1, 1);
     return group;
 }
 

@@ -20,8 +20,11 @@ public:
     // Boxes are modal over owner (may be null, then over the application).
     // Set it from the GUI thread, before workers may call Message.
     void SetOwner(QWidget* owner) { m_owner = owner; }
-    // Returns IDOK, IDCANCEL, IDYES or IDNO; the negative answer (IDNO or
-    // IDCANCEL) when there is no application object to show the box.
+    // Shows OK, OK and Cancel, or Yes and No (any other set: OK) and returns
+    // the answer of the button pressed: IDOK, IDCANCEL, IDYES or IDNO. Return
+    // presses the first button (OK or Yes); Escape and the close button give
+    // the box's negative answer (Cancel, No, or OK for a box with OK alone),
+    // and so does a call without an application object to show the box.
     int Message(const std::string& text, unsigned type, const std::string& caption) override;
 
 private:

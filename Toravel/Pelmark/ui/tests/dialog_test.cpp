@@ -1,15 +1,19 @@
 // The Pelmark dialog on the offscreen platform: built from its settings
 // (visibility, captions, scaled rectangles), the write button rule, the busy
-// state, the usage rows and the clock check box.
+// state and its real message box, the usage rows and the clock check box.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <optional>
 
+#include <qtsupport/QtPrompt.h>
+#include <testsupport/ModalScript.h>
 #include <testsupport/OffscreenApp.h>
 
 #include "PelmarkDialog.h"
@@ -23,13 +27,18 @@ namespace {
 
 class PelmarkDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override { testsupport::OffscreenApp(); }
+    void SetUp() override {
+        testsupport::OffscreenApp();
+        watchdog.emplace();
+    }
+    void TearDown() override { EXPECT_TRUE(watchdog->Closed().empty()) << watchdog->Closed().front(); }
 
     void Open(const Settings& s, double factor = 1.0) {
         settings = s;
         form = BuildForm(s, factor, factor);
         tool = std::make_unique<PelmarkTool>(s, link, prompt);
         dialog = std::make_unique<PelmarkDialog>(*tool, form);
+        prompt.SetOwner(dialog.get());
     }
     template <typename W = QWidget>
     W* At(Control c) const {
@@ -45,8 +54,9 @@ protected:
 
     Settings settings;
     Form form;
+    std::optional<testsupport::ModalWatchdog> watchdog;
     toravel::RecordingLinkara link;
-    cmn::RecordingPrompt prompt;
+    qtsupport::QtPrompt prompt;
     std::unique_ptr<PelmarkTool> tool;
     std::unique_ptr<PelmarkDialog> dialog;
 };
@@ -62,14 +72,13 @@ TEST_F(PelmarkDialogTest, BuiltFromTheSettingsAtTheScreensDensity) {
     s.writeBtn = u"Set";
     Open(s, 1.5);
     EXPECT_EQ(dialog->windowTitle(), "Model Name Tool");
-    EXPECT_EQ(dialog->size(), QSize(690, 367));
+    EXPECT_EQ(dialog->size(), QSize(form.width, form.height));
     for (int i = 0; i < kControlCount; ++i) {
         const auto c = static_cast<Control>(i);
         const Rect& r = form[c].rect;
         EXPECT_EQ(At(c)->geometry(), QRect(r.x, r.y, r.width, r.height)) << i;
         EXPECT_EQ(At(c)->isHidden(), !form[c].visible) << i;
     }
-    EXPECT_EQ(At(Control::Group)->geometry(), QRect(15, 60, 637, 195));
     for (Control c : {Control::ReadLabel, Control::WriteButton, Control::ExitButton, Control::Group})
         EXPECT_EQ(Text(c).toStdU16String(), form[c].text);
     EXPECT_TRUE(At<QLineEdit>(Control::ReadBox)->isReadOnly());
@@ -108,13 +117,15 @@ TEST_F(PelmarkDialogTest, WriteButtonFollowsTheLengthRuleAndTheBusyState) {
         captionDuringWrite = write->text();
         enabledDuringWrite = write->isEnabled();
     };
-    write->click();
+    testsupport::ModalScript boxes;
+    boxes.Press(QMessageBox::Ok);
+    QTest::mouseClick(write, Qt::LeftButton);
     EXPECT_EQ(captionDuringWrite, "Wait...");
     EXPECT_FALSE(enabledDuringWrite);
     EXPECT_EQ(write->text(), "&Write");
     EXPECT_TRUE(write->isEnabled());
     EXPECT_EQ(link.Commands(), std::vector<std::string>{"set IFSN123456"});
-    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"Writting is completed"});
+    EXPECT_EQ(boxes.BoxTexts(), std::vector<std::string>{"Writting is completed"});
 }
 
 TEST_F(PelmarkDialogTest, UsageTimeRowsAreFilledByRead) {

@@ -1,12 +1,15 @@
 #pragma once
 // Answers the modal windows a command brings up (file dialogs, message
-// boxes, the filter dialog), for the widget tests and the screenshot tool,
-// which drive the real window without anybody at the keyboard.
+// boxes, dialogs), for the widget tests and the screenshot tools, which
+// drive the real windows without anybody at the keyboard: message boxes are
+// answered by clicking their buttons or pressing keys, as a user would.
 // Steps run in order from a timer of the GUI thread, so they also run while
 // a modal window's own event loop runs. A step gets the active modal window
 // and returns true when it is done with it (false: not the window it waits
-// for, try again at the next tick). GUI thread only.
+// for, try again at the next tick). Header only, like OffscreenApp.h: only
+// programs that link Qt Widgets and Qt Test include it. GUI thread only.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -14,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -22,7 +26,7 @@
 #include <string>
 #include <vector>
 
-namespace qui {
+namespace testsupport {
 
 class ModalScript {
 public:
@@ -71,12 +75,51 @@ public:
     ModalScript& Cancel() {
         return On<QDialog>([](QDialog* d) { d->reject(); });
     }
+    // A message box: its button `which` clicked with the mouse. A box
+    // without that button is left for the watchdog.
+    ModalScript& Press(QMessageBox::StandardButton which) {
+        return Then([this, which](QWidget* modal) {
+            auto* box = dynamic_cast<QMessageBox*>(modal);
+            QAbstractButton* button = box != nullptr ? box->button(which) : nullptr;
+            if (button == nullptr) return false;
+            Keep(*box);
+            QTest::mouseClick(button, Qt::LeftButton);
+            return true;
+        });
+    }
+    // A message box: `key` pressed where its focus is (Return takes the
+    // focused default button, Escape the box's negative answer).
+    ModalScript& PressKey(Qt::Key key) {
+        return On<QMessageBox>([this, key](QMessageBox* box) {
+            Keep(*box);
+            QWidget* focus = box->focusWidget();
+            QTest::keyClick(focus != nullptr ? focus : box, key);
+        });
+    }
+
+    // What a message box that a step answered showed.
+    struct Box {
+        std::string title;
+        std::string text;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+    };
+    const std::vector<Box>& Boxes() const { return m_boxes; }
+    std::vector<std::string> BoxTexts() const {
+        std::vector<std::string> texts;
+        for (const Box& b : m_boxes) texts.push_back(b.text);
+        return texts;
+    }
 
     bool Done() const { return m_steps.empty(); }
     // Window titles of the modal windows the steps met, in order.
     const std::vector<std::string>& Seen() const { return m_seen; }
 
 private:
+    void Keep(const QMessageBox& box) {
+        m_boxes.push_back({box.windowTitle().toStdString(), box.text().toStdString(), box.icon(),
+                           box.standardButtons()});
+    }
     void Tick() {
         if (m_steps.empty()) {
             m_timer.stop();
@@ -99,6 +142,7 @@ private:
     QTimer m_timer;
     std::deque<Step> m_steps;
     std::vector<std::string> m_seen;
+    std::vector<Box> m_boxes;
     bool m_busy = false;
 };
 
@@ -142,4 +186,4 @@ private:
     std::vector<std::string> m_closed;
 };
 
-}  // namespace qui
+}  // namespace testsupport
