@@ -342,7 +342,7 @@ int CReportFrame::OnClearLogs() {
         m_written.clear();
         if (cmn::MessageBox(kMsgClearConfirm, cmn::MB_OKCANCEL | cmn::MB_ICONWARNING) != cmn::IDOK)
             return static_cast<int>(kExitDeclined);
-        const stClearResult result = ClearDisplayLogs(m_link, m_ui.ChoosePorts());
+        const stClearResult result = ClearDisplayLogs(m_link, m_ui.ChoosePorts(), m_ui.NoticeSink());
         if (result.bOpened) {
             ResetLog(m_log);
             m_ui.SetTitle("");

@@ -1,22 +1,47 @@
 #include "acquire/DisplayTurn.h"
 
-#include "linkio/Cancel.h"
+#include "common/strutil.h"
+#include "linkio/DisplayTurn.h"
 
 namespace acq {
 
-std::string DisplayTurnName(const qlink::stPortChoice& ports) {
-    const std::string& port = ports.strControlPort;
-    // "LAN" + host + ":" + port: every data port of one host leads to one display chain.
-    if (port.size() > 3 && port.compare(0, 3, "LAN") == 0) {
-        const std::size_t colon = port.rfind(':');
-        return "QuendraDisplay " + port.substr(3, colon == std::string::npos || colon < 3 ? std::string::npos
-                                                                                          : colon - 3);
-    }
-    return "QuendraDisplay " + port;
+namespace {
+
+// The settings file in which the text link library looks up the device of a
+// "COMn" name.
+std::filesystem::path SerialNamesFile() {
+    return linkio::SettingsDir("QUENDRA_QNCTRL_DIR") / "QuendraControl.ini";
 }
 
-CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel) : m_lock(DisplayTurnName(ports)) {
-    m_lock.Lock(kDisplayTurnWaitMs, [cancel] { return linkio::IsCancelled(cancel); });
+// "LAN" host [":" port] with the host replaced by `address`; anything else as it is.
+std::string WithAddress(const std::string& port, const std::string& address) {
+    if (port.size() < 3 || !cmn::EqualsNoCase(std::string_view(port).substr(0, 3), "LAN")) return port;
+    const std::size_t colon = port.find(':', 3);
+    return port.substr(0, 3) + address + (colon == std::string::npos ? std::string() : port.substr(colon));
+}
+
+}  // namespace
+
+CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress)
+    : m_ports(ports) {
+    linkio::DisplayIdentity display;
+    std::string error;
+    if (!linkio::IdentifyDisplay(ports.strControlPort, SerialNamesFile(), display, error)) {
+        progress.Notice(error);
+        return;
+    }
+    if (display.kind == linkio::PortSpec::kTcp) {
+        m_ports.strControlPort = WithAddress(ports.strControlPort, display.name);
+        m_ports.strBinaryPort = WithAddress(ports.strBinaryPort, display.name);
+    }
+    m_turn = std::make_unique<linkio::DisplayTurn>(std::move(display));
+    m_turn->Take(kDisplayTurnWaitMs, cancel, [&progress](const std::string& text) { progress.Notice(text); });
+}
+
+CDisplayTurn::~CDisplayTurn() = default;
+
+bool CDisplayTurn::Held() const {
+    return m_turn && m_turn->Held();
 }
 
 }  // namespace acq

@@ -1,39 +1,55 @@
 #pragma once
-// One program at a time on one display connection: a cross-process lock on
-// the host (LAN) or the serial port that a worker holds while it talks to
-// the display. Two programs on one daisy chain must not interleave: binary
-// requests go to whichever display entered binary mode last, so a second
-// program's "FIRM0000" or "BNMD<id>" in the middle of a transfer would hand
-// it the other display's data. The link libraries' own locks cover only
-// their connections, not the switch into binary mode that comes before.
+// One program at a time on one display connection: a cross-process turn on
+// the display (LAN: its address; serial line: its device) that a worker holds
+// while it talks to the display. Two programs on one daisy chain must not
+// interleave: binary requests go to whichever display entered binary mode
+// last, so a second program's "FIRM0000" or "BNMD<id>" in the middle of a
+// transfer would hand it the other display's data. The link libraries' own
+// locks cover only their connections, not the switch into binary mode that
+// comes before. The turn is keyed on the display, not on how its address or
+// port was typed, and the setting programs take the same one.
 //
 // Not thread-safe: one object per worker run.
 
+#include <memory>
 #include <string>
 
-#include "common/namedlock.h"
+#include "acquire/Progress.h"
 #include "link/Ports.h"
+
+namespace linkio {
+class DisplayTurn;
+}
 
 namespace acq {
 
 // How long a worker waits for another program's turn on the display.
 constexpr int kDisplayTurnWaitMs = 60000;
 
-// The lock's name for the ports: "QuendraDisplay " + the host of a LAN
-// control port, or the serial port as given.
-std::string DisplayTurnName(const qlink::stPortChoice& ports);
-
 class CDisplayTurn {
 public:
-    // Waits up to kDisplayTurnWaitMs for the turn; gives up at once when
-    // `cancel` (may be null) is set.
-    CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel);
+    // Finds the display the control port reaches (a LAN host is looked up
+    // once; "COMn" names the device the text link library maps it to), then
+    // waits up to kDisplayTurnWaitMs for its turn, giving up at once when
+    // `cancel` (may be null) is set. Tells `progress` (Notice) at once when
+    // it has to wait, and why it did not get the turn: the display was busy,
+    // the host has no address, or the lock file cannot be used.
+    CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress);
+    ~CDisplayTurn();
+    CDisplayTurn(const CDisplayTurn&) = delete;
+    CDisplayTurn& operator=(const CDisplayTurn&) = delete;
+
     // True when the turn is held; false when another program kept it, the
-    // wait was cancelled, or the lock file could not be used.
-    bool Held() const { return m_lock.IsHeld(); }
+    // wait was cancelled, or the display or its lock could not be used.
+    bool Held() const;
+    // The ports to talk through while the turn is held: a LAN host replaced
+    // by the address it was found at, in the text and the binary port alike,
+    // so that neither reaches another display than the one whose turn this is.
+    const qlink::stPortChoice& Ports() const { return m_ports; }
 
 private:
-    cmn::NamedLock m_lock;
+    qlink::stPortChoice m_ports;
+    std::unique_ptr<linkio::DisplayTurn> m_turn;
 };
 
 }  // namespace acq

@@ -62,6 +62,10 @@ public:
     // The ports, credentials, baud rates and display ID the user chose (the
     // control bar), read before a worker starts.
     virtual qlink::stPortChoice ChoosePorts() = 0;
+    // Where a command that talks to the display without a progress window
+    // (Clear Logs) reports notices such as the wait for the display's turn;
+    // null: they are dropped.
+    virtual IProgress* NoticeSink() { return nullptr; }
 
     // Folder browser ("Select folder to save report files", file-system
     // folders only); false when cancelled or no folder resulted.

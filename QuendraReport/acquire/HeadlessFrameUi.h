@@ -40,6 +40,7 @@ public:
 
     int RunWorker(const stProgressParams& params, const WorkerFn& worker) override;
     qlink::stPortChoice ChoosePorts() override { return ports; }
+    IProgress* NoticeSink() override { return progress; }
     bool BrowseFolder(const std::string& title, std::filesystem::path& chosen) override;
     bool OpenFile(const stFileDialog& dialog, std::filesystem::path& path) override;
     bool SaveFile(const stFileDialog& dialog, std::filesystem::path& path) override;

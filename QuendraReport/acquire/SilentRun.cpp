@@ -7,8 +7,9 @@
 namespace acq {
 
 int RunSilent(const StartUpDecision& decision, const std::filesystem::path& programDir,
-              qlink::IDisplayLink& link, const std::filesystem::path& workFolder) {
+              qlink::IDisplayLink& link, const std::filesystem::path& workFolder, IProgress* progress) {
     HeadlessFrameUi ui;
+    ui.progress = progress;
     const CInterruptTarget interrupt(ui);
     stFrameSetup setup =
         MakeFrameSetup(programDir, decision.m_strModel, decision.m_modelFolder, decision.m_bLanDefault);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "acquire/Progress.h"
 #include "app/StartUp.h"
 #include "link/DisplayLink.h"
 
@@ -16,7 +17,10 @@ namespace acq {
 // An interrupt (Interrupt.h) cancels the run between two requests: the
 // display is put back and the run ends with "Canceled communication.".
 // `workFolder` is the work folder ("temp" under the current folder).
+// `progress` (may be null) receives the workers' progress and notices, such
+// as the wait for another program's turn on the display.
 int RunSilent(const StartUpDecision& decision, const std::filesystem::path& programDir,
-              qlink::IDisplayLink& link, const std::filesystem::path& workFolder = "temp");
+              qlink::IDisplayLink& link, const std::filesystem::path& workFolder = "temp",
+              IProgress* progress = nullptr);
 
 }  // namespace acq

@@ -108,11 +108,13 @@ int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled,
     int code = kExitComm;
     try {
         if (ctx.pLink != nullptr) {
-            const CDisplayTurn turn(ctx.ports, ctx.pCancel);
-            if (turn.Held())
+            const CDisplayTurn turn(ctx.ports, ctx.pCancel, progress);
+            if (turn.Held()) {
+                ctx.ports = turn.Ports();
                 code = body(progress);
-            else if (linkio::IsCancelled(ctx.pCancel))
+            } else if (linkio::IsCancelled(ctx.pCancel)) {
                 code = codeWhenTurnCancelled;
+            }
         }
     } catch (...) {
         code = kExitComm;
@@ -152,10 +154,12 @@ int SetNvramThread(stWorkerContext& ctx) {
     });
 }
 
-stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& ports) {
+stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& choice, IProgress* notices) {
     stClearResult result;
-    const CDisplayTurn turn(ports, nullptr);
+    NullProgress none;
+    const CDisplayTurn turn(choice, nullptr, notices ? *notices : none);
     if (!turn.Held()) return result;
+    const qlink::stPortChoice& ports = turn.Ports();
     LeaveBinaryMode(link, ports, ports.nDisplayId);
     void* control = OpenControl(link, ports, true);
     if (control == nullptr) return result;

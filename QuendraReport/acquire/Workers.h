@@ -56,7 +56,9 @@ struct stWorkerContext {
 // Runs a worker's `body` with the display's turn held (CDisplayTurn), so
 // that the progress ends exactly once and nothing escapes: the body's code,
 // or 1 without a link, without the turn, or on an exception;
-// `codeWhenTurnCancelled` when the wait for the turn was cancelled.
+// `codeWhenTurnCancelled` when the wait for the turn was cancelled. While the
+// body runs, ctx.ports name a LAN display by the address the turn was taken
+// for (one look-up per run for both ports).
 int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled,
                        const std::function<int(IProgress&)>& body);
 
@@ -74,13 +76,15 @@ int SetNvramThread(stWorkerContext& ctx);
 // mode over a (1, 1) binary open, opens the control port (OpenIF with a
 // display ID, else OpenEx with the baud flags), "TRST0002", "SRLG0000",
 // "ACLG0000", and "SRLG0001" (ResumeLogRecord) whenever "SRLG0000" was
-// sent, then closes.
+// sent, then closes; all with the display's turn held. `notices` (may be
+// null) hears about the wait for the turn (IProgress::Notice).
 struct stClearResult {
     bool bOpened = false;          // the control port was opened
     bool bCleared = false;         // "TRST0002" and "ACLG0000" were accepted
     bool bLoggingLeftOff = false;  // "SRLG0000" went out and "SRLG0001" was never accepted
 };
-stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& ports);
+stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& ports,
+                               IProgress* notices = nullptr);
 
 // Opens the control port of `ports`: QnOpenIF with the display ID when one
 // is selected and `byIdWhenSelected`, else QnOpenEx with the baud flags.

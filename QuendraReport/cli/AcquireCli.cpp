@@ -71,10 +71,11 @@ const char* const kHelp =
     "  4 the hosts file or the summary, 64 a bad hosts file.\n"
     "\n"
     "Files are replaced whole (temporary file, then rename): a failed run never\n"
-    "leaves a partial file. A run waits (at most 60 s) while another quendra-acquire\n"
-    "talks to the same host or serial port. Ctrl+C cancels between two requests;\n"
-    "the display is still put back (binary mode left, logging on). A second Ctrl+C\n"
-    "ends at once.\n"
+    "leaves a partial file. A run waits (at most 60 s, and says so on standard\n"
+    "error) while another program talks to the same display: the same address,\n"
+    "however written, or the same serial device. Ctrl+C cancels between two\n"
+    "requests; the display is still put back (binary mode left, logging on). A\n"
+    "second Ctrl+C ends at once.\n"
     "\n"
     "Exit status: 0 success, 1 communication failure, 2 cancelled (Ctrl+C, or\n"
     "clear-logs not confirmed), 3 refused (NVRAM write with a display ID),\n"
@@ -85,7 +86,6 @@ const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
 
 constexpr std::size_t kMaxPasswordFile = 4096;
 constexpr int kMaxJobs = 64;
-// How long a run waits for another run on the same host or port.
 
 bool IsCommand(const std::string& word) {
     for (const char* c : kCommands)
@@ -130,6 +130,12 @@ public:
             m_err << "\r\x1b[K";
             m_err.flush();
         }
+    }
+    // A line of its own, also between two drawings of the bar.
+    void Notice(const std::string& text) override {
+        if (m_terminal) m_err << "\r\x1b[K";
+        m_err << "quendra-acquire: " << cmn::EscapeNonPrintable(text) << '\n';
+        m_err.flush();
     }
 
 private:

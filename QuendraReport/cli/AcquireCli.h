@@ -70,10 +70,12 @@ bool MakeOutFolder(const std::string& path, std::ostream& err);
 // quendra-acquire, which a fleet run starts for each display). Messages and
 // the progress (a bar when `errIsTerminal`, else plain lines) go to `err`;
 // --json and --help to `out`. Each step that talks to the display holds the
-// display's turn (acq::CDisplayTurn: a cross-process lock on its host or
-// serial port), so that two runs, or a run and the report program, never mix
-// their requests on one display or daisy chain; a step that cannot have it
-// within 60 s fails with exit code 1. Nothing throws.
+// display's turn (acq::CDisplayTurn: a cross-process lock on its address or
+// serial device, whatever the spelling), so that two runs, or a run and
+// another program, never mix their requests on one display or daisy chain;
+// a run that has to wait says so on `err`, and a step that cannot have the
+// turn within 60 s says that the display was busy and fails with exit code 1.
+// Nothing throws.
 // Not thread-safe: it sets the process-wide prompt and code tables.
 int RunAcquireCli(const std::vector<std::string>& args, const std::filesystem::path& programDir,
                   qlink::IDisplayLink& link, std::ostream& out, std::ostream& err, bool errIsTerminal);

@@ -21,6 +21,7 @@
 #include "common/codepage.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
+#include "linkio/DisplayTurn.h"
 
 extern char** environ;
 
@@ -115,7 +116,27 @@ struct Job {
     int exitCode = -1;    // set when it has ended (or could not start)
     std::string problem;  // why it did not run
     bool madeFolder = false;
+    std::string displayKey;  // the display it reaches (linkio::DisplayIdentity::key), once looked up
+    std::string address;     // the address its run talks to; empty: the host as written
 };
+
+// Looks the display's host up once: its runs all go to that address, and
+// two spellings of one address are one display.
+void IdentifyOnce(Job& job) {
+    if (!job.displayKey.empty()) return;
+    linkio::PortSpec port;
+    port.kind = linkio::PortSpec::kTcp;
+    port.host = job.display->strHost;
+    linkio::DisplayIdentity display;
+    std::string error;
+    if (linkio::IdentifyDisplay(port, display, error)) {
+        job.displayKey = display.key;
+        job.address = display.name;
+    } else {
+        // Its own run fails on the same look-up and says why.
+        job.displayKey = "host " + LowerAscii(job.display->strHost);
+    }
+}
 
 void CloseFds(Job& job) {
     for (int& fd : job.fds) {
@@ -267,7 +288,8 @@ std::string TextLine(const Job& job) {
 // Arguments of the display's own run.
 std::vector<std::string> RunArgs(const stAcquireOptions& o, const Job& job) {
     const stFleetDisplay& d = *job.display;
-    std::vector<std::string> a = {o.strCommand, "--lan", d.strHost + ":" + std::to_string(d.nPort)};
+    const std::string& host = job.address.empty() ? d.strHost : job.address;
+    std::vector<std::string> a = {o.strCommand, "--lan", host + ":" + std::to_string(d.nPort)};
     if (d.nDisplayId != 0) a.insert(a.end(), {"--id", std::to_string(d.nDisplayId)});
     const std::string& user = d.strUser.empty() ? o.strUser : d.strUser;
     if (!user.empty()) a.insert(a.end(), {"--user", user});
@@ -302,8 +324,8 @@ private:
              ++i) {
             Job& job = jobs[i];
             if (job.exitCode >= 0 || job.pid > 0) continue;
-            const std::string host = LowerAscii(job.display->strHost);
-            if (m_busyHosts.count(host) != 0) continue;
+            IdentifyOnce(job);
+            if (m_busyDisplays.count(job.displayKey) != 0) continue;
             std::error_code ec;
             job.madeFolder = fs::create_directories(job.folder, ec);
             if (ec || !fs::is_directory(job.folder, ec)) {
@@ -316,7 +338,7 @@ private:
                 Settle(job, ACQCLI_FILE);
                 continue;
             }
-            m_busyHosts.insert(host);
+            m_busyDisplays.insert(job.displayKey);
             m_running.push_back(&job);
         }
     }
@@ -366,7 +388,7 @@ private:
                 ++it;
                 continue;
             }
-            m_busyHosts.erase(LowerAscii(job.display->strHost));
+            m_busyDisplays.erase(job.displayKey);
             job.pid = -1;
             Settle(job, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
             it = m_running.erase(it);
@@ -401,7 +423,7 @@ private:
     const fs::path& m_exe;
     std::ostream& m_out;
     std::vector<Job*> m_running;
-    std::set<std::string> m_busyHosts;
+    std::set<std::string> m_busyDisplays;  // keys of the displays a run talks to
 };
 
 }  // namespace

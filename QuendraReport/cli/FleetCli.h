@@ -4,8 +4,10 @@
 // folder of its own. Every display is collected by a child process of the
 // tool (its own run, as with --lan), so that a display that fails, hangs or
 // brings its run down never stops the others; two runs never talk to one
-// host at the same time (a daisy chain's displays share its binary mode, so
-// the displays of one host are collected one after the other). One summary
+// address at the same time, however the file spells it (a daisy chain's
+// displays share its binary mode, so the displays of one address are
+// collected one after the other; each host is looked up once, and its runs
+// are given the address). One summary
 // line per display goes to standard output as it ends (its JSON line with
 // --json), and every JSON line to DIR/summary.jsonl in the order of the file.
 

@@ -47,6 +47,10 @@ public:
     void End() override {
         Post([](CProgressDlg& d) { d.Finish(); });
     }
+    // Shown in the text line until the next step's text replaces it.
+    void Notice(const std::string& text) override {
+        Post([text](CProgressDlg& d) { d.SetText(text.c_str()); });
+    }
     // The same for a call made on the GUI thread's side (the thread's end).
     template <typename F>
     static void Apply(CProgressDlg& dialog, int run, F f) {

@@ -12,6 +12,7 @@
 #include "app/StartUp.h"
 #include "common/paths.h"
 #include "common/prompt.h"
+#include "common/strutil.h"
 #include "link/NativeDisplayLink.h"
 #if QUENDRA_REPORT_WINDOW
 #include "InteractiveStart.h"
@@ -66,6 +67,19 @@ const char* const kHelp =
     "Options:\n"
     "  --help    this text (only as the only argument)\n";
 
+// The unattended run's notices (the wait for another program's turn on the
+// display) as lines on standard error; its progress steps are not shown.
+class NoticeLines final : public acq::IProgress {
+public:
+    void SetText(const char*) override {}
+    void SetPos(int) override {}
+    void End() override {}
+    void Notice(const std::string& text) override {
+        std::fprintf(stderr, "QuendraReport: %s\n", cmn::EscapeNonPrintable(text).c_str());
+        std::fflush(stderr);
+    }
+};
+
 bool Set(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
@@ -108,7 +122,8 @@ int main(int argc, char** argv) {
             acq::InstallInterruptHandlers();
             qlink::NativeDisplayLink link;
             // Whatever the outcome, its message has been shown; the run ends with 0.
-            acq::RunSilent(decision, programDir, link);
+            NoticeLines notices;
+            acq::RunSilent(decision, programDir, link, "temp", &notices);
             return 0;
         }
         case StartUpDecision::Kind::Interactive:

@@ -1,5 +1,7 @@
 #include "common/namedlock.h"
 
+#include "common/textfile.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -43,7 +46,7 @@ NamedLock NamedLock::AtPath(fs::path lockFile) {
 }
 
 NamedLock::NamedLock(NamedLock&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_held(other.m_held) {
+    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_held(other.m_held), m_error(std::move(other.m_error)) {
     other.m_fd = -1;
     other.m_held = false;
 }
@@ -59,48 +62,59 @@ namespace {
 // folder (/tmp) the kernel refuses O_CREAT on another user's file
 // (fs.protected_regular), although opening it is allowed. flock needs no
 // write access, so a file we may only read serves as well.
-int OpenExisting(const fs::path& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    return fd;
+stSharedFile OpenExisting(const fs::path& path) {
+    stSharedFile file = OpenSharedFile(path, O_RDWR);
+    if (file.fd < 0 && file.err == EACCES) file = OpenSharedFile(path, O_RDONLY);
+    return file;
 }
 
 }  // namespace
 
 bool NamedLock::OpenFile() {
     if (m_fd >= 0) return true;
+    m_error.clear();
     // Every handle opens its own description of the file, so two handles in one
     // process conflict exactly as two processes do (flock locks descriptions).
     for (int attempt = 0; attempt < 8; ++attempt) {
-        int fd = OpenExisting(m_path);
-        if (fd < 0 && errno == ENOENT) {
-            fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        stSharedFile file = OpenExisting(m_path);
+        if (file.fd < 0 && file.err == ENOENT) {
+            file = OpenSharedFile(m_path, O_RDWR | O_CREAT | O_EXCL, 0666);
             // Usable by every user, whatever the umask of the creator.
-            if (fd >= 0) ::fchmod(fd, 0666);
+            if (file.fd >= 0) ::fchmod(file.fd, 0666);
             // Another process created it between the two opens: open theirs.
-            else if (errno == EEXIST) continue;
+            else if (file.err == EEXIST) continue;
         }
-        if (fd < 0) return false;
-        m_fd = fd;
+        if (file.fd < 0) {
+            m_error = file.error;
+            return false;
+        }
+        m_fd = file.fd;
         return true;
     }
+    m_error = m_path.string() + ": keeps appearing and disappearing";
     return false;
 }
 
 bool NamedLock::TryLock() {
     if (m_held) return true;
+    m_error.clear();
     if (!OpenFile()) return false;
     for (;;) {
         if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
             m_held = true;
             return true;
         }
-        if (errno != EINTR) return false;
+        if (errno == EWOULDBLOCK) return false;
+        if (errno != EINTR) {
+            m_error = m_path.string() + ": " + std::strerror(errno);
+            return false;
+        }
     }
 }
 
 NamedLock::Result NamedLock::Lock(int timeoutMs, const std::function<bool()>& cancel, int stepMs) {
     if (m_held) return Result::Acquired;
+    m_error.clear();
     if (!OpenFile()) return Result::Error;
     if (stepMs <= 0) stepMs = 1;
     const auto start = std::chrono::steady_clock::now();
@@ -109,7 +123,10 @@ NamedLock::Result NamedLock::Lock(int timeoutMs, const std::function<bool()>& ca
             m_held = true;
             return Result::Acquired;
         }
-        if (errno != EWOULDBLOCK && errno != EINTR) return Result::Error;
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            m_error = m_path.string() + ": " + std::strerror(errno);
+            return Result::Error;
+        }
         if (cancel && cancel()) return Result::Cancelled;
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();

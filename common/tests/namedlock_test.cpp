@@ -115,11 +115,22 @@ TEST(NamedLock, WaitsForAnotherProcessAndTakesOverFromADeadOne) {
     EXPECT_LT(MsSince(t0), 100);
 }
 
-TEST(NamedLock, RefusesASymlinkedLockFile) {
+// Something planted at the lock path is refused at once with a message that
+// names it: never followed, opened or waited on.
+TEST(NamedLock, RefusesWhatIsNotARegularFile) {
     testsupport::TempDir dir;
-    std::filesystem::create_symlink(dir / "target", dir / "evil.lock");
-    NamedLock lock("evil", dir.Path());
-    EXPECT_EQ(lock.Lock(0), NamedLock::Result::Error);
+    std::filesystem::create_symlink(dir / "target", dir / "link.lock");
+    ASSERT_EQ(::mkfifo((dir / "fifo.lock").c_str(), 0666), 0);
+    std::filesystem::create_directory(dir / "folder.lock");
+    const std::pair<const char*, const char*> planted[] = {
+        {"link", "a symbolic link"}, {"fifo", "a FIFO"}, {"folder", "a folder"}};
+    for (const auto& [name, kind] : planted) {
+        NamedLock lock(name, dir.Path());
+        const auto t0 = Clock::now();
+        EXPECT_EQ(lock.Lock(5000), NamedLock::Result::Error) << name;
+        EXPECT_LT(MsSince(t0), 1000) << name;
+        EXPECT_EQ(lock.ErrorText(), lock.FilePath().string() + ": is " + kind + ", not a regular file");
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "target"));
 }
 

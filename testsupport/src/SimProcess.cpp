@@ -144,6 +144,7 @@ LoopbackAddress::LoopbackAddress() {
             if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
                 m_lockFd = fd;
                 m_text = text;
+                m_shortForm = "127." + std::to_string(hi * 256 + lo);
                 break;
             }
             ::close(fd);

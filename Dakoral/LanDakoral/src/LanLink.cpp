@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <linkio/Cancel.h>
+#include <linkio/DisplayTurn.h>
 #include <netinet/in.h>
 
 #include <algorithm>
@@ -21,16 +22,16 @@ constexpr int kRecvLogData = 10;      // bytes are logged while fewer data bytes
 constexpr std::size_t kRecvLogMax = 1024;
 constexpr std::size_t kDiscardMax = 1 << 20;  // stale bytes dropped before one request
 
-// The address of `host` (dotted IPv4 or a name); logs the outcome of a look-up.
-bool ResolveHost(const std::string& host, in_addr& out) {
-    int lookupCode = 0;
-    if (!linkio::ResolveIpv4(host, out, lookupCode)) {
+// Logs the outcome of looking `host` up (nothing for a dotted address);
+// returns `found`.
+bool LogLookup(const std::string& host, bool found, const in_addr& address, int lookupCode) {
+    if (!found) {
         Logf(kError, "Failed to get host by name(%s). - 0x%X", host.c_str(), static_cast<unsigned>(lookupCode));
         return false;
     }
     in_addr dotted{};
     if (::inet_pton(AF_INET, host.c_str(), &dotted) != 1) {
-        const auto* a = reinterpret_cast<const unsigned char*>(&out);
+        const auto* a = reinterpret_cast<const unsigned char*>(&address);
         Logf(kTrace, "%s is %d.%d.%d.%d", host.c_str(), a[0], a[1], a[2], a[3]);
     }
     return true;
@@ -54,7 +55,14 @@ bool CLanLink::CancelRequested() const {
 }
 
 bool CLanLink::LockHost(const std::string& host) {
-    m_lock = std::make_unique<cmn::NamedLock>("QNC Lan Controller Lock " + host);
+    // The lock belongs to the address the host is found at, so that every
+    // spelling of one display's address meets on it; the connection later
+    // goes to that same address (one look-up). A host that is not found keeps
+    // its name here and fails when connecting.
+    m_lookup.host = host;
+    m_lookup.found = linkio::ResolveIpv4(host, m_lookup.address, m_lookup.code);
+    const std::string key = m_lookup.found ? linkio::DottedIpv4(m_lookup.address) : host;
+    m_lock = std::make_unique<cmn::NamedLock>("QNC Lan Controller Lock " + key);
     if (m_lock->TryLock()) return true;
     int waited = 0;
     for (;;) {
@@ -69,7 +77,7 @@ bool CLanLink::LockHost(const std::string& host) {
         const auto r = m_lock->Lock(1000, [this] { return CancelRequested(); }, 50);
         if (r == cmn::NamedLock::Result::Acquired) return true;
         if (r == cmn::NamedLock::Result::Error) {
-            Logf(kError, "%s 's LAN Port cannot be locked (%s)", host.c_str(), m_lock->FilePath().c_str());
+            Logf(kError, "%s 's LAN Port cannot be locked (%s)", host.c_str(), m_lock->ErrorText().c_str());
             break;
         }
         if (r == cmn::NamedLock::Result::TimedOut) ++waited;
@@ -94,7 +102,14 @@ void CLanLink::CloseSocket() {
 int CLanLink::OpenSocket() {
     CloseSocket();
     in_addr address{};
-    if (!ResolveHost(m_host, address)) return 0;
+    if (m_host == m_lookup.host) {
+        address = m_lookup.address;
+        if (!LogLookup(m_host, m_lookup.found, address, m_lookup.code)) return 0;
+    } else {
+        int code = 0;
+        const bool found = linkio::ResolveIpv4(m_host, address, code);
+        if (!LogLookup(m_host, found, address, code)) return 0;
+    }
     linkio::IoResult result = linkio::IoResult::kError;
     int err = 0;
     auto channel = linkio::ConnectIpv4(address, m_port, m_host, kConnectLimitMs, m_cancelFlag, result, err);

@@ -35,15 +35,19 @@ public:
     void SetCancelFlag(const int* flag) { m_cancelFlag = flag; }
     bool CancelRequested() const;
 
-    // Takes "QNC Lan Controller Lock " + host: one try, then waits in steps of
-    // 1 s up to the open time-out while the cancel flag stays clear. Logs failures.
+    // Looks the host up and takes "QNC Lan Controller Lock " + the address it
+    // was found at (+ the host as given when it was not found): one try, then
+    // waits in steps of 1 s up to the open time-out while the cancel flag
+    // stays clear. Logs failures. The connection to this host later uses that
+    // address without a second look-up.
     bool LockHost(const std::string& host);
     void UnlockHost();
 
     // host and time-out are taken as given; a port of 0 keeps the current one.
     void SetTarget(const std::string& host, int port, bool flagC, int timeoutSec);
-    // Resolves the host and connects (bounded by about 20 s, watching the cancel
-    // flag). 1 connected; 0 failed, with the socket closed.
+    // Connects to the address LockHost found for the host (any other host is
+    // looked up now), bounded by about 20 s and watching the cancel flag.
+    // 1 connected; 0 failed, with the socket closed.
     int OpenSocket();
     // Login dialogue (mode non-zero) or immediate login (mode 0).
     // 1 logged in; -1 no password prompt; -7 refused; -8 not a login prompt; -9 other failure.
@@ -90,6 +94,12 @@ private:
     bool m_cancelled = false;
     const int* m_cancelFlag = nullptr;
     std::unique_ptr<cmn::NamedLock> m_lock;
+    struct Lookup {
+        std::string host;  // as LockHost got it
+        bool found = false;
+        in_addr address{};
+        int code = 0;  // the look-up's error code when not found
+    } m_lookup;
 };
 
 }  // namespace lan

@@ -76,12 +76,13 @@ inline Lines BlockReads(const char* start, const char* block, const char* end, i
     return l;
 }
 
-// Records the progress calls as "text", "pos N" and "end".
+// Records the progress calls as "text", "pos N", "end" and "notice TEXT".
 class RecordingProgress : public acq::IProgress {
 public:
     void SetText(const char* text) override { Add(text); }
     void SetPos(int pos) override { Add("pos " + std::to_string(pos)); }
     void End() override { Add("end"); }
+    void Notice(const std::string& text) override { Add("notice " + text); }
     void Clear() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_events.clear();

@@ -7,13 +7,13 @@
 #include <algorithm>
 
 #include "FakeRun.h"
-#include "acquire/DisplayTurn.h"
 #include "acquire/TempDump.h"
 #include "acquire/Transfer.h"
 #include "acquire/Workers.h"
 #include "common/prompt.h"
 #include "link/Ports.h"
 #include "link/RecordingDisplayLink.h"
+#include "linkio/DisplayTurn.h"
 
 using namespace acqtest;
 using acq::stWorkerContext;
@@ -535,18 +535,24 @@ TEST_F(SequenceTest, TemperatureDumpFailsWholeAndPutsTheDisplayBack) {
 
 }  // namespace
 
-// Another program holding the display's turn: a worker waits for it and, when
-// cancelled meanwhile, sends nothing at all.
+// Another program holding the display's turn under another spelling of its
+// port: a worker says that it waits and, when cancelled meanwhile, sends
+// nothing at all.
 TEST_F(SequenceTest, WorkersWaitForTheDisplaysTurn) {
     stWorkerContext ctx = Context(0);
-    cmn::NamedLock other(acq::DisplayTurnName(ctx.ports));
-    ASSERT_TRUE(other.TryLock());
+    linkio::DisplayIdentity display;
+    std::string error;
+    ASSERT_TRUE(linkio::IdentifyDisplay("/dev/ttyS0", {}, display, error)) << error;
+    linkio::DisplayTurn other(display);
+    ASSERT_EQ(other.Take(0, nullptr), linkio::DisplayTurn::Result::kHeld);
     int cancel = 1;
     ctx.pCancel = &cancel;
     EXPECT_EQ(acq::GetLogThread(ctx), acq::kExitCancel);
+    EXPECT_EQ(progress.Events(),
+              (Lines{"notice waiting for display " + display.name + ": another program is using it", "end"}));
     EXPECT_EQ(acq::SetNvramThread(ctx), acq::kExitCancel);
     EXPECT_TRUE(link.Calls().empty());
-    other.Unlock();
+    other.Release();
     cancel = 0;
     EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitOk);
     EXPECT_FALSE(link.Calls().empty());

@@ -1,16 +1,22 @@
 // quendra-acquire: its command line, and the tool as a process against
-// display-sim (summary, exit codes, Ctrl+C with the display put back).
+// display-sim (summary, exit codes, Ctrl+C with the display put back, two
+// runs on one display taking turns).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <testsupport/ChildProcess.h>
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <functional>
 #include <fstream>
 #include <thread>
 
 #include "cli/AcquireCli.h"
+#include "common/namedlock.h"
+#include "linkio/DisplayTurn.h"
 
 namespace fs = std::filesystem;
 
@@ -162,6 +168,61 @@ TEST_F(AcquireToolTest, InterruptPutsTheDisplayBack) {
     EXPECT_LT(lines.size(), 40u);  // stopped long before the 64 blocks
     EXPECT_EQ(lines.back(), "10008 text \"SRLG0001\"");
     EXPECT_NE(std::find(lines.begin(), lines.end(), "18081 bin F0 00"), lines.end());
+}
+
+bool WaitFor(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Two runs on one daisy chain through two spellings of its address: the
+// second says that it waits and starts only after the first, so each dump
+// holds its own display's bytes.
+TEST_F(AcquireToolTest, TwoSpellingsOfOneAddressTakeTurns) {
+    const std::string image1(16384, '\x11'), image2(16384, '\x22');
+    Write("n1.bin", image1);
+    Write("n2.bin", image2);
+    Write("chain.state", "[display 1]\nnvram_file=n1.bin\n[display 2]\nnvram_file=n2.bin\n");
+    const fs::path transcript = dir / "transcript.txt";
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--chain", "2", "--state", (dir / "chain.state").string(),
+                           "--delay", "bin:every:1", "--delay-ms", "100", "--transcript", transcript.string()}));
+    testsupport::ChildProcess first, second;
+    ASSERT_TRUE(first.Start({QUENDRA_ACQUIRE_EXE, "dump-nvram", "--lan", address.Text(), "--id", "1", "--out",
+                             (dir / "one").string()},
+                            options));
+    ASSERT_TRUE(WaitFor([&] { return testsupport::ReadFile(transcript).find(" bin 45 ") != std::string::npos; }));
+    ASSERT_TRUE(second.Start({QUENDRA_ACQUIRE_EXE, "dump-nvram", "--lan", address.ShortForm(), "--id", "2",
+                              "--out", (dir / "two").string()},
+                             options));
+    const std::string waiting =
+        "quendra-acquire: waiting for display " + address.Text() + ": another program is using it\n";
+    EXPECT_TRUE(WaitFor([&] { return second.ErrorText().find(waiting) != std::string::npos; }))
+        << second.ErrorText();
+    EXPECT_EQ(first.Wait(), ACQCLI_OK) << first.ErrorText();
+    EXPECT_EQ(second.Wait(), ACQCLI_OK) << second.ErrorText();
+    EXPECT_TRUE(Read("one/NvramDump1.bin") == image1) << "display 1's dump holds other bytes";
+    EXPECT_TRUE(Read("two/NvramDump1.bin") == image2) << "display 2's dump holds other bytes";
+}
+
+// A FIFO planted at the display's lock file: the run fails at once and says why.
+TEST_F(AcquireToolTest, AFifoAtTheLockFileFailsAtOnce) {
+    linkio::DisplayIdentity display;
+    ASSERT_TRUE(linkio::IdentifyDisplay("LAN" + address.Text(), {}, display, err)) << err;
+    const fs::path fifo = cmn::NamedLock(linkio::DisplayTurnName(display), dir / "scratch").FilePath();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Tool(With({"dump-nvram", "--out", (dir / "out").string()}, Lan())), ACQCLI_COMM);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_NE(err.find("quendra-acquire: cannot use display " + address.Text() + ": " + fifo.string() +
+                       ": is a FIFO, not a regular file\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("Failed to communicate with Quendra display."), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
 }  // namespace

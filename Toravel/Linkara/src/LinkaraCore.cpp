@@ -8,6 +8,7 @@
 
 #include "Linkara.h"
 #include <linkio/Channel.h>
+#include <linkio/DisplayTurn.h>
 #include <linkio/TextLink.h>
 #include "common/codepage.h"
 #include "common/ini.h"
@@ -19,6 +20,9 @@ namespace {
 
 constexpr int kReplyMs = 3000;
 constexpr int kLoginMs = 1000;
+// How long an open waits while another program has the display's turn: the
+// calling dialog is frozen meanwhile, so it gives up soon and the open fails.
+constexpr int kTurnWaitMs = 3000;
 constexpr char16_t kSection[] = u"Connection";
 
 struct State {
@@ -26,8 +30,15 @@ struct State {
     bool loaded = false;
     Settings settings;
     std::u16string password;
+    std::unique_ptr<linkio::DisplayTurn> turn;  // held from a successful open to the close
     std::unique_ptr<linkio::TextLink> link;
 };
+
+// Drops the link, then the display's turn.
+void CloseLink(State& st) {
+    st.link.reset();
+    st.turn.reset();
+}
 
 State& Global() {
     static auto* state = new State;  // lives as long as the process
@@ -132,7 +143,7 @@ int LINKARA_CALL Linkara_Initialize(void* /*owner*/) {
 int LINKARA_CALL Linkara_Terminate(void) {
     auto& st = Global();
     std::lock_guard<std::mutex> lock(st.lock);
-    st.link.reset();
+    linkara::CloseLink(st);
     st.password.clear();
     st.loaded = false;
     return 1;
@@ -160,7 +171,7 @@ int LINKARA_CALL Linkara_ConnectionSetting(void* owner) {
 int LINKARA_CALL Linkara_Open(void) {
     auto& st = Global();
     std::lock_guard<std::mutex> lock(st.lock);
-    st.link.reset();
+    linkara::CloseLink(st);
     linkara::EnsureLoaded(st);
     const linkara::Settings& s = st.settings;
     if (!linkara::CheckSettings(s).empty()) return 0;
@@ -174,6 +185,15 @@ int LINKARA_CALL Linkara_Open(void) {
         if (!parsed) return 0;
         spec = *parsed;
     }
+    // The same turn as every other program on this display, whatever the
+    // spelling of its address or port; the link then goes to the address
+    // the turn was taken for.
+    linkio::DisplayIdentity display;
+    std::string error;
+    if (!linkio::IdentifyDisplay(spec, display, error)) return 0;
+    if (spec.kind == linkio::PortSpec::kTcp) spec.host = display.name;
+    auto turn = std::make_unique<linkio::DisplayTurn>(std::move(display));
+    if (turn->Take(linkara::kTurnWaitMs, nullptr) != linkio::DisplayTurn::Result::kHeld) return 0;
     linkio::TextLinkOptions options;
     options.replyMs = linkara::kReplyMs;
     options.loginMs = linkara::kLoginMs;
@@ -182,15 +202,16 @@ int LINKARA_CALL Linkara_Open(void) {
     const auto password = linkara::ToWire(st.password);
     if (!account || !password) return 0;
     linkio::LinkStatus status;
-    std::string error;
     st.link = linkio::TextLink::Open(spec, *account, *password, options, status, error);
-    return st.link ? 1 : 0;
+    if (!st.link) return 0;
+    st.turn = std::move(turn);
+    return 1;
 }
 
 void LINKARA_CALL Linkara_Close(void) {
     auto& st = Global();
     std::lock_guard<std::mutex> lock(st.lock);
-    st.link.reset();
+    linkara::CloseLink(st);
 }
 
 int LINKARA_CALL Linkara_GetString(const char16_t* command, char16_t* reply, int size) {

@@ -56,6 +56,7 @@ TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
     App();
     testsupport::TempDir dir;
     ::setenv("QUENDRA_LINKARA_DIR", dir.Path().c_str(), 1);
+    ::setenv("QUENDRA_LOCK_DIR", dir.Path().c_str(), 1);
     const auto ini = dir.Path() / "Linkara.ini";
     Linkara_Initialize(nullptr);
 
@@ -102,4 +103,5 @@ TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
 
     Linkara_Terminate();
     ::unsetenv("QUENDRA_LINKARA_DIR");
+    ::unsetenv("QUENDRA_LOCK_DIR");
 }

@@ -8,6 +8,7 @@
 
 #include "Linkara.h"
 #include "LinkaraCore.h"
+#include <linkio/DisplayTurn.h>
 #include <testsupport/ScriptedPeer.h>
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
@@ -16,17 +17,20 @@ using testsupport::SimProcess;
 
 namespace {
 
-// A private settings folder with the given Linkara.ini, for one test.
+// A private settings folder with the given Linkara.ini, for one test; the
+// display's lock files go there too.
 class LinkaraEnv {
 public:
     explicit LinkaraEnv(const std::string& ini) {
         testsupport::WriteFile(m_dir.Path() / "Linkara.ini", ini);
         ::setenv("QUENDRA_LINKARA_DIR", m_dir.Path().c_str(), 1);
+        ::setenv("QUENDRA_LOCK_DIR", m_dir.Path().c_str(), 1);
         Linkara_Initialize(nullptr);
     }
     ~LinkaraEnv() {
         Linkara_Terminate();
         ::unsetenv("QUENDRA_LINKARA_DIR");
+        ::unsetenv("QUENDRA_LOCK_DIR");
     }
 
 private:
@@ -168,4 +172,29 @@ TEST(Linkara, SilentDisplayAndNoDisplayFailInTime) {
     EXPECT_EQ(Linkara_Open(), 0);
     LinkaraEnv empty("[Connection]\r\nInterface=LAN\r\n");  // no address
     EXPECT_EQ(Linkara_Open(), 0);
+}
+
+// Linkara holds the display's turn from its open to its close, and waits
+// (briefly) for another program's, whatever the spelling of the address.
+TEST(Linkara, OpenTakesTheDisplaysTurn) {
+    testsupport::LoopbackAddress address;
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--listen", address.Text()}));
+    LinkaraEnv env(Lan(address.Text()));
+    linkio::DisplayIdentity display;
+    std::string error;
+    ASSERT_TRUE(linkio::IdentifyDisplay("LAN" + address.ShortForm(), {}, display, error)) << error;
+    linkio::DisplayTurn other(display);
+
+    ASSERT_NE(Linkara_Open(), 0);
+    EXPECT_EQ(other.Take(0, nullptr), linkio::DisplayTurn::Result::kBusy);
+    Linkara_Close();
+    ASSERT_EQ(other.Take(0, nullptr), linkio::DisplayTurn::Result::kHeld);
+    const auto t = std::chrono::steady_clock::now();
+    EXPECT_EQ(Linkara_Open(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::seconds(10));
+    other.Release();
+    ASSERT_NE(Linkara_Open(), 0);
+    EXPECT_EQ(Get(u"SRNO????"), u"QX30001001");
+    Linkara_Close();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A scratch folder with a "Linkara.ini" that points the Linkara library at a
-// display's text port over TCP, named by QUENDRA_LINKARA_DIR while the object
-// lives. Create it before Linkara_Initialize, which reads the settings.
+// display's text port over TCP, named by QUENDRA_LINKARA_DIR (and, for the
+// display's lock files, QUENDRA_LOCK_DIR) while the object lives. Create it before Linkara_Initialize, which reads the settings.
 // Not thread-safe (it sets an environment variable).
 
 #include <filesystem>

@@ -58,10 +58,13 @@ public:
     // Empty when every address is taken.
     const std::string& Text() const { return m_text; }
     operator const std::string&() const { return m_text; }
+    // The same address written otherwise: "127.N" for "127.0.X.Y".
+    const std::string& ShortForm() const { return m_shortForm; }
 
 private:
     int m_lockFd = -1;
     std::string m_text;
+    std::string m_shortForm;
 };
 
 }  // namespace testsupport
