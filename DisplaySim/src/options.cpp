@@ -31,7 +31,7 @@ const char* UsageText() {
            "  --account TEXT         account of the login dialogue\n"
            "  --password TEXT        password of the login dialogue\n"
            "  --tlmode               run the login dialogue on the binary port too\n"
-           "  --transcript FILE      append one line per request\n"
+           "  --transcript FILE      append one line per request (\"-\": standard output)\n"
            "  --idle-timeout S       close connections silent for S seconds (1..86400, default 300)\n"
            "  --drop RULE            do not send the replies the rule hits\n"
            "  --refuse RULE          refuse the requests the rule hits (NG / status 0xFE)\n"

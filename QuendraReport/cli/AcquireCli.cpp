@@ -193,8 +193,9 @@ private:
 };
 
 // Messages as lines on `err` (printable ASCII only); questions answered yes
-// once the user confirmed the command (--yes, or on the terminal before it
-// started), else asked on the terminal by the console prompt (no without one).
+// without a word once the user confirmed the command (--yes, or on the
+// terminal before it started), else asked on the terminal by the console
+// prompt (no without one).
 class CliPrompt : public cmn::IPrompt {
 public:
     CliPrompt(std::ostream& err, bool yes) : m_err(err), m_yes(yes) {}
@@ -202,13 +203,14 @@ public:
         const unsigned buttons = type & 0x0F;
         const bool question = buttons == cmn::MB_YESNO || buttons == cmn::MB_OKCANCEL;
         if (question && !m_yes) return m_console.Message(text, type, caption);
+        // The question the user already answered (or --yes did) is not shown again.
+        if (question) return buttons == cmn::MB_YESNO ? cmn::IDYES : cmn::IDOK;
         std::string line = text;
         for (char& c : line)
             if (c == '\n' || c == '\r') c = ' ';
         m_err << cmn::EscapeNonPrintable(line) << '\n';
         m_err.flush();
-        if (!question) return cmn::IDOK;
-        return buttons == cmn::MB_YESNO ? cmn::IDYES : cmn::IDOK;
+        return cmn::IDOK;
     }
 
 private:
