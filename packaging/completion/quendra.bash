@@ -106,7 +106,7 @@ _quendra_value_here() {
     _quendra_is_value "$1" "$COMP_CWORD"
 }
 
-# cur and prev of the word being completed, "--name=" read as "--name ":
+# cur and prev of the word being completed, "--out=" read as "--out ":
 # right after the "=" the value is empty; after "=VALUE" prev is the option.
 _quendra_words() {
     cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
