@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/options.h"
 #include "server.h"
 
 namespace {
@@ -20,10 +21,14 @@ int main(int argc, char** argv) {
     std::string error;
     if (!dsim::ParseOptions(args, options, error)) {
         std::fprintf(stderr, "display-sim: %s\n%s", error.c_str(), dsim::UsageText());
-        return 2;
+        return cmn::kExitUsage;
     }
     if (options.help) {
         std::fputs(dsim::UsageText(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(cmn::VersionLine("display-sim").c_str(), stdout);
         return 0;
     }
     dsim::Chain chain;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
+
+#include "common/options.h"
 
 #include "text_protocol.h"
 
@@ -15,10 +18,7 @@ bool ParseNumber(const std::string& s, long long lo, long long hi, long long& v)
 }
 
 // "log" or "nvram": the image whose size is announced as 0.
-template <typename Value>
-bool ZeroSize(Value& value, FaultConfig& faults, std::string& error) {
-    std::string which;
-    if (!value(which)) return false;
+bool ZeroSize(const std::string& which, FaultConfig& faults, std::string& error) {
     if (which == "log") {
         faults.zeroLogSize = true;
     } else if (which == "nvram") {
@@ -31,10 +31,8 @@ bool ZeroSize(Value& value, FaultConfig& faults, std::string& error) {
 }
 
 // A command the text port could receive: 1 to 64 printable ASCII characters.
-template <typename Value>
-bool RefusedCommand(Value& value, FaultConfig& faults, std::string& error) {
-    if (!value(faults.refuseCommand)) return false;
-    const std::string& c = faults.refuseCommand;
+bool RefusedCommand(const std::string& c, FaultConfig& faults, std::string& error) {
+    faults.refuseCommand = c;
     const bool printable = std::all_of(c.begin(), c.end(), [](char ch) { return ch >= 0x20 && ch <= 0x7E; });
     if (c.empty() || c.size() > kMaxTextCommand || !printable) {
         error = "--refuse-command needs 1 to 64 printable ASCII characters";
@@ -60,7 +58,7 @@ const char* UsageText() {
            "  --account TEXT         account of the login dialogue\n"
            "  --password TEXT        password of the login dialogue\n"
            "  --tlmode               run the login dialogue on the binary port too\n"
-           "  --transcript FILE      append one line per request\n"
+           "  --transcript FILE      append one line per request (\"-\": standard output)\n"
            "  --idle-timeout S       close connections silent for S seconds (1..86400, default 300)\n"
            "  --drop RULE            do not send the replies the rule hits\n"
            "  --refuse RULE          refuse the requests the rule hits (NG / status 0xFE)\n"
@@ -74,72 +72,89 @@ const char* UsageText() {
            "  --refuse-command TEXT  refuse the text command TEXT (NG, not executed)\n"
            "  --refuse-command-count K  only its first K times (default: every time)\n"
            "  --help, -h             print this text\n"
-           "  RULE is [text:|bin:]first:K or [text:|bin:]every:K\n";
+           "  --version              print the program's version\n"
+           "  RULE is [text:|bin:]first:K or [text:|bin:]every:K\n"
+           "An option's value may also follow an \"=\": --listen=127.0.0.5.\n"
+           "\n"
+           "Exit status: 0 stopped by SIGTERM or SIGINT, 1 the state could not be saved,\n"
+           "2 a state file, log, NVRAM image or address that cannot be used, 64 usage error.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
     o = Options{};
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](long long lo, long long hi, long long& v) {
-            std::string s;
-            if (!value(s)) return false;
-            if (!ParseNumber(s, lo, hi, v)) {
-                error = a + " needs a number from " + std::to_string(lo) + " to " + std::to_string(hi);
-                return false;
-            }
-            return true;
-        };
-        auto rule = [&](std::optional<FaultRule>& r) {
-            std::string s;
-            FaultRule fr;
-            if (!value(s) || !ParseFaultRule(s, fr, error)) return false;
-            r = fr;
-            return true;
-        };
-        long long v = 0;
-        bool ok = true;
-        if (a == "--help" || a == "-h") o.help = true;
-        else if (a == "--listen") ok = value(o.listen) && (!o.listen.empty() || (error = "--listen needs an address", false));
-        else if (a == "--port") { ok = number(1, 65535, v); o.port = static_cast<int>(v); }
-        else if (a == "--bin-port") { ok = number(1, 65535, v); o.binPort = static_cast<int>(v); }
-        else if (a == "--serial") o.serial = true;
-        else if (a == "--chain") { ok = number(0, 255, v); o.chain = static_cast<int>(v); }
-        else if (a == "--state") ok = value(o.statePath);
-        else if (a == "--save-state") ok = value(o.saveStatePath);
-        else if (a == "--log") ok = value(o.logPath);
-        else if (a == "--nvram") ok = value(o.nvramPath);
-        else if (a == "--nvram-size") { ok = number(1, 65535, v); o.nvramSize = static_cast<std::size_t>(v); }
-        else if (a == "--account") ok = value(o.account);
-        else if (a == "--password") ok = value(o.password);
-        else if (a == "--tlmode") o.tlmode = true;
-        else if (a == "--transcript") ok = value(o.transcriptPath);
-        else if (a == "--idle-timeout") { ok = number(1, 86400, v); o.idleTimeoutSec = static_cast<int>(v); }
-        else if (a == "--drop") ok = rule(o.faults.drop);
-        else if (a == "--refuse") ok = rule(o.faults.refuse);
-        else if (a == "--corrupt") ok = rule(o.faults.corrupt);
-        else if (a == "--garbage") ok = rule(o.faults.garbage);
-        else if (a == "--delay") ok = rule(o.faults.delay);
-        else if (a == "--garbage-bytes") { ok = number(0, 4096, v); o.faults.garbageBytes = static_cast<int>(v); }
-        else if (a == "--delay-ms") { ok = number(0, 600000, v); o.faults.delayMs = static_cast<int>(v); }
-        else if (a == "--close-after-blocks") { ok = number(1, 1000000, v); o.faults.closeAfterBlocks = static_cast<int>(v); }
-        else if (a == "--zero-size") ok = ZeroSize(value, o.faults, error);
-        else if (a == "--refuse-command") ok = RefusedCommand(value, o.faults, error);
-        else if (a == "--refuse-command-count") { ok = number(1, 1000000, v); o.faults.refuseCommandCount = static_cast<int>(v); }
-        else {
-            error = "unknown option \"" + a + "\"";
-            return false;
-        }
-        if (!ok) return false;
-    }
+    using cmn::OptionValue;
+    // An option whose value is a number lo..hi, stored by `store`.
+    const auto number = [](const char* name, long long lo, long long hi, std::function<void(long long)> store) {
+        return cmn::stOption{name, {}, OptionValue::MayBeEmpty,
+                             [name, lo, hi, store](const std::string& s, std::string& why) {
+                                 long long v = 0;
+                                 if (!ParseNumber(s, lo, hi, v)) {
+                                     why = std::string(name) + " needs a number from " + std::to_string(lo) +
+                                           " to " + std::to_string(hi);
+                                     return false;
+                                 }
+                                 store(v);
+                                 return true;
+                             }};
+    };
+    const auto rule = [](const char* name, std::optional<FaultRule>& into) {
+        return cmn::stOption{name, {}, OptionValue::MayBeEmpty, [&into](const std::string& s, std::string& why) {
+                                 FaultRule fr;
+                                 if (!ParseFaultRule(s, fr, why)) return false;
+                                 into = fr;
+                                 return true;
+                             }};
+    };
+    const auto text = [](const char* name, std::string& into) {
+        return cmn::TextOption(name, into, OptionValue::MayBeEmpty);
+    };
+    const std::vector<cmn::stOption> table = {
+        cmn::SwitchOption("--help", o.help, "-h"),
+        cmn::SwitchOption("--version", o.version),
+        {"--listen", {}, OptionValue::MayBeEmpty,
+         [&o](const std::string& s, std::string& why) {
+             if (s.empty()) {
+                 why = "--listen needs an address";
+                 return false;
+             }
+             o.listen = s;
+             return true;
+         }},
+        number("--port", 1, 65535, [&o](long long v) { o.port = static_cast<int>(v); }),
+        number("--bin-port", 1, 65535, [&o](long long v) { o.binPort = static_cast<int>(v); }),
+        cmn::SwitchOption("--serial", o.serial),
+        number("--chain", 0, 255, [&o](long long v) { o.chain = static_cast<int>(v); }),
+        text("--state", o.statePath),
+        text("--save-state", o.saveStatePath),
+        text("--log", o.logPath),
+        text("--nvram", o.nvramPath),
+        number("--nvram-size", 1, 65535, [&o](long long v) { o.nvramSize = static_cast<std::size_t>(v); }),
+        text("--account", o.account),
+        text("--password", o.password),
+        cmn::SwitchOption("--tlmode", o.tlmode),
+        text("--transcript", o.transcriptPath),
+        number("--idle-timeout", 1, 86400, [&o](long long v) { o.idleTimeoutSec = static_cast<int>(v); }),
+        rule("--drop", o.faults.drop),
+        rule("--refuse", o.faults.refuse),
+        rule("--corrupt", o.faults.corrupt),
+        rule("--garbage", o.faults.garbage),
+        rule("--delay", o.faults.delay),
+        number("--garbage-bytes", 0, 4096, [&o](long long v) { o.faults.garbageBytes = static_cast<int>(v); }),
+        number("--delay-ms", 0, 600000, [&o](long long v) { o.faults.delayMs = static_cast<int>(v); }),
+        number("--close-after-blocks", 1, 1000000,
+               [&o](long long v) { o.faults.closeAfterBlocks = static_cast<int>(v); }),
+        {"--zero-size", {}, OptionValue::MayBeEmpty,
+         [&o](const std::string& s, std::string& why) { return ZeroSize(s, o.faults, why); }},
+        {"--refuse-command", {}, OptionValue::MayBeEmpty,
+         [&o](const std::string& s, std::string& why) { return RefusedCommand(s, o.faults, why); }},
+        number("--refuse-command-count", 1, 1000000,
+               [&o](long long v) { o.faults.refuseCommandCount = static_cast<int>(v); }),
+    };
+    const auto noOperands = [](const std::string& arg, std::string& why) {
+        why = "unexpected argument \"" + arg + "\"";
+        return false;
+    };
+    if (!cmn::ParseOptions(args, table, noOperands, error)) return false;
     if (o.faults.corrupt && o.faults.corrupt->port == PortKind::Text) {
         error = "--corrupt applies to binary replies only (text replies carry no checksum)";
         return false;

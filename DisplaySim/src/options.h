@@ -23,6 +23,7 @@ struct Options {
     FaultConfig faults;
     int idleTimeoutSec = 300;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name. False with a message on any

@@ -67,7 +67,14 @@ class Transcript {
 public:
     bool Open(const std::string& path, std::string& error) {
         if (path.empty()) return true;
-        m_file = std::fopen(path.c_str(), "a");
+        // "-" is standard output, after the line that says where the server listens.
+        if (path == "-") {
+            const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+            m_file = fd < 0 ? nullptr : ::fdopen(fd, "a");
+            if (!m_file && fd >= 0) ::close(fd);
+        } else {
+            m_file = std::fopen(path.c_str(), "a");
+        }
         if (!m_file) error = "cannot open transcript \"" + path + "\": " + std::strerror(errno);
         return m_file != nullptr;
     }

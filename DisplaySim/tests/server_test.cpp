@@ -345,7 +345,7 @@ TEST(SimServer, StateIsSavedOnStopAndLoadedAgain) {
 
 TEST(SimServer, BadStartsFailWithAMessage) {
     std::string err;
-    EXPECT_EQ(RunSimToExit({"--chain", "x"}, err), 2);
+    EXPECT_EQ(RunSimToExit({"--chain", "x"}, err), 64);  // a usage error
     EXPECT_NE(err.find("--chain"), std::string::npos) << err;
     const auto state = TempPath("bad.txt");
     std::ofstream(state) << "[display 0]\nwb.val=1,2\n";

@@ -110,6 +110,7 @@ struct FrameSteps {
         stWorkerContext ctx;
         ctx.ports = ports;
         ctx.transferPath = f.m_transferPath;
+        ctx.strFileStamp = f.m_setup.strFileStamp;
         return RunContextWorker(f, ctx, {kTransferRange, cancelEnabled, suffix}, &GetNvramThread);
     }
 
@@ -283,7 +284,7 @@ stLogState CReportFrame::LogState() const {
 }
 
 std::string CReportFrame::GetReportName() const {
-    return ReportName(m_log.m_strModel, m_log.m_strSerial, m_setup.strModelName);
+    return StampedName(ReportName(m_log.m_strModel, m_log.m_strSerial, m_setup.strModelName), m_setup.strFileStamp);
 }
 
 std::string CReportFrame::GetHtmlName() const {

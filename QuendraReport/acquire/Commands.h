@@ -44,6 +44,10 @@ struct stFrameSetup {
     // The unattended run's work folder; relative paths are taken from the
     // current folder at the time of the run.
     std::filesystem::path workFolder = "temp";
+    // Added to the names the commands give their files (report file, NVRAM
+    // dump; StampedName), so that collections into one folder keep each
+    // other's files. Empty: the names as they are.
+    std::string strFileStamp;
 };
 
 // A setup from the start-up decision's values: the features are read from

@@ -38,4 +38,11 @@ std::string ZipName(const std::string& serial) {
     return SafeFileName("LogData_" + serial + ".zip");
 }
 
+std::string StampedName(const std::string& name, const std::string& stamp) {
+    if (stamp.empty()) return name;
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return name + "_" + stamp;
+    return name.substr(0, dot) + "_" + stamp + name.substr(dot);
+}
+
 }  // namespace acq

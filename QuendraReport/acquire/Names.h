@@ -21,5 +21,9 @@ std::string HtmlName(const std::string& decodedModel, const std::string& serial,
                      const std::string& selectedModel);
 // "LogData_" + serial + ".zip" (joined to the archive folder by the caller).
 std::string ZipName(const std::string& serial);
+// `name` with "_" + `stamp` before its extension ("A_B.dat" and
+// "20250405-081500" give "A_B_20250405-081500.dat"); `name` itself when the
+// stamp is empty.
+std::string StampedName(const std::string& name, const std::string& stamp);
 
 }  // namespace acq

@@ -138,12 +138,12 @@ bool GetBinLogs(qlink::IDisplayLink& link, void* binary, CQuendraLog& log, IProg
     return true;
 }
 
-bool GetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& folder,
+bool GetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& file,
                      IProgress& progress, const int* cancel, bool* writeFailed) {
     std::vector<std::uint8_t> image;
     if (!ReadBlocks(link, binary, kNvramRead, image, progress, cancel)) return false;
     const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
-    if (cmn::WriteFileAtomic(folder / kNvramDumpName, bytes)) return true;
+    if (cmn::WriteFileAtomic(file, bytes)) return true;
     if (writeFailed) *writeFailed = true;
     return false;
 }

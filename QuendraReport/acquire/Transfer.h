@@ -58,11 +58,11 @@ bool EndBinMode(qlink::IDisplayLink& link, void* binary, int displayId);
 // list built. True only when the transfer and the decoding succeeded.
 bool GetBinLogs(qlink::IDisplayLink& link, void* binary, CQuendraLog& log, IProgress& progress,
                 const int* cancel = nullptr);
-// 0x44 / 0x45 blocks / 0x46, then "NvramDump1.bin" in `folder`, replaced
-// atomically. A failed transfer or write leaves no partial file and keeps an
-// earlier dump. `writeFailed` (may be null) is set to true when the image
-// arrived but the file could not be written.
-bool GetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& folder,
+// 0x44 / 0x45 blocks / 0x46, then the image as `file` (the folder's
+// "NvramDump1.bin"), replaced atomically. A failed transfer or write leaves no
+// partial file and keeps an earlier dump. `writeFailed` (may be null) is set
+// to true when the image arrived but the file could not be written.
+bool GetBinNvramData(qlink::IDisplayLink& link, void* binary, const std::filesystem::path& file,
                      IProgress& progress, const int* cancel = nullptr, bool* writeFailed = nullptr);
 // The whole file (a regular file of at most 65,535 bytes), then 0x47 (its
 // size must equal the display's, else nothing more is sent), 0x48 blocks of

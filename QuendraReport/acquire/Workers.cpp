@@ -1,6 +1,7 @@
 #include "acquire/Workers.h"
 
 #include "acquire/DisplayTurn.h"
+#include "acquire/Names.h"
 #include "acquire/Transfer.h"
 #include "linkio/Cancel.h"
 
@@ -42,12 +43,13 @@ bool RunBlocks(Transfer kind, stWorkerContext& ctx, void* binary, IProgress& pro
         case Transfer::kReadLog:
             progress.SetText(kTextLogReading);
             return GetBinLogs(link, binary, *ctx.pLog, progress, ctx.pCancel);
-        case Transfer::kReadNvram:
+        case Transfer::kReadNvram: {
             progress.SetText(kTextNvramReading);
-            if (!GetBinNvramData(link, binary, ctx.transferPath, progress, ctx.pCancel, &writeFailed))
-                return false;
-            ctx.written.push_back(ctx.transferPath / kNvramDumpName);
+            const std::filesystem::path dump = ctx.transferPath / StampedName(kNvramDumpName, ctx.strFileStamp);
+            if (!GetBinNvramData(link, binary, dump, progress, ctx.pCancel, &writeFailed)) return false;
+            ctx.written.push_back(dump);
             return true;
+        }
         case Transfer::kWriteNvram:
             progress.SetText(kTextNvramWriting);
             return SetBinNvramData(link, binary, ctx.transferPath, progress, ctx.pCancel);

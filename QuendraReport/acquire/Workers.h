@@ -51,6 +51,7 @@ struct stWorkerContext {
     IProgress* pProgress = nullptr;              // null: progress is dropped
     const int* pCancel = nullptr;                // may be null; read between requests
     std::vector<std::filesystem::path> written;  // out: files the worker wrote
+    std::string strFileStamp;                    // in the NVRAM dump's name (StampedName); empty: none
 };
 
 // Runs a worker's `body` with the display's turn held (CDisplayTurn), so

@@ -1,23 +1,29 @@
 #include "cli/AcquireCli.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <exception>
+#include <iostream>
 #include <ostream>
 #include <system_error>
 
 #include "acquire/Commands.h"
 #include "acquire/HeadlessFrameUi.h"
+#include "acquire/Identify.h"
 #include "acquire/Interrupt.h"
 #include "acquire/Transfer.h"
 #include "cli/FleetCli.h"
 #include "cli/LogJson.h"
 #include "common/codepage.h"
+#include "common/options.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
+#include "common/timeutil.h"
 #include "link/Ports.h"
 #include "linkio/TextProtocol.h"
 #include "report/ReportPipeline.h"
@@ -38,8 +44,11 @@ const char* const kHelp =
     "                         and NvramDump1.bin into --out\n"
     "  dump-nvram             read the NVRAM image into --out/NvramDump1.bin\n"
     "  write-nvram FILE       write FILE (exactly the display's NVRAM size) to the NVRAM\n"
-    "  clear-logs             clear the display's logs (asks on a terminal; --yes)\n"
-    "  dump-temperature FILE  write the temperature settings dump to FILE\n"
+    "                         (shows the display and the file, then asks; --yes)\n"
+    "  clear-logs             clear the display's logs (shows the display, then asks;\n"
+    "                         --yes)\n"
+    "  dump-temperature FILE  write the temperature settings dump to FILE (\"-\":\n"
+    "                         standard output)\n"
     "\n"
     "Connection (one of):\n"
     "  --lan HOST[:PORT]      text port PORT (default 10008), binary port 18081\n"
@@ -52,34 +61,46 @@ const char* const kHelp =
     "  --model NAME           model of ModelName.csv (names a log without a model)\n"
     "  --out DIR              folder of the files, made when missing (default: the\n"
     "                         current folder)\n"
-    "  --yes                  confirm clear-logs without asking\n"
-    "  --json                 print one summary object on standard output: files\n"
-    "                         written with their sizes, model, serial, durations\n"
+    "  --stamp                the collection time in the names of the files:\n"
+    "                         MODEL_SERIAL_YYYYmmdd-HHMMSS.dat and\n"
+    "                         NvramDump1_YYYYmmdd-HHMMSS.bin, so that collections\n"
+    "                         into one folder keep each other's files (get-logs,\n"
+    "                         get-all, dump-nvram)\n"
+    "  --yes                  write-nvram and clear-logs without asking; without it\n"
+    "                         they ask on the terminal, and refuse when standard\n"
+    "                         input is none\n"
+    "  --json                 print one summary object on standard output: display,\n"
+    "                         files written with their sizes, model, serial, durations\n"
     "  --help                 this text\n"
+    "  --version              the program's version\n"
+    "An option's value may also follow an \"=\": --out=logs.\n"
     "\n"
     "Fleet (get-all, get-logs, dump-nvram; instead of --lan/--serial/--id):\n"
     "  --hosts FILE           one display per line: HOST[:PORT] [ID [USER]] (blanks\n"
     "                         or commas between the fields, ID 0 for none, # starts\n"
     "                         a comment); each display goes into its own folder of\n"
-    "                         --out (host, _port unless 10008, _idN); --user and\n"
-    "                         --password-file apply to every line\n"
+    "                         --out (host, _port unless 10008, _idN); --user,\n"
+    "                         --password-file and --stamp apply to every line\n"
     "  --jobs N               displays collected at once, 1..64 (default 4); the\n"
     "                         displays of one host are collected one after the other\n"
-    "  One line per display on standard output as it ends (its JSON line with\n"
-    "  --json); all JSON lines in --out/summary.jsonl. A display that fails never\n"
-    "  stops the others. Exit status: 0 all collected, 1 any failed, 2 cancelled,\n"
-    "  4 the hosts file or the summary, 64 a bad hosts file.\n"
+    "  One line per display on standard output as it ends, starting with its place\n"
+    "  in the run ([3/40]; its JSON line with --json); all JSON lines in\n"
+    "  --out/summary.jsonl. A display that fails never stops the others; after\n"
+    "  Ctrl+C the displays not started count as cancelled. Exit status: 0 all\n"
+    "  collected, 1 any failed, 2 cancelled, 4 the hosts file or the summary,\n"
+    "  64 a bad hosts file.\n"
     "\n"
-    "Files are replaced whole (temporary file, then rename): a failed run never\n"
-    "leaves a partial file. A run waits (at most 60 s, and says so on standard\n"
-    "error) while another program talks to the same display: the same address,\n"
-    "however written, or the same serial device. Ctrl+C cancels between two\n"
-    "requests; the display is still put back (binary mode left, logging on). A\n"
-    "second Ctrl+C ends at once.\n"
+    "A file is replaced whole (temporary file, then rename): a failed run never\n"
+    "leaves a partial file; a link to a file replaces the file it points to; a\n"
+    "device or a FIFO is written as it is. A run waits (at most 60 s, and says so\n"
+    "on standard error) while another program talks to the same display: the same\n"
+    "address, however written, or the same serial device. Ctrl+C cancels between\n"
+    "two requests; the display is still put back (binary mode left, logging on).\n"
+    "A second Ctrl+C ends at once.\n"
     "\n"
     "Exit status: 0 success, 1 communication failure, 2 cancelled (Ctrl+C, or\n"
-    "clear-logs not confirmed), 3 refused (NVRAM write with a display ID),\n"
-    "4 a file could not be read or written, 64 usage error.\n";
+    "clear-logs or write-nvram not confirmed), 3 refused (NVRAM write with a\n"
+    "display ID), 4 a file could not be read or written, 64 usage error.\n";
 
 const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
                                  "write-nvram", "clear-logs", "dump-temperature"};
@@ -97,9 +118,15 @@ bool NeedsFile(const std::string& command) {
     return command == "write-nvram" || command == "dump-temperature";
 }
 
-// The commands a fleet runs: those that only read into a folder.
+// The commands a fleet runs: those that only read into a folder, under names
+// of their own.
 bool IsFleetCommand(const std::string& command) {
     return command == "get-all" || command == "get-logs" || command == "dump-nvram";
+}
+
+// The commands that change the display, and ask first.
+bool ChangesDisplay(const stAcquireOptions& o) {
+    return o.strCommand == "clear-logs" || o.strCommand == "write-nvram";
 }
 
 // Progress on standard error: a bar on a terminal, plain lines otherwise.
@@ -169,7 +196,9 @@ private:
 };
 
 // Messages as lines on `err` (printable ASCII only); questions answered yes
-// with --yes, else asked on the terminal by the console prompt (no without one).
+// without a word once the user confirmed the command (--yes, or on the
+// terminal before it started), else asked on the terminal by the console
+// prompt (no without one).
 class CliPrompt : public cmn::IPrompt {
 public:
     CliPrompt(std::ostream& err, bool yes) : m_err(err), m_yes(yes) {}
@@ -177,13 +206,14 @@ public:
         const unsigned buttons = type & 0x0F;
         const bool question = buttons == cmn::MB_YESNO || buttons == cmn::MB_OKCANCEL;
         if (question && !m_yes) return m_console.Message(text, type, caption);
+        // The question the user already answered (or --yes did) is not shown again.
+        if (question) return buttons == cmn::MB_YESNO ? cmn::IDYES : cmn::IDOK;
         std::string line = text;
         for (char& c : line)
             if (c == '\n' || c == '\r') c = ' ';
         m_err << cmn::EscapeNonPrintable(line) << '\n';
         m_err.flush();
-        if (!question) return cmn::IDOK;
-        return buttons == cmn::MB_YESNO ? cmn::IDYES : cmn::IDOK;
+        return cmn::IDOK;
     }
 
 private:
@@ -237,12 +267,25 @@ std::string Millis(std::chrono::steady_clock::duration d) {
     return cmn::StrPrintf("%.1f", std::chrono::duration<double, std::milli>(d).count());
 }
 
+// The display as messages name it: "127.0.0.5", "127.0.0.5:10009 id 3", "COM1".
+std::string DisplayLabel(const stAcquireOptions& o) {
+    std::string label = o.bLan ? o.strHost : o.strSerial;
+    if (o.bLan && o.nLanPort != qlink::kDefaultLanDataPort) label += ":" + std::to_string(o.nLanPort);
+    if (o.nDisplayId != 0) label += " id " + std::to_string(o.nDisplayId);
+    return label;
+}
+
 std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, const CliFrameUi& ui,
-                    int exitCode, std::chrono::steady_clock::duration total) {
+                    const acq::stDisplayIdentity& identity, int exitCode,
+                    std::chrono::steady_clock::duration total) {
+    // A command that reads no log names the display by what it reported.
+    const bool logRead = !frame.Log().m_strModel.empty() || !frame.Log().m_strSerial.empty();
+    const std::string& model = logRead ? frame.Log().m_strModel : identity.strModel;
+    const std::string& serial = logRead ? frame.Log().m_strSerial : identity.strSerial;
     std::string json =
         "{\"command\":" + JsonString(o.strCommand) + ",\"exit_code\":" + std::to_string(exitCode);
-    json += ",\"model\":" + JsonString(cmn::Cp932ToUtf8(frame.Log().m_strModel));
-    json += ",\"serial\":" + JsonString(cmn::Cp932ToUtf8(frame.Log().m_strSerial));
+    json += ",\"model\":" + JsonString(cmn::Cp932ToUtf8(model));
+    json += ",\"serial\":" + JsonString(cmn::Cp932ToUtf8(serial));
     json += ",\"files\":[";
     bool first = true;
     for (const fs::path& p : frame.WrittenFiles()) {
@@ -262,7 +305,7 @@ std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, c
                 ",\"duration_ms\":" + Millis(run.elapsed) + "}";
         first = false;
     }
-    return json + "]}\n";
+    return json + "],\"display\":" + JsonAnyText(DisplayLabel(o)) + "}\n";
 }
 
 }  // namespace
@@ -297,31 +340,91 @@ bool MakeOutFolder(const std::string& path, std::ostream& err) {
 
 namespace {
 
+std::string Shown(const std::string& text) { return cmn::EscapeNonPrintable(text); }
+
+// The collection time as the file names carry it.
+std::string FileStamp() { return cmn::FormatLocal(std::time(nullptr), "%Y%m%d-%H%M%S"); }
+
+// What a changing command does, for its question and its refusal.
+std::string ChangeQuestion(const stAcquireOptions& o, const std::string& display) {
+    if (o.strCommand == "clear-logs") return "Clear the logs of " + display + "?";
+    return "Write " + Shown(o.strFile) + " to the NVRAM of " + display + "?";
+}
+
+const char* NotDone(const stAcquireOptions& o) {
+    return o.strCommand == "clear-logs" ? "the logs were not cleared" : "nothing was written";
+}
+
+// Before clear-logs or write-nvram: the display's model and serial number
+// (and the file's name and size), then the question on the terminal unless
+// --yes. ACQCLI_OK to go on; nothing but the two queries was sent otherwise.
+int ConfirmChange(const stAcquireOptions& o, qlink::IDisplayLink& link, CliFrameUi& ui,
+                  acq::stDisplayIdentity& identity, std::ostream& err) {
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    if (!o.bYes && !terminal) {
+        err << "quendra-acquire: " << NotDone(o) << ": " << o.strCommand
+            << " asks first, and standard input is no terminal (give --yes to go on without asking)\n";
+        return ACQCLI_CANCEL;
+    }
+    bool known;
+    {
+        const acq::CInterruptTarget running(ui);
+        acq::NullProgress quiet;
+        acq::IProgress* notices = ui.NoticeSink();
+        known = acq::QueryDisplayIdentity(link, ui.ports, &ui.cancelFlag, notices ? *notices : quiet, identity);
+    }
+    if (!known) {
+        err << (AcquireCliInterrupted() ? acq::kMsgCanceled : acq::kMsgCommFailed) << '\n';
+        return AcquireCliInterrupted() ? ACQCLI_CANCEL : ACQCLI_COMM;
+    }
+    const std::string display =
+        Shown(DisplayLabel(o)) + " (" + Shown(identity.strModel) + " " + Shown(identity.strSerial) + ")";
+    err << "Display: " << display << '\n';
+    if (o.strCommand == "write-nvram") {
+        std::error_code ec;
+        err << "File: " << Shown(o.strFile) << " (" << fs::file_size(o.strFile, ec) << " bytes)\n";
+    }
+    err.flush();
+    if (o.bYes) return ACQCLI_OK;
+    if (cmn::AskYesNo(ChangeQuestion(o, display), std::cin, stderr)) return ACQCLI_OK;
+    err << "quendra-acquire: " << NotDone(o) << '\n';
+    return ACQCLI_CANCEL;
+}
+
+// Checks made before the display is talked to; 0 or the exit code.
+int CheckFiles(const stAcquireOptions& o, std::ostream& err) {
+    if (!NeedsFile(o.strCommand) && o.strCommand != "clear-logs" && !MakeOutFolder(o.strOut, err)) {
+        return ACQCLI_FILE;
+    }
+    if (o.strCommand == "write-nvram" && !IsNvramFile(o.strFile)) {
+        err << "quendra-acquire: " << Shown(o.strFile) << " is not a readable file of 1 to 65535 bytes\n";
+        return ACQCLI_FILE;
+    }
+    if (o.strCommand == "dump-temperature") {
+        const cmn::stOutputTarget target = cmn::ResolveOutputPath(o.strFile);
+        if (target.kind == cmn::OutputKind::Refused) {
+            err << "quendra-acquire: " << Shown(target.error) << '\n';
+            return ACQCLI_FILE;
+        }
+    }
+    return ACQCLI_OK;
+}
+
 int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLink& link, std::ostream& out,
         std::ostream& err, bool errIsTerminal) {
     const auto start = std::chrono::steady_clock::now();
     std::string password;
     if (!ReadPasswordOption(o, password, err)) return ACQCLI_FILE;
-    if (!NeedsFile(o.strCommand) && o.strCommand != "clear-logs" && !MakeOutFolder(o.strOut, err)) {
-        return ACQCLI_FILE;
-    }
-    if (o.strCommand == "write-nvram" && !IsNvramFile(o.strFile)) {
-        err << "quendra-acquire: " << cmn::EscapeNonPrintable(o.strFile)
-            << " is not a readable file of 1 to 65535 bytes\n";
-        return ACQCLI_FILE;
-    }
+    if (const int code = CheckFiles(o, err); code != ACQCLI_OK) return code;
     fs::path modelFolder;
     if (!o.strModel.empty()) {
         modelFolder = ModelFolderFor(programDir, o.strModel);
         if (modelFolder.empty()) {
-            err << "quendra-acquire: model " << cmn::EscapeNonPrintable(o.strModel)
-                << " is not listed in ModelName.csv\n";
+            err << "quendra-acquire: model " << Shown(o.strModel) << " is not listed in ModelName.csv\n";
             return ACQCLI_USAGE;
         }
     }
 
-    CliPrompt prompt(err, o.bYes);
-    cmn::ScopedPrompt scoped(prompt);
     CliProgress bar(err, errIsTerminal);
     CliFrameUi ui(bar);
     ui.ports = o.bLan ? qlink::LanHostChoice(o.strHost, o.nLanPort, o.strUser, password, o.nDisplayId)
@@ -330,16 +433,25 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
     if (o.strCommand == "write-nvram") ui.openPath = o.strFile;
     if (o.strCommand == "dump-temperature") ui.savePath = o.strFile;
 
-    acq::CReportFrame frame(acq::MakeFrameSetup(programDir, o.strModel, modelFolder, true), ui, link);
+    // A write with a display ID is refused by the command itself, before anything is sent.
+    acq::stDisplayIdentity identity;
+    const bool asks = ChangesDisplay(o) && !(o.strCommand == "write-nvram" && o.nDisplayId != 0);
+    if (asks) {
+        if (const int code = ConfirmChange(o, link, ui, identity, err); code != ACQCLI_OK) return code;
+    }
+
+    CliPrompt prompt(err, o.bYes || asks);
+    cmn::ScopedPrompt scoped(prompt);
+    acq::stFrameSetup setup = acq::MakeFrameSetup(programDir, o.strModel, modelFolder, true);
+    if (o.bStamp) setup.strFileStamp = FileStamp();
+    acq::CReportFrame frame(setup, ui, link);
     int code;
     {
         const acq::CInterruptTarget running(ui);
         code = ExitCodeOf(RunCommand(o, frame));
     }
-    if (code == ACQCLI_CANCEL && o.strCommand == "clear-logs" && !o.bYes)
-        err << "quendra-acquire: the logs were not cleared (confirm on a terminal, or give --yes)\n";
     if (o.bJson) {
-        out << Summary(o, frame, ui, code, std::chrono::steady_clock::now() - start);
+        out << Summary(o, frame, ui, identity, code, std::chrono::steady_clock::now() - start);
         out.flush();
     }
     return code;
@@ -372,88 +484,86 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
     options = stAcquireOptions{};
     stAcquireOptions& o = options;
     bool haveBaud = false, haveId = false, haveJobs = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        std::string text;
-        if (arg == "--help" || arg == "-h") {
-            o.bHelp = true;
-        } else if (arg == "--lan") {
-            if (!value(text)) return false;
-            if (!ParseLanAddress(text, o.strHost, o.nLanPort)) {
-                error = "--lan needs HOST or HOST:PORT (port 1..65535)";
-                return false;
-            }
-            o.bLan = true;
-        } else if (arg == "--serial") {
-            if (!value(o.strSerial)) return false;
-            o.bSerial = true;
-        } else if (arg == "--baud") {
-            if (!value(text)) return false;
-            if (!ParseDecimalArg(text, 1, 4000000, o.nBaud) ||
-                (o.nBaud != 9600 && o.nBaud != 19200 && o.nBaud != 38400)) {
-                error = "--baud needs 9600, 19200 or 38400";
-                return false;
-            }
-            haveBaud = true;
-        } else if (arg == "--id") {
-            if (!value(text)) return false;
-            if (!ParseDecimalArg(text, 0, 255, o.nDisplayId)) {
-                error = "--id needs a number 0..255";
-                return false;
-            }
-            haveId = true;
-        } else if (arg == "--hosts") {
-            if (!value(o.strHosts)) return false;
-        } else if (arg == "--jobs") {
-            if (!value(text)) return false;
-            if (!ParseDecimalArg(text, 1, kMaxJobs, o.nJobs)) {
-                error = "--jobs needs a number 1.." + std::to_string(kMaxJobs);
-                return false;
-            }
-            haveJobs = true;
-        } else if (arg == "--user") {
-            if (!value(o.strUser)) return false;
-        } else if (arg == "--password-file") {
-            if (!value(o.strPasswordFile)) return false;
-        } else if (arg == "--model") {
-            if (!value(o.strModel)) return false;
-        } else if (arg == "--out") {
-            if (!value(o.strOut)) return false;
-        } else if (arg == "--yes") {
-            o.bYes = true;
-        } else if (arg == "--json") {
-            o.bJson = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else if (o.strCommand.empty()) {
+    const auto number = [](const char* name, int min, int max, int& into, bool& given, const char* why) {
+        return cmn::stOption{name, {}, cmn::OptionValue::Required,
+                             [&into, &given, min, max, why](const std::string& v, std::string& reason) {
+                                 if (!ParseDecimalArg(v, min, max, into)) {
+                                     reason = why;
+                                     return false;
+                                 }
+                                 given = true;
+                                 return true;
+                             }};
+    };
+    const std::vector<cmn::stOption> table = {
+        cmn::SwitchOption("--help", o.bHelp, "-h"),
+        cmn::SwitchOption("--version", o.bVersion),
+        {"--lan", {}, cmn::OptionValue::Required,
+         [&](const std::string& v, std::string& why) {
+             if (!ParseLanAddress(v, o.strHost, o.nLanPort)) {
+                 why = "--lan needs HOST or HOST:PORT (port 1..65535)";
+                 return false;
+             }
+             o.bLan = true;
+             return true;
+         }},
+        {"--serial", {}, cmn::OptionValue::Required,
+         [&](const std::string& v, std::string&) {
+             o.strSerial = v;
+             o.bSerial = true;
+             return true;
+         }},
+        {"--baud", {}, cmn::OptionValue::Required,
+         [&](const std::string& v, std::string& why) {
+             if (!ParseDecimalArg(v, 1, 4000000, o.nBaud) || (o.nBaud != 9600 && o.nBaud != 19200 && o.nBaud != 38400)) {
+                 why = "--baud needs 9600, 19200 or 38400";
+                 return false;
+             }
+             haveBaud = true;
+             return true;
+         }},
+        number("--id", 0, 255, o.nDisplayId, haveId, "--id needs a number 0..255"),
+        number("--jobs", 1, kMaxJobs, o.nJobs, haveJobs, "--jobs needs a number 1..64"),
+        cmn::TextOption("--hosts", o.strHosts),
+        cmn::TextOption("--user", o.strUser),
+        cmn::TextOption("--password-file", o.strPasswordFile),
+        cmn::TextOption("--model", o.strModel),
+        cmn::TextOption("--out", o.strOut),
+        cmn::SwitchOption("--yes", o.bYes),
+        cmn::SwitchOption("--json", o.bJson),
+        cmn::SwitchOption("--stamp", o.bStamp),
+    };
+    const auto operand = [&](const std::string& arg, std::string& why) {
+        if (o.strCommand.empty()) {
             if (!IsCommand(arg)) {
-                error = "unknown command " + arg;
+                why = "unknown command " + arg;
                 return false;
             }
             o.strCommand = arg;
         } else if (NeedsFile(o.strCommand) && o.strFile.empty()) {
             o.strFile = arg;
         } else {
-            error = "unexpected argument " + arg;
+            why = "unexpected argument " + arg;
             return false;
         }
-    }
-    if (o.bHelp) return true;
+        return true;
+    };
+    if (!cmn::ParseOptions(args, table, operand, error)) return false;
+    if (o.bHelp || o.bVersion) return true;
     if (o.strCommand.empty()) {
         error = "no command given";
         return false;
     }
     if (NeedsFile(o.strCommand) && o.strFile.empty()) {
         error = o.strCommand + " needs a FILE";
+        return false;
+    }
+    if (o.bStamp && !IsFleetCommand(o.strCommand)) {
+        error = "--stamp applies to get-logs, get-all and dump-nvram";
+        return false;
+    }
+    if (o.bJson && o.strCommand == "dump-temperature" && o.strFile == "-") {
+        error = "dump-temperature - and --json would both write to standard output";
         return false;
     }
     if (!o.strHosts.empty()) {
@@ -498,6 +608,10 @@ int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programD
         }
         if (options.bHelp) {
             out << kHelp;
+            return ACQCLI_OK;
+        }
+        if (options.bVersion) {
+            out << cmn::VersionLine("quendra-acquire");
             return ACQCLI_OK;
         }
         if (!options.strHosts.empty()) return RunFleet(options, programDir / "quendra-acquire", out, err);

@@ -14,7 +14,7 @@
 
 struct stAcquireOptions {
     std::string strCommand;  // get-logs, get-all, dump-nvram, write-nvram, clear-logs, dump-temperature
-    std::string strFile;     // write-nvram: the image; dump-temperature: the text file
+    std::string strFile;     // write-nvram: the image; dump-temperature: the text file ("-": standard output)
     bool bLan = false;
     std::string strHost;  // --lan HOST[:PORT]
     int nLanPort = qlink::kDefaultLanDataPort;
@@ -26,9 +26,11 @@ struct stAcquireOptions {
     std::string strPasswordFile;
     std::string strModel;      // --model: the model name of ModelName.csv
     std::string strOut = ".";  // --out: folder of the files
-    bool bYes = false;         // --yes: confirm clear-logs
+    bool bYes = false;         // --yes: confirm clear-logs and write-nvram
     bool bJson = false;        // --json: one summary object on standard output
+    bool bStamp = false;       // --stamp: the collection time in the names of the files
     bool bHelp = false;
+    bool bVersion = false;
     std::string strHosts;  // --hosts FILE: the fleet run (FleetCli.h)
     int nJobs = 4;         // --jobs N: displays collected at once, 1..64
 };
@@ -37,7 +39,7 @@ struct stAcquireOptions {
 enum : int {
     ACQCLI_OK = 0,
     ACQCLI_COMM = 1,     // communication failure
-    ACQCLI_CANCEL = 2,   // cancelled (Ctrl+C, or clear-logs not confirmed)
+    ACQCLI_CANCEL = 2,   // cancelled (Ctrl+C, or clear-logs or write-nvram not confirmed)
     ACQCLI_REFUSED = 3,  // NVRAM write with a display ID
     ACQCLI_FILE = 4,     // a file could not be read or written
     ACQCLI_USAGE = 64,   // bad command line
@@ -75,6 +77,9 @@ bool MakeOutFolder(const std::string& path, std::ostream& err);
 // another program, never mix their requests on one display or daisy chain;
 // a run that has to wait says so on `err`, and a step that cannot have the
 // turn within 60 s says that the display was busy and fails with exit code 1.
+// clear-logs and write-nvram first ask the display for its model name and
+// serial number and show them, then ask on the terminal (standard input)
+// unless --yes was given; without a terminal they refuse before connecting.
 // Nothing throws.
 // Not thread-safe: it sets the process-wide prompt and code tables.
 int RunAcquireCli(const std::vector<std::string>& args, const std::filesystem::path& programDir,

@@ -113,6 +113,7 @@ struct Job {
     Clock::time_point start;
     double seconds = 0;
     bool interrupted = false, killed = false;
+    bool cancelled = false;  // Ctrl+C reached it: not started, or interrupted
     int exitCode = -1;    // set when it has ended (or could not start)
     std::string problem;  // why it did not run
     bool madeFolder = false;
@@ -259,6 +260,14 @@ std::string Message(const Job& job) {
     return m;
 }
 
+// What became of a display: "collected", "cancelled" (Ctrl+C stopped it or
+// kept it from starting) or "failed".
+const char* Status(const Job& job) {
+    if (job.exitCode == ACQCLI_OK) return "collected";
+    if (job.cancelled && job.exitCode == ACQCLI_CANCEL) return "cancelled";
+    return "failed";
+}
+
 std::string JsonLine(const Job& job) {
     const stFleetDisplay& d = *job.display;
     const std::string message = Message(job);
@@ -269,9 +278,10 @@ std::string JsonLine(const Job& job) {
            ",\"folder\":" + JsonAnyText(folder) +
            ",\"exit_code\":" + std::to_string(job.exitCode) + ",\"message\":" +
            JsonString(cmn::IsValidUtf8(message) ? message : cmn::EscapeNonPrintable(message)) +
-           ",\"seconds\":" + cmn::StrPrintf("%.3f", job.seconds) + ",\"run\":" + RunSummary(job) + "}";
+           ",\"status\":\"" + Status(job) + "\",\"seconds\":" + cmn::StrPrintf("%.3f", job.seconds) + ",\"run\":" + RunSummary(job) + "}";
 }
 
+// The line of a display as it ends, after its place in the run ("[17/40] ").
 std::string TextLine(const Job& job) {
     std::string line = cmn::EscapeNonPrintable(Label(*job.display)) + ": ";
     if (job.exitCode == ACQCLI_OK) {
@@ -279,8 +289,8 @@ std::string TextLine(const Job& job) {
         line += "ok " + SummaryText(run, "model") + " " + SummaryText(run, "serial") +
                 cmn::StrPrintf(" in %.2f s -> ", job.seconds) + cmn::EscapeNonPrintable(job.folder.string());
     } else {
-        line += "failed (exit " + std::to_string(job.exitCode) + cmn::StrPrintf(", %.2f s): ", job.seconds) +
-                cmn::EscapeNonPrintable(Message(job));
+        line += std::string(Status(job)) + " (exit " + std::to_string(job.exitCode) +
+                cmn::StrPrintf(", %.2f s): ", job.seconds) + cmn::EscapeNonPrintable(Message(job));
     }
     return line;
 }
@@ -295,14 +305,15 @@ std::vector<std::string> RunArgs(const stAcquireOptions& o, const Job& job) {
     if (!user.empty()) a.insert(a.end(), {"--user", user});
     if (!o.strPasswordFile.empty()) a.insert(a.end(), {"--password-file", o.strPasswordFile});
     if (!o.strModel.empty()) a.insert(a.end(), {"--model", o.strModel});
+    if (o.bStamp) a.push_back("--stamp");
     a.insert(a.end(), {"--out", job.folder.string(), "--json"});
     return a;
 }
 
 class Fleet {
 public:
-    Fleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out)
-        : m_o(o), m_exe(exe), m_out(out) {}
+    Fleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, std::size_t total)
+        : m_o(o), m_exe(exe), m_out(out), m_total(total) {}
 
     // Runs every job; returns when all have ended.
     void Run(std::vector<Job>& jobs) {
@@ -355,8 +366,10 @@ private:
             if (job.pid > 0 && !job.interrupted) {
                 ::kill(job.pid, SIGINT);
                 job.interrupted = true;
+                job.cancelled = true;
             } else if (job.pid <= 0 && job.exitCode < 0) {
-                job.problem = "not started: cancelled";
+                job.problem = "not started";
+                job.cancelled = true;
                 Settle(job, ACQCLI_CANCEL);
             }
         }
@@ -415,13 +428,19 @@ private:
         if (job.madeFolder && fs::is_empty(job.folder, ec)) fs::remove(job.folder, ec);
         if (job.start != Clock::time_point{})
             job.seconds = std::chrono::duration<double>(Clock::now() - job.start).count();
-        m_out << (m_o.bJson ? JsonLine(job) : TextLine(job)) << '\n';
+        ++m_settled;
+        if (m_o.bJson)
+            m_out << JsonLine(job) << '\n';
+        else
+            m_out << '[' << m_settled << '/' << m_total << "] " << TextLine(job) << '\n';
         m_out.flush();
     }
 
     const stAcquireOptions& m_o;
     const fs::path& m_exe;
     std::ostream& m_out;
+    const std::size_t m_total;
+    std::size_t m_settled = 0;
     std::vector<Job*> m_running;
     std::set<std::string> m_busyDisplays;  // keys of the displays a run talks to
 };
@@ -502,17 +521,18 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
         jobs[i].display = &displays[i];
         jobs[i].folder = outDir / FleetFolderName(displays[i]);
     }
-    Fleet(o, exe, out).Run(jobs);
+    Fleet(o, exe, out, jobs.size()).Run(jobs);
 
     std::string summary;
-    int failed = 0;
+    std::map<std::string, int> counts;
     for (const Job& job : jobs) {
         summary += JsonLine(job) + "\n";
-        if (job.exitCode != ACQCLI_OK) ++failed;
+        ++counts[Status(job)];
     }
+    const int failed = counts["failed"];
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    err << "quendra-acquire: " << jobs.size() << " displays, " << jobs.size() - failed << " collected, "
-        << failed << " failed, " << cmn::StrPrintf("%.2f", seconds) << " s\n";
+    err << "quendra-acquire: " << jobs.size() << " displays, " << counts["collected"] << " collected, " << failed
+        << " failed, " << counts["cancelled"] << " cancelled, " << cmn::StrPrintf("%.2f", seconds) << " s\n";
     if (!cmn::WriteFileAtomic(outDir / "summary.jsonl", summary)) {
         err << "quendra-acquire: cannot write "
             << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string()) << '\n';

@@ -7,9 +7,11 @@
 // address at the same time, however the file spells it (a daisy chain's
 // displays share its binary mode, so the displays of one address are
 // collected one after the other; each host is looked up once, and its runs
-// are given the address). One summary
-// line per display goes to standard output as it ends (its JSON line with
-// --json), and every JSON line to DIR/summary.jsonl in the order of the file.
+// are given the address). One summary line per display goes to standard
+// output as it ends, starting with its place in the run ("[17/40] "; its
+// JSON line with --json), and every JSON line to DIR/summary.jsonl in the
+// order of the file. A display ends "collected", "failed", or "cancelled"
+// when Ctrl+C kept it from starting or interrupted it.
 
 #include <filesystem>
 #include <iosfwd>
@@ -46,7 +48,7 @@ bool ParseHostsFile(std::string_view text, std::vector<stFleetDisplay>& displays
 std::string FleetFolderName(const stFleetDisplay& display);
 
 // Runs the fleet of `options` (command, --hosts, --jobs, --out, --user,
-// --password-file, --model, --json) with `exe` as the tool run for each
+// --password-file, --model, --stamp, --json) with `exe` as the tool run for each
 // display; returns the exit code: 0 every display collected, 1 at least one
 // failed, 2 cancelled (InterruptAcquireCli), 4 the hosts file could not be
 // read or the summary not written, 64 a bad hosts file.

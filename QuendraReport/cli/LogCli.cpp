@@ -1,12 +1,19 @@
 #include "cli/LogCli.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <iostream>
+#include <istream>
 #include <ostream>
 
 #include "cli/LogJson.h"
+#include "common/options.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
@@ -19,10 +26,13 @@ const char* const kHelp =
     "Usage: quendra-log [OPTIONS] LOGFILE\n"
     "\n"
     "Decodes a saved display log (\".dat\") and writes its reports without a GUI.\n"
-    "Without an output option the log is only checked.\n"
+    "LOGFILE \"-\" reads the log from standard input. Without an output option the\n"
+    "log is only checked.\n"
     "\n"
-    "Outputs (FILE may be \"-\" for standard output; files are replaced atomically,\n"
-    "so a failed run never leaves a half-written report):\n"
+    "Outputs (FILE \"-\" is standard output; a file is replaced whole, so a failed\n"
+    "run never leaves a half-written report; a link to a file replaces the file it\n"
+    "points to; a device or a FIFO such as /dev/null is written as it is; a folder,\n"
+    "a socket or a block device is refused):\n"
     "  --html FILE       the whole HTML report (system log and temperature log)\n"
     "  --compare FILE    the comparison text (system log part, then temperature part)\n"
     "  --text FILE       the temperature page text\n"
@@ -35,7 +45,9 @@ const char* const kHelp =
     "                    that \"ModelName.csv\" next to the program gives for the\n"
     "                    log's model name (without one, codes are shown as numbers)\n"
     "  --time-mode 0|1   0: calendar times; 1: time elapsed from 2013-01-01\n"
-    "  --compensate      add the clock error (PC time minus display clock) to times\n"
+    "  --compensate      add the clock error (PC time minus display clock) to times;\n"
+    "                    only a log that carries the PC time of its reading can take\n"
+    "                    it: a saved log carries none, and is refused\n"
     "  --filter BITS     record classes shown (decimal or 0x hex, default 0xFF):\n"
     "                    0x01 remote control/key operations, 0x02 command\n"
     "                    operations, 0x04 operations of type 3, 0x40 of type 4,\n"
@@ -46,9 +58,14 @@ const char* const kHelp =
     "                    Parameter 1, Parameter 2); Date ascending is newest first\n"
     "  --no-checksum     do not verify the log's check value\n"
     "  --help            this text\n"
+    "  --version         the program's version\n"
+    "An option's value may also follow an \"=\": --html=report.html.\n"
+    "\n"
+    "Messages go to standard error as \"quendra-log: LOGFILE: message\".\n"
     "\n"
     "Exit status: 0 success, 1 the log could not be read or decoded (the reason\n"
-    "is printed on standard error) or an output could not be written, 2 usage error.\n";
+    "is printed on standard error) or an output could not be written,\n"
+    "64 usage error (also --compensate on a log without its PC time).\n";
 
 // Collects the decoder's messages so they reach standard error.
 class CollectingPrompt : public cmn::IPrompt {
@@ -126,95 +143,72 @@ const char* LogCliHelp() { return kHelp; }
 
 bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& options, std::string& error) {
     options = stLogCliOptions{};
+    stLogCliOptions& o = options;
     bool haveLog = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            if (into.empty()) {
-                error = "option " + arg + " needs a non-empty value";
-                return false;
-            }
-            return true;
-        };
-        if (arg == "--help" || arg == "-h") {
-            options.bHelp = true;
-        } else if (arg == "--model-dir") {
-            if (!value(options.strModelDir)) return false;
-        } else if (arg == "--html") {
-            if (!value(options.strHtml)) return false;
-        } else if (arg == "--compare") {
-            if (!value(options.strCompare)) return false;
-        } else if (arg == "--text") {
-            if (!value(options.strText)) return false;
-        } else if (arg == "--json") {
-            if (!value(options.strJson)) return false;
-        } else if (arg == "--time-mode") {
-            std::string v;
-            if (!value(v)) return false;
-            if (v != "0" && v != "1") {
-                error = "--time-mode takes 0 or 1, not \"" + v + "\"";
-                return false;
-            }
-            options.nTimeMode = v == "1" ? 1 : 0;
-        } else if (arg == "--compensate") {
-            options.bCompensate = true;
-        } else if (arg == "--no-checksum") {
-            options.bNoChecksum = true;
-        } else if (arg == "--filter") {
-            std::string v;
-            if (!value(v)) return false;
-            unsigned long long bits = 0;
-            if (!ParseUnsigned(v, 0xFFFFFFFFull, bits)) {
-                error = "--filter takes a number from 0 to 0xFFFFFFFF, not \"" + v + "\"";
-                return false;
-            }
-            options.nFilter = static_cast<std::uint32_t>(bits);
-        } else if (arg == "--sort") {
-            std::string v;
-            if (!value(v)) return false;
-            std::string column = v;
-            const std::size_t colon = v.find(':');
-            if (colon != std::string::npos) {
-                column = v.substr(0, colon);
-                const std::string dir = v.substr(colon + 1);
-                if (dir == "desc") {
-                    options.bSortDescending = true;
-                } else if (dir != "asc") {
-                    error = "--sort direction must be asc or desc, not \"" + dir + "\"";
-                    return false;
-                }
-            }
-            if (column.size() != 1 || column[0] < '0' || column[0] >= '0' + LOG_COLUMN_COUNT) {
-                error = "--sort takes a column from 0 to 6, not \"" + column + "\"";
-                return false;
-            }
-            options.nSortColumn = column[0] - '0';
-        } else if (arg == "--") {
-            if (i + 2 != args.size() || haveLog) {
-                error = "exactly one LOGFILE is expected";
-                return false;
-            }
-            options.strLogFile = args[++i];
-            haveLog = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option \"" + arg + "\"";
+    const std::vector<cmn::stOption> table = {
+        cmn::SwitchOption("--help", o.bHelp, "-h"),
+        cmn::SwitchOption("--version", o.bVersion),
+        cmn::TextOption("--model-dir", o.strModelDir),
+        cmn::TextOption("--html", o.strHtml),
+        cmn::TextOption("--compare", o.strCompare),
+        cmn::TextOption("--text", o.strText),
+        cmn::TextOption("--json", o.strJson),
+        cmn::SwitchOption("--compensate", o.bCompensate),
+        cmn::SwitchOption("--no-checksum", o.bNoChecksum),
+        {"--time-mode", {}, cmn::OptionValue::Required,
+         [&](const std::string& v, std::string& why) {
+             if (v != "0" && v != "1") {
+                 why = "--time-mode takes 0 or 1, not \"" + v + "\"";
+                 return false;
+             }
+             o.nTimeMode = v == "1" ? 1 : 0;
+             return true;
+         }},
+        {"--filter", {}, cmn::OptionValue::Required,
+         [&](const std::string& v, std::string& why) {
+             unsigned long long bits = 0;
+             if (!ParseUnsigned(v, 0xFFFFFFFFull, bits)) {
+                 why = "--filter takes a number from 0 to 0xFFFFFFFF, not \"" + v + "\"";
+                 return false;
+             }
+             o.nFilter = static_cast<std::uint32_t>(bits);
+             return true;
+         }},
+        {"--sort", {}, cmn::OptionValue::Required,
+         [&](const std::string& v, std::string& why) {
+             std::string column = v;
+             const std::size_t colon = v.find(':');
+             o.bSortDescending = false;
+             if (colon != std::string::npos) {
+                 column = v.substr(0, colon);
+                 const std::string dir = v.substr(colon + 1);
+                 if (dir == "desc") {
+                     o.bSortDescending = true;
+                 } else if (dir != "asc") {
+                     why = "--sort direction must be asc or desc, not \"" + dir + "\"";
+                     return false;
+                 }
+             }
+             if (column.size() != 1 || column[0] < '0' || column[0] >= '0' + LOG_COLUMN_COUNT) {
+                 why = "--sort takes a column from 0 to 6, not \"" + column + "\"";
+                 return false;
+             }
+             o.nSortColumn = column[0] - '0';
+             return true;
+         }},
+    };
+    const auto logFile = [&](const std::string& operand, std::string& why) {
+        if (haveLog) {
+            why = "exactly one LOGFILE is expected";
             return false;
-        } else {
-            if (haveLog) {
-                error = "exactly one LOGFILE is expected";
-                return false;
-            }
-            options.strLogFile = arg;
-            haveLog = true;
         }
-    }
-    if (options.bHelp) return true;
-    if (!haveLog || options.strLogFile.empty()) {
+        o.strLogFile = operand;
+        haveLog = true;
+        return true;
+    };
+    if (!cmn::ParseOptions(args, table, logFile, error)) return false;
+    if (o.bHelp || o.bVersion) return true;
+    if (!haveLog || o.strLogFile.empty()) {
         error = "no LOGFILE given";
         return false;
     }
@@ -223,8 +217,64 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
 
 namespace {
 
-int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
-                 std::ostream& err) {
+// The log as named in messages.
+std::string LogName(const stLogCliOptions& opt) {
+    return opt.strLogFile == "-" ? "standard input" : Shown(opt.strLogFile);
+}
+
+// A decoder message as one line: "Error address:0xA\nCheck sum error." reads
+// "Check sum error. (address 0xA)".
+std::string OneLine(const std::string& message) {
+    const std::string head = "Error address:";
+    const std::size_t newline = message.find('\n');
+    std::string line = message;
+    if (message.rfind(head, 0) == 0 && newline != std::string::npos)
+        line = message.substr(newline + 1) + " (address " + message.substr(head.size(), newline - head.size()) + ")";
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    return Shown(line);
+}
+
+// Why a log file could not be read when the decoder said nothing.
+std::string ReadProblem(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "is a folder, not a log file";
+    if (!S_ISREG(st.st_mode)) return "is not a regular file";
+    if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+    return "cannot be read";
+}
+
+// The whole of `in`, at most `limit` bytes; false when there is more or it fails.
+bool ReadStream(std::istream& in, std::size_t limit, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    char buf[65536];
+    while (in) {
+        in.read(buf, sizeof buf);
+        const auto n = static_cast<std::size_t>(in.gcount());
+        if (bytes.size() + n > limit) return false;
+        bytes.insert(bytes.end(), buf, buf + n);
+    }
+    return in.eof();
+}
+
+// Each output path is checked before the log is read: a folder or a socket
+// fails the run before anything is written.
+bool OutputsUsable(const stLogCliOptions& opt, std::ostream& err) {
+    bool ok = true;
+    for (const std::string* path : {&opt.strHtml, &opt.strCompare, &opt.strText, &opt.strJson}) {
+        if (path->empty()) continue;
+        const cmn::stOutputTarget target = cmn::ResolveOutputPath(*path);
+        if (target.kind == cmn::OutputKind::Refused) {
+            err << "quendra-log: " << Shown(target.error) << "\n";
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::istream& in,
+                 std::ostream& out, std::ostream& err) {
     stLogCliOptions opt;
     std::string error;
     if (!ParseLogCliArgs(args, opt, error)) {
@@ -235,27 +285,51 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         out << kHelp;
         return LOGCLI_OK;
     }
+    if (opt.bVersion) {
+        out << cmn::VersionLine("quendra-log");
+        return LOGCLI_OK;
+    }
     std::error_code ec;
     if (!opt.strModelDir.empty() && !std::filesystem::is_directory(opt.strModelDir, ec)) {
         err << "quendra-log: model folder \"" << Shown(opt.strModelDir) << "\" not found\n";
         return LOGCLI_USAGE;
     }
+    if (!OutputsUsable(opt, err)) return LOGCLI_FAILED;
 
+    const std::string name = LogName(opt);
     const stReportOptions options = ReportOptions(opt);
     CLogReports reports(programDir);
     {
         CollectingPrompt prompt;
         cmn::ScopedPrompt scoped(prompt);
-        const ReportResult loaded = reports.LoadLogForReports(opt.strLogFile, options);
-        for (const std::string& m : prompt.m_messages) err << m << "\n";
+        ReportResult loaded = REPORT_LOAD_FAILED;
+        std::string problem;
+        if (opt.strLogFile == "-") {
+            std::vector<std::uint8_t> bytes;
+            if (ReadStream(in, CQuendraLog::kMaxFileSize, bytes))
+                loaded = reports.LoadLogBytesForReports(std::move(bytes), options);
+            else
+                problem = "cannot be read, or is larger than a log file can be";
+        } else {
+            loaded = reports.LoadLogForReports(opt.strLogFile, options);
+            if (loaded != REPORT_OK && prompt.m_messages.empty()) problem = ReadProblem(opt.strLogFile);
+        }
+        for (const std::string& m : prompt.m_messages) err << "quendra-log: " << name << ": " << OneLine(m) << "\n";
         if (loaded != REPORT_OK) {
-            if (prompt.m_messages.empty()) err << "quendra-log: cannot read \"" << Shown(opt.strLogFile) << "\"\n";
+            if (!problem.empty()) err << "quendra-log: " << name << ": " << problem << "\n";
             return LOGCLI_FAILED;
         }
     }
+    // The clock error is the PC time of the reading minus the display's
+    // clock; without the PC time the option would silently change nothing.
+    if (opt.bCompensate && reports.Log().m_strPcTime.empty()) {
+        err << "quendra-log: " << name
+            << ": --compensate needs the PC time of the log's reading, and a saved log carries none\n";
+        return LOGCLI_USAGE;
+    }
     if (reports.ModelFolder().empty()) {
-        err << "quendra-log: note: \"ModelName.csv\" names no folder for model \"" << Shown(reports.Log().m_strModel)
-            << "\"; codes are shown as numbers\n";
+        err << "quendra-log: " << name << ": note: \"ModelName.csv\" names no folder for model \""
+            << Shown(reports.Log().m_strModel) << "\"; codes are shown as numbers\n";
     }
 
     bool ok = true;
@@ -289,14 +363,19 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
 
 }  // namespace
 
-int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
-              std::ostream& err) {
+int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::istream& in,
+              std::ostream& out, std::ostream& err) {
     try {
-        return RunUnguarded(args, programDir, out, err);
+        return RunUnguarded(args, programDir, in, out, err);
     } catch (const std::exception& e) {
         err << "quendra-log: " << Shown(e.what()) << "\n";
     } catch (...) {
         err << "quendra-log: unexpected failure\n";
     }
     return LOGCLI_FAILED;
+}
+
+int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
+              std::ostream& err) {
+    return RunLogCli(args, programDir, std::cin, out, err);
 }

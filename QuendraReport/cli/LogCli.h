@@ -22,14 +22,15 @@ struct stLogCliOptions {
     bool bSortDescending = false;
     bool bNoChecksum = false;
     bool bHelp = false;
-    std::string strLogFile;
+    bool bVersion = false;
+    std::string strLogFile;  // "-" is standard input
 };
 
 // Exit codes.
 enum : int {
     LOGCLI_OK = 0,
     LOGCLI_FAILED = 1,  // the log could not be read or decoded, or an output not written
-    LOGCLI_USAGE = 2,
+    LOGCLI_USAGE = 64,  // a command line it does not understand, or options the log cannot take
 };
 
 // Parses the arguments (without the program name). False with a one-line
@@ -40,10 +41,15 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
 const char* LogCliHelp();
 
 // Runs the whole tool and returns its exit code. `programDir` holds
-// "ModelName.csv", the model folders and "QuendraReport.ini". Reports go to
-// files or `out`; messages to `err`, with every text taken from the log or the
-// command line shown in printable ASCII ("\x1B" for an escape byte). Nothing
-// throws: an unexpected failure is LOGCLI_FAILED with a message.
+// "ModelName.csv", the model folders and "QuendraReport.ini". The log "-" is
+// read from `in`. Reports go to files (cmn::AtomicFileWriter) or `out`;
+// messages to `err`, each starting with "quendra-log: " and the log file's
+// name, with every text taken from the log or the command line shown in
+// printable ASCII ("\x1B" for an escape byte). Nothing throws: an unexpected
+// failure is LOGCLI_FAILED with a message.
 // Not thread-safe: it sets the process-wide prompt and code tables.
+int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::istream& in,
+              std::ostream& out, std::ostream& err);
+// The same with the log "-" read from std::cin.
 int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
               std::ostream& err);

@@ -80,14 +80,14 @@ CLogReports::CLogReports(const std::filesystem::path& programDir)
       m_list(std::make_unique<CLogListCtrl>()),
       m_temp(std::make_unique<CTempLogCtrl>()) {}
 
-ReportResult CLogReports::LoadLogForReports(const std::filesystem::path& logFile,
-                                            const stReportOptions& options) {
+template <typename Read>
+ReportResult CLogReports::Load(const stReportOptions& options, Read read) {
     try {
         m_modelFolder.clear();
         m_list = std::make_unique<CLogListCtrl>();
         m_temp = std::make_unique<CTempLogCtrl>();
         m_log.m_bCheckSum = options.bSkipCheckSum ? 0 : m_log.m_ini.m_nChecksum;
-        if (m_log.ReadBin(logFile) != 1) {
+        if (read() != 1) {
             // Whatever a failed read left behind is not shown.
             m_log.Validate(0);
             return REPORT_LOAD_FAILED;
@@ -99,6 +99,15 @@ ReportResult CLogReports::LoadLogForReports(const std::filesystem::path& logFile
     } catch (...) {
         return REPORT_LOAD_FAILED;
     }
+}
+
+ReportResult CLogReports::LoadLogForReports(const std::filesystem::path& logFile,
+                                            const stReportOptions& options) {
+    return Load(options, [&] { return m_log.ReadBin(logFile); });
+}
+
+ReportResult CLogReports::LoadLogBytesForReports(std::vector<std::uint8_t> bytes, const stReportOptions& options) {
+    return Load(options, [&] { return m_log.ReadBytes(std::move(bytes)); });
 }
 
 ReportResult CLogReports::WriteTreatedHtml(const std::filesystem::path& file) const {

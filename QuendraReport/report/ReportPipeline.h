@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "syslog/LogListCtrl.h"
 #include "syslog/QuendraLog.h"
@@ -84,6 +85,8 @@ public:
     // Reads and decodes `logFile`, finds the model folder and shows the log in
     // new views. REPORT_OK or REPORT_LOAD_FAILED (the views then show nothing).
     ReportResult LoadLogForReports(const std::filesystem::path& logFile, const stReportOptions& options);
+    // The same for the bytes of a log file read elsewhere (standard input).
+    ReportResult LoadLogBytesForReports(std::vector<std::uint8_t> bytes, const stReportOptions& options);
 
     ReportResult WriteTreatedHtml(const std::filesystem::path& file) const;
     ReportResult WriteCompareText(const std::filesystem::path& file) const;
@@ -99,6 +102,10 @@ public:
     const CTempLogCtrl& Temp() const { return *m_temp; }
 
 private:
+    // Reads the log with `read` (1 on success), then shows it in new views.
+    template <typename Read>
+    ReportResult Load(const stReportOptions& options, Read read);
+
     std::filesystem::path m_programDir;
     CQuendraLog m_log;
     // Made anew for every log, so nothing of an earlier log's settings (a column

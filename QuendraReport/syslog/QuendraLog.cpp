@@ -237,7 +237,18 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return 0;
+    return ReadBytes(std::move(bytes));
+}
 
+int CQuendraLog::ReadBytes(std::vector<std::uint8_t> bytes) {
+    m_bValid = 0;
+    m_strModel.clear();
+    m_strSerial.clear();
+    ResetDecoded();
+    if (bytes.size() < kMinFileSize || bytes.size() > kMaxFileSize) {
+        cmn::MessageBox(kSizeError, cmn::MB_OK | cmn::MB_ICONWARNING);
+        return 0;
+    }
     m_pData = std::move(bytes);
     m_nDataSize = static_cast<int>(m_pData.size());
     if (ParseLogData(m_pData.data(), m_nDataSize)) {

@@ -79,6 +79,8 @@ public:
     // Reads a log data file and decodes it; 1 on success. A file that cannot
     // be opened gives 0 without a message.
     int ReadBin(const std::filesystem::path& path);
+    // The same for the bytes of a log data file read elsewhere (a pipe).
+    int ReadBytes(std::vector<std::uint8_t> bytes);
     // Checks and decodes a block (m_nFileVersion, header strings, group texts,
     // m_strTempHex); 1 on success, 0 after a message.
     int ParseLogData(const std::uint8_t* data, int length);

@@ -4,13 +4,14 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <common/options.h>
 
 #include "RowIcons.h"
 
 namespace qui {
 
 const char* BuildVersion() {
-    return QUENDRA_VERSION;
+    return cmn::SuiteVersion();
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {

@@ -1,5 +1,6 @@
 #include "InteractiveStart.h"
 
+#include <common/options.h>
 #include <common/prompt.h>
 #include <qtsupport/QtPrompt.h>
 
@@ -16,7 +17,7 @@ namespace {
 
 void NameApplication() {
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    QApplication::setApplicationVersion(QStringLiteral(QUENDRA_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(cmn::SuiteVersion()));
     QApplication::setDesktopFileName(QStringLiteral("QuendraReport"));
 }
 

@@ -10,6 +10,7 @@
 #include "acquire/Interrupt.h"
 #include "acquire/SilentRun.h"
 #include "app/StartUp.h"
+#include "common/options.h"
 #include "common/paths.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
@@ -64,8 +65,9 @@ const char* const kHelp =
     "unattended command line or an unknown model, whose message is shown; 1 when\n"
     "the window cannot be shown.\n"
     "\n"
-    "Options:\n"
-    "  --help    this text (only as the only argument)\n";
+    "Options (each only as the only argument):\n"
+    "  --help      this text\n"
+    "  --version   the program's version\n";
 
 // The unattended run's notices (the wait for another program's turn on the
 // display) as lines on standard error; its progress steps are not shown.
@@ -110,6 +112,10 @@ int main(int argc, char** argv) {
     // Any other argument list belongs to the positional start-up parsing.
     if (args.size() == 1 && args[0] == "--help") {
         std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::fputs(cmn::VersionLine("QuendraReport").c_str(), stdout);
         return 0;
     }
     const std::filesystem::path programDir = cmn::ProgramDir();

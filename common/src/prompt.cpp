@@ -40,30 +40,36 @@ int MessageBox(const std::string& text, unsigned type, const std::string& captio
     return Prompt().Message(text, type, caption);
 }
 
+bool AskYesNo(const std::string& question, std::istream& in, std::FILE* out) {
+    constexpr int kTries = 5;
+    for (int tries = 0; tries < kTries; ++tries) {
+        std::fprintf(out, "%s [y/N] ", question.c_str());
+        std::fflush(out);
+        std::string answer;
+        if (!std::getline(in, answer)) break;
+        for (char& c : answer)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) answer.pop_back();
+        if (answer == "y" || answer == "yes") return true;
+        if (answer.empty() || answer == "n" || answer == "no") return false;
+    }
+    std::fprintf(out, "\n");
+    return false;
+}
+
 int ConsolePrompt::Message(const std::string& text, unsigned type, const std::string& caption) {
     std::string line = caption.empty() ? text : caption + ": " + text;
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
     const unsigned buttons = Buttons(type);
-    if (buttons != MB_YESNO && buttons != MB_OKCANCEL) return IDOK;
-    if (!isatty(STDIN_FILENO)) return NegativeAnswer(type);
-    const bool yesNo = buttons == MB_YESNO;
-    for (int tries = 0; tries < 5; ++tries) {
-        std::fprintf(stderr, yesNo ? "[y/n] " : "[o(k)/c(ancel)] ");
+    const bool question = buttons == MB_YESNO || buttons == MB_OKCANCEL;
+    if (!question || !isatty(STDIN_FILENO)) {
+        std::fprintf(stderr, "%s\n", line.c_str());
         std::fflush(stderr);
-        std::string answer;
-        if (!std::getline(std::cin, answer)) break;
-        if (!answer.empty()) {
-            char c = static_cast<char>(answer[0] | 0x20);
-            if (yesNo && c == 'y') return IDYES;
-            if (yesNo && c == 'n') return IDNO;
-            if (!yesNo && c == 'o') return IDOK;
-            if (!yesNo && c == 'c') return IDCANCEL;
-        }
+        return question ? NegativeAnswer(type) : IDOK;
     }
-    return NegativeAnswer(type);
+    if (!AskYesNo(line, std::cin, stderr)) return NegativeAnswer(type);
+    return buttons == MB_YESNO ? IDYES : IDOK;
 }
 
 int RecordingPrompt::Message(const std::string& text, unsigned type, const std::string& caption) {

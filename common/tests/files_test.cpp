@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <fstream>
 
@@ -173,4 +178,95 @@ TEST(SharedFile, OnlyRegularFilesOpenAndNothingWaits) {
     ASSERT_GE(truncated.fd, 0);
     ::close(truncated.fd);
     EXPECT_EQ(Slurp(dir / "plain"), "");
+}
+
+// Every kind of path a user may name for an output: a regular file is made or
+// replaced whole, a link keeps pointing at the file it replaced, a device or
+// FIFO is written in place and stays what it was, and the rest is refused
+// with its kind named ("-" is tested through the tools that print with it). Devices are made in the scratch
+// folder (as root), never taken from /dev.
+TEST(OutputPath, EveryKindOfPath) {
+    testsupport::TempDir scratch;
+    const fs::path dir = scratch.Path();
+    const bool root = ::geteuid() == 0;
+    std::ofstream(dir / "regular") << "old";
+    ::chmod((dir / "regular").c_str(), 0640);
+    std::ofstream(dir / "target") << "old";
+    fs::create_symlink("target", dir / "link");
+    fs::create_symlink("link", dir / "link-to-link");
+    fs::create_symlink(dir / "absent", dir / "dangling");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder");
+    fs::create_symlink("folder", dir / "link-to-folder");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", (dir / "socket").c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const bool devices = root && ::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                         ::mknod((dir / "block").c_str(), S_IFBLK | 0600, makedev(7, 0)) == 0;
+    if (devices) fs::create_symlink("null", dir / "link-to-null");
+    // In a folder anybody may write, what another user planted is not used.
+    fs::create_directory(dir / "shared");
+    ::chmod((dir / "shared").c_str(), 01777);
+    const bool planted = root && ::mkfifo((dir / "shared" / "fifo").c_str(), 0666) == 0 &&
+                         ::lchown((dir / "shared" / "fifo").c_str(), 65534, 65534) == 0 &&
+                         ::symlink("../target", (dir / "shared" / "link").c_str()) == 0 &&
+                         ::lchown((dir / "shared" / "link").c_str(), 65534, 65534) == 0;
+
+    struct Case {
+        const char* name;
+        bool needs;           // the case could be set up
+        const char* written;  // the file that then holds the bytes; null: in place or refused
+        const char* kindAfter;
+        const char* refusal;  // null: written
+    };
+    const Case cases[] = {
+        {"new", true, "new", "a regular file", nullptr},
+        {"regular", true, "regular", "a regular file", nullptr},
+        {"link", true, "target", "a symbolic link", nullptr},
+        {"link-to-link", true, "target", "a symbolic link", nullptr},
+        {"dangling", true, "absent", "a symbolic link", nullptr},
+        {"fifo", true, nullptr, "a FIFO", nullptr},
+        {"null", devices, nullptr, "a character device", nullptr},
+        {"link-to-null", devices, nullptr, "a symbolic link", nullptr},
+        {"folder", true, nullptr, "a folder", "is a folder; only a file"},
+        {"link-to-folder", true, nullptr, "a symbolic link", "is a link to a folder"},
+        {"socket", true, nullptr, "a socket", "is a socket; only a file"},
+        {"block", devices, nullptr, "a block device", "is a block device; only a file"},
+        {"shared/fifo", planted, nullptr, "a FIFO", "is a FIFO of another user in a folder others may write"},
+        {"shared/link", planted, nullptr, "a symbolic link", "is a symbolic link of another user"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.needs) {
+            std::printf("skipped %s: needs root\n", c.name);
+            continue;
+        }
+        const fs::path path = dir / c.name;
+        // A FIFO is read from the other end once written.
+        const int reader = std::string(c.name) == "fifo" ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        std::string error;
+        const bool ok = WriteFileAtomic(path, "new\n", &error);
+        EXPECT_EQ(ok, c.refusal == nullptr) << error;
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(error.rfind(path.string() + ": " + c.refusal, 0), 0u) << error;
+        }
+        EXPECT_EQ(DescribePathKind(path), c.kindAfter);
+        if (c.written != nullptr) {
+            EXPECT_EQ(Slurp(dir / c.written), "new\n");
+        }
+        if (reader >= 0) {
+            char buf[16] = {};
+            EXPECT_EQ(::read(reader, buf, sizeof buf), 4);
+            EXPECT_STREQ(buf, "new\n");
+            ::close(reader);
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "regular").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+    ::close(sock);
 }

@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
+#include <vector>
 
 #include "common/prompt.h"
 
@@ -57,4 +59,23 @@ TEST(Prompt, ConsoleWithoutTerminalAnswersNo) {
     EXPECT_EQ(oc, IDCANCEL);
     EXPECT_EQ(ok, IDOK);
     EXPECT_EQ(err, "Clear logs? Sure\nTitle: Continue\nDone\n");
+}
+
+TEST(Prompt, TerminalQuestionsTakeYesAndNoInAnyCase) {
+    const std::vector<std::pair<std::string, bool>> answers = {
+        {"y\n", true},         {"YES\n", true},       {"Yes\r\n", true},  {"n\n", false},
+        {"No\n", false},       {"\n", false},         {"", false},        {"maybe\nyes\n", true},
+        {"ok\nsure\nx\ny?\nnope\ny\n", false},  // five answers that are neither, then no more asking
+    };
+    for (const auto& [input, yes] : answers) {
+        std::istringstream in(input);
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(AskYesNo("Clear the logs of 127.0.0.5 (QM-X003 QX30001001)?", in, out), yes) << input;
+        std::rewind(out);
+        char line[128] = {};
+        ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+        EXPECT_EQ(std::string(line).rfind("Clear the logs of 127.0.0.5 (QM-X003 QX30001001)? [y/N] ", 0), 0u);
+        std::fclose(out);
+    }
 }

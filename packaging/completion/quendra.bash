@@ -90,18 +90,40 @@ _quendra_reply_value() {
     return 0
 }
 
-# Whether word $2 of the current line is the value of the option before it.
+# Whether word $2 of the current line is the value of the option before it
+# ("--out DIR", or "--out=DIR", which bash splits into "--out", "=", "DIR").
 _quendra_is_value() {
-    local before=${COMP_WORDS[$2 - 1]}
-    [[ $2 -gt 1 && $before == --* && -n $(_quendra_value_of "$1" "$before") ]]
+    local at=$(($2 - 1))
+    [[ ${COMP_WORDS[$2]} == = ]] && return 1
+    [[ ${COMP_WORDS[at]} == = ]] && at=$((at - 1))
+    local before=${COMP_WORDS[at]}
+    [[ $at -ge 1 && $before == --* && -n $(_quendra_value_of "$1" "$before") ]]
+}
+
+# Whether the word being completed is an option's value.
+_quendra_value_here() {
+    [[ ${COMP_WORDS[COMP_CWORD]} == = ]] && [[ -n $(_quendra_value_of "$1" "$prev") ]] && return 0
+    _quendra_is_value "$1" "$COMP_CWORD"
+}
+
+# cur and prev of the word being completed, "--out=" read as "--out ":
+# right after the "=" the value is empty; after "=VALUE" prev is the option.
+_quendra_words() {
+    cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    if [[ $cur == = ]]; then
+        cur=""
+    elif [[ $prev == = && $COMP_CWORD -ge 2 ]]; then
+        prev=${COMP_WORDS[COMP_CWORD - 2]}
+    fi
 }
 
 _quendra_log() {
-    local prog=${COMP_WORDS[0]} cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local prog=${COMP_WORDS[0]} cur prev
+    _quendra_words
     case $prev in
         --sort) _quendra_reply "$cur" "$(printf '%s\n' {0..6} {0..6}:desc)"; return ;;
     esac
-    _quendra_is_value "$prog" "$COMP_CWORD" && { _quendra_reply_value "$prog" "$prev" "$cur"; return; }
+    _quendra_value_here "$prog" && { _quendra_reply_value "$prog" "$prev" "$cur"; return; }
     if [[ $cur == -* ]]; then
         _quendra_reply "$cur" "$(_quendra_options "$prog")"
     else
@@ -112,14 +134,15 @@ _quendra_log() {
 }
 
 _quendra_acquire() {
-    local prog=${COMP_WORDS[0]} cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local prog=${COMP_WORDS[0]} cur prev
+    _quendra_words
     case $prev in
         --lan) _quendra_reply "$cur" "$(compgen -A hostname -- "$cur")"; return ;;
         --serial) _quendra_reply "$cur" "$(_quendra_serial_ports)"; return ;;
         --baud) _quendra_reply "$cur" $'9600\n19200\n38400'; return ;;
         --model) _quendra_reply "$cur" "$(_quendra_models "$prog")"; return ;;
     esac
-    _quendra_is_value "$prog" "$COMP_CWORD" && { _quendra_reply_value "$prog" "$prev" "$cur"; return; }
+    _quendra_value_here "$prog" && { _quendra_reply_value "$prog" "$prev" "$cur"; return; }
     if [[ $cur == -* ]]; then
         _quendra_reply "$cur" "$(_quendra_options "$prog")"
         return
@@ -128,7 +151,7 @@ _quendra_acquire() {
     # (the names listed under "Commands:"); a word after it is the command's file.
     local i
     for ((i = 1; i < COMP_CWORD; i++)); do
-        if [[ ${COMP_WORDS[i]} != -* ]] && ! _quendra_is_value "$prog" "$i"; then
+        if [[ ${COMP_WORDS[i]} != -* && ${COMP_WORDS[i]} != = ]] && ! _quendra_is_value "$prog" "$i"; then
             _quendra_reply_files "$cur"
             return
         fi
@@ -137,7 +160,8 @@ _quendra_acquire() {
 }
 
 _quendra_display_sim() {
-    local prog=${COMP_WORDS[0]} cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local prog=${COMP_WORDS[0]} cur prev
+    _quendra_words
     case $prev in
         --listen) _quendra_reply "$cur" $'127.0.0.1\nlocalhost'; return ;;
     esac
@@ -146,7 +170,7 @@ _quendra_display_sim() {
         _quendra_reply "$cur" "$(printf '%s\n' {,text:,bin:}{first,every}:)"
         return
     fi
-    _quendra_is_value "$prog" "$COMP_CWORD" && { _quendra_reply_value "$prog" "$prev" "$cur"; return; }
+    _quendra_value_here "$prog" && { _quendra_reply_value "$prog" "$prev" "$cur"; return; }
     _quendra_reply "$cur" "$(_quendra_options "$prog")"
 }
 

@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stLogCliOptions options;
     std::string error;
     const bool ok = ParseLogCliArgs(args, options, error);
-    // A refusal always explains itself; an accepted line names a log or asks for help.
+    // A refusal always explains itself; an accepted line names a log or asks for help or the version.
     if (!ok && error.empty()) __builtin_trap();
-    if (ok && !options.bHelp && options.strLogFile.empty()) __builtin_trap();
+    if (ok && !options.bHelp && !options.bVersion && options.strLogFile.empty()) __builtin_trap();
     if (ok && (options.nSortColumn < 0 || options.nSortColumn > 6)) __builtin_trap();
     return 0;
 }

@@ -10,8 +10,10 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <algorithm>
 #include <functional>
 #include <fstream>
+#include <regex>
 #include <thread>
 
 #include "cli/AcquireCli.h"
@@ -142,6 +144,61 @@ TEST_F(AcquireToolTest, ExitCodesTellWhatHappened) {
     sim.Stop();
     EXPECT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string()}, Lan())), ACQCLI_COMM);
     EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// write-nvram and clear-logs name the display (and the file) before they
+// change anything; without a terminal to ask on they need --yes and send
+// nothing at all.
+TEST_F(AcquireToolTest, ChangingCommandsShowTheDisplayAndAsk) {
+    const fs::path transcript = dir / "transcript.txt";
+    ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--transcript", transcript.string()}));
+    const std::string image = (dir / "img.bin").string();
+    testsupport::WriteFile(image, std::string(4096, 'x'));
+    EXPECT_EQ(Tool(With({"write-nvram", image}, Lan())), ACQCLI_CANCEL);
+    EXPECT_EQ(err, "quendra-acquire: nothing was written: write-nvram asks first, and standard input is no "
+                   "terminal (give --yes to go on without asking)\n");
+    EXPECT_EQ(Tool(With({"clear-logs"}, Lan())), ACQCLI_CANCEL);
+    EXPECT_EQ(err.rfind("quendra-acquire: the logs were not cleared: clear-logs asks first", 0), 0u) << err;
+    EXPECT_EQ(testsupport::ReadFile(transcript), "");
+
+    ASSERT_EQ(Tool(With({"write-nvram", image, "--yes", "--json"}, {"--lan=" + address.Text()})), ACQCLI_OK) << err;
+    EXPECT_EQ(err.rfind("Display: " + address.Text() + " (QM-X003 QX30001001)\nFile: " + image + " (4096 bytes)\n", 0),
+              0u)
+        << err;
+    EXPECT_EQ(out.rfind("{\"command\":\"write-nvram\",\"exit_code\":0,\"model\":\"QM-X003\",\"serial\":\"QX30001001\"",
+                        0),
+              0u)
+        << out;
+    EXPECT_NE(out.find(",\"display\":\"" + address.Text() + "\"}"), std::string::npos) << out;
+    // The two queries come before anything that changes the display.
+    const std::string sent = testsupport::ReadFile(transcript);
+    EXPECT_LT(sent.find("SRNO????"), sent.find("SRLG0000")) << sent;
+
+    ASSERT_EQ(Tool(With({"clear-logs", "--yes"}, Lan())), ACQCLI_OK) << err;
+    EXPECT_EQ(err.rfind("Display: " + address.Text() + " (QM-X003 QX30001001)\n", 0), 0u) << err;
+}
+
+// --stamp keeps every collection in one folder; "-" is standard output; an
+// output path that is a folder is refused before the display is asked.
+TEST_F(AcquireToolTest, StampedNamesAndStandardOutput) {
+    ASSERT_TRUE(sim.Start({"--listen", address.Text()}));
+    ASSERT_EQ(Tool(With({"get-all", "--stamp", "--out", (dir / "out").string()}, Lan())), ACQCLI_OK) << err;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir / "out")) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);
+    const std::regex stamp("_[0-9]{8}-[0-9]{6}\\.");
+    EXPECT_TRUE(std::regex_search(names[0], stamp) && names[0].rfind("NvramDump1_", 0) == 0) << names[0];
+    EXPECT_TRUE(std::regex_search(names[1], stamp) && names[1].rfind("QM-X003_QX30001001_", 0) == 0) << names[1];
+    EXPECT_EQ(Tool(With({"dump-temperature", "t.txt", "--stamp"}, Lan())), ACQCLI_USAGE);
+
+    ASSERT_EQ(Tool(With({"dump-temperature", "-"}, Lan())), ACQCLI_OK) << err;
+    EXPECT_EQ(out.rfind("SERIAL NUMBER : QX30001001\r\n\r\n", 0), 0u) << out;
+    EXPECT_EQ(Tool(With({"dump-temperature", "-", "--json"}, Lan())), ACQCLI_USAGE);
+    sim.Stop();
+    EXPECT_EQ(Tool(With({"dump-temperature", dir.string()}, Lan())), ACQCLI_FILE);
+    EXPECT_EQ(err, "quendra-acquire: " + dir.string() +
+                       ": is a folder; only a file, a character device or a FIFO can be written\n");
 }
 
 // Ctrl+C in the middle of a slow NVRAM read: no dump, binary mode left,

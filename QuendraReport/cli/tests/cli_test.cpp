@@ -128,12 +128,13 @@ TEST_F(CliTest, DecodingFailuresAndMissingFiles) {
     const fs::path bad = dir / "bad.dat";
     Write("bad.dat", bytes);
 
+    // Every message names the program and the log, on one line.
     EXPECT_EQ(Run({"--html", Out("bad.html"), bad.string()}), LOGCLI_FAILED);
-    EXPECT_EQ(m_err.str(), "Error address:0x" + [&] {
+    EXPECT_EQ(m_err.str(), "quendra-log: " + bad.string() + ": Check sum error. (address 0x" + [&] {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%zX", bytes.size() - 2);
         return std::string(buf);
-    }() + "\nCheck sum error.\n");
+    }() + ")\n");
     EXPECT_FALSE(fs::exists(Out("bad.html")));
 
     // Without the check the same file decodes.
@@ -142,10 +143,12 @@ TEST_F(CliTest, DecodingFailuresAndMissingFiles) {
 
     Write("short.dat", std::string(80, '\2'));
     EXPECT_EQ(Run({(dir / "short.dat").string()}), LOGCLI_FAILED);
-    EXPECT_EQ(m_err.str(), "File size error.\n");
+    EXPECT_EQ(m_err.str(), "quendra-log: " + (dir / "short.dat").string() + ": File size error.\n");
 
     EXPECT_EQ(Run({(dir / "missing.dat").string()}), LOGCLI_FAILED);
-    EXPECT_NE(m_err.str().find("cannot read"), std::string::npos);
+    EXPECT_EQ(m_err.str(), "quendra-log: " + (dir / "missing.dat").string() + ": No such file or directory\n");
+    EXPECT_EQ(Run({dir.string()}), LOGCLI_FAILED);
+    EXPECT_EQ(m_err.str(), "quendra-log: " + dir.string() + ": is a folder, not a log file\n");
 
     EXPECT_EQ(Run({"--model-dir", (dir / "nowhere").string(), Log("healthy.dat")}), LOGCLI_USAGE);
     EXPECT_EQ(Run({"--frobnicate", Log("healthy.dat")}), LOGCLI_USAGE);
@@ -253,10 +256,39 @@ TEST_F(CliTest, ProgramExitCodes) {
     };
     const std::string exe = QUENDRA_LOG_EXE;
     EXPECT_EQ(status(exe + " --help > /dev/null"), 0);
-    EXPECT_EQ(status(exe + " 2> /dev/null"), 2);
+    EXPECT_EQ(status(exe + " 2> /dev/null"), 64);
     EXPECT_EQ(status(exe + " " + (dir / "missing.dat").string() + " 2> /dev/null"), 1);
     EXPECT_EQ(status("TZ=UTC " + exe + " --model-dir " + (kSamples / "QMX001").string() + " --html " + Out("p.html") +
                      " " + Log("healthy.dat")),
               0);
     EXPECT_NE(ReadAll(Out("p.html")).find("<TD class=\"if1\">QM-X003</TD>"), std::string::npos);
+}
+
+// The log from standard input, "--option=value", and the options a saved log
+// cannot take.
+TEST_F(CliTest, StandardInputAndOptionForms) {
+    testsupport::ScopedTimeZone tz("JST-9");
+    std::istringstream in(ReadAll(Log("abnormal.dat")));
+    m_out.str("");
+    ASSERT_EQ(RunLogCli({"--compare=-", "-"}, kSamples, in, m_out, m_err), LOGCLI_OK) << m_err.str();
+    EXPECT_EQ(m_out.str(), ReadAll(kReportGolden / "abnormal.compare.txt"));
+
+    std::istringstream shortLog(std::string(80, '\2'));
+    m_err.str("");
+    EXPECT_EQ(RunLogCli({"-"}, kSamples, shortLog, m_out, m_err), LOGCLI_FAILED);
+    EXPECT_EQ(m_err.str(), "quendra-log: standard input: File size error.\n");
+
+    // A saved log carries no PC time: compensation would silently change nothing.
+    EXPECT_EQ(Run({"--compensate", "--html", Out("c.html"), Log("abnormal.dat")}), LOGCLI_USAGE);
+    EXPECT_EQ(m_err.str(), "quendra-log: " + Log("abnormal.dat") +
+                               ": --compensate needs the PC time of the log's reading, and a saved log carries none\n");
+    EXPECT_FALSE(fs::exists(Out("c.html")));
+
+    // An output that can never be written stops the run before any is written.
+    EXPECT_EQ(Run({"--text", Out("t.txt"), "--html", dir.string(), Log("abnormal.dat")}), LOGCLI_FAILED);
+    EXPECT_NE(m_err.str().find("quendra-log: " + dir.string() + ": is a folder"), std::string::npos) << m_err.str();
+    EXPECT_FALSE(fs::exists(Out("t.txt")));
+
+    EXPECT_EQ(Run({"--version"}), LOGCLI_OK);
+    EXPECT_EQ(m_out.str().rfind("quendra-log ", 0), 0u);
 }

@@ -132,12 +132,14 @@ TEST_F(FleetTest, SixteenSimulatorsAndADeadHost) {
     const std::vector<std::string> lines = Lines(out);
     ASSERT_EQ(lines.size(), 25u) << out;
     int ok = 0;
-    for (const std::string& line : lines) {
-        if (line.find(": ok QM-X003 QX3000100") != std::string::npos) ++ok;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // Each line starts with its place in the run.
+        EXPECT_EQ(lines[i].rfind("[" + std::to_string(i + 1) + "/25] ", 0), 0u) << lines[i];
+        if (lines[i].find(": ok QM-X003 QX3000100") != std::string::npos) ++ok;
     }
     EXPECT_EQ(ok, 24) << out;
     EXPECT_NE(out.find(addresses[16].Text() + ": failed (exit 1, "), std::string::npos) << out;
-    EXPECT_NE(err.find("25 displays, 24 collected, 1 failed"), std::string::npos) << err;
+    EXPECT_NE(err.find("25 displays, 24 collected, 1 failed, 0 cancelled"), std::string::npos) << err;
 
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(CollectedSerial(addresses[i].Text()), SerialOf(0));
@@ -211,7 +213,8 @@ TEST_F(FleetTest, RunsOnOneChainTakeTurns) {
     EXPECT_EQ(transfers, 6);  // log and NVRAM of three runs
 }
 
-// Ctrl+C: the running display is cancelled and put back, nothing else starts.
+// Ctrl+C: the running display is cancelled and put back, nothing else starts;
+// both count as cancelled, not failed.
 TEST_F(FleetTest, InterruptCancelsTheRunningDisplayAndStartsNoOther) {
     testsupport::LoopbackAddress first, second;
     testsupport::SimProcess slow, other;
@@ -231,12 +234,16 @@ TEST_F(FleetTest, InterruptCancelsTheRunningDisplayAndStartsNoOther) {
     const std::vector<std::string> lines = Lines(fleet.Output());
     // Lines come as displays end: the one never started first.
     ASSERT_EQ(lines.size(), 2u) << fleet.Output();
-    EXPECT_EQ(lines[0], second.Text() + ": failed (exit 2, 0.00 s): not started: cancelled");
-    EXPECT_NE(lines[1].find(first.Text() + ": failed (exit 2, "), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[0], "[1/2] " + second.Text() + ": cancelled (exit 2, 0.00 s): not started");
+    EXPECT_EQ(lines[1].rfind("[2/2] " + first.Text() + ": cancelled (exit 2, ", 0), 0u) << lines[1];
     EXPECT_NE(lines[1].find("Canceled communication."), std::string::npos) << lines[1];
     EXPECT_EQ(Lines(testsupport::ReadFile(transcript)).back(), "10008 text \"SRLG0001\"");
     EXPECT_FALSE(fs::exists(dir / "out" / second.Text()));
-    EXPECT_EQ(Lines(Read("out/summary.jsonl")).size(), 2u);
+    const std::vector<std::string> summary = Lines(Read("out/summary.jsonl"));
+    ASSERT_EQ(summary.size(), 2u);
+    for (const std::string& line : summary) EXPECT_NE(line.find("\"status\":\"cancelled\""), std::string::npos) << line;
+    EXPECT_NE(fleet.ErrorText().find("2 displays, 0 collected, 0 failed, 2 cancelled"), std::string::npos)
+        << fleet.ErrorText();
 }
 
 }  // namespace

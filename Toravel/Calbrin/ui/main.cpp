@@ -2,6 +2,11 @@
 // and the default data file) is the program's folder, or QUENDRA_CALBRIN_DIR.
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
+#include <common/options.h>
+
 #include <linkio/Channel.h>
 #include <toravel/LinkaraPort.h>
 #include <qtsupport/QtPrompt.h>
@@ -10,6 +15,11 @@
 #include "QtFileChooser.h"
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it needs no display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs(cmn::VersionLine("Calbrin").c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     qtsupport::QtPrompt prompt;
     calbrin::QtFileChooser files;

@@ -1,7 +1,13 @@
 // Pelmark NAME: the one-value tool with the settings file NAME.ini in the
-// program's folder. Without an argument it shows nothing and ends.
+// program's folder. Without an argument it shows nothing and ends;
+// "Pelmark --version" prints the version.
 #include <QApplication>
 #include <QDebug>
+
+#include <cstdio>
+#include <cstring>
+
+#include <common/options.h>
 
 #include <common/paths.h>
 #include <toravel/LinkaraPort.h>
@@ -11,6 +17,11 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) return 0;
+    // Answered before Qt starts, so that it needs no display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs(cmn::VersionLine("Pelmark").c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     const std::filesystem::path file = pelmark::SettingsPath(cmn::ProgramDir(), argv[1]);
     qDebug() << "settings:" << QString::fromStdString(file.string());

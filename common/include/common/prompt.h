@@ -4,6 +4,8 @@
 // implementation; unattended runs use the console one; tests use the recorder.
 // Texts are bytes as the program holds them (ASCII or UTF-8 for display).
 
+#include <cstdio>
+#include <iosfwd>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -41,8 +43,16 @@ IPrompt* SetPrompt(IPrompt* p);
 // Shortcut for Prompt().Message(...).
 int MessageBox(const std::string& text, unsigned type = MB_OK, const std::string& caption = {});
 
-// Messages to standard error; questions on the terminal when standard input is
-// one, otherwise answered with the negative answer (No / Cancel). OK-only boxes answer IDOK.
+// A question as a terminal asks it: `question` and " [y/N] " on `out`, then
+// lines from `in` until one is y, yes, n or no in any case (an empty line is
+// no). True for yes; false for no, at the end of input, or after five lines
+// that are none of those.
+bool AskYesNo(const std::string& question, std::istream& in, std::FILE* out);
+
+// Messages to standard error as one line each; a question (Yes/No or
+// OK/Cancel, yes meaning OK) asked with AskYesNo when standard input is a
+// terminal, otherwise answered with the negative answer (No / Cancel).
+// OK-only boxes answer IDOK.
 class ConsolePrompt : public IPrompt {
 public:
     int Message(const std::string& text, unsigned type, const std::string& caption) override;

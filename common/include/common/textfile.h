@@ -38,11 +38,40 @@ std::string ToCrLf(std::string_view text);
 // The same, appended to `out`.
 void AppendCrLf(std::string& out, std::string_view text);
 
-// A file replaced as a whole. The bytes go to a temporary file beside the
-// target, which takes the target's name only in Commit(), after the bytes
-// have reached the disk; an existing target keeps its permission bits. Until
-// then, and whenever anything fails, the target stays as it was, and the
-// temporary file is removed. Readers never see a half-written file.
+// How a program writes a file at a path the user named (a report, a dump, a
+// saved log, a state file).
+enum class OutputKind {
+    Replace,         // create `file`, or replace it whole: a temporary file beside it, then rename
+    InPlace,         // a character device or a FIFO (/dev/null, a pipe): written as it is
+    StandardOutput,  // the path "-"
+    Refused,         // a folder, a socket, a block device, or anything unsafe to follow
+};
+struct stOutputTarget {
+    OutputKind kind = OutputKind::Refused;
+    // Replace: the regular file to create or replace; for a symbolic link the
+    // file it points to, so that the link stays a link. InPlace: the path to open.
+    std::filesystem::path file;
+    bool viaLink = false;  // InPlace: `file` is a link the open must follow
+    std::string error;     // Refused: "<path>: is a folder, not a file", ...
+};
+
+// Decides what writing at `path` means, without changing anything. A chain of
+// links is followed (at most 40). Whatever lies in a folder that other users
+// may write (group or others) and belongs to somebody else than this user and
+// the folder's owner is refused if it is a link, a FIFO or a device: someone
+// may have planted it there to make us write elsewhere, or wait for ever.
+// Thread-safe.
+stOutputTarget ResolveOutputPath(const std::filesystem::path& path);
+
+// A file written as a whole, at a path resolved by ResolveOutputPath. A
+// regular file (new, existing, or the target of a link) gets its bytes in a
+// temporary file beside it, which takes its name only in Commit(), after the
+// bytes have reached the disk; an existing file keeps its permission bits.
+// Until then, and whenever anything fails, the file stays as it was and the
+// temporary file is removed: readers never see a half-written file. A
+// character device or a FIFO is written directly, and "-" is standard output
+// (flushed first); those cannot be taken back, so Discard() only closes them.
+// Anything else is refused by Open().
 // Not thread-safe: one writer belongs to one thread at a time.
 class AtomicFileWriter {
 public:
@@ -53,26 +82,34 @@ public:
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // Starts a new file for `path` (discarding one not yet committed). False
-    // when the temporary file cannot be created, e.g. the folder is missing.
+    // when the path is refused or cannot be opened (e.g. the folder is
+    // missing); Error() says why.
     bool Open(const std::filesystem::path& path);
     // Appends bytes. False when not open or once any write failed.
     bool Write(std::string_view bytes);
     // Puts the file in place. False when not open, when a write failed, or when
-    // flushing, closing or renaming fails; the target is then left as it was.
+    // flushing, closing or renaming fails; a replaced file is then left as it was.
     bool Commit();
     // Drops the temporary file; the target stays as it was.
     void Discard();
+    // Why the last Open, Write or Commit failed: "<path>: <reason>".
+    const std::string& Error() const { return m_error; }
 
 private:
-    std::filesystem::path m_target;
-    std::filesystem::path m_temp;
+    bool Fail(const std::string& reason);
+
+    std::filesystem::path m_path;    // as the caller named it
+    std::filesystem::path m_target;  // Replace: the regular file
+    std::filesystem::path m_temp;    // Replace: the temporary file beside it
+    OutputKind m_kind = OutputKind::Refused;
     int m_fd = -1;
     bool m_failed = false;
+    std::string m_error;
 };
 
 // Writes bytes with an AtomicFileWriter. Returns false (and leaves any
-// existing file untouched) on failure.
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// existing file untouched) on failure, with the reason in `error` when given.
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, std::string* error = nullptr);
 
 // Opens a regular file for reading (binary), or gives null. A folder, a FIFO
 // or a device is refused: a FIFO without a writer would block the open and a

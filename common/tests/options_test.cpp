@@ -1,0 +1,42 @@
+// The command-line tools' option table: both value forms, "--", "-", and
+// every way a command line can be wrong.
+#include <gtest/gtest.h>
+
+#include "common/options.h"
+
+using namespace cmn;
+
+TEST(Options, FormsAndMistakes) {
+    bool flag = false;
+    std::string out, name, error;
+    std::vector<std::string> operands;
+    const std::vector<stOption> table = {SwitchOption("--flag", flag, "-f"), TextOption("--out", out),
+                                         TextOption("--name", name, OptionValue::MayBeEmpty)};
+    const auto parse = [&](const std::vector<std::string>& args) {
+        operands.clear();
+        error.clear();
+        return ParseOptions(args, table, [&](const std::string& o, std::string&) {
+            operands.push_back(o);
+            return true;
+        }, error);
+    };
+    ASSERT_TRUE(parse({"a", "--out=x=y", "-f", "-", "--name", "--out", "--", "--flag", "b"})) << error;
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(out, "x=y");
+    EXPECT_EQ(name, "--out");  // a value is taken as it is
+    EXPECT_EQ(operands, (std::vector<std::string>{"a", "-", "--flag", "b"}));
+    ASSERT_TRUE(parse({"--name="})) << error;
+    EXPECT_EQ(name, "");
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--bogus=1"}, "unknown option \"--bogus\""},
+        {{"-x"}, "unknown option \"-x\""},
+        {{"--out"}, "option --out needs a value"},
+        {{"--out="}, "option --out needs a non-empty value"},
+        {{"--flag=yes"}, "option --flag takes no value"},
+    };
+    for (const auto& [args, reason] : bad) {
+        EXPECT_FALSE(parse(args)) << args[0];
+        EXPECT_EQ(error, reason);
+    }
+}
