@@ -8,114 +8,78 @@
 #include <testsupport/TempDir.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <optional>
+#include <string>
 
 using namespace cmn;
 namespace fs = std::filesystem;
-using testsupport::ScopedEnv;
-
-namespace {
-
-constexpr uid_t kOtherUid = 65534;
-
-unsigned Mode(const fs::path& p) {
-    struct stat st {};
-    return ::lstat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
-enum class Xdg { kUnset, kSet, kRelative };
-enum class Planted { kNothing, kLink, kOtherOwner, kFile };
-
-struct Case {
-    const char* name;
-    bool ownProgramFolder;
-    UserFolderKind kind;
-    Xdg xdg;
-    Planted planted;       // what is at the user's folder beforehand
-    const char* expected;  // relative to the scratch folder; "" for the program folder
-    const char* error;     // part of the message when refused
-};
-
-}  // namespace
 
 TEST(UserFiles, WhereAProgramWritesItsOwnFiles) {
+    enum Planted { kNothing, kLink, kOtherOwner, kFile };
+    constexpr auto kSettings = UserFolderKind::kSettings, kState = UserFolderKind::kState;
+    struct Case {
+        const char* name;
+        bool ownProgramFolder;
+        UserFolderKind kind;
+        const char* xdg;  // "" unset, "xdg" the scratch folder's, else as given
+        Planted planted;  // at the user's folder beforehand
+        const char*
+            expected;  // "" the program folder, "!..." part of the refusal, else below the scratch folder
+    };
     const Case cases[] = {
-        {"own program folder", true, UserFolderKind::kSettings, Xdg::kSet, Planted::kNothing, "", nullptr},
-        {"own program folder, state", true, UserFolderKind::kState, Xdg::kUnset, Planted::kNothing, "",
-         nullptr},
-        {"settings, XDG set", false, UserFolderKind::kSettings, Xdg::kSet, Planted::kNothing, "xdg/quendra",
-         nullptr},
-        {"settings, default", false, UserFolderKind::kSettings, Xdg::kUnset, Planted::kNothing,
-         "home/.config/quendra", nullptr},
-        {"settings, relative XDG ignored", false, UserFolderKind::kSettings, Xdg::kRelative,
-         Planted::kNothing, "home/.config/quendra", nullptr},
-        {"state, XDG set", false, UserFolderKind::kState, Xdg::kSet, Planted::kNothing, "xdg/quendra",
-         nullptr},
-        {"state, default", false, UserFolderKind::kState, Xdg::kUnset, Planted::kNothing,
-         "home/.local/state/quendra", nullptr},
-        {"a link in its place", false, UserFolderKind::kSettings, Xdg::kSet, Planted::kLink, nullptr,
-         "symbolic link"},
-        {"another user's folder", false, UserFolderKind::kState, Xdg::kUnset, Planted::kOtherOwner, nullptr,
-         "belongs to another user"},
-        {"a file in its place", false, UserFolderKind::kSettings, Xdg::kUnset, Planted::kFile, nullptr,
-         "not a folder"},
+        {"own program folder", true, kSettings, "xdg", kNothing, ""},
+        {"settings, XDG set", false, kSettings, "xdg", kNothing, "xdg/quendra"},
+        {"settings, default", false, kSettings, "", kNothing, "home/.config/quendra"},
+        {"relative XDG ignored", false, kSettings, "relative/xdg", kNothing, "home/.config/quendra"},
+        {"state, XDG set", false, kState, "xdg", kNothing, "xdg/quendra"},
+        {"state, default", false, kState, "", kNothing, "home/.local/state/quendra"},
+        {"a link there", false, kSettings, "xdg", kLink, "!is a symbolic link"},
+        {"another user's folder", false, kState, "", kOtherOwner, "!belongs to another user"},
+        {"a file there", false, kSettings, "", kFile, "!not a folder"},
     };
     const bool root = ::geteuid() == 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!root && c.planted == Planted::kOtherOwner) continue;  // needs chown
+        if (!root && c.planted == kOtherOwner) continue;  // needs chown
         testsupport::TempDir scratch;
         const fs::path top = scratch.Path();
+        // Someone else's program folder: one given away, or / for a user who cannot chown.
         fs::path program = top / "program";
         fs::create_directories(program);
-        // A program folder of someone else: one chown'd away, or / for a user who cannot chown.
-        if (!c.ownProgramFolder) {
-            if (root) {
-                ASSERT_EQ(::chown(program.c_str(), kOtherUid, kOtherUid), 0);
-            } else {
-                program = "/";
-            }
+        if (!c.ownProgramFolder && !root) program = "/";
+        if (!c.ownProgramFolder && root) {
+            ASSERT_EQ(::chown(program.c_str(), 65534, 65534), 0);
         }
-        const char* xdgName = c.kind == UserFolderKind::kSettings ? "XDG_CONFIG_HOME" : "XDG_STATE_HOME";
-        ScopedEnv home("HOME", (top / "home").string());
-        std::optional<ScopedEnv> xdg;
-        if (c.xdg == Xdg::kSet) xdg.emplace(xdgName, (top / "xdg").string());
-        if (c.xdg == Xdg::kUnset) xdg.emplace(xdgName, nullptr);
-        if (c.xdg == Xdg::kRelative) xdg.emplace(xdgName, "relative/xdg");
-
-        const fs::path userFolder = UserFolderPath(c.kind);
-        if (c.planted != Planted::kNothing) fs::create_directories(userFolder.parent_path());
-        if (c.planted == Planted::kLink) {
-            fs::create_directories(top / "elsewhere");
-            fs::create_directory_symlink(top / "elsewhere", userFolder);
-        } else if (c.planted == Planted::kOtherOwner) {
-            fs::create_directory(userFolder);
-            ASSERT_EQ(::chown(userFolder.c_str(), kOtherUid, kOtherUid), 0);
-        } else if (c.planted == Planted::kFile) {
-            testsupport::WriteFile(userFolder, "x");
+        const std::string xdg = std::string(c.xdg) == "xdg" ? (top / "xdg").string() : c.xdg;
+        testsupport::ScopedEnv home("HOME", (top / "home").string());
+        testsupport::ScopedEnv base(c.kind == kSettings ? "XDG_CONFIG_HOME" : "XDG_STATE_HOME",
+                                    xdg.empty() ? nullptr : xdg.c_str());
+        const fs::path user = UserFolderPath(c.kind);
+        if (c.planted != kNothing) fs::create_directories(user.parent_path());
+        if (c.planted == kLink) fs::create_directory_symlink(top, user);
+        if (c.planted == kOtherOwner) {
+            fs::create_directory(user);
+            ASSERT_EQ(::chown(user.c_str(), 65534, 65534), 0);
         }
+        if (c.planted == kFile) testsupport::WriteFile(user, "x");
 
         const stUserPath got = OwnFilesFolder(program, c.kind);
-        if (c.error != nullptr) {
+        if (c.expected[0] == '!') {
             EXPECT_TRUE(got.path.empty());
-            EXPECT_NE(got.error.find(userFolder.string()), std::string::npos) << got.error;
-            EXPECT_NE(got.error.find(c.error), std::string::npos) << got.error;
-            if (c.planted == Planted::kLink) {
-                EXPECT_TRUE(fs::is_empty(top / "elsewhere"));
-            }
+            EXPECT_EQ(got.error.rfind(user.string() + ": ", 0), 0u) << got.error;
+            EXPECT_NE(got.error.find(c.expected + 1), std::string::npos) << got.error;
             continue;
         }
-        EXPECT_TRUE(got.error.empty()) << got.error;
-        if (*c.expected == '\0') {
+        EXPECT_EQ(got.error, "");
+        if (c.expected[0] == '\0') {
             EXPECT_EQ(got.path, program);
-            EXPECT_FALSE(fs::exists(top / "home")) << "nothing made for an own program folder";
+            EXPECT_FALSE(fs::exists(top / "home") || fs::exists(top / "xdg")) << "nothing made";
             continue;
         }
         EXPECT_EQ(got.path, top / c.expected);
-        // The folder and the ones made on the way are this user's alone.
-        for (fs::path p = got.path; p != top; p = p.parent_path()) EXPECT_EQ(Mode(p), 0700u) << p;
-        // A second look takes the folder that is there.
-        EXPECT_EQ(OwnFilesFolder(program, c.kind).path, got.path);
+        // The folder and those made on the way are this user's alone.
+        for (fs::path p = got.path; p != top; p = p.parent_path()) {
+            struct stat st {};
+            EXPECT_TRUE(::lstat(p.c_str(), &st) == 0 && (st.st_mode & 07777) == 0700) << p;
+        }
     }
 }

@@ -116,54 +116,43 @@ TEST(LogFile, FoldersAndModes) {
     }
     ::umask(oldMask);
     if (::geteuid() != 0) return;  // the rest gives the folder to another user
-    {
-        // A program folder of someone else: the log goes to the user's state
-        // folder, and nothing is made in that program folder.
-        fs::remove(env.Dir() / "Dakoral.ini");
-        testsupport::TempDir state;
-        testsupport::ScopedEnv xdg("XDG_STATE_HOME", state.Path().string());
-        ASSERT_EQ(::chown(env.Dir().c_str(), 65534, 65534), 0);
-        lan::CLoggingLock log(env.Dir());
-        EXPECT_EQ(log.Path(), state.Path() / "quendra" / "Log" / "DakoralLan.log");
-        log.WriteLog(lan::kTrace, "mine");
-        EXPECT_NE(ReadFile(log.Path()).find("mine"), std::string::npos);
-        EXPECT_FALSE(fs::exists(env.Dir() / "Log"));
-        ASSERT_EQ(::chown(env.Dir().c_str(), 0, 0), 0);
-    }
+    // A program folder of someone else: the log goes to the user's state
+    // folder, and nothing is made in that program folder.
+    fs::remove(env.Dir() / "Dakoral.ini");
+    testsupport::TempDir state;
+    testsupport::ScopedEnv xdg("XDG_STATE_HOME", state.Path().string());
+    ASSERT_EQ(::chown(env.Dir().c_str(), 65534, 65534), 0);
+    lan::CLoggingLock log(env.Dir());
+    EXPECT_EQ(log.Path(), state.Path() / "quendra" / "Log" / "DakoralLan.log");
+    log.WriteLog(lan::kTrace, "mine");
+    EXPECT_NE(ReadFile(log.Path()).find("mine"), std::string::npos);
+    EXPECT_FALSE(fs::exists(env.Dir() / "Log"));
 }
 
 // A FIFO, a link or a folder planted at the log or at its rotation lock is
 // refused at once: nothing waits, nothing is written through a link. Without
 // the log the line is dropped; without the lock it is written unrotated.
 TEST(LogFile, PlantedFilesAreRefusedAtOnce) {
-    enum Kind { kFifo, kLink, kFolder };
-    for (const Kind kind : {kFifo, kLink, kFolder}) {
+    for (const fs::file_type kind : {fs::file_type::fifo, fs::file_type::symlink, fs::file_type::directory}) {
         for (const bool atLock : {false, true}) {
-            SCOPED_TRACE(std::to_string(kind) + (atLock ? " at the lock" : " at the log"));
+            SCOPED_TRACE(std::to_string(static_cast<int>(kind)) + (atLock ? " at the lock" : " at the log"));
             LanEnv env("", false);
             lan::CLoggingLock log(env.Dir());
-            const fs::path target = atLock ? log.RotationLockPath() : log.Path();
-            const fs::path victim = env.Dir() / "victim";
+            const fs::path target = atLock ? log.RotationLockPath() : log.Path(), victim = env.Dir() / "victim";
             testsupport::WriteFile(victim, "keep");
             if (atLock) Fill(log.Path(), lan::kLogRotateSize + 1);
-            if (kind == kFifo) {
-                ASSERT_EQ(::mkfifo(target.c_str(), 0666), 0);
-            } else if (kind == kLink) {
-                fs::create_symlink(victim, target);
-            } else {
-                fs::create_directory(target);
-            }
+            if (kind == fs::file_type::fifo) ::mkfifo(target.c_str(), 0666);
+            if (kind == fs::file_type::symlink) fs::create_symlink(victim, target);
+            if (kind == fs::file_type::directory) fs::create_directory(target);
 
             const auto start = std::chrono::steady_clock::now();
             log.WriteLog(lan::kTrace, "the line");
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
             EXPECT_EQ(ReadFile(victim), "keep");
-            EXPECT_EQ(fs::symlink_status(target).type(),
-                      kind == kFifo ? fs::file_type::fifo
-                                    : (kind == kLink ? fs::file_type::symlink : fs::file_type::directory));
-            if (atLock) {
-                EXPECT_FALSE(fs::exists(log.Path().string() + ".old"));
+            EXPECT_EQ(fs::symlink_status(target).type(), kind);
+            if (atLock) {  // the log is a regular file then; reading a FIFO would wait
                 EXPECT_NE(ReadFile(log.Path()).find("Trace: the line\r\n"), std::string::npos);
+                EXPECT_FALSE(fs::exists(log.Path().string() + ".old"));
             }
         }
     }

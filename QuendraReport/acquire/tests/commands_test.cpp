@@ -3,7 +3,6 @@
 #include "acquire/Commands.h"
 
 #include <gtest/gtest.h>
-#include <testsupport/ScopedEnv.h>
 #include <testsupport/TempDir.h>
 #include <unistd.h>
 #include <zip.h>
@@ -304,42 +303,6 @@ TEST_F(CommandsTest, OpenCreateAndCompareWorkOnTheLoadedLog) {
     ui.openPath.clear();
     EXPECT_EQ(cmp.OnFileCompare(), acq::kExitDeclined);
     EXPECT_FALSE(fs::exists(file2));
-}
-
-TEST_F(CommandsTest, CompareWithAnotherUsersProgramFolderUsesTheUsersOwnFiles) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs chown to give the program folder away";
-    // The folder's owner planted a compare program in the default settings
-    // and a link where File1.txt goes; the user's own settings name theirs.
-    const fs::path planted = dir / "planted.sh", mine = dir / "mine.sh", victim = dir / "victim";
-    const auto script = [&](const fs::path& path, const std::string& mark) {
-        const std::string out = (dir / mark).string();
-        testsupport::WriteFile(path, "#!/bin/sh\necho \"$1 $2\" > \"" + out + ".tmp\" && mv \"" + out +
-                                         ".tmp\" \"" + out + "\"\n");
-        fs::permissions(path, fs::perms::owner_all);
-    };
-    script(planted, "planted-ran");
-    script(mine, "mine-ran");
-    testsupport::WriteFile(victim, "keep");
-    Write("prog/QuendraReport.ini", "[COMMON]\r\nCPASS=" + planted.string() + "\r\n");
-    fs::create_symlink(victim, dir / "prog" / "File1.txt");
-    ASSERT_EQ(::chown((dir / "prog").c_str(), 65534, 65534), 0);
-    testsupport::ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").string());
-    testsupport::ScopedEnv state("XDG_STATE_HOME", (dir / "state").string());
-    Write("config/quendra/QuendraReport.ini", "[COMMON]\r\nCPASS=" + mine.string() + "\r\n");
-
-    acq::CReportFrame cmp(setup, ui, link);
-    ui.openPath = SamplesDir() / "logs" / "healthy.dat";
-    ASSERT_EQ(cmp.OnFileOpenlogfile(), acq::kExitOk);
-    ui.openPath = SamplesDir() / "logs" / "abnormal.dat";
-    ASSERT_EQ(cmp.OnFileCompare(), acq::kExitOk);
-    const fs::path own = dir / "state" / "quendra";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(dir / "mine-ran") && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(Read("mine-ran"), (own / "File1.txt").string() + " " + (own / "File2.txt").string() + "\n");
-    EXPECT_FALSE(fs::exists(dir / "planted-ran"));
-    EXPECT_EQ(Read("victim"), "keep");
-    EXPECT_FALSE(fs::exists(dir / "prog" / "File2.txt"));
 }
 
 TEST_F(CommandsTest, TemperatureDumpAndNvramDumpGoWhereTheDialogsSay) {
