@@ -1,7 +1,6 @@
 # Read by cpack for each generator: the .deb installs the program folder at
-# /opt/quendra with the Debian component (links, defaults, system files); the
-# .tar.gz holds the folder itself with plain settings files. Each is one
-# package of the components it names.
+# /opt/quendra with the Debian component (the system files); the .tar.gz
+# holds the folder itself. Each is one package of the components it names.
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -14,5 +13,5 @@ else()
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   # The archive unpacks into one folder, quendra-VERSION-Linux.
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
-  set(CPACK_COMPONENTS_ALL Runtime Settings)
+  set(CPACK_COMPONENTS_ALL Runtime)
 endif()

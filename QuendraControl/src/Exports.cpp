@@ -61,7 +61,7 @@ QNCTRL_HANDLE Open(const char* port, const char* user, const char* password, int
                    int loginSec, int baud, int* cancel) {
     if (port == nullptr || displayId < 0 || displayId > 255 || replySec < 0 || loginSec < 0) return nullptr;
     const auto spec =
-        linkio::ParsePort(port, linkio::SettingsDir("QUENDRA_QNCTRL_DIR") / "QuendraControl.ini");
+        linkio::ParsePort(port, linkio::SettingsFile("QUENDRA_QNCTRL_DIR", "QuendraControl.ini"));
     if (!spec) return nullptr;
     linkio::TextLinkOptions options;
     options.replyMs = WaitMs(replySec, 3);

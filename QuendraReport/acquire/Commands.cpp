@@ -449,17 +449,20 @@ int CReportFrame::OnCreateCsv() {
 int CReportFrame::OnFileCompare() {
     return Guarded([&] {
         m_written.clear();
-        const fs::path folder = CompareFolder(m_setup.programDir);
+        const cmn::stUserPath place = CompareFolder(m_setup.programDir);
+        const fs::path& folder = place.path;
         const fs::path file1 = folder / "File1.txt", file2 = folder / "File2.txt";
         // A File1 that could not be written must not pass for this log.
         std::error_code ec;
         const bool first = !folder.empty() && FrameSteps::WriteCompareFile(*this, file1);
-        if (!first) fs::remove(file1, ec);
+        if (!first && !folder.empty()) fs::remove(file1, ec);
         const int loaded = OnFileOpenlogfile();
         if (loaded != kExitOk) return loaded;
         if (folder.empty() || !FrameSteps::WriteCompareFile(*this, file2)) {
-            fs::remove(file2, ec);
-            Warn(kMsgFileFailed);
+            if (!folder.empty()) fs::remove(file2, ec);
+            // A refused folder says which one and why.
+            Warn(place.error.empty() ? std::string(kMsgFileFailed)
+                                     : std::string(kMsgFileFailed) + "\n" + place.error);
             return static_cast<int>(kExitFile);
         }
         if (first) m_written.push_back(file1);

@@ -42,17 +42,6 @@ fs::path FindOnPath(const std::string& name) {
     }
 }
 
-// The per-user scratch folder below /tmp: ours alone, or nothing.
-fs::path OwnTempFolder() {
-    const fs::path dir = "/tmp/quendra-report-" + std::to_string(::getuid());
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
-    struct stat st {};
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-        (st.st_mode & 077) != 0)
-        return {};
-    return dir;
-}
-
 }  // namespace
 
 const std::vector<std::string>& CompareFallbacks() {
@@ -117,11 +106,8 @@ bool StartCompareProgram(const fs::path& program, const fs::path& file1, const f
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
 }
 
-fs::path CompareFolder(const fs::path& programDir) {
-    if (!programDir.empty() && ::access(programDir.c_str(), W_OK) == 0) return programDir;
-    const char* tmp = std::getenv("TMPDIR");
-    if (tmp != nullptr && *tmp != '\0' && ::access(tmp, W_OK) == 0) return tmp;
-    return OwnTempFolder();
+cmn::stUserPath CompareFolder(const fs::path& programDir) {
+    return cmn::OwnFilesFolder(programDir, cmn::UserFolderKind::kState);
 }
 
 }  // namespace acq

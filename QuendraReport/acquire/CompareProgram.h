@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/userfiles.h"
+
 namespace acq {
 
 // The program to start for the setting "CPASS": the setting itself when it
@@ -22,11 +24,10 @@ const std::vector<std::string>& CompareFallbacks();
 bool StartCompareProgram(const std::filesystem::path& program, const std::filesystem::path& file1,
                          const std::filesystem::path& file2);
 
-// The folder of "File1.txt" and "File2.txt": `programDir` when this user may
-// write there, else the per-user temporary folder: TMPDIR when set, else
-// "/tmp/quendra-report-<uid>", made for this user alone (mode 0700) and
-// refused when it is a link or belongs to someone else. Empty when there
-// is none.
-std::filesystem::path CompareFolder(const std::filesystem::path& programDir);
+// The folder of "File1.txt" and "File2.txt": `programDir` when it is the
+// user's own, else the user's state folder ($XDG_STATE_HOME/quendra, made
+// for this user alone when missing). Empty, with the reason, when that
+// folder is a link or another user's (cmn::OwnFilesFolder).
+cmn::stUserPath CompareFolder(const std::filesystem::path& programDir);
 
 }  // namespace acq

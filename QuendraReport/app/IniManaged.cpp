@@ -3,6 +3,7 @@
 #include "common/ini.h"
 #include "common/paths.h"
 #include "common/strutil.h"
+#include "common/userfiles.h"
 
 namespace {
 
@@ -18,8 +19,10 @@ CIniManaged::CIniManaged(const std::filesystem::path& programDir)
     : m_strIniPath(programDir / kIniName), m_strProgDir(programDir) {}
 
 void CIniManaged::LoadIniFile() {
-    // A file named with another case (copied from a Windows installation) is used as well.
-    const std::filesystem::path file = cmn::ResolveNoCase(m_strIniPath);
+    // The user's own file when the program folder is not the user's and the
+    // user has changed a setting; else the program folder's. A file named
+    // with another case (copied from a Windows installation) is used as well.
+    const std::filesystem::path file = cmn::SettingsFileToRead(m_strProgDir, kIniName);
     m_nCompare = cmn::IniGetInt(file, kSection, "COMPARE", 0);
     m_strComparePath = cmn::IniGetString(file, kSection, "CPASS", "C:\\WinMergeU.exe");
     m_nWriteNvram = cmn::IniGetInt(file, kSection, "WRITENVR", 0);
@@ -34,10 +37,14 @@ void CIniManaged::LoadIniFile() {
 }
 
 bool CIniManaged::SaveIniFile() {
-    const std::filesystem::path file = cmn::ResolveNoCase(m_strIniPath);
+    const cmn::stUserPath target = cmn::SettingsFileToWrite(m_strProgDir, kIniName);
+    m_strSaveError = target.error;
+    if (target.path.empty()) return false;
+    const std::filesystem::path& file = target.path;
     bool ok = cmn::IniWriteString(file, kSection, "PORT", m_strPort);
     ok = cmn::IniWriteString(file, kSection, "IP", UnpackIp(m_dwIp)) && ok;
     ok = cmn::IniWriteString(file, kSection, "LANPORT", cmn::StrPrintf("%d", m_nLanPort)) && ok;
+    if (!ok) m_strSaveError = file.string() + ": cannot be written";
     return ok;
 }
 

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTreeWidget>
+#include <cstdio>
 
 #include "LanSettingDlg.h"
 #include "syslog/QuendraLog.h"
@@ -239,7 +240,10 @@ bool CControlBarDlg::SaveSetting() {
     m_ini.m_strPort = m_interface->currentText().toStdString();
     m_ini.m_dwIp = m_dwIp;
     m_ini.m_nLanPort = m_nLanPort;
-    return m_ini.SaveIniFile();
+    if (m_ini.SaveIniFile()) return true;
+    // No box: this runs while the window closes. The reason names the file or folder.
+    std::fprintf(stderr, "QuendraReport: settings not saved: %s\n", m_ini.m_strSaveError.c_str());
+    return false;
 }
 
 void CControlBarDlg::SetLogInfo(bool present, const std::string& model, const std::string& serial,

@@ -61,7 +61,7 @@ public:
                     const std::string& info, int fileVersion);
     void EnableCreateReport(bool enable);
     // PORT = the interface box text, IP and LANPORT = the bar's values. False
-    // when the settings file cannot be written.
+    // when the settings file cannot be written (the reason goes to standard error).
     bool SaveSetting();
 
     // The rows of the ITEM/VALUE list and the text "&Copy" puts on the clipboard.

@@ -272,19 +272,12 @@ ReadStatus ReadWholeFile(const std::filesystem::path& path, std::string& out) {
 }
 
 // Replaces the file atomically (an interrupted write leaves the old file
-// intact). A symbolic link is written through rather than replaced, also when
-// its target does not exist yet (an installation may keep its settings files
-// as links into a folder its users may write); a chain of links is followed
-// up to 40 links, as the kernel does.
+// intact). A symbolic link at the path is neither written through nor
+// replaced: whoever could plant it would choose what we overwrite.
 bool ReplaceFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path target = path;
-    std::error_code ec;
-    for (int links = 0; links < 40 && std::filesystem::is_symlink(target, ec); ++links) {
-        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
-        if (ec) break;
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    return WriteFileAtomic(target, bytes);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return false;
+    return WriteFileAtomic(path, bytes);
 }
 
 // Read-modify-write of one file is serialised within the process.

@@ -232,6 +232,17 @@ bool AtomicFileWriter::Commit() {
     return !m_failed;
 }
 
+bool AtomicFileWriter::CommitNew() {
+    if (m_fd < 0) return false;
+    bool ok = !m_failed && ::fsync(m_fd) == 0;
+    if (::close(m_fd) != 0) ok = false;
+    m_fd = -1;
+    // link() never replaces what is at the target, a link included.
+    if (ok && ::link(m_temp.c_str(), m_target.c_str()) != 0) ok = false;
+    ::unlink(m_temp.c_str());
+    return ok;
+}
+
 void AtomicFileWriter::Discard() {
     if (m_fd < 0) return;
     ::close(m_fd);

@@ -267,31 +267,30 @@ TEST_F(IniTest, WideFaceDecodesUtf8AndCp932Files) {
     EXPECT_EQ(testsupport::ReadFile(fresh), "[\xE8\xA1\xA8]\r\nK=\xE7\xA4\xBA\r\n");
 }
 
-TEST_F(IniTest, WriteKeepsPermissionsAndWritesThroughSymlinks) {
+TEST_F(IniTest, WriteKeepsPermissionsAndRefusesSymlinks) {
     testsupport::WriteFile(file, "[S]\r\na=1\r\n");
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
-    const auto link = dir / "link.ini";
-    std::filesystem::create_symlink(file, link);
-    ASSERT_TRUE(IniWriteString(link, "S", "a", "2"));
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    ASSERT_TRUE(IniWriteString(file, "S", "a", "2"));
     EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=2\r\n");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    // No temporary files are left behind.
+
+    // A link, to a file or to nowhere, is read through but never written
+    // through nor replaced; no temporary file is left behind.
+    std::filesystem::create_directory(dir / "data");
+    const auto link = dir / "link.ini", dangling = dir / "dangling.ini";
+    std::filesystem::create_symlink(file, link);
+    std::filesystem::create_symlink("data/new.ini", dangling);
+    EXPECT_EQ(IniGetString(link, "S", "a", ""), "2");
+    EXPECT_FALSE(IniWriteString(link, "S", "a", "3"));
+    EXPECT_FALSE(IniWriteStringW(dangling, u"S", u"b", u"3"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link) && std::filesystem::is_symlink(dangling));
+    EXPECT_EQ(testsupport::ReadFile(file), "[S]\r\na=2\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "data" / "new.ini"));
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
-    EXPECT_EQ(entries, 2);
-
-    // A relative link whose target is missing: the target is created beside
-    // it in the linked folder, and the link stays.
-    std::filesystem::create_directory(dir / "data");
-    const auto dangling = dir / "dangling.ini";
-    std::filesystem::create_symlink("data/new.ini", dangling);
-    ASSERT_TRUE(IniWriteString(dangling, "S", "b", "3"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dangling));
-    EXPECT_EQ(testsupport::ReadFile(dir / "data" / "new.ini"), "[S]\r\nb=3\r\n");
-    EXPECT_EQ(IniGetString(dangling, "S", "b", ""), "3");
+    EXPECT_EQ(entries, 4);
 }
 
 TEST_F(IniTest, UnreadableFileIsNotReplaced) {

@@ -18,6 +18,7 @@
 #include "common/ini.h"
 #include "common/paths.h"
 #include "common/strutil.h"
+#include "common/userfiles.h"
 
 namespace linkio {
 
@@ -316,6 +317,10 @@ std::optional<PortSpec> ParsePort(std::string_view text, const std::filesystem::
 std::filesystem::path SettingsDir(const char* envName) {
     if (const char* v = std::getenv(envName); v != nullptr && *v != '\0') return v;
     return cmn::ProgramDir();
+}
+
+std::filesystem::path SettingsFile(const char* envName, std::string_view name) {
+    return cmn::SettingsFileToRead(SettingsDir(envName), name);
 }
 
 }  // namespace linkio

@@ -1,20 +1,29 @@
-// quendra-ini-write FILE SECTION KEY VALUE: writes one key through the INI
-// layer the programs use (a temporary file beside the target, then a rename;
-// a link is written through). The package check runs it as a member of the
-// group dialout against the installed settings files. Exit 0 when written,
-// 1 when not, 2 for a wrong command line.
+// quendra-ini-write PROGRAM-DIR NAME SECTION KEY VALUE: changes one key of the
+// settings file NAME of the program folder PROGRAM-DIR the way the programs
+// do: in that folder when it is this user's own, else in the user's own
+// settings file, made from the folder's file first. Prints the file it wrote.
+// The package check runs it as a member of the group dialout against the
+// unpacked package. Exit 0 when written, 1 when not (with the reason), 2 for
+// a wrong command line.
+#include <common/ini.h>
+#include <common/userfiles.h>
+
 #include <cstdio>
 
-#include <common/ini.h>
-
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fputs("usage: quendra-ini-write FILE SECTION KEY VALUE\n", stderr);
+    if (argc != 6) {
+        std::fputs("usage: quendra-ini-write PROGRAM-DIR NAME SECTION KEY VALUE\n", stderr);
         return 2;
     }
-    if (!cmn::IniWriteString(argv[1], argv[2], argv[3], argv[4])) {
-        std::fprintf(stderr, "quendra-ini-write: %s could not be written\n", argv[1]);
+    const cmn::stUserPath file = cmn::SettingsFileToWrite(argv[1], argv[2]);
+    if (file.path.empty()) {
+        std::fprintf(stderr, "quendra-ini-write: %s\n", file.error.c_str());
         return 1;
     }
+    if (!cmn::IniWriteString(file.path, argv[3], argv[4], argv[5])) {
+        std::fprintf(stderr, "quendra-ini-write: %s could not be written\n", file.path.c_str());
+        return 1;
+    }
+    std::printf("%s\n", file.path.c_str());
     return 0;
 }

@@ -97,7 +97,9 @@ linkio::HandleTable<Port>& Ports() {
     return *table;
 }
 
-std::filesystem::path SettingsFile() { return linkio::SettingsDir("QUENDRA_DAKORAL_DIR") / "Dakoral.ini"; }
+std::filesystem::path SettingsFile() {
+    return linkio::SettingsFile("QUENDRA_DAKORAL_DIR", "Dakoral.ini");
+}
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 

@@ -15,7 +15,8 @@
 
 #include "Immortal.h"
 #include "Settings.h"
-#include "common/namedlock.h"
+#include "common/textfile.h"
+#include "common/userfiles.h"
 
 namespace fs = std::filesystem;
 
@@ -41,19 +42,16 @@ private:
     int m_fd;
 };
 
-// Opens a file for appending (`access` O_WRONLY or O_RDWR), creating it usable
-// by every user when missing.
-int OpenShared(const fs::path& path, int access) {
-    const int flags = access | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
+// Opens the log, its old generation or the rotation lock file (`flags`:
+// the access mode, with O_APPEND where wanted), creating it for this user
+// when missing. A link, FIFO, device or folder planted at the path is
+// refused at once, never followed or waited on.
+int OpenLogFile(const fs::path& path, int flags) {
     for (int tries = 0; tries < 3; ++tries) {
-        int fd = ::open(path.c_str(), flags);
-        if (fd >= 0 || errno != ENOENT) return fd;
-        fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0) {
-            ::fchmod(fd, 0666);  // whatever the umask
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
+        cmn::stSharedFile file = cmn::OpenSharedFile(path, flags);
+        if (file.fd >= 0 || file.err != ENOENT) return file.fd;
+        file = cmn::OpenSharedFile(path, flags | O_CREAT | O_EXCL, 0600);
+        if (file.fd >= 0 || file.err != EEXIST) return file.fd;
         // Another writer created it in between: open theirs.
     }
     return -1;
@@ -75,10 +73,11 @@ void WriteLine(int fd, const std::string& line) {
     [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
 }
 
-// True when the open file `st` is still the one at `path`, not one a rotation renamed.
+// True when the open file `st` is still the one at `path`, not one a rotation
+// renamed (nor a link put in its place).
 bool IsCurrent(const struct stat& st, const fs::path& path) {
     struct stat now {};
-    return ::stat(path.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev;
+    return ::lstat(path.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev;
 }
 
 // Appends everything in `from` to `to`.
@@ -104,7 +103,7 @@ bool CopyAll(int from, int to) {
 // Replaces the content of `to` with that of `from` and empties `from`. When
 // the copy fails, `from` keeps its content.
 bool MoveContent(int from, const fs::path& to) {
-    Fd dest(OpenShared(to, O_WRONLY));
+    Fd dest(OpenLogFile(to, O_WRONLY));
     if (!dest.Ok() || ::ftruncate(dest.Get(), 0) != 0 || !CopyAll(from, dest.Get())) return false;
     return ::ftruncate(from, 0) == 0;
 }
@@ -119,6 +118,19 @@ void CountFork() {
 // The process's logger; writers at exit still find it.
 std::atomic<std::shared_ptr<CLoggingLock>>& CurrentLogger() {
     return Immortal<std::atomic<std::shared_ptr<CLoggingLock>>>();
+}
+
+// The log folder, made for this user alone when missing. Empty when it is a
+// link or another user's folder, or when the user's state folder that holds
+// it is.
+fs::path MakeLogFolder(const fs::path& configDir) {
+    const fs::path dir = LogFolder(configDir);
+    if (dir.empty()) return {};
+    const fs::path state = cmn::UserFolderPath(cmn::UserFolderKind::kState);
+    const fs::path inside = dir.lexically_normal().lexically_relative(state.lexically_normal());
+    const bool inState = !state.empty() && !inside.empty() && *inside.begin() != "..";
+    if (inState && !cmn::IsOwnFolder(configDir) && cmn::MakePrivateFolder(state).path.empty()) return {};
+    return cmn::MakePrivateFolder(dir).path;
 }
 
 }  // namespace
@@ -138,14 +150,8 @@ std::string FormatLogLine(int level, std::string_view message, std::time_t when)
 CLoggingLock::CLoggingLock(const fs::path& configDir) {
     static const int countingForks = ::pthread_atfork(nullptr, nullptr, CountFork);
     (void)countingForks;
-    const fs::path dir = LogFolder(configDir);
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
-        fs::create_directories(dir, ec);
-        // Every user may add files, none may delete or rename another's; the
-        // folders on the way keep their defaults.
-        if (!ec) ::chmod(dir.c_str(), 01777);
-    }
+    const fs::path dir = MakeLogFolder(configDir);
+    if (dir.empty()) return;  // no folder of this user's own: nothing is logged
     m_path = dir / kLogName;
     m_oldPath = dir / (std::string(kLogName) + ".old");
     m_lockPath = dir / (std::string(kLogName) + ".lock");
@@ -165,7 +171,7 @@ int CLoggingLock::OpenFile() {
     const unsigned forks = g_forks.load(std::memory_order_relaxed);
     if (m_fd >= 0 && m_forkCount != forks) m_fd = -1;  // inherited: its lock would be the parent's too
     if (m_fd < 0) {
-        m_fd = OpenShared(m_path, O_WRONLY);
+        m_fd = OpenLogFile(m_path, O_WRONLY | O_APPEND);
         m_forkCount = forks;
     }
     return m_fd;
@@ -222,9 +228,10 @@ void CLoggingLock::WriteLog(int level, std::string_view message) {
 bool CLoggingLock::RotateAndWrite(const std::string& line) {
     // The lock file keeps rotations apart (and writers of earlier versions of
     // this library, which hold it for every line, out of the way).
-    cmn::NamedLock rotation = cmn::NamedLock::AtPath(m_lockPath);
-    if (rotation.Lock(kLogLockWaitMs, {}, 1) != cmn::NamedLock::Result::Acquired) return false;
-    Fd fd(OpenShared(m_path, O_RDWR));
+    // flock needs no write access: another user's lock file serves as well.
+    Fd rotation(OpenLogFile(m_lockPath, O_RDONLY));
+    if (!rotation.Ok() || !FlockWithin(rotation.Get(), LOCK_EX, kLogLockWaitMs)) return false;
+    Fd fd(OpenLogFile(m_path, O_RDWR | O_APPEND));
     if (!fd.Ok() || !FlockWithin(fd.Get(), LOCK_EX, kLogLockWaitMs)) return false;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) return false;
@@ -232,7 +239,7 @@ bool CLoggingLock::RotateAndWrite(const std::string& line) {
         if (::rename(m_path.c_str(), m_oldPath.c_str()) == 0) {
             // Writers still holding the old file find it above the limit and
             // come here, where they find the new one.
-            Fd fresh(OpenShared(m_path, O_WRONLY));
+            Fd fresh(OpenLogFile(m_path, O_WRONLY | O_APPEND));
             WriteLine(fresh.Ok() ? fresh.Get() : fd.Get(), line);
             return true;
         }

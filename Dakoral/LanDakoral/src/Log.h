@@ -27,17 +27,21 @@ constexpr long long kLogLockFreeMargin = 65536;
 // read the file at any time. Near the size limit a writer holds a shared lock
 // on the log file for its line; a writer that rotates the log holds the lock
 // file beside it ("DakoralLan.log.lock") and an exclusive lock on the log
-// file. A rotation renames the log to "DakoralLan.log.old"; where the sticky
-// log folder does not let this user rename it, the content is copied there
-// and the log emptied. A writer that cannot get a lock within kLogLockWaitMs
-// writes its line anyway and does not rotate. A writer whose open file was
-// rotated away or removed opens the new one. Thread-safe: any thread of any
-// process may write.
+// file. A rotation renames the log to "DakoralLan.log.old"; where a shared
+// sticky log folder does not let this user rename it, the content is copied
+// there and the log emptied. A writer that cannot get a lock within
+// kLogLockWaitMs writes its line anyway and does not rotate. A writer whose
+// open file was rotated away or removed opens the new one. The log, its old
+// generation and the lock file are opened without following a link or
+// waiting on a FIFO (cmn::OpenSharedFile): anything but a regular file there
+// is refused and the line dropped. Thread-safe: any thread of any process
+// may write.
 class CLoggingLock {
 public:
     // Reads Log/Folder from the settings in `configDir` and creates the log
-    // folder (world-writable with the sticky bit, so that users cannot delete
-    // each other's files).
+    // folder, for this user alone, in `configDir` when that is the user's own
+    // folder, else in the user's state folder (LogFolder). A link or another
+    // user's folder there leaves the log off (Path() empty).
     explicit CLoggingLock(const std::filesystem::path& configDir);
     ~CLoggingLock();
     CLoggingLock(const CLoggingLock&) = delete;

@@ -4,6 +4,7 @@
 
 #include "common/ini.h"
 #include "common/paths.h"
+#include "common/userfiles.h"
 
 namespace fs = std::filesystem;
 
@@ -26,8 +27,7 @@ fs::path ConfigDir() {
 }
 
 fs::path SettingsFile(const fs::path& dir) {
-    auto found = cmn::FindFileNoCase(dir, kSettingsName);
-    return found ? *found : dir / kSettingsName;
+    return cmn::SettingsFileToRead(dir, kSettingsName);
 }
 
 LanSettings ReadLanSettings(const fs::path& dir) {
@@ -50,7 +50,9 @@ LanSettings ReadLanSettings(const fs::path& dir) {
 fs::path LogFolder(const fs::path& dir) {
     std::string folder = cmn::IniGetString(SettingsFile(dir), "Log", "Folder", "");
     if (folder.empty()) folder = "Log";
-    return cmn::JoinPath(dir, folder);
+    const fs::path base = cmn::IsOwnFolder(dir) ? dir : cmn::UserFolderPath(cmn::UserFolderKind::kState);
+    if (base.empty() && !cmn::JoinPath({}, folder).is_absolute()) return {};
+    return cmn::JoinPath(base, folder);
 }
 
 }  // namespace lan

@@ -27,12 +27,17 @@ int ClampSetting(int value);
 // folder of the running program, or $QUENDRA_DAKORAL_DIR when that is set (an
 // override for tests and unusual installations).
 std::filesystem::path ConfigDir();
-// The settings file in `dir` (a differently cased "dakoral.ini" is accepted).
+// The settings file to read: the one in `dir` (a differently cased
+// "dakoral.ini" is accepted), or the user's own copy when `dir` is not the
+// user's folder and the user has one (cmn::SettingsFileToRead).
 std::filesystem::path SettingsFile(const std::filesystem::path& dir);
 
 LanSettings ReadLanSettings(const std::filesystem::path& dir);
-// The log folder: Log/Folder joined to `dir` ("Log" when empty; an absolute
-// value is used as it is).
+// The log folder: Log/Folder ("Log" when empty; an absolute value is used as
+// it is) joined to `dir` when `dir` is the user's own folder, else to the
+// user's state folder ($XDG_STATE_HOME/quendra), so that nobody writes a log
+// into a folder of someone else. Empty when there is no home folder for a
+// relative Folder. Not made here.
 std::filesystem::path LogFolder(const std::filesystem::path& dir);
 
 }  // namespace lan

@@ -20,6 +20,7 @@
 #include "Settings.h"
 #include "TestEnv.h"
 #include "common/namedlock.h"
+#include "testsupport/ScopedEnv.h"
 
 namespace fs = std::filesystem;
 using testenv::LanEnv;
@@ -98,14 +99,14 @@ TEST(LogFile, FoldersAndModes) {
         const fs::path dir = env.Dir() / "logs" / "lan" / "deep";
         EXPECT_EQ(log.Path(), dir / "DakoralLan.log");
         EXPECT_TRUE(fs::is_directory(dir));
-        EXPECT_EQ(Mode(dir), 01777u) << "every user may write, none may delete another's files";
-        EXPECT_EQ(Mode(env.Dir() / "logs" / "lan"), 0755u);
+        EXPECT_EQ(Mode(dir), 0700u) << "the log is this user's alone";
+        EXPECT_EQ(Mode(env.Dir() / "logs" / "lan"), 0700u);
         log.WriteLog(lan::kTrace, "first");
         log.WriteLog(lan::kError, "second");
         const std::string text = ReadFile(log.Path());
         EXPECT_NE(text.find(": Trace: first\r\n"), std::string::npos);
         EXPECT_NE(text.find(": ERROR: second\r\n"), std::string::npos);
-        EXPECT_EQ(Mode(log.Path()), 0666u);
+        EXPECT_EQ(Mode(log.Path()), 0600u);
     }
     {
         const fs::path abs = env.Dir() / "elsewhere";
@@ -114,6 +115,47 @@ TEST(LogFile, FoldersAndModes) {
         EXPECT_EQ(log.Path(), abs / "DakoralLan.log");
     }
     ::umask(oldMask);
+    if (::geteuid() != 0) return;  // the rest gives the folder to another user
+    // A program folder of someone else: the log goes to the user's state
+    // folder, and nothing is made in that program folder.
+    fs::remove(env.Dir() / "Dakoral.ini");
+    testsupport::TempDir state;
+    testsupport::ScopedEnv xdg("XDG_STATE_HOME", state.Path().string());
+    ASSERT_EQ(::chown(env.Dir().c_str(), 65534, 65534), 0);
+    lan::CLoggingLock log(env.Dir());
+    EXPECT_EQ(log.Path(), state.Path() / "quendra" / "Log" / "DakoralLan.log");
+    log.WriteLog(lan::kTrace, "mine");
+    EXPECT_NE(ReadFile(log.Path()).find("mine"), std::string::npos);
+    EXPECT_FALSE(fs::exists(env.Dir() / "Log"));
+}
+
+// A FIFO, a link or a folder planted at the log or at its rotation lock is
+// refused at once: nothing waits, nothing is written through a link. Without
+// the log the line is dropped; without the lock it is written unrotated.
+TEST(LogFile, PlantedFilesAreRefusedAtOnce) {
+    for (const fs::file_type kind : {fs::file_type::fifo, fs::file_type::symlink, fs::file_type::directory}) {
+        for (const bool atLock : {false, true}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(kind)) + (atLock ? " at the lock" : " at the log"));
+            LanEnv env("", false);
+            lan::CLoggingLock log(env.Dir());
+            const fs::path target = atLock ? log.RotationLockPath() : log.Path(), victim = env.Dir() / "victim";
+            testsupport::WriteFile(victim, "keep");
+            if (atLock) Fill(log.Path(), lan::kLogRotateSize + 1);
+            if (kind == fs::file_type::fifo) ::mkfifo(target.c_str(), 0666);
+            if (kind == fs::file_type::symlink) fs::create_symlink(victim, target);
+            if (kind == fs::file_type::directory) fs::create_directory(target);
+
+            const auto start = std::chrono::steady_clock::now();
+            log.WriteLog(lan::kTrace, "the line");
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+            EXPECT_EQ(ReadFile(victim), "keep");
+            EXPECT_EQ(fs::symlink_status(target).type(), kind);
+            if (atLock) {  // the log is a regular file then; reading a FIFO would wait
+                EXPECT_NE(ReadFile(log.Path()).find("Trace: the line\r\n"), std::string::npos);
+                EXPECT_FALSE(fs::exists(log.Path().string() + ".old"));
+            }
+        }
+    }
 }
 
 TEST(LogFile, RotatesAboveTheLimitKeepingOneOldFile) {
@@ -137,8 +179,8 @@ TEST(LogFile, RotatesAboveTheLimitKeepingOneOldFile) {
     EXPECT_EQ(testenv::CountOf(fresh, "\r\n"), 1);
     EXPECT_EQ(fs::file_size(old), grown);
     EXPECT_NE(ReadFile(old).find("at the limit"), std::string::npos);
-    EXPECT_EQ(Mode(path), 0666u);
-    EXPECT_EQ(Mode(log.RotationLockPath()), 0666u);
+    EXPECT_EQ(Mode(path), 0600u);
+    EXPECT_EQ(Mode(log.RotationLockPath()), 0600u);
 }
 
 TEST(LogFile, HeldLocksDelayALineBrieflyAndPreventRotation) {
@@ -171,6 +213,8 @@ TEST(LogFile, AnotherUserRotatesByMovingTheContent) {
     LanEnv env("", false);
     ASSERT_EQ(::chmod(env.Dir().c_str(), 0755), 0);
     lan::CLoggingLock log(env.Dir());
+    // A log folder an administrator shares: every user adds, none removes another's file.
+    ASSERT_EQ(::chmod(log.Path().parent_path().c_str(), 01777), 0);
     const fs::path old = log.Path().string() + ".old";
     // The log and its old generation belong to this user; the sticky folder
     // keeps another user from renaming them.

@@ -59,19 +59,4 @@ TEST_F(WorkFolderTest, CompareProgramFromTheSettingOrFromPath) {
     EXPECT_FALSE(acq::StartCompareProgram(dir / "notexec", "a", "b"));
 }
 
-TEST_F(WorkFolderTest, CompareFilesGoToTheProgramFolderWhenWritable) {
-    EXPECT_EQ(acq::CompareFolder(dir), dir);
-    // A program folder this user cannot write to (here: one that is gone).
-    fs::create_directories(dir / "tmp");
-    const char* old = getenv("TMPDIR");
-    const std::string saved = old ? old : "";
-    setenv("TMPDIR", (dir / "tmp").c_str(), 1);
-    EXPECT_EQ(acq::CompareFolder(dir / "gone"), dir / "tmp");
-    unsetenv("TMPDIR");
-    const fs::path own = acq::CompareFolder(dir / "gone");
-    EXPECT_EQ(own.parent_path(), fs::path("/tmp"));
-    EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
-    if (old) setenv("TMPDIR", saved.c_str(), 1);
-}
-
 }  // namespace

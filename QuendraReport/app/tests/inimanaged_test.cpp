@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include <testsupport/ScopedEnv.h>
 #include <testsupport/TempDir.h>
+#include <unistd.h>
 
 namespace {
 
@@ -108,9 +110,34 @@ TEST_F(IniTest, SaveCreatesTheFileAndRoundTrips) {
     EXPECT_EQ(again.m_nLanPort, 10008);
 }
 
-TEST_F(IniTest, SaveFailureIsReported) {
-    CIniManaged ini(dir / "no" / "such" / "folder");
-    EXPECT_FALSE(ini.SaveIniFile());
+// A program folder of someone else keeps its file as the installed default:
+// read until the user's first change, which makes the user's own copy (every
+// other line kept); a link planted there is never written through.
+TEST_F(IniTest, ForeignProgramFolderKeepsTheDefaultAndTheUserGetsACopy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs chown to give the program folder away";
+    Write("prog/QuendraReport.ini", "; installed\r\n[COMMON]\r\nCPASS=/usr/bin/meld\r\nPORT=COM2\r\n");
+    Write("victim", "keep");
+    std::filesystem::create_symlink(dir / "victim", dir / "prog" / "link.ini");
+    ASSERT_EQ(::chown((dir / "prog").c_str(), 65534, 65534), 0);
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").string());
+
+    CIniManaged ini(dir / "prog");
+    ini.LoadIniFile();
+    EXPECT_EQ(ini.m_strPort, "COM2");
+    EXPECT_FALSE(std::filesystem::exists(dir / "config")) << "reading makes nothing";
+    ini.m_strPort = "LAN";
+    ASSERT_TRUE(ini.SaveIniFile()) << ini.m_strSaveError;
+    EXPECT_EQ(Read("config/quendra/QuendraReport.ini"),
+              "; installed\r\n[COMMON]\r\nCPASS=/usr/bin/meld\r\nPORT=LAN\r\nIP=192.168.0.0\r\nLANPORT=10008\r\n");
+    // The default is never written, and no longer read once the user has a copy.
+    Write("prog/QuendraReport.ini", "[COMMON]\r\nCPASS=/tmp/planted\r\n");
+    ini.LoadIniFile();
+    EXPECT_EQ(ini.m_strComparePath, "/usr/bin/meld");
+
+    std::filesystem::remove_all(dir / "config");
+    std::filesystem::rename(dir / "prog" / "link.ini", dir / "prog" / "QuendraReport.ini");
+    ASSERT_TRUE(ini.SaveIniFile()) << ini.m_strSaveError;
+    EXPECT_EQ(Read("victim"), "keep");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "LinkaraCore.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 
@@ -54,7 +55,18 @@ void EnsureLoaded(State& st) {
 
 }  // namespace
 
-std::filesystem::path SettingsFile() { return linkio::SettingsDir("QUENDRA_LINKARA_DIR") / "Linkara.ini"; }
+namespace {
+constexpr const char* kSettingsName = "Linkara.ini";
+constexpr const char* kDirVariable = "QUENDRA_LINKARA_DIR";
+}  // namespace
+
+std::filesystem::path SettingsFile() {
+    return linkio::SettingsFile(kDirVariable, kSettingsName);
+}
+
+cmn::stUserPath SettingsFileToWrite() {
+    return cmn::SettingsFileToWrite(linkio::SettingsDir(kDirVariable), kSettingsName);
+}
 
 Settings LoadSettings(const std::filesystem::path& file) {
     Settings s;
@@ -164,7 +176,14 @@ int LINKARA_CALL Linkara_ConnectionSetting(void* owner) {
     std::lock_guard<std::mutex> lock(st.lock);
     st.settings = s;
     st.password = password;
-    linkara::SaveSettings(linkara::SettingsFile(), s);
+    // The settings hold for this run in any case; a file that cannot be
+    // written is said on standard error, as the dialog has closed by now.
+    const cmn::stUserPath file = linkara::SettingsFileToWrite();
+    if (file.path.empty()) {
+        std::fprintf(stderr, "Linkara: settings not saved: %s\n", file.error.c_str());
+    } else if (!linkara::SaveSettings(file.path, s)) {
+        std::fprintf(stderr, "Linkara: settings not saved: %s: cannot be written\n", file.path.c_str());
+    }
     return 1;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/userfiles.h"
+
 namespace linkara {
 
 struct Settings {
@@ -18,8 +20,13 @@ struct Settings {
     std::u16string account;
 };
 
-// "Linkara.ini" in the settings folder (QUENDRA_LINKARA_DIR or the program's folder).
+// "Linkara.ini" to read: the one of the settings folder (QUENDRA_LINKARA_DIR
+// or the program's folder), or the user's own copy when that folder is not
+// the user's and the user has saved settings (cmn::SettingsFileToRead).
 std::filesystem::path SettingsFile();
+// "Linkara.ini" to write: the settings folder's when it is the user's own,
+// else the user's copy, made from the folder's file when missing.
+cmn::stUserPath SettingsFileToWrite();
 Settings LoadSettings(const std::filesystem::path& file);
 bool SaveSettings(const std::filesystem::path& file, const Settings& s);
 // Why a set of settings cannot open a link; empty when it can.

@@ -8,7 +8,9 @@
 //    non-numeric value gives 0), saturating at the int limits;
 //  - a write updates the key in place, appends a new key at the end of its
 //    section and a new section at the end of the file, keeps every other line,
-//    creates the file when missing and writes CR LF line ends;
+//    creates the file when missing and writes CR LF line ends; the file is
+//    replaced as a whole (temporary file, then rename); a write to a path
+//    that is a symbolic link or not a regular file fails and changes nothing;
 //  - a trailing CR is dropped when reading; no length limit on values or paths.
 //
 // Two faces: 8-bit (bytes passed through unchanged) and UTF-16. The UTF-16 face

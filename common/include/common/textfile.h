@@ -90,6 +90,10 @@ public:
     // Puts the file in place. False when not open, when a write failed, or when
     // flushing, closing or renaming fails; a replaced file is then left as it was.
     bool Commit();
+    // Puts the file in place only when nothing is at the target yet. False
+    // when something is there (it stays as it was) or when anything fails;
+    // the temporary file is removed in every case.
+    bool CommitNew();
     // Drops the temporary file; the target stays as it was.
     void Discard();
     // Why the last Open, Write or Commit failed: "<path>: <reason>".

@@ -122,5 +122,9 @@ std::optional<PortSpec> ParsePort(std::string_view text, const std::filesystem::
 // `envName` when set and not empty (tests, unusual installations), else the
 // folder of the running program.
 std::filesystem::path SettingsDir(const char* envName);
+// The settings file `name` of that folder to read: the user's own copy when
+// the folder is not the user's and the user has one, else the folder's file
+// (cmn::SettingsFileToRead).
+std::filesystem::path SettingsFile(const char* envName, std::string_view name);
 
 }  // namespace linkio
