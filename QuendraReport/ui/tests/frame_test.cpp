@@ -319,7 +319,9 @@ TEST_F(FrameTest, ClearLogsGoesOutOnlyWhenConfirmed) {
         EXPECT_EQ(script.Boxes()[0].text, acq::kMsgClearConfirm);
         EXPECT_EQ(script.Boxes()[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
         EXPECT_EQ(script.Boxes()[0].icon, QMessageBox::Warning);
-        if (c.confirmed) EXPECT_EQ(script.BoxTexts().back(), acq::kMsgCleared);
+        if (c.confirmed) {
+            EXPECT_EQ(script.BoxTexts().back(), acq::kMsgCleared);
+        }
         // The log is gone after a clear and kept otherwise.
         EXPECT_EQ(Enabled(*frame, kCmdCreateReport), !c.confirmed);
         EXPECT_EQ(frame->LogList().Model().rowCount() == 0, c.confirmed);
