@@ -8,9 +8,9 @@ namespace acq {
 namespace {
 
 // The settings file in which the text link library looks up the device of a
-// "COMn" name.
+// "COMn" name: the user's own copy when the library reads that one.
 std::filesystem::path SerialNamesFile() {
-    return linkio::SettingsDir("QUENDRA_QNCTRL_DIR") / "QuendraControl.ini";
+    return linkio::SettingsFile("QUENDRA_QNCTRL_DIR", "QuendraControl.ini");
 }
 
 // "LAN" host [":" port] with the host replaced by `address`; anything else as it is.

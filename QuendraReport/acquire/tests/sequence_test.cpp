@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <testsupport/TempDir.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "linkio/DisplayTurn.h"
 
 using namespace acqtest;
+namespace fs = std::filesystem;
 using acq::stWorkerContext;
 
 namespace {
@@ -558,6 +560,36 @@ TEST_F(SequenceTest, WorkersWaitForTheDisplaysTurn) {
     cancel = 0;
     EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitOk);
     EXPECT_FALSE(link.Calls().empty());
+}
+
+// "COM7" mapped to a device in the user's own settings (the program folder
+// being someone else's) is that device: a worker waits while another
+// program holds the device's turn under its own name.
+TEST_F(SequenceTest, AComNameIsTheDeviceTheUsersOwnSettingsMapItTo) {
+    fs::path program = dir / "program";
+    fs::create_directories(program);
+    if (::geteuid() == 0)
+        ASSERT_EQ(::chown(program.c_str(), 65534, 65534), 0);
+    else
+        program = "/";
+    testsupport::WriteFile(dir / "xdg" / "quendra" / "QuendraControl.ini", "[Ports]\r\nCOM7=/dev/null\r\n");
+    ::setenv("QUENDRA_QNCTRL_DIR", program.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "xdg").c_str(), 1);
+    linkio::DisplayIdentity display;
+    std::string error;
+    ASSERT_TRUE(linkio::IdentifyDisplay("/dev/null", {}, display, error)) << error;
+    linkio::DisplayTurn other(display);
+    ASSERT_EQ(other.Take(0, nullptr), linkio::DisplayTurn::Result::kHeld);
+    stWorkerContext ctx = Context(0);
+    ctx.ports = qlink::SerialChoice("COM7", 9600, 0);
+    int cancel = 1;
+    ctx.pCancel = &cancel;
+    EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitCancel);
+    EXPECT_EQ(progress.Events(),
+              (Lines{"notice waiting for display /dev/null: another program is using it", "end"}));
+    EXPECT_TRUE(link.Calls().empty());
+    ::unsetenv("QUENDRA_QNCTRL_DIR");
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 // The LAN binary link takes its own lock on the host only after the display
