@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Sourced by the scripts that check the package as it is installed
 # (scripts/package, scripts/multiuser-check); not run on its own. The caller
 # is in the source tree's top folder.
