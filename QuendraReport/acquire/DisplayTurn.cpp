@@ -8,9 +8,9 @@ namespace acq {
 namespace {
 
 // The settings file in which the text link library looks up the device of a
-// "COMn" name.
+// "COMn" name: the user's own copy when the library reads that one.
 std::filesystem::path SerialNamesFile() {
-    return linkio::SettingsDir("QUENDRA_QNCTRL_DIR") / "QuendraControl.ini";
+    return linkio::SettingsFile("QUENDRA_QNCTRL_DIR", "QuendraControl.ini");
 }
 
 // "LAN" host [":" port] with the host replaced by `address`; anything else as it is.
@@ -22,7 +22,8 @@ std::string WithAddress(const std::string& port, const std::string& address) {
 
 }  // namespace
 
-CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress)
+CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress,
+                           bool binaryPort)
     : m_ports(ports) {
     linkio::DisplayIdentity display;
     std::string error;
@@ -35,7 +36,11 @@ CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, 
         m_ports.strBinaryPort = WithAddress(ports.strBinaryPort, display.name);
     }
     m_turn = std::make_unique<linkio::DisplayTurn>(std::move(display));
-    m_turn->Take(kDisplayTurnWaitMs, cancel, [&progress](const std::string& text) { progress.Notice(text); });
+    const auto notice = [&progress](const std::string& text) { progress.Notice(text); };
+    using Result = linkio::DisplayTurn::Result;
+    if (m_turn->Take(kDisplayTurnWaitMs, cancel, notice) == Result::kHeld && binaryPort &&
+        m_turn->CheckHostLock(kDisplayTurnWaitMs, cancel, notice) != Result::kHeld)
+        m_turn->Release();
 }
 
 CDisplayTurn::~CDisplayTurn() = default;

@@ -33,8 +33,12 @@ public:
     // waits up to kDisplayTurnWaitMs for its turn, giving up at once when
     // `cancel` (may be null) is set. Tells `progress` (Notice) at once when
     // it has to wait, and why it did not get the turn: the display was busy,
-    // the host has no address, or the lock file cannot be used.
-    CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress);
+    // the host has no address, or the lock file cannot be used. A worker
+    // that talks over the binary port (`binaryPort`) of a LAN display gets
+    // the turn only once the LAN binary link's own host lock is free and
+    // usable as well (linkio::DisplayTurn::CheckHostLock), so that the link
+    // cannot fail on it after the display was switched to binary mode.
+    CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress, bool binaryPort);
     ~CDisplayTurn();
     CDisplayTurn(const CDisplayTurn&) = delete;
     CDisplayTurn& operator=(const CDisplayTurn&) = delete;

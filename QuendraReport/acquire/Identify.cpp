@@ -9,7 +9,7 @@ namespace acq {
 bool QueryDisplayIdentity(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, const int* cancel,
                           IProgress& progress, stDisplayIdentity& identity) {
     identity = {};
-    const CDisplayTurn turn(ports, cancel, progress);
+    const CDisplayTurn turn(ports, cancel, progress, false);
     if (!turn.Held() || linkio::IsCancelled(cancel)) return false;
     void* control = OpenControl(link, turn.Ports(), true);
     if (control == nullptr) return false;

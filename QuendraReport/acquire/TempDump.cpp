@@ -269,7 +269,7 @@ bool GetTempLogs(qlink::IDisplayLink& link, void* control, int kind, std::string
 }
 
 int GetTemperatureThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitComm, [&ctx](IProgress& progress) {
+    return RunWithDisplayTurn(ctx, kExitComm, false, [&ctx](IProgress& progress) {
         qlink::IDisplayLink& link = *ctx.pLink;
         void* control = OpenControl(link, ctx.ports, true);
         if (control == nullptr) return static_cast<int>(kExitComm);

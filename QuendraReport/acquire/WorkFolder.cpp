@@ -155,7 +155,9 @@ CWorkFolderTurn::CWorkFolderTurn(const fs::path& folder, int waitMs, const std::
             m_state = State::Cancelled;
             break;
         case cmn::NamedLock::Result::Error:
-            m_error = Failure("Cannot use the lock file", m_lock->FilePath(), std::strerror(errno));
+            // The lock's own text names the file and why it cannot be used
+            // (a FIFO or a link planted there): errno no longer tells.
+            m_error = "Cannot use the lock file " + m_lock->ErrorText();
             break;
     }
 }

@@ -103,14 +103,14 @@ int TransferSequence(Transfer kind, stWorkerContext& ctx, IProgress& progress) {
 
 }  // namespace
 
-int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled,
+int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled, bool binaryPort,
                        const std::function<int(IProgress&)>& body) {
     NullProgress none;
     IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
     int code = kExitComm;
     try {
         if (ctx.pLink != nullptr) {
-            const CDisplayTurn turn(ctx.ports, ctx.pCancel, progress);
+            const CDisplayTurn turn(ctx.ports, ctx.pCancel, progress, binaryPort);
             if (turn.Held()) {
                 ctx.ports = turn.Ports();
                 code = body(progress);
@@ -134,7 +134,7 @@ void* OpenControl(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, b
 }
 
 int GetLogThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitCancel, [&](IProgress& progress) -> int {
+    return RunWithDisplayTurn(ctx, kExitCancel, true, [&](IProgress& progress) -> int {
         if (ctx.pLog == nullptr) return kExitComm;
         ResetLog(*ctx.pLog);
         LeaveBinaryMode(*ctx.pLink, ctx.ports, ctx.ports.nDisplayId);
@@ -143,13 +143,13 @@ int GetLogThread(stWorkerContext& ctx) {
 }
 
 int GetNvramThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitCancel, [&](IProgress& progress) -> int {
+    return RunWithDisplayTurn(ctx, kExitCancel, true, [&](IProgress& progress) -> int {
         return TransferSequence(Transfer::kReadNvram, ctx, progress);
     });
 }
 
 int SetNvramThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitCancel, [&](IProgress& progress) -> int {
+    return RunWithDisplayTurn(ctx, kExitCancel, true, [&](IProgress& progress) -> int {
         progress.SetText(kTextConnecting);
         if (ctx.ports.nDisplayId != 0) return kExitRefused;
         return TransferSequence(Transfer::kWriteNvram, ctx, progress);
@@ -159,7 +159,7 @@ int SetNvramThread(stWorkerContext& ctx) {
 stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& choice, IProgress* notices) {
     stClearResult result;
     NullProgress none;
-    const CDisplayTurn turn(choice, nullptr, notices ? *notices : none);
+    const CDisplayTurn turn(choice, nullptr, notices ? *notices : none, true);
     if (!turn.Held()) return result;
     const qlink::stPortChoice& ports = turn.Ports();
     LeaveBinaryMode(link, ports, ports.nDisplayId);

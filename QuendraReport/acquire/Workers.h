@@ -54,13 +54,14 @@ struct stWorkerContext {
     std::string strFileStamp;                    // in the NVRAM dump's name (StampedName); empty: none
 };
 
-// Runs a worker's `body` with the display's turn held (CDisplayTurn), so
-// that the progress ends exactly once and nothing escapes: the body's code,
-// or 1 without a link, without the turn, or on an exception;
-// `codeWhenTurnCancelled` when the wait for the turn was cancelled. While the
-// body runs, ctx.ports name a LAN display by the address the turn was taken
-// for (one look-up per run for both ports).
-int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled,
+// Runs a worker's `body` with the display's turn held (CDisplayTurn; with
+// `binaryPort`, for a body that uses the binary port), so that the progress
+// ends exactly once and nothing escapes: the body's code, or 1 without a
+// link, without the turn, or on an exception; `codeWhenTurnCancelled` when
+// the wait for the turn was cancelled. While the body runs, ctx.ports name a
+// LAN display by the address the turn was taken for (one look-up per run for
+// both ports).
+int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled, bool binaryPort,
                        const std::function<int(IProgress&)>& body);
 
 // Reads the log into ctx.pLog, which first loses everything it held (not

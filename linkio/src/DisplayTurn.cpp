@@ -72,38 +72,57 @@ bool IdentifyDisplay(std::string_view portText, const fs::path& settings, Displa
 
 std::string DisplayTurnName(const DisplayIdentity& display) { return "QuendraDisplay " + display.key; }
 
-DisplayTurn::DisplayTurn(DisplayIdentity display, const fs::path& lockDir)
-    : m_display(std::move(display)), m_lock(DisplayTurnName(m_display), lockDir) {}
+std::string LanHostLockName(std::string_view hostKey) { return "QNC Lan Controller Lock " + std::string(hostKey); }
 
-DisplayTurn::Result DisplayTurn::Take(int timeoutMs, const int* cancel, const Notice& notice) {
+namespace {
+
+// One try at `lock`; when another program holds it, tells `notice` and
+// waits up to timeoutMs for it.
+DisplayTurn::Result Wait(cmn::NamedLock& lock, const std::string& name, int timeoutMs, const int* cancel,
+                         const DisplayTurn::Notice& notice) {
     auto tell = [&notice](const std::string& text) {
         if (notice) notice(text);
     };
-    if (m_lock.IsHeld()) return Result::kHeld;
     const auto start = std::chrono::steady_clock::now();
-    cmn::NamedLock::Result r = m_lock.Lock(0);
+    cmn::NamedLock::Result r = lock.Lock(0);
     if (r == cmn::NamedLock::Result::TimedOut) {
-        tell("waiting for display " + m_display.name + ": another program is using it");
-        r = m_lock.Lock(timeoutMs, [cancel] { return IsCancelled(cancel); });
+        tell("waiting for display " + name + ": another program is using it");
+        r = lock.Lock(timeoutMs, [cancel] { return IsCancelled(cancel); });
     }
     switch (r) {
         case cmn::NamedLock::Result::Acquired:
-            return Result::kHeld;
+            return DisplayTurn::Result::kHeld;
         case cmn::NamedLock::Result::Cancelled:
-            return Result::kCancelled;
+            return DisplayTurn::Result::kCancelled;
         case cmn::NamedLock::Result::TimedOut: {
             const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
                                     std::chrono::steady_clock::now() - start)
                                     .count();
-            tell("display " + m_display.name + " is busy: another program kept it for " +
+            tell("display " + name + " is busy: another program kept it for " +
                  std::to_string((waited + 500) / 1000) + " s");
-            return Result::kBusy;
+            return DisplayTurn::Result::kBusy;
         }
         case cmn::NamedLock::Result::Error:
             break;
     }
-    tell("cannot use display " + m_display.name + ": " + m_lock.ErrorText());
-    return Result::kError;
+    tell("cannot use display " + name + ": " + lock.ErrorText());
+    return DisplayTurn::Result::kError;
+}
+
+}  // namespace
+
+DisplayTurn::DisplayTurn(DisplayIdentity display, const fs::path& lockDir)
+    : m_display(std::move(display)), m_lockDir(lockDir), m_lock(DisplayTurnName(m_display), lockDir) {}
+
+DisplayTurn::Result DisplayTurn::Take(int timeoutMs, const int* cancel, const Notice& notice) {
+    if (m_lock.IsHeld()) return Result::kHeld;
+    return Wait(m_lock, m_display.name, timeoutMs, cancel, notice);
+}
+
+DisplayTurn::Result DisplayTurn::CheckHostLock(int timeoutMs, const int* cancel, const Notice& notice) {
+    if (m_display.kind != PortSpec::kTcp) return Result::kHeld;
+    cmn::NamedLock host(LanHostLockName(m_display.key), m_lockDir);
+    return Wait(host, m_display.name, timeoutMs, cancel, notice);  // released as `host` goes
 }
 
 }  // namespace linkio

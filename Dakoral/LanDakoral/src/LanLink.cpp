@@ -62,7 +62,7 @@ bool CLanLink::LockHost(const std::string& host) {
     m_lookup.host = host;
     m_lookup.found = linkio::ResolveIpv4(host, m_lookup.address, m_lookup.code);
     const std::string key = m_lookup.found ? linkio::DottedIpv4(m_lookup.address) : host;
-    m_lock = std::make_unique<cmn::NamedLock>("QNC Lan Controller Lock " + key);
+    m_lock = std::make_unique<cmn::NamedLock>(linkio::LanHostLockName(key));
     if (m_lock->TryLock()) return true;
     int waited = 0;
     for (;;) {

@@ -2,7 +2,10 @@
 // program's choice.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <testsupport/TempDir.h>
+
+#include <functional>
 
 #include "acquire/CompareProgram.h"
 #include "acquire/Names.h"
@@ -37,6 +40,37 @@ TEST_F(WorkFolderTest, ArchiveFailureLeavesNoFile) {
     for (const auto& e : fs::directory_iterator(dir))
         entries += e.path().filename().string().rfind("x.zip", 0) == 0;
     EXPECT_EQ(entries, 0u);
+}
+
+// A FIFO or a link planted at the work folder's lock file: the turn is
+// refused at once, with a message that names the file and what is there.
+TEST_F(WorkFolderTest, TurnRefusesWhatIsPlantedAtItsLockFile) {
+    const testsupport::TempDir locks;
+    ::setenv("QUENDRA_LOCK_DIR", locks.Path().c_str(), 1);
+    fs::create_directories(dir / "run");
+    const fs::path work = dir / "run" / "temp";
+    {
+        const acq::CWorkFolderTurn first(work, 0, {}, {});
+        ASSERT_EQ(first.GetState(), acq::CWorkFolderTurn::State::Held) << first.Error();
+    }
+    const std::vector<fs::path> made(fs::directory_iterator(locks.Path()), fs::directory_iterator());
+    ASSERT_EQ(made.size(), 1u);
+    const fs::path lockFile = made.front();
+    Write("victim.txt", "precious");
+    const std::vector<std::pair<std::function<void()>, std::string>> plants = {
+        {[&] { ASSERT_EQ(::mkfifo(lockFile.c_str(), 0600), 0); }, ": is a FIFO, not a regular file"},
+        {[&] { fs::create_symlink(dir / "victim.txt", lockFile); },
+         ": is a symbolic link, not a regular file"},
+    };
+    for (const auto& [plant, reason] : plants) {
+        fs::remove(lockFile);
+        plant();
+        const acq::CWorkFolderTurn turn(work, 1000, {}, {});
+        EXPECT_EQ(turn.GetState(), acq::CWorkFolderTurn::State::Error);
+        EXPECT_NE(turn.Error().find(lockFile.string() + reason), std::string::npos) << turn.Error();
+    }
+    EXPECT_EQ(Read("victim.txt"), "precious");
+    ::unsetenv("QUENDRA_LOCK_DIR");
 }
 
 TEST_F(WorkFolderTest, CompareProgramFromTheSettingOrFromPath) {

@@ -2,9 +2,12 @@
 // with and without a display ID, every failure point and its repair, and the
 // display never left with its logging off.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <testsupport/TempDir.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "FakeRun.h"
 #include "acquire/TempDump.h"
@@ -16,6 +19,7 @@
 #include "linkio/DisplayTurn.h"
 
 using namespace acqtest;
+namespace fs = std::filesystem;
 using acq::stWorkerContext;
 
 namespace {
@@ -556,4 +560,82 @@ TEST_F(SequenceTest, WorkersWaitForTheDisplaysTurn) {
     cancel = 0;
     EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitOk);
     EXPECT_FALSE(link.Calls().empty());
+}
+
+// "COM7" mapped to a device in the user's own settings (the program folder
+// being someone else's) is that device: a worker waits while another
+// program holds the device's turn under its own name.
+TEST_F(SequenceTest, AComNameIsTheDeviceTheUsersOwnSettingsMapItTo) {
+    fs::path program = dir / "program";
+    fs::create_directories(program);
+    if (::geteuid() == 0)
+        ASSERT_EQ(::chown(program.c_str(), 65534, 65534), 0);
+    else
+        program = "/";
+    testsupport::WriteFile(dir / "xdg" / "quendra" / "QuendraControl.ini", "[Ports]\r\nCOM7=/dev/null\r\n");
+    ::setenv("QUENDRA_QNCTRL_DIR", program.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "xdg").c_str(), 1);
+    linkio::DisplayIdentity display;
+    std::string error;
+    ASSERT_TRUE(linkio::IdentifyDisplay("/dev/null", {}, display, error)) << error;
+    linkio::DisplayTurn other(display);
+    ASSERT_EQ(other.Take(0, nullptr), linkio::DisplayTurn::Result::kHeld);
+    stWorkerContext ctx = Context(0);
+    ctx.ports = qlink::SerialChoice("COM7", 9600, 0);
+    int cancel = 1;
+    ctx.pCancel = &cancel;
+    EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitCancel);
+    EXPECT_EQ(progress.Events(),
+              (Lines{"notice waiting for display /dev/null: another program is using it", "end"}));
+    EXPECT_TRUE(link.Calls().empty());
+    ::unsetenv("QUENDRA_QNCTRL_DIR");
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+// The LAN binary link takes its own lock on the host only after the display
+// was switched to binary mode, and could not switch it back without it: a
+// FIFO or a link planted at that lock's file, or another program keeping the
+// lock, and a worker that uses the binary port sends nothing at all (the
+// temperature dump, on the text port alone, goes on).
+TEST_F(SequenceTest, BinaryWorkersSendNothingWhileTheLanHostLockCannotBeHad) {
+    stWorkerContext ctx = Context(0);
+    ctx.ports = qlink::LanHostChoice("127.0.0.5", 10008, "", "", 0);
+    ctx.transferPath = dir / "Temperature.txt";
+    cmn::NamedLock other(linkio::LanHostLockName("127.0.0.5"));
+    const std::filesystem::path lockFile = other.FilePath();
+    testsupport::WriteFile(dir / "victim.txt", "precious");
+    const std::vector<std::pair<std::function<void()>, std::string>> plants = {
+        {[&] { ASSERT_EQ(::mkfifo(lockFile.c_str(), 0600), 0); }, "is a FIFO, not a regular file"},
+        {[&] { std::filesystem::create_symlink(dir / "victim.txt", lockFile); },
+         "is a symbolic link, not a regular file"},
+    };
+    for (const auto& [plant, reason] : plants) {
+        SCOPED_TRACE(reason);
+        std::filesystem::remove(lockFile);
+        plant();
+        progress.Clear();
+        EXPECT_EQ(acq::GetLogThread(ctx), acq::kExitComm);
+        EXPECT_EQ(
+            progress.Events(),
+            (Lines{"notice cannot use display 127.0.0.5: " + lockFile.string() + ": " + reason, "end"}));
+        EXPECT_TRUE(link.Calls().empty());
+    }
+    EXPECT_EQ(testsupport::ReadFile(dir / "victim.txt"), "precious");
+    acq::GetTemperatureThread(ctx);
+    EXPECT_FALSE(link.Calls().empty());
+
+    std::filesystem::remove(lockFile);
+    link.ClearCalls();
+    ASSERT_TRUE(other.TryLock());
+    int cancel = 1;
+    ctx.pCancel = &cancel;
+    progress.Clear();
+    EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitCancel);
+    EXPECT_EQ(progress.Events(),
+              (Lines{"notice waiting for display 127.0.0.5: another program is using it", "end"}));
+    EXPECT_TRUE(link.Calls().empty());
+    other.Unlock();
+    cancel = 0;
+    ctx.transferPath = dir;
+    EXPECT_EQ(acq::GetNvramThread(ctx), acq::kExitOk);
 }

@@ -50,6 +50,10 @@ std::string DottedIpv4(const in_addr& address);
 
 // The name of the cross-process lock that is a display's turn.
 std::string DisplayTurnName(const DisplayIdentity& display);
+// The name of the LAN binary link's own lock on a host, held for as long as
+// a binary connection to it is open: `hostKey` is the address the host was
+// found at (a DisplayIdentity's key), or the host's name when it was not.
+std::string LanHostLockName(std::string_view hostKey);
 
 // The turn on one display: a cmn::NamedLock named DisplayTurnName, in
 // `lockDir`. Released by Release() or when the object dies (or its process).
@@ -71,12 +75,21 @@ public:
     // is non-zero. On time-out it tells "display NAME is busy: another program
     // kept it for N s", on an error "cannot use display NAME: REASON".
     Result Take(int timeoutMs, const int* cancel, const Notice& notice = {});
+    // For a LAN display, with the turn held: makes sure that the LAN binary
+    // link will get its host lock (LanHostLockName) when it connects, which
+    // it takes only after the display was switched to binary mode and could
+    // then not switch it back. Waits like Take while another program keeps
+    // that lock and tells `notice` the same way; kError when its lock file
+    // cannot be used. The host lock is not kept: the link takes it itself.
+    // kHeld at once for a serial line, which has no such lock.
+    Result CheckHostLock(int timeoutMs, const int* cancel, const Notice& notice = {});
     void Release() { m_lock.Unlock(); }
     bool Held() const { return m_lock.IsHeld(); }
     const DisplayIdentity& Display() const { return m_display; }
 
 private:
     DisplayIdentity m_display;
+    std::filesystem::path m_lockDir;
     cmn::NamedLock m_lock;
 };
 
