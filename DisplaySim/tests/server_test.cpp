@@ -1,5 +1,5 @@
 // The simulator as a real server, driven by a plain client. Each test listens
-// on its own 127.0.0.x address.
+// on a loopback address of its own.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include <testsupport/SimProcess.h>
 
 using namespace simtest;
+using testsupport::LoopbackAddress;
 using testsupport::RunSimToExit;
 using testsupport::SimProcess;
 
@@ -70,13 +71,14 @@ bool EnterBinary(const std::string& addr) {
 }  // namespace
 
 TEST(SimServer, TextPortAnswersAndTheTranscriptKeepsTheOrder) {
+    const LoopbackAddress ip;
     const auto transcript = TempPath("transcript.txt");
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.201", "--transcript", transcript.string()}));
-    EXPECT_EQ(sim.Line(), "listening 127.0.0.201 10008 18081");
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--transcript", transcript.string()}));
+    EXPECT_EQ(sim.Line(), "listening " + ip.Text() + " 10008 18081");
 
     Conn c;
-    ASSERT_TRUE(c.ConnectTcp("127.0.0.201", 10008));
+    ASSERT_TRUE(c.ConnectTcp(ip, 10008));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(c.Command(""), "OK");
     EXPECT_EQ(c.Command("SRLG0000"), "OK");
     EXPECT_EQ(c.Command("INF1????"), "=QM-X003");
@@ -105,11 +107,12 @@ TEST(SimServer, TextPortAnswersAndTheTranscriptKeepsTheOrder) {
 }
 
 TEST(SimServer, LoginOnTheTextPortAndTheBinaryPort) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.202", "--account", "svc", "--password", "pw", "--tlmode"}));
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--account", "svc", "--password", "pw", "--tlmode"}));
 
     Conn ok;
-    ASSERT_TRUE(ok.ConnectTcp("127.0.0.202", 10008));
+    ASSERT_TRUE(ok.ConnectTcp(ip, 10008));
     EXPECT_EQ(ok.ReadUntil("Login: ", 3000), "Login: ");
     ok.Send(std::string("svc\r\n"));
     EXPECT_EQ(ok.ReadUntil("Password: ", 3000), "Password: ");
@@ -118,7 +121,7 @@ TEST(SimServer, LoginOnTheTextPortAndTheBinaryPort) {
     EXPECT_EQ(ok.Command("SRNO????"), "=QX30001001");
 
     Conn bad;
-    ASSERT_TRUE(bad.ConnectTcp("127.0.0.202", 10008));
+    ASSERT_TRUE(bad.ConnectTcp(ip, 10008));
     bad.ReadUntil("Login: ", 3000);
     bad.Send(std::string("svc\r\n"));
     bad.ReadUntil("Password: ", 3000);
@@ -128,7 +131,7 @@ TEST(SimServer, LoginOnTheTextPortAndTheBinaryPort) {
 
     // Binary port: silence after the password is acceptance.
     Conn bin;
-    ASSERT_TRUE(bin.ConnectTcp("127.0.0.202", 18081));
+    ASSERT_TRUE(bin.ConnectTcp(ip, 18081));
     EXPECT_EQ(bin.ReadUntil("Login: ", 3000), "Login: ");
     bin.Send(std::string("svc\r\n"));
     EXPECT_EQ(bin.ReadUntil("Password: ", 3000), "Password: ");
@@ -139,7 +142,7 @@ TEST(SimServer, LoginOnTheTextPortAndTheBinaryPort) {
     EXPECT_EQ(r->status, 0x00);
 
     Conn binBad;
-    ASSERT_TRUE(binBad.ConnectTcp("127.0.0.202", 18081));
+    ASSERT_TRUE(binBad.ConnectTcp(ip, 18081));
     binBad.ReadUntil("Login: ", 3000);
     binBad.Send(std::string("svc\r\n"));
     binBad.ReadUntil("Password: ", 3000);
@@ -150,9 +153,10 @@ TEST(SimServer, LoginOnTheTextPortAndTheBinaryPort) {
 }
 
 TEST(SimServer, BinaryReadsAndAStagedNvramWrite) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.203", "--nvram-size", "2600"}));
-    const std::string addr = "127.0.0.203";
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--nvram-size", "2600"}));
+    const std::string addr = ip;
 
     Conn bin;
     ASSERT_TRUE(bin.ConnectTcp(addr, 18081));
@@ -209,16 +213,17 @@ TEST(SimServer, BinaryReadsAndAStagedNvramWrite) {
 }
 
 TEST(SimServer, ChainDisplaysAreReachedByIdSelection) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.204", "--chain", "3"}));
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--chain", "3"}));
     Conn t;
-    ASSERT_TRUE(t.ConnectTcp("127.0.0.204", 10008));
+    ASSERT_TRUE(t.ConnectTcp(ip, 10008));
     EXPECT_EQ(t.Command("IDSL4"), "NG");
     EXPECT_EQ(t.Command("IDSL3"), "OK");
     EXPECT_EQ(t.Command("SRNO????"), "=QX30001004");
     EXPECT_EQ(t.Command("BNMD3"), "=BNMD9999");
     Conn bin;
-    ASSERT_TRUE(bin.ConnectTcp("127.0.0.204", 18081));
+    ASSERT_TRUE(bin.ConnectTcp(ip, 18081));
     auto log = ReadImage(bin, 0x40, 0x41, 0x42);
     ASSERT_TRUE(log);
     const std::string header(log->begin() + 1, log->begin() + 40);
@@ -255,16 +260,17 @@ TEST(SimServer, SerialLineThroughThePseudoTerminal) {
 }
 
 TEST(SimServer, DropAndDelayFaults) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.205", "--drop", "text:first:1", "--delay", "bin:first:1",
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--drop", "text:first:1", "--delay", "bin:first:1",
                            "--delay-ms", "800"}));
     Conn t;
-    ASSERT_TRUE(t.ConnectTcp("127.0.0.205", 10008));
+    ASSERT_TRUE(t.ConnectTcp(ip, 10008));
     EXPECT_EQ(t.Command("SRNO????", 500), std::nullopt);
     EXPECT_EQ(t.Command("SRNO????"), "=QX30001001");
 
     Conn b;
-    ASSERT_TRUE(b.ConnectTcp("127.0.0.205", 18081));
+    ASSERT_TRUE(b.ConnectTcp(ip, 18081));
     ASSERT_TRUE(b.Send(Frame(0xF0, {0})));
     EXPECT_EQ(b.ReadFor(200), "");  // held back
     auto r = b.ReadReply(0xF0, 3000);
@@ -274,11 +280,12 @@ TEST(SimServer, DropAndDelayFaults) {
 }
 
 TEST(SimServer, RefuseCorruptAndGarbageFaults) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.206", "--refuse", "every:2", "--corrupt", "bin:first:1",
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--refuse", "every:2", "--corrupt", "bin:first:1",
                            "--garbage", "text:first:1", "--garbage-bytes", "6"}));
     Conn t;
-    ASSERT_TRUE(t.ConnectTcp("127.0.0.206", 10008));
+    ASSERT_TRUE(t.ConnectTcp(ip, 10008));
     ASSERT_TRUE(t.Send(std::string("\r")));
     const std::string raw = t.ReadUntil("OK\r", 3000);
     EXPECT_EQ(raw.size(), 6u + 1u + 3u);  // a garbage line, then the reply
@@ -287,7 +294,7 @@ TEST(SimServer, RefuseCorruptAndGarbageFaults) {
     EXPECT_EQ(t.Command("SRLG0000"), "OK");
 
     Conn b;
-    ASSERT_TRUE(b.ConnectTcp("127.0.0.206", 18081));
+    ASSERT_TRUE(b.ConnectTcp(ip, 18081));
     auto first = b.Request(0xF0, {0});  // 4th reply overall: refused, and its checksum spoilt
     ASSERT_TRUE(first);
     EXPECT_FALSE(first->checksumOk);
@@ -299,11 +306,12 @@ TEST(SimServer, RefuseCorruptAndGarbageFaults) {
 }
 
 TEST(SimServer, CloseAfterBinaryBlocks) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.207", "--close-after-blocks", "2"}));
-    ASSERT_TRUE(EnterBinary("127.0.0.207"));
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--close-after-blocks", "2"}));
+    ASSERT_TRUE(EnterBinary(ip));
     Conn b;
-    ASSERT_TRUE(b.ConnectTcp("127.0.0.207", 18081));
+    ASSERT_TRUE(b.ConnectTcp(ip, 18081));
     ASSERT_TRUE(b.Request(0x44, {}));
     EXPECT_TRUE(b.Request(0x45, BlockParams(0, 1024)));
     EXPECT_TRUE(b.Request(0x45, BlockParams(1024, 1024)));
@@ -312,12 +320,13 @@ TEST(SimServer, CloseAfterBinaryBlocks) {
 }
 
 TEST(SimServer, StateIsSavedOnStopAndLoadedAgain) {
+    const LoopbackAddress ip, ip2;
     const auto state = TempPath("state.txt");
     {
         SimProcess sim;
-        ASSERT_TRUE(sim.Start({"--listen", "127.0.0.208", "--chain", "1", "--save-state", state.string()}));
+        ASSERT_TRUE(sim.Start({"--listen", ip, "--chain", "1", "--save-state", state.string()}));
         Conn t;
-        ASSERT_TRUE(t.ConnectTcp("127.0.0.208", 10008));
+        ASSERT_TRUE(t.ConnectTcp(ip, 10008));
         EXPECT_EQ(t.Command("IDSL1"), "OK");
         EXPECT_EQ(t.Command("IFSNKEPT-1"), "OK");
         EXPECT_EQ(t.Command("MG2Y0777"), "OK");
@@ -327,15 +336,15 @@ TEST(SimServer, StateIsSavedOnStopAndLoadedAgain) {
     }
     ASSERT_TRUE(std::filesystem::exists(state));
     SimProcess again;
-    ASSERT_TRUE(again.Start({"--listen", "127.0.0.209", "--state", state.string()}));
+    ASSERT_TRUE(again.Start({"--listen", ip2, "--state", state.string()}));
     Conn t;
-    ASSERT_TRUE(t.ConnectTcp("127.0.0.209", 10008));
+    ASSERT_TRUE(t.ConnectTcp(ip2, 10008));
     EXPECT_EQ(t.Command("IDSL1"), "OK");
     EXPECT_EQ(t.Command("SRNO????"), "=KEPT-1");
     EXPECT_EQ(t.Command("MG2Y????"), "=777");
     EXPECT_EQ(t.Command("BNMD1"), "=BNMD9999");
     Conn b;
-    ASSERT_TRUE(b.ConnectTcp("127.0.0.209", 18081));
+    ASSERT_TRUE(b.ConnectTcp(ip2, 18081));
     auto log = ReadImage(b, 0x40, 0x41, 0x42);
     ASSERT_TRUE(log);
     EXPECT_LT(log->size(), 1024u);  // the groups were cleared before saving
@@ -344,12 +353,13 @@ TEST(SimServer, StateIsSavedOnStopAndLoadedAgain) {
 }
 
 TEST(SimServer, BadStartsFailWithAMessage) {
+    const LoopbackAddress ip;
     std::string err;
     EXPECT_EQ(RunSimToExit({"--chain", "x"}, err), 64);  // a usage error
     EXPECT_NE(err.find("--chain"), std::string::npos) << err;
     const auto state = TempPath("bad.txt");
     std::ofstream(state) << "[display 0]\nwb.val=1,2\n";
-    EXPECT_EQ(RunSimToExit({"--listen", "127.0.0.210", "--state", state.string()}, err), 2);
+    EXPECT_EQ(RunSimToExit({"--listen", ip, "--state", state.string()}, err), 2);
     EXPECT_NE(err.find("line 2: wb.val"), std::string::npos) << err;
     std::filesystem::remove(state);
     EXPECT_EQ(RunSimToExit({"--listen", "no-such-host.invalid"}, err), 2);

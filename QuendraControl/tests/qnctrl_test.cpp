@@ -1,5 +1,5 @@
-// QuendraControl through its exports, against display-sim (each test on its
-// own 127.0.0.x address, or a pseudo-terminal) and a scripted display.
+// QuendraControl through its exports, against display-sim (each test on a
+// loopback address of its own, or a pseudo-terminal) and a scripted display.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,6 +12,7 @@
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
 
+using testsupport::LoopbackAddress;
 using testsupport::ScriptedPeer;
 using testsupport::SimProcess;
 
@@ -23,6 +24,9 @@ constexpr unsigned kFlags = 0x00010200u;
 double SecondsSince(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
+
+// The port text of a display at `address`, e.g. "LAN127.0.1.5:10008".
+std::string Lan(const std::string& address, const std::string& port = ":10008") { return "LAN" + address + port; }
 
 int Set(QNCTRL_HANDLE h, const char* text) { return QNCTRL_SetCommand(h, "Command", text, nullptr, 0, 0); }
 
@@ -46,9 +50,10 @@ TEST(QuendraControl, ExportsTheSixCalls) {
 }
 
 TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.61"}));
-    QNCTRL_HANDLE h = QNCTRL_OpenEx("LAN127.0.0.61:10008", "", "", kFlags, nullptr);
+    ASSERT_TRUE(sim.Start({"--listen", ip}));
+    QNCTRL_HANDLE h = QNCTRL_OpenEx(Lan(ip).c_str(), "", "", kFlags, nullptr);
     ASSERT_NE(h, nullptr);
 
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Set(h, ""), QNCTRL_OK);
@@ -98,7 +103,7 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
     EXPECT_EQ(Set(&local, ""), QNCTRL_ERR_HANDLE);
 
     // A reply time beyond the millisecond range is a long wait, not none.
-    h = QNCTRL_OpenIF("LAN127.0.0.61:10008", "", "", 1, 0, 3000000, 0, 0, 0, nullptr);
+    h = QNCTRL_OpenIF(Lan(ip).c_str(), "", "", 1, 0, 3000000, 0, 0, 0, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Set(h, ""), QNCTRL_OK);
     EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001001");
@@ -106,15 +111,17 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
 
     // Ports that name nothing, credentials for a display without an account.
     EXPECT_EQ(QNCTRL_OpenEx(nullptr, "", "", kFlags, nullptr), nullptr);
-    EXPECT_EQ(QNCTRL_OpenEx("TCP127.0.0.61:10008", "", "", kFlags, nullptr), nullptr);
-    EXPECT_EQ(QNCTRL_OpenEx("LAN127.0.0.61:10008", "svc", "pw", kFlags, nullptr), nullptr);
-    EXPECT_EQ(QNCTRL_OpenEx("LAN127.0.0.61:10009", nullptr, nullptr, kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx(("TCP" + ip.Text() + ":10008").c_str(), "", "", kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx(Lan(ip).c_str(), "svc", "pw", kFlags, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenEx(Lan(ip, ":10009").c_str(), nullptr, nullptr, kFlags, nullptr), nullptr);
 }
 
 TEST(QuendraControl, LoginRightWrongAndMissingCredentials) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.62", "--account", "svc", "--password", "pw"}));
-    const char* port = "LAN127.0.0.62:10008";
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--account", "svc", "--password", "pw"}));
+    const std::string lan = Lan(ip);
+    const char* port = lan.c_str();
     QNCTRL_HANDLE h = QNCTRL_OpenEx(port, "svc", "pw", kFlags, nullptr);
     ASSERT_NE(h, nullptr);
     // The LF after the login's "OK" does not disturb the first reply.
@@ -137,9 +144,11 @@ TEST(QuendraControl, LoginRightWrongAndMissingCredentials) {
 }
 
 TEST(QuendraControl, OpenSelectsTheDisplayOfTheChain) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.63", "--chain", "3"}));
-    const char* port = "LAN127.0.0.63:10008";
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--chain", "3"}));
+    const std::string lan = Lan(ip);
+    const char* port = lan.c_str();
     QNCTRL_HANDLE h = QNCTRL_OpenIF(port, "", "", 1, 2, 5, 0, 9600, 0, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(GetString(h, "Command:SRNO????"), "QX30001003");
@@ -155,10 +164,10 @@ TEST(QuendraControl, OpenSelectsTheDisplayOfTheChain) {
 }
 
 TEST(QuendraControl, DroppedAndLateRepliesFailInTimeWithoutMixingUp) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(
-        sim.Start({"--listen", "127.0.0.64", "--drop", "first:1", "--delay", "every:3", "--delay-ms", "1500"}));
-    QNCTRL_HANDLE h = QNCTRL_OpenIF("LAN127.0.0.64", "", "", 1, 0, 1, 0, 0, 0, nullptr);
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--drop", "first:1", "--delay", "every:3", "--delay-ms", "1500"}));
+    QNCTRL_HANDLE h = QNCTRL_OpenIF(Lan(ip, "").c_str(), "", "", 1, 0, 1, 0, 0, 0, nullptr);
     ASSERT_NE(h, nullptr);
     const auto t = std::chrono::steady_clock::now();
     EXPECT_EQ(Set(h, ""), QNCTRL_ERR_TIMEOUT);  // reply 1 dropped
@@ -178,9 +187,11 @@ TEST(QuendraControl, DroppedAndLateRepliesFailInTimeWithoutMixingUp) {
 TEST(QuendraControl, GarbageHalfLinesClosedLinksStrangersAndCancel) {
     // Request 1 gets a garbage line, request 2 half a line, request 3 a closed
     // connection (the next open), request 4 nothing.
-    ScriptedPeer d("127.0.0.65", 10008, {"#%&garbage\r", "=QX3", "<close>"});
+    const LoopbackAddress ip;
+    const std::string port = Lan(ip, "");
+    ScriptedPeer d(ip, 10008, {"#%&garbage\r", "=QX3", "<close>"});
     ASSERT_TRUE(d.Ok());
-    QNCTRL_HANDLE h = QNCTRL_OpenIF("LAN127.0.0.65", "", "", 1, 0, 1, 0, 0, 0, nullptr);
+    QNCTRL_HANDLE h = QNCTRL_OpenIF(port.c_str(), "", "", 1, 0, 1, 0, 0, 0, nullptr);
     ASSERT_NE(h, nullptr);
     const auto t = std::chrono::steady_clock::now();
     EXPECT_EQ(Set(h, "SRLG0000"), QNCTRL_ERR_TIMEOUT);
@@ -194,14 +205,14 @@ TEST(QuendraControl, GarbageHalfLinesClosedLinksStrangersAndCancel) {
     EXPECT_EQ(requests[0], "SRLG0000\r");
     EXPECT_EQ(requests[1], "SRNO????\r");
 
-    h = QNCTRL_OpenIF("LAN127.0.0.65", "", "", 1, 0, 1, 0, 0, 0, nullptr);
+    h = QNCTRL_OpenIF(port.c_str(), "", "", 1, 0, 1, 0, 0, 0, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Set(h, ""), QNCTRL_ERR_LINK);
     EXPECT_EQ(Set(h, ""), QNCTRL_ERR_LINK);
     EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
 
     int cancel = 0;
-    h = QNCTRL_OpenIF("LAN127.0.0.65", "", "", 1, 0, 30, 0, 0, 0, &cancel);
+    h = QNCTRL_OpenIF(port.c_str(), "", "", 1, 0, 30, 0, 0, 0, &cancel);
     ASSERT_NE(h, nullptr);
     cancel = 1;
     const auto c = std::chrono::steady_clock::now();
@@ -210,9 +221,10 @@ TEST(QuendraControl, GarbageHalfLinesClosedLinksStrangersAndCancel) {
     EXPECT_EQ(QNCTRL_Close(h), QNCTRL_OK);
 
     // A display whose first words are not a login prompt is not logged in to.
-    ScriptedPeer stranger("127.0.0.66", 10008, {}, "Welcome\r\n");
+    const LoopbackAddress otherIp;
+    ScriptedPeer stranger(otherIp, 10008, {}, "Welcome\r\n");
     ASSERT_TRUE(stranger.Ok());
-    EXPECT_EQ(QNCTRL_OpenIF("LAN127.0.0.66", "svc", "pw", 1, 0, 1, 0, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(QNCTRL_OpenIF(Lan(otherIp, "").c_str(), "svc", "pw", 1, 0, 1, 0, 0, 0, nullptr), nullptr);
 }
 
 TEST(QuendraControl, SerialLineByComNameAndByDevicePath) {

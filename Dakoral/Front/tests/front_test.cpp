@@ -1,6 +1,6 @@
 // The Dakoral front through its exports: LAN ports through the real
-// libLanDakoral.so and serial lines, against display-sim (each test on its own
-// 127.0.0.x address or pseudo-terminal) and a scripted pseudo-terminal.
+// libLanDakoral.so and serial lines, against display-sim (each test on a
+// loopback address or pseudo-terminal of its own) and a scripted pseudo-terminal.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -135,9 +135,11 @@ TEST(DakoralFront, ExportsTheThreeCalls) {
 }
 
 TEST(DakoralFront, LanThroughTheLanLibrary) {
+    const testsupport::LoopbackAddress ip, silentIp;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.71", "--log", std::string(SAMPLE_LOGS_DIR) + "/healthy.dat"}));
-    const char* bin = "LAN127.0.0.71:18081";
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--log", std::string(SAMPLE_LOGS_DIR) + "/healthy.dat"}));
+    const std::string binPort = "LAN" + ip.Text() + ":18081";
+    const char* bin = binPort.c_str();
 
     // Not in binary mode yet: refused.
     DAKR_HANDLE h = DAKR_OpenIF(bin, nullptr, nullptr, 0, 1, 1, 115200, 0, nullptr);
@@ -148,7 +150,7 @@ TEST(DakoralFront, LanThroughTheLanLibrary) {
     EXPECT_EQ(Get(h, 0xF0, {0}).rc, DAKR_OK);  // accepted in any mode
     EXPECT_EQ(DAKR_Close(h), 1);
 
-    ASSERT_TRUE(EnterBinaryMode("LAN127.0.0.71:10008"));
+    ASSERT_TRUE(EnterBinaryMode("LAN" + ip.Text() + ":10008"));
     h = DAKR_OpenIF(bin, nullptr, nullptr, 0, 5, 3, 115200, 0, nullptr);
     ASSERT_NE(h, nullptr);
     const auto image = ReadImage(h, 0x40, 0x41, 0x42);
@@ -179,7 +181,7 @@ TEST(DakoralFront, LanThroughTheLanLibrary) {
     EXPECT_EQ(Get(h, 0x40).rc, DAKR_ERR_HANDLE);
 
     // No display on that port: the LAN library's connection code comes through.
-    h = DAKR_OpenIF("LAN127.0.0.72:18081", nullptr, nullptr, 0, 1, 1, 115200, 0, nullptr);
+    h = DAKR_OpenIF(("LAN" + silentIp.Text() + ":18081").c_str(), nullptr, nullptr, 0, 1, 1, 115200, 0, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Get(h, 0x40).rc, 7);
     EXPECT_EQ(DAKR_Close(h), 1);

@@ -4,8 +4,13 @@
 // A handle stands for one display host. Opening takes the host's cross-process
 // lock (held until DAKRIF_Close); the TCP connection is made by the first
 // DAKRIF_GetCommand and kept between calls. Settings come from "Dakoral.ini"
-// in the folder of the running program; every step is written to the log file
-// "DakoralLan.log" (see the library's README).
+// in the folder of the running program, or from the user's own copy in
+// $XDG_CONFIG_HOME/quendra (~/.config/quendra) when that folder belongs to
+// someone else and the copy exists; the library never writes it. Every step is
+// written to the log file "DakoralLan.log" in the folder "Log" of the running
+// program when that folder is the user's own, else in the user's
+// $XDG_STATE_HOME/quendra/Log (~/.local/state/quendra/Log) (common/userfiles.h,
+// and the library's README).
 
 #ifdef _WIN32
 #define DAKRIF_CALL __stdcall

@@ -7,6 +7,7 @@
 #include "FakeDisplay.h"
 #include "LanDakoral.h"
 #include "TestEnv.h"
+#include "testsupport/SimProcess.h"
 
 using fake::Bytes;
 using fake::Conn;
@@ -62,7 +63,8 @@ FakeDisplay::Handler Dialogue(Seen& seen, std::function<void(Conn&)> after) {
 TEST(Login, AcceptedWhenSilenceFollowsThePassword) {
     LanEnv env(kLoginIni);
     Seen seen;
-    FakeDisplay display("127.0.0.170", Dialogue(seen, Serve));
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, Dialogue(seen, Serve));
     DAKRIF_HANDLE h = DAKRIF_OpenEx(display.Iface().c_str(), kAccount, kPassword, kFlags, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Get(h), DAKRIF_OK);
@@ -94,7 +96,8 @@ TEST(Login, AcceptedWhenSilenceFollowsThePassword) {
 
 TEST(Login, DisplayWithoutPrompt) {
     LanEnv env(kLoginIni);
-    FakeDisplay display("127.0.0.171", Serve);
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, Serve);
     // No credentials: the silent display is taken as logged in.
     DAKRIF_HANDLE h = DAKRIF_OpenEx(display.Iface().c_str(), "", nullptr, kFlags, nullptr);
     ASSERT_NE(h, nullptr);
@@ -116,7 +119,8 @@ TEST(Login, DisplayWithoutPrompt) {
 TEST(Login, NoPasswordPromptTimesOut) {
     LanEnv env(kLoginIni);
     std::string account;
-    FakeDisplay display("127.0.0.173", [&](Conn& c) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, [&](Conn& c) {
         c.Send("Login: ");
         c.ReadLine(account);
         c.DrainUntilClosed(5000);
@@ -127,8 +131,8 @@ TEST(Login, NoPasswordPromptTimesOut) {
     DAKRIF_Close(h);
     const std::string log = env.Log();
     EXPECT_NE(log.find("ERROR: [Auth] Timeout to login..."), std::string::npos);
-    EXPECT_NE(log.find("ERROR: [Get] Cannot open because of timeout (127.0.0.173:" + std::to_string(display.Port()) +
-                       ")"),
+    EXPECT_NE(log.find("ERROR: [Get] Cannot open because of timeout (" + ip.Text() + ":" +
+                       std::to_string(display.Port()) + ")"),
               std::string::npos);
 }
 
@@ -136,7 +140,8 @@ TEST(Login, RejectedPasswordThenLoginAgain) {
     LanEnv env(kLoginIni);
     Seen seen;
     std::atomic<int> n{0};
-    FakeDisplay display("127.0.0.174", Dialogue(seen, [&](Conn& c) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, Dialogue(seen, [&](Conn& c) {
                             if (++n == 1) {
                                 c.Send("User name or password is incorrect.\r\n");
                                 c.DrainUntilClosed(3000);
@@ -160,7 +165,8 @@ TEST(Login, RejectedPasswordThenLoginAgain) {
 TEST(Login, UnexpectedTextsFailTheLoginAndEchoesStayOutOfTheLog) {
     LanEnv env(kLoginIni);
     std::atomic<int> n{0};
-    FakeDisplay display("127.0.0.176", [&](Conn& c) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, [&](Conn& c) {
         std::string line;
         const int k = ++n;
         if (k == 1) {

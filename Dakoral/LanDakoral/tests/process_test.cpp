@@ -19,6 +19,7 @@
 #include "LanDakoral.h"
 #include "Log.h"
 #include "TestEnv.h"
+#include "testsupport/SimProcess.h"
 
 using testenv::CountOf;
 using testenv::LanEnv;
@@ -37,13 +38,15 @@ void WriteIni(const LanEnv& env, const std::string& text) {
 
 TEST(HostLock, HeldByAnotherProcessUntilItDies) {
     LanEnv env("[Common]\r\nOpenTimeout=1\r\n");
+    const testsupport::LoopbackAddress ip, otherIp;
+    const std::string iface = "LAN" + ip.Text() + ":18081";
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         // Holds the lock for the host until it is killed.
-        const char ok = DAKRIF_Open("LAN127.0.0.180:18081", 0) != nullptr ? '1' : '0';
+        const char ok = DAKRIF_Open(iface.c_str(), 0) != nullptr ? '1' : '0';
         [[maybe_unused]] ssize_t w = ::write(ready[1], &ok, 1);
         for (;;) ::pause();
     }
@@ -55,12 +58,12 @@ TEST(HostLock, HeldByAnotherProcessUntilItDies) {
 
     // Same address, any port, any spelling: waits the open time-out, then fails.
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(DAKRIF_Open("lan127.180:10008", 0), nullptr);
+    EXPECT_EQ(DAKRIF_Open(("lan" + ip.ShortForm() + ":10008").c_str(), 0), nullptr);
     EXPECT_GE(Seconds(start), 0.9);
-    EXPECT_NE(env.Log().find("ERROR: 127.180 's LAN Port is locked"), std::string::npos);
+    EXPECT_NE(env.Log().find("ERROR: " + ip.ShortForm() + " 's LAN Port is locked"), std::string::npos);
 
     // Another host is not held up.
-    DAKRIF_HANDLE other = DAKRIF_Open("LAN127.0.0.181", 0);
+    DAKRIF_HANDLE other = DAKRIF_Open(("LAN" + otherIp.Text()).c_str(), 0);
     EXPECT_NE(other, nullptr);
     DAKRIF_Close(other);
 
@@ -68,17 +71,19 @@ TEST(HostLock, HeldByAnotherProcessUntilItDies) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     WriteIni(env, "[Common]\r\nOpenTimeout=0\r\n");
-    DAKRIF_HANDLE h = DAKRIF_Open("LAN127.0.0.180:18081", 0);
+    DAKRIF_HANDLE h = DAKRIF_Open(iface.c_str(), 0);
     EXPECT_NE(h, nullptr);
     EXPECT_EQ(DAKRIF_Close(h), 1);
 }
 
 TEST(HostLock, SecondHandleInOneProcessAndCancel) {
     LanEnv env("[Common]\r\nOpenTimeout=0\r\n");
-    DAKRIF_HANDLE first = DAKRIF_Open("LAN127.0.0.182", 0);
+    const testsupport::LoopbackAddress ip;
+    const std::string iface = "LAN" + ip.Text();
+    DAKRIF_HANDLE first = DAKRIF_Open(iface.c_str(), 0);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(DAKRIF_Open("LAN127.0.0.182:18081", 0), nullptr);
-    EXPECT_EQ(CountOf(env.Log(), "ERROR: 127.0.0.182 's LAN Port is locked"), 1);
+    EXPECT_EQ(DAKRIF_Open((iface + ":18081").c_str(), 0), nullptr);
+    EXPECT_EQ(CountOf(env.Log(), "ERROR: " + ip.Text() + " 's LAN Port is locked"), 1);
 
     // A cancel flag set while waiting ends the wait long before the open time-out.
     WriteIni(env, "[Common]\r\nOpenTimeout=30\r\n");
@@ -88,14 +93,14 @@ TEST(HostLock, SecondHandleInOneProcessAndCancel) {
         std::atomic_ref<int>(cancel).store(1);
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(DAKRIF_OpenEx("LAN127.0.0.182", nullptr, nullptr, 0, &cancel), nullptr);
+    EXPECT_EQ(DAKRIF_OpenEx(iface.c_str(), nullptr, nullptr, 0, &cancel), nullptr);
     EXPECT_LT(Seconds(start), 5.0);
     canceller.join();
-    EXPECT_NE(env.Log().find("ERROR: Opening 127.0.0.182 's LAN Port is canceled"), std::string::npos);
+    EXPECT_NE(env.Log().find("ERROR: Opening " + ip.Text() + " 's LAN Port is canceled"), std::string::npos);
 
     // A free lock is taken even with the cancel flag set.
     ASSERT_EQ(DAKRIF_Close(first), 1);
-    DAKRIF_HANDLE again = DAKRIF_OpenEx("LAN127.0.0.182", nullptr, nullptr, 0, &cancel);
+    DAKRIF_HANDLE again = DAKRIF_OpenEx(iface.c_str(), nullptr, nullptr, 0, &cancel);
     EXPECT_NE(again, nullptr);
     DAKRIF_Close(again);
 }
@@ -157,7 +162,8 @@ TEST(SharedLibrary, LoadsItsLogAndExportsOnlyTheInterface) {
         EXPECT_NE(::dlsym(lib, name), nullptr) << name;
 
     EXPECT_EQ(open("COM3", 0), nullptr);
-    DAKRIF_HANDLE h = open("LAN127.0.0.183", 0);
+    const testsupport::LoopbackAddress ip;
+    DAKRIF_HANDLE h = open(("LAN" + ip.Text()).c_str(), 0);
     EXPECT_NE(h, nullptr);
     EXPECT_EQ(close(h), 1);
     EXPECT_EQ(close(h), 0);

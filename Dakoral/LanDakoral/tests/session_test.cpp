@@ -1,5 +1,5 @@
 // Exchanges through the exported functions against a display on loopback.
-// Each test uses its own 127.0.0.x address.
+// Each test uses a loopback address of its own.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -55,7 +55,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 TEST(Session, LazyConnectExchangeAndClose) {
     LanEnv env;
-    FakeDisplay display("127.0.0.150", FakeDisplay::Answering([](const Request& r) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering([](const Request& r) {
         if (r.command != 0x45) return Echo(r);
         Bytes block(1024);
         for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i);
@@ -97,7 +98,7 @@ TEST(Session, LazyConnectExchangeAndClose) {
     EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_HANDLE);
 
     const std::string log = env.Log();
-    EXPECT_NE(log.find("Trace: ////////// Connect to 127.0.0.150"), std::string::npos);
+    EXPECT_NE(log.find("Trace: ////////// Connect to " + ip.Text()), std::string::npos);
     EXPECT_NE(log.find(" Connected. (Port=" + std::to_string(display.Port()) +
                        ", ID=5, Retry=2, Timeout=3, flag=0,0,1)."),
               std::string::npos);
@@ -113,7 +114,8 @@ TEST(Session, LazyConnectExchangeAndClose) {
 
 TEST(Session, RefusalIsRetriedThenRetryOver) {
     LanEnv env;
-    FakeDisplay display("127.0.0.152", FakeDisplay::Answering([](const Request& r) { return fake::Nack(r.command); }));
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering([](const Request& r) { return fake::Nack(r.command); }));
     DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(3, 5));
     ASSERT_NE(h, nullptr);
     const auto start = std::chrono::steady_clock::now();
@@ -132,7 +134,8 @@ TEST(Session, RefusalIsRetriedThenRetryOver) {
 
 TEST(Session, NoiseAndOversizedFrames) {
     LanEnv env;
-    FakeDisplay display("127.0.0.153", FakeDisplay::Answering([](const Request& r) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering([](const Request& r) {
         const Bytes huge = fake::RawFrame(r.command, 1154, Bytes(1153, 0x42));
         if (r.command == 0x41) return huge;  // nothing but a frame too large to be a reply
         Bytes out{0x00, 0x13, 0xAA, 0x55, 0xAA, 0xAA};
@@ -157,7 +160,8 @@ TEST(Session, NoiseAndOversizedFrames) {
 
 TEST(Session, EndlessNoiseEndsAtTheTimeOut) {
     LanEnv env;
-    FakeDisplay display("127.0.0.154", [](Conn& c) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, [](Conn& c) {
         Request req;
         if (!c.ReadRequest(req)) return;
         const Bytes junk(4096, 0x55);
@@ -179,7 +183,8 @@ TEST(Session, EndlessNoiseEndsAtTheTimeOut) {
 
 TEST(Session, SilenceTimesOutEachAttempt) {
     LanEnv env;
-    FakeDisplay display("127.0.0.155", FakeDisplay::Answering([](const Request&) { return Bytes{}; }));
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering([](const Request&) { return Bytes{}; }));
     DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(2, 1));
     ASSERT_NE(h, nullptr);
     const auto start = std::chrono::steady_clock::now();
@@ -278,7 +283,8 @@ TEST(Session, HeldLogLocksNeitherStallNorFailExchanges) {
 
 TEST(Session, CancelDuringExchangeAndBeforeConnect) {
     LanEnv env;
-    FakeDisplay display("127.0.0.157", FakeDisplay::Answering([](const Request& r) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering([](const Request& r) {
         return r.command == 0x40 ? Bytes{} : fake::Reply(r.command, {1});
     }));
     int cancel = 0;
@@ -314,7 +320,8 @@ TEST(Session, ReconnectsAfterTheDisplayClosed) {
     LanEnv env;
     fake::Event closed;
     std::atomic<int> conn{0};
-    FakeDisplay display("127.0.0.158", [&](Conn& c) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, [&](Conn& c) {
         const int n = ++conn;
         Request req;
         if (!c.ReadRequest(req)) return;
@@ -347,26 +354,29 @@ TEST(Session, ReconnectsAfterTheDisplayClosed) {
     EXPECT_EQ(Get(h, 0x41).reply, Bytes{4});
     EXPECT_EQ(display.Connections(), 3);
     DAKRIF_Close(h);
-    EXPECT_GE(CountOf(env.Log(), "Trace: ////////// Connect to 127.0.0.158"), 3);
+    EXPECT_GE(CountOf(env.Log(), "Trace: ////////// Connect to " + ip.Text()), 3);
 }
 
 TEST(Session, ConnectionRefused) {
     LanEnv env;
     // Nothing listens on port 1 of this address.
-    DAKRIF_HANDLE h = DAKRIF_Open("LAN127.0.0.159:1", Flags(1, 1));
+    const testsupport::LoopbackAddress ip;
+    DAKRIF_HANDLE h = DAKRIF_Open(("LAN" + ip.Text() + ":1").c_str(), Flags(1, 1));
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_CONNECT);
     DAKRIF_Close(h);
     const std::string log = env.Log();
-    EXPECT_NE(log.find("ERROR: Cannot connect host \"127.0.0.159\" Port=1 Err=111"), std::string::npos);
-    EXPECT_NE(log.find("ERROR: [Get] Cannot open (127.0.0.159:1)"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: Cannot connect host \"" + ip.Text() + "\" Port=1 Err=111"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: [Get] Cannot open (" + ip.Text() + ":1)"), std::string::npos);
 }
 
 TEST(Session, InterfaceStringsAndOpenVariants) {
     LanEnv env("[Common]\r\nOpenTimeout=0\r\n");
-    FakeDisplay display("127.0.0.160", FakeDisplay::Answering(Echo), 10008);
-    for (const char* iface : {"lan127.0.0.160", "Lan127.0.0.160:0", "LAN127.0.0.160:abc", "LAN127.0.0.160:70000"}) {
-        DAKRIF_HANDLE h = DAKRIF_Open(iface, Flags(1, 2));
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering(Echo), 10008);
+    for (const std::string& iface : {"lan" + ip.Text(), "Lan" + ip.Text() + ":0", "LAN" + ip.Text() + ":abc",
+                                     "LAN" + ip.Text() + ":70000"}) {
+        DAKRIF_HANDLE h = DAKRIF_Open(iface.c_str(), Flags(1, 2));
         ASSERT_NE(h, nullptr) << iface;
         EXPECT_EQ(Get(h, 0x41, {7}).rc, DAKRIF_OK) << iface;
         DAKRIF_Close(h);
@@ -374,27 +384,29 @@ TEST(Session, InterfaceStringsAndOpenVariants) {
     EXPECT_EQ(display.Connections(), 4);
 
     EXPECT_EQ(DAKRIF_Open("COM1", 0), nullptr);
-    EXPECT_EQ(DAKRIF_OpenIF(" LAN127.0.0.160", nullptr, nullptr, 0, 1, 1, 115200, 0, nullptr), nullptr);
+    EXPECT_EQ(DAKRIF_OpenIF((" LAN" + ip.Text()).c_str(), nullptr, nullptr, 0, 1, 1, 115200, 0, nullptr), nullptr);
     EXPECT_EQ(DAKRIF_OpenEx(nullptr, nullptr, nullptr, 0, nullptr), nullptr);
     EXPECT_EQ(lan::OpenHandleCount(), 0);
 
     // DAKRIF_OpenIF: separate time-out and retry count, flag B clears the ID, baud rate ignored.
-    DAKRIF_HANDLE h = DAKRIF_OpenIF("LAN127.0.0.160:10008", "", "", 7, 2, 4, 115200, 0x20000000u | 0x0000FFFFu, nullptr);
+    const std::string iface = "LAN" + ip.Text() + ":10008";
+    DAKRIF_HANDLE h = DAKRIF_OpenIF(iface.c_str(), "", "", 7, 2, 4, 115200, 0x20000000u | 0x0000FFFFu, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Get(h, 0x41, {1}).rc, DAKRIF_OK);
     DAKRIF_Close(h);
 
     const std::string log = env.Log();
     EXPECT_NE(log.find("ERROR: [OpenIF] Invalid Interface(COM1)\r\n"), std::string::npos);
-    EXPECT_NE(log.find("ERROR: [Open] Invalid Interface( LAN127.0.0.160)\r\n"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: [Open] Invalid Interface( LAN" + ip.Text() + ")\r\n"), std::string::npos);
     EXPECT_NE(log.find("ERROR: [OpenIF] Invalid Interface()\r\n"), std::string::npos);
-    EXPECT_NE(log.find("127.0.0.160 Connected. (Port=10008, ID=0, Retry=4, Timeout=2, flag=1,1,0)."),
+    EXPECT_NE(log.find(ip.Text() + " Connected. (Port=10008, ID=0, Retry=4, Timeout=2, flag=1,1,0)."),
               std::string::npos);
 }
 
 TEST(Session, BadArgumentsAreRefusedWithoutSending) {
     LanEnv env;
-    FakeDisplay display("127.0.0.161", FakeDisplay::Answering([](const Request& r) {
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering([](const Request& r) {
         return fake::Reply(r.command, {static_cast<std::uint8_t>(r.params.size() & 0xFF),
                                        static_cast<std::uint8_t>(r.params.size() >> 8)});
     }));
@@ -422,7 +434,8 @@ TEST(Session, BadArgumentsAreRefusedWithoutSending) {
 
 TEST(Session, RetryCountZeroFailsAtOnce) {
     LanEnv env("[Common]\r\nRetry=0\r\n");
-    FakeDisplay display("127.0.0.162", FakeDisplay::Answering(Echo));
+    const testsupport::LoopbackAddress ip;
+    FakeDisplay display(ip, FakeDisplay::Answering(Echo));
     DAKRIF_HANDLE h = DAKRIF_Open(display.Iface().c_str(), Flags(0, 1));
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(Get(h, 0x40).rc, DAKRIF_ERR_FAILED);

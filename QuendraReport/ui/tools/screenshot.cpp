@@ -1,9 +1,12 @@
-// quendra-report-screenshot INSTALLATION-FOLDER OUT-FOLDER: pictures of the
-// report program's window and dialogs, with the sample logs of the
-// installation, for the README and for looking at the layout (no display
-// needed with QT_QPA_PLATFORM=offscreen). The installation is copied to a
-// scratch folder first, so its settings file is never written. The display
-// link is a recording fake: nothing is sent anywhere.
+// quendra-report-screenshot INSTALLATION-FOLDER OUT-FOLDER [LOGS-FOLDER]:
+// pictures of the report program's window and dialogs, with the sample logs
+// of LOGS-FOLDER (default: the installation's "logs"), for the README and for
+// looking at the layout (no display needed with QT_QPA_PLATFORM=offscreen).
+// The window's title shows the opened log's path, so pictures meant for
+// others are made from a folder whose name says nothing about this machine.
+// The installation is copied to a scratch folder first, so its settings file
+// is never written. The display link is a recording fake: nothing is sent
+// anywhere.
 #include <common/ini.h>
 #include <common/prompt.h>
 #include <qtsupport/QtPrompt.h>
@@ -176,8 +179,8 @@ void DialogPictures(const fs::path& programDir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: quendra-report-screenshot INSTALLATION-FOLDER OUT-FOLDER\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: quendra-report-screenshot INSTALLATION-FOLDER OUT-FOLDER [LOGS-FOLDER]\n");
         return 2;
     }
     // Dates as the sample logs were written, whatever the machine's zone.
@@ -203,7 +206,7 @@ int main(int argc, char** argv) {
     ModalWatchdog watchdog;
 
     DialogPictures(programDir);
-    MainWindowPictures(programDir, fs::path(argv[1]) / "logs", link);
+    MainWindowPictures(programDir, argc == 4 ? fs::path(argv[3]) : fs::path(argv[1]) / "logs", link);
     for (const std::string& text : prompt.Texts()) std::fprintf(stderr, "message: %s\n", text.c_str());
     return g_failures == 0 && watchdog.Closed().empty() ? 0 : 1;
 }

@@ -1,8 +1,13 @@
 #pragma once
 /* Linkara: text command link of the setting programs, with UTF-16 strings.
 
-   The link goes over a serial line or TCP, as set in "Linkara.ini" in the
-   program's folder (edited with Linkara_ConnectionSetting). Commands are the
+   The link goes over a serial line or TCP, as set in "Linkara.ini" (edited
+   with Linkara_ConnectionSetting). The file is read from and written to the
+   program's folder when that folder belongs to the user running the program;
+   otherwise the folder's file is only the installed default, and the user's
+   own copy in $XDG_CONFIG_HOME/quendra (~/.config/quendra) is read when there
+   is one and written, made from the default on the first change, when the
+   settings change (common/userfiles.h). Commands are the
    display's text commands, sent as ASCII: a command holding a character
    outside ASCII is refused (0) and nothing is sent, and so is an open whose
    account or password holds one. Replies are read back without their framing.

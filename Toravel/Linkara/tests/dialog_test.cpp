@@ -59,13 +59,15 @@ TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
     ::setenv("QUENDRA_LOCK_DIR", dir.Path().c_str(), 1);
     const auto ini = dir.Path() / "Linkara.ini";
     Linkara_Initialize(nullptr);
+    const testsupport::LoopbackAddress ip;
+    const QString address = QString::fromStdString(ip.Text());
 
     bool okWhileEmpty = true;
     WhenShown([&](QWidget* w) {
         w->findChild<QComboBox*>("interface")->setCurrentIndex(1);
         w->findChild<QLineEdit*>("address")->clear();
         okWhileEmpty = OkButton(w)->isEnabled();
-        w->findChild<QLineEdit*>("address")->setText("127.0.0.85");
+        w->findChild<QLineEdit*>("address")->setText(address);
         w->findChild<QSpinBox*>("dataPort")->setValue(10008);
         w->findChild<QLineEdit*>("account")->setText("svc");
         w->findChild<QLineEdit*>("password")->setText("pw");
@@ -75,13 +77,13 @@ TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
     EXPECT_FALSE(okWhileEmpty);
     const std::string text = testsupport::ReadFile(ini);
     EXPECT_NE(text.find("Interface=LAN\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Address=127.0.0.85\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Address=" + ip.Text() + "\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Account=svc\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("pw"), std::string::npos) << text;
 
     // The password given in the dialog opens a display that asks for it.
     testsupport::SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.85", "--account", "svc", "--password", "pw"}));
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--account", "svc", "--password", "pw"}));
     ASSERT_NE(Linkara_Open(), 0);
     char16_t buf[260];
     EXPECT_NE(Linkara_GetString(u"SRNO????", buf, 260), 0);
@@ -96,7 +98,7 @@ TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
         w->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
     });
     EXPECT_EQ(Linkara_ConnectionSetting(nullptr), 0);
-    EXPECT_EQ(shownAddress, QStringLiteral("127.0.0.85"));
+    EXPECT_EQ(shownAddress, address);
     EXPECT_EQ(testsupport::ReadFile(ini), text);
     ASSERT_NE(Linkara_Open(), 0);
     Linkara_Close();

@@ -1,5 +1,5 @@
-// Linkara through its exports, against display-sim on its own 127.0.0.x
-// address or a pseudo-terminal.
+// Linkara through its exports, against display-sim on a loopback address of
+// its own or a pseudo-terminal.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,6 +13,7 @@
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
 
+using testsupport::LoopbackAddress;
 using testsupport::SimProcess;
 
 namespace {
@@ -61,9 +62,10 @@ TEST(Linkara, ExportsTheEightCalls) {
 }
 
 TEST(Linkara, EveryCallOverTcpWithUtf16Texts) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.81"}));
-    LinkaraEnv env(Lan("127.0.0.81"));
+    ASSERT_TRUE(sim.Start({"--listen", ip}));
+    LinkaraEnv env(Lan(ip));
     int value = 0;
     // Nothing works before the link is open.
     EXPECT_EQ(Linkara_SetCommand(u""), 0);
@@ -116,9 +118,10 @@ TEST(Linkara, EveryCallOverTcpWithUtf16Texts) {
 }
 
 TEST(Linkara, AccountFromTheFilePasswordFromMemory) {
+    const LoopbackAddress ip;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.82", "--account", "svc", "--password", "pw"}));
-    LinkaraEnv env(Lan("127.0.0.82", "svc"));
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--account", "svc", "--password", "pw"}));
+    LinkaraEnv env(Lan(ip, "svc"));
     EXPECT_EQ(Linkara_Open(), 0);  // no password yet
     linkara::SetPassword(u"wrong");
     EXPECT_EQ(Linkara_Open(), 0);
@@ -155,9 +158,10 @@ TEST(Linkara, SerialLineByComNameAndDevicePath) {
 }
 
 TEST(Linkara, SilentDisplayAndNoDisplayFailInTime) {
+    const LoopbackAddress ip, silentIp;
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--listen", "127.0.0.83", "--drop", "every:1"}));
-    LinkaraEnv env(Lan("127.0.0.83"));
+    ASSERT_TRUE(sim.Start({"--listen", ip, "--drop", "every:1"}));
+    LinkaraEnv env(Lan(ip));
     ASSERT_NE(Linkara_Open(), 0);
     const auto t = std::chrono::steady_clock::now();
     int ok = -1;
@@ -168,7 +172,7 @@ TEST(Linkara, SilentDisplayAndNoDisplayFailInTime) {
     EXPECT_LT(s, 5.0);
     Linkara_Close();
 
-    LinkaraEnv none(Lan("127.0.0.84"));  // nothing listens there
+    LinkaraEnv none(Lan(silentIp));  // nothing listens there
     EXPECT_EQ(Linkara_Open(), 0);
     LinkaraEnv empty("[Connection]\r\nInterface=LAN\r\n");  // no address
     EXPECT_EQ(Linkara_Open(), 0);
