@@ -12,7 +12,7 @@
 #include <istream>
 #include <ostream>
 
-#include "cli/LogJson.h"
+#include "report/LogJson.h"
 #include "common/options.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
@@ -123,18 +123,6 @@ stReportOptions ReportOptions(const stLogCliOptions& opt) {
     o.bSortAscending = !opt.bSortDescending;
     o.bSkipCheckSum = opt.bNoChecksum;
     return o;
-}
-
-// The JSON form needs every record in list order beside the list as shown.
-std::string JsonOf(CLogReports& reports, const stReportOptions& options, const std::string& source) {
-    stReportOptions everything = options;
-    everything.nFilter = LOG_FILTER_ALL;
-    everything.nSortColumn = LOG_COL_ID;
-    everything.bSortAscending = true;
-    CLogListCtrl all;
-    ApplyListOptions(everything, all);
-    all.RefreshList(&reports.Log());
-    return LogToJson(reports.Log(), all, reports.List(), reports.Temp(), source);
 }
 
 }  // namespace
@@ -351,7 +339,7 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         opt.strText, "temperature text", [&] { return WriteBytesToStream(out, reports.Temp().GetText()); },
         [&](const std::string& path) { return reports.WriteTempText(path); });
     if (!opt.strJson.empty()) {
-        const std::string json = JsonOf(reports, options, opt.strLogFile);
+        const std::string json = LogToJson(reports.Log(), reports.List(), reports.Temp(), opt.strLogFile);
         route(
             opt.strJson, "JSON", [&] { return WriteBytesToStream(out, json); },
             [&](const std::string& path) {

@@ -195,6 +195,21 @@ private:
     std::size_t m_pos = 0;
 };
 
+std::vector<std::pair<std::string_view, std::string_view>> InfoEntries(std::string_view info) {
+    std::vector<std::pair<std::string_view, std::string_view>> entries;
+    if (info.empty()) return entries;
+    for (;;) {
+        const std::size_t tab = info.find('\t');
+        const std::string_view entry = info.substr(0, tab);
+        const std::size_t comma = entry.find(',');
+        entries.emplace_back(entry.substr(0, comma),
+                             comma == std::string_view::npos ? std::string_view() : entry.substr(comma + 1));
+        if (tab == std::string_view::npos) break;
+        info.remove_prefix(tab + 1);
+    }
+    return entries;
+}
+
 // ---- construction ----------------------------------------------------------
 
 CQuendraLog::CQuendraLog() { Init(); }

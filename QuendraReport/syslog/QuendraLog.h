@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/IniManaged.h"
@@ -35,6 +36,10 @@ public:
         return cmn::Crc16(data, length, init);
     }
 };
+
+// The information entries of a log (m_strInfo: "name,value" joined by TAB),
+// each split at its first comma; views into `info`. An empty text has none.
+std::vector<std::pair<std::string_view, std::string_view>> InfoEntries(std::string_view info);
 
 class CQuendraLog {
 public:
