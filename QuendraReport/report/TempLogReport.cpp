@@ -137,30 +137,32 @@ std::string ClockText(const CTempLogCtrl& view, std::uint32_t time) {
 
 // ---- the two reports ---------------------------------------------------------
 
+// Hands every row of a table with its field to `visit(row, field)`.
+template <typename R, std::size_t N, typename Visit>
+void Walk(const Row<R> (&rows)[N], Visit&& visit) {
+    for (const Row<R>& row : rows) std::visit([&](const auto& field) { visit(row, field); }, row.field);
+}
+
 // Adds the rows of one section to the HTML table.
 template <typename R>
-class HtmlRows {
-public:
-    HtmlRows(const R& record, const CTempLogCtrl& view, std::string& out) : m_rec(record), m_view(view), m_out(out) {}
-
-    void Add(const Row<R>& row) {
-        m_row = &row;
-        std::visit(*this, row.field);
-    }
+struct HtmlRows {
+    const R& m_rec;
+    const CTempLogCtrl& m_view;
+    std::string& m_out;
 
     template <typename N>
         requires std::is_integral_v<N>
-    void operator()(N R::*field) {
-        Item(m_row->label, std::to_string(static_cast<long long>(m_rec.*field)));
+    void operator()(const Row<R>& row, N R::*field) {
+        Item(row.label, std::to_string(static_cast<long long>(m_rec.*field)));
     }
     template <typename T>
-    void operator()(std::vector<T> R::*field) {
+    void operator()(const Row<R>& row, std::vector<T> R::*field) {
         std::string value;
-        AppendSensors(value, m_rec.*field, m_row->html);
-        Item(m_row->label, value);
+        AppendSensors(value, m_rec.*field, row.html);
+        Item(row.label, value);
     }
-    void operator()(const stHistory<R>& h) {
-        Item(m_row->label, std::to_string(m_rec.*h.count));
+    void operator()(const Row<R>& row, const stHistory<R>& h) {
+        Item(row.label, std::to_string(m_rec.*h.count));
         for (std::size_t s = 0; s < ShownSlots(m_rec, h); ++s) {
             const stTempErrorLog& slot = (m_rec.*h.slots)[s];
             std::string value = cmn::StrPrintf("time of occurrence:\t%s (%uh%dm)<BR>",
@@ -168,20 +170,19 @@ public:
             if (h.longForm)
                 value += cmn::StrPrintf("duration time:\t%uh%dm<BR>", slot.dwDurationHour, slot.wDurationMinute);
             value += "temperature:<BR>";
-            AppendSlotSensors(value, slot, m_row->html[1]);
-            Item(cmn::StrPrintf(m_row->html[0], static_cast<int>(s + 1)), value);
+            AppendSlotSensors(value, slot, row.html[1]);
+            Item(cmn::StrPrintf(row.html[0], static_cast<int>(s + 1)), value);
         }
     }
-    void operator()(stTempErrorLog_V5 R::*field) {
+    void operator()(const Row<R>& row, stTempErrorLog_V5 R::*field) {
         const stTempErrorLog_V5& event = m_rec.*field;
         std::string value = cmn::StrPrintf("time of occurrence:\t%s (%uh)<BR>",
                                            ClockText(m_view, event.dwTime).c_str(), event.dwHour);
         value += "temperature:<BR>";
-        AppendSensors(value, event.listTemp, {m_row->html[0], nullptr});
-        Item(m_row->label, value);
+        AppendSensors(value, event.listTemp, {row.html[0], nullptr});
+        Item(row.label, value);
     }
 
-private:
     // One table row; an empty value is a single blank.
     void Item(const std::string& label, const std::string& value) {
         m_out += kHtmlTrOpen;
@@ -191,69 +192,53 @@ private:
         m_out += "</TD>\n";
         m_out += kHtmlTrClose;
     }
-
-    const R& m_rec;
-    const CTempLogCtrl& m_view;
-    std::string& m_out;
-    const Row<R>* m_row = nullptr;
 };
 
 // Adds the lines of one section to the comparison text.
 template <typename R>
-class CompareLines {
-public:
-    CompareLines(const R& record, const CTempLogCtrl& view, std::string& out)
-        : m_rec(record), m_view(view), m_out(out) {}
-
-    void Add(const Row<R>& row) {
-        m_row = &row;
-        std::visit(*this, row.field);
-    }
+struct CompareLines {
+    const R& m_rec;
+    const CTempLogCtrl& m_view;
+    std::string& m_out;
 
     template <typename N>
         requires std::is_integral_v<N>
-    void operator()(N R::*field) {
-        Number(m_row->label, static_cast<long long>(m_rec.*field));
+    void operator()(const Row<R>& row, N R::*field) {
+        Number(row.label, static_cast<long long>(m_rec.*field));
     }
     template <typename T>
-    void operator()(std::vector<T> R::*field) {
-        m_out += cmn::StrPrintf("\t%s\n", m_row->label);
-        AppendSensors(m_out, m_rec.*field, m_row->compare);
+    void operator()(const Row<R>& row, std::vector<T> R::*field) {
+        m_out += cmn::StrPrintf("\t%s\n", row.label);
+        AppendSensors(m_out, m_rec.*field, row.compare);
         m_out += "\n";
     }
-    void operator()(const stHistory<R>& h) {
-        Number(m_row->label, m_rec.*h.count);
+    void operator()(const Row<R>& row, const stHistory<R>& h) {
+        Number(row.label, m_rec.*h.count);
         for (std::size_t s = 0; s < ShownSlots(m_rec, h); ++s) {
             const stTempErrorLog& slot = (m_rec.*h.slots)[s];
-            m_out += cmn::StrPrintf(m_row->compare[0], static_cast<int>(s + 1));
+            m_out += cmn::StrPrintf(row.compare[0], static_cast<int>(s + 1));
             m_out += cmn::StrPrintf("\t\ttime of occurrence:\t%s (%uh%dm)\n", ClockText(m_view, slot.dwTime).c_str(),
                                     slot.dwHour, slot.wMinute);
             if (h.longForm)
                 m_out += cmn::StrPrintf("\t\tduration time:\t%uh%dm\n", slot.dwDurationHour, slot.wDurationMinute);
             m_out += "\t\ttemperature:\n";
-            AppendSlotSensors(m_out, slot, m_row->compare[1]);
+            AppendSlotSensors(m_out, slot, row.compare[1]);
             m_out += "\n";
         }
         m_out += "\n";
     }
-    void operator()(stTempErrorLog_V5 R::*field) {
+    void operator()(const Row<R>& row, stTempErrorLog_V5 R::*field) {
         const stTempErrorLog_V5& event = m_rec.*field;
-        const char* indent = m_row->compare[0];
-        m_out += cmn::StrPrintf("\t%s\n", m_row->label);
+        const char* indent = row.compare[0];
+        m_out += cmn::StrPrintf("\t%s\n", row.label);
         m_out += cmn::StrPrintf("%stime of occurrence:\t%s (%uh)\n", indent, ClockText(m_view, event.dwTime).c_str(),
                                 event.dwHour);
         m_out += cmn::StrPrintf("%stemperature:\n", indent);
-        AppendSensors(m_out, event.listTemp, {m_row->compare[1], nullptr});
+        AppendSensors(m_out, event.listTemp, {row.compare[1], nullptr});
         m_out += "\n";
     }
 
-private:
     void Number(const char* label, long long value) { m_out += cmn::StrPrintf("\t%s\t\t%lld\n\n", label, value); }
-
-    const R& m_rec;
-    const CTempLogCtrl& m_view;
-    std::string& m_out;
-    const Row<R>* m_row = nullptr;
 };
 
 template <typename R, std::size_t N>
@@ -265,8 +250,7 @@ void WriteHtmlSection(CTextSink& file, const R& record, const Row<R> (&rows)[N],
     out += kHtmlThItem0;
     out += kHtmlThItem1;
     out += kHtmlTrClose;
-    HtmlRows<R> html(record, view, out);
-    for (const Row<R>& row : rows) html.Add(row);
+    Walk(rows, HtmlRows<R>{record, view, out});
     out += kHtmlTableClose;
     out += kHtmlBr;
     file.Write(out);
@@ -276,8 +260,7 @@ template <typename R, std::size_t N>
 void WriteCompareSection(CTextSink& file, const R& record, const char* head, const Row<R> (&rows)[N],
                          const CTempLogCtrl& view) {
     std::string out = head;
-    CompareLines<R> compare(record, view, out);
-    for (const Row<R>& row : rows) compare.Add(row);
+    Walk(rows, CompareLines<R>{record, view, out});
     file.Write(out);
 }
 
