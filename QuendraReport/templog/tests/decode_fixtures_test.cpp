@@ -25,7 +25,8 @@ std::uint16_t Crc(const Bytes& b) {
     std::uint16_t crc = 0xFFFF;
     for (std::uint8_t byte : b) {
         crc ^= static_cast<std::uint16_t>(byte << 8);
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021) : static_cast<std::uint16_t>(crc << 1);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
     }
     return crc;
 }
@@ -36,7 +37,8 @@ Bytes Block(const std::string& hex) {
     std::string digits;
     for (char c : hex)
         if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) b.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+        b.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     const std::uint16_t crc = Crc(b);
     b.push_back(static_cast<std::uint8_t>(crc & 0xFF));
     b.push_back(static_cast<std::uint8_t>(crc >> 8));
@@ -178,7 +180,8 @@ TEST_F(DecodeFixtureTest, FileVersion2SystemLog2Temperature4) {
     EXPECT_EQ(t->wPowerOffCount, 1);
     const stTempErrorLog& bright = t->aryBrightDownLog.at(0);
     EXPECT_EQ((std::vector<long long>{bright.dwTime, bright.dwHour, bright.wMinute, bright.dwDurationHour,
-                                      bright.wDurationMinute, bright.listTemp.at(0).nTemp1, bright.listTemp.at(0).nTemp2}),
+                                      bright.wDurationMinute, bright.listTemp.at(0).nTemp1,
+                                      bright.listTemp.at(0).nTemp2}),
               (std::vector<long long>{86400, 12, 30, 2, 45, 65, 66}));
     const stTempErrorLog& off = t->aryPowerOffLog.at(0);
     EXPECT_EQ((std::vector<long long>{off.dwTime, off.dwHour, off.wMinute, off.listTemp.at(0).nTemp1}),
