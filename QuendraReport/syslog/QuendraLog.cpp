@@ -307,10 +307,10 @@ int CQuendraLog::SaveLogData(const std::filesystem::path& path) const {
 
 // ---- decoding --------------------------------------------------------------
 
-int CQuendraLog::Fail(std::int64_t address, const char* reason) {
+bool CQuendraLog::Fail(std::int64_t address, const char* reason) {
     m_strError = reason;
     m_nErrorAddress = address;
-    return 0;
+    return false;
 }
 
 std::string CQuendraLog::DecodeErrorMessage() const {

@@ -141,8 +141,8 @@ private:
     class Reader;
 
     void Init();
-    // Records the reason of a failure; returns 0.
-    int Fail(std::int64_t address, const char* reason);
+    // Records the reason of a failure; returns false.
+    bool Fail(std::int64_t address, const char* reason);
     void ShowDecodeError() const;
     // The sections of a block, in order; each stops at the end of the block.
     bool ParseHeader(Reader& r);       // file version, check value, model, serial

@@ -1,5 +1,6 @@
-// The HTML report and the comparison text: golden files of the sample logs
-// (byte for byte, CR LF), escaping, the fixed rows, and atomic report files.
+// The HTML report, the comparison text and the JSON form: golden files of the
+// sample logs (byte for byte, CR LF), escaping, the fixed rows, and atomic
+// report files.
 //
 // QUENDRA_WRITE_GOLDEN=1 rewrites the golden files from the current code
 // instead of comparing (only after checking the output by hand).
@@ -14,6 +15,7 @@
 #include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "report/HtmlDoc.h"
+#include "report/LogJson.h"
 #include "report/ReportPipeline.h"
 #include "report/SyslogReport.h"
 #include "report/TempLogReport.h"
@@ -192,6 +194,7 @@ TEST_F(LogReportTest, GoldenReportsOfTheSampleLogs) {
         WriteCompareReport(compare, *m_list, *m_temp);
         CheckGolden(std::string(v.name) + ".html", html.Str());
         CheckGolden(std::string(v.name) + ".compare.txt", compare.Str());
+        CheckGolden(std::string(v.name) + ".json", LogToJson(*m_log, *m_list, *m_temp, v.log));
         // Every line ends in CR LF.
         const std::string& s = html.Str();
         for (std::size_t i = 0; i < s.size(); ++i) {
