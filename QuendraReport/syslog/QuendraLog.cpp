@@ -77,6 +77,13 @@ std::string FormatDisplayClock(const std::uint8_t* p) {
     return cmn::FormatLocal(t, "%Y/%m/%d %H:%M");
 }
 
+// A display clock: its text for the information entries, and its twelve
+// digits, kept as the display's clock at acquisition.
+const std::uint8_t* GetClock(const std::uint8_t* p, std::string& text, std::string& digits) {
+    text = FormatDisplayClock(p);
+    return CQuendraLog::GetTimeData(p, digits);
+}
+
 // The fields of one record body, read by a body decoder of the log object.
 template <typename Fields>
 Fields Body(const std::uint8_t* body, const std::uint8_t* (*decode)(const std::uint8_t*, Fields&)) {
@@ -364,10 +371,8 @@ bool CQuendraLog::ParseInformation(Reader& r) {
 
     // File version 2: display clock, usage time and display id, in fixed places.
     std::string clock, usage, id;
-    const bool read = r.Field(6, [&](const std::uint8_t* p) {
-        clock = FormatDisplayClock(p);
-        return GetTimeData(p, m_strDispTime);
-    }) && r.Field(4, [&](const std::uint8_t* p) { return GetUsageTimeData(p, usage); }) &&
+    const bool read = r.Field(6, [&](const std::uint8_t* p) { return GetClock(p, clock, m_strDispTime); }) &&
+                      r.Field(4, [&](const std::uint8_t* p) { return GetUsageTimeData(p, usage); }) &&
                       r.Field(1, [&](const std::uint8_t* p) { return GetIdData(p, id); });
     if (!read) return false;
     AppendEntry(m_strInfo, "Usage Time", usage);
@@ -388,13 +393,7 @@ bool CQuendraLog::ParseTypedEntries(Reader& r) {
         switch (type) {
         case 1: read = r.Field(1, [&](const std::uint8_t* p) { return GetIdData(p, value); }); break;
         case 4: read = r.Field(4, [&](const std::uint8_t* p) { return GetUsageTimeData(p, value); }); break;
-        case 6:
-            // The clock entry is also the display's clock at acquisition.
-            read = r.Field(6, [&](const std::uint8_t* p) {
-                value = FormatDisplayClock(p);
-                return GetTimeData(p, m_strDispTime);
-            });
-            break;
+        case 6: read = r.Field(6, [&](const std::uint8_t* p) { return GetClock(p, value, m_strDispTime); }); break;
         default: break;  // no value
         }
         if (!read) return false;
