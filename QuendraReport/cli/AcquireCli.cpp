@@ -17,7 +17,7 @@
 #include "acquire/Interrupt.h"
 #include "acquire/Transfer.h"
 #include "cli/FleetCli.h"
-#include "cli/LogJson.h"
+#include "report/LogJson.h"
 #include "common/codepage.h"
 #include "common/options.h"
 #include "common/prompt.h"

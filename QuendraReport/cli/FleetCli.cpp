@@ -17,7 +17,7 @@
 #include <system_error>
 
 #include "acquire/Names.h"
-#include "cli/LogJson.h"
+#include "report/LogJson.h"
 #include "common/codepage.h"
 #include "common/strutil.h"
 #include "common/textfile.h"

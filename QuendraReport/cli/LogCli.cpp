@@ -12,7 +12,7 @@
 #include <istream>
 #include <ostream>
 
-#include "cli/LogJson.h"
+#include "report/LogJson.h"
 #include "common/options.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
@@ -67,14 +67,13 @@ const char* const kHelp =
     "is printed on standard error) or an output could not be written,\n"
     "64 usage error (also --compensate on a log without its PC time).\n";
 
-// Collects the decoder's messages so they reach standard error.
-class CollectingPrompt : public cmn::IPrompt {
+// Keeps the decoder's message boxes off the terminal: the reason of a failure
+// is read from the log object and printed as one line instead.
+class SilentPrompt : public cmn::IPrompt {
 public:
-    int Message(const std::string& text, unsigned type, const std::string&) override {
-        m_messages.push_back(text);
+    int Message(const std::string&, unsigned type, const std::string&) override {
         return (type & 0xF) == cmn::MB_OK ? cmn::IDOK : cmn::IDNO;
     }
-    std::vector<std::string> m_messages;
 };
 
 // Decimal digits, or hexadecimal digits after "0x"; nothing else (no sign, no
@@ -123,18 +122,6 @@ stReportOptions ReportOptions(const stLogCliOptions& opt) {
     o.bSortAscending = !opt.bSortDescending;
     o.bSkipCheckSum = opt.bNoChecksum;
     return o;
-}
-
-// The JSON form needs every record in list order beside the list as shown.
-std::string JsonOf(CLogReports& reports, const stReportOptions& options, const std::string& source) {
-    stReportOptions everything = options;
-    everything.nFilter = LOG_FILTER_ALL;
-    everything.nSortColumn = LOG_COL_ID;
-    everything.bSortAscending = true;
-    CLogListCtrl all;
-    ApplyListOptions(everything, all);
-    all.RefreshList(&reports.Log());
-    return LogToJson(reports.Log(), all, reports.List(), reports.Temp(), source);
 }
 
 }  // namespace
@@ -222,16 +209,11 @@ std::string LogName(const stLogCliOptions& opt) {
     return opt.strLogFile == "-" ? "standard input" : Shown(opt.strLogFile);
 }
 
-// A decoder message as one line: "Error address:0xA\nCheck sum error." reads
-// "Check sum error. (address 0xA)".
-std::string OneLine(const std::string& message) {
-    const std::string head = "Error address:";
-    const std::size_t newline = message.find('\n');
-    std::string line = message;
-    if (message.rfind(head, 0) == 0 && newline != std::string::npos)
-        line = message.substr(newline + 1) + " (address " + message.substr(head.size(), newline - head.size()) + ")";
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
+// Why the decoder refused the log, as one line: "Check sum error. (address 0xA)".
+std::string DecodeProblem(const CQuendraLog& log) {
+    std::string line = log.m_strError;
+    if (log.m_nErrorAddress >= 0)
+        line += cmn::StrPrintf(" (address 0x%llX)", static_cast<unsigned long long>(log.m_nErrorAddress));
     return Shown(line);
 }
 
@@ -300,7 +282,7 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
     const stReportOptions options = ReportOptions(opt);
     CLogReports reports(programDir);
     {
-        CollectingPrompt prompt;
+        SilentPrompt prompt;
         cmn::ScopedPrompt scoped(prompt);
         ReportResult loaded = REPORT_LOAD_FAILED;
         std::string problem;
@@ -312,11 +294,11 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
                 problem = "cannot be read, or is larger than a log file can be";
         } else {
             loaded = reports.LoadLogForReports(opt.strLogFile, options);
-            if (loaded != REPORT_OK && prompt.m_messages.empty()) problem = ReadProblem(opt.strLogFile);
         }
-        for (const std::string& m : prompt.m_messages) err << "quendra-log: " << name << ": " << OneLine(m) << "\n";
         if (loaded != REPORT_OK) {
-            if (!problem.empty()) err << "quendra-log: " << name << ": " << problem << "\n";
+            if (problem.empty() && !reports.Log().m_strError.empty()) problem = DecodeProblem(reports.Log());
+            if (problem.empty()) problem = opt.strLogFile == "-" ? "cannot be read" : ReadProblem(opt.strLogFile);
+            err << "quendra-log: " << name << ": " << problem << "\n";
             return LOGCLI_FAILED;
         }
     }
@@ -351,7 +333,7 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         opt.strText, "temperature text", [&] { return WriteBytesToStream(out, reports.Temp().GetText()); },
         [&](const std::string& path) { return reports.WriteTempText(path); });
     if (!opt.strJson.empty()) {
-        const std::string json = JsonOf(reports, options, opt.strLogFile);
+        const std::string json = LogToJson(reports.Log(), reports.List(), reports.Temp(), opt.strLogFile);
         route(
             opt.strJson, "JSON", [&] { return WriteBytesToStream(out, json); },
             [&](const std::string& path) {

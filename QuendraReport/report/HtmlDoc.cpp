@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "report/SyslogReport.h"
+#include "report/TempLogReport.h"
+
 namespace {
 
 struct StyleRule {
@@ -77,12 +80,12 @@ void WriteHtmlTail(CTextSink& file) {
 
 void WriteHtmlReport(CTextSink& file, const CLogListCtrl& list, const CTempLogCtrl& temp) {
     WriteHtmlHead(file);
-    list.WriteHtml(file);
-    temp.WriteHtmlCtrl(file);
+    WriteSyslogHtml(file, list);
+    WriteTempHtml(file, temp);
     WriteHtmlTail(file);
 }
 
 void WriteCompareReport(CTextSink& file, const CLogListCtrl& list, const CTempLogCtrl& temp) {
-    list.WriteCompare(file);
-    temp.WriteCompareCtrl(file);
+    WriteSyslogCompare(file, list);
+    WriteTempCompare(file, temp);
 }

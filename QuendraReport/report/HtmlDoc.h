@@ -6,7 +6,7 @@
 // several threads as long as no thread changes the views meanwhile.
 
 #include "syslog/LogListCtrl.h"
-#include "syslog/LogReportFile.h"
+#include "report/LogReportFile.h"
 #include "templog/TempLogCtrl.h"
 
 // The document frame up to "<BODY>\n" (head and style sheet) and after the

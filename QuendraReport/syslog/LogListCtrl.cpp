@@ -6,15 +6,21 @@
 #include "common/strutil.h"
 #include "common/timeutil.h"
 #include "syslog/CodeTables.h"
-#include "syslog/HtmlPieces.h"
-#include "syslog/LogReportFile.h"
 
 namespace {
 
 const char* const kHeaderElapsed = "Time elapsed from Power Supply";
 const char* const kTimeFormat = "%Y/%m/%d %H:%M:%S";
 
-const int kColumnWidths[LOG_COLUMN_COUNT] = {50, 200, 200, 150, 200, 100, 100};
+// The columns, in LOG_COL_ order: header and initial width in pixels. The
+// reports take their column headers from the list.
+const struct {
+    const char* header;
+    int width;
+} kColumns[LOG_COLUMN_COUNT] = {
+    {"ID", 50},           {"Date", 200},        {"Kind", 200},        {"Input", 150},
+    {"Information", 200}, {"Parameter 1", 100}, {"Parameter 2", 100},
+};
 
 // The text of a table entry, or nothing when the index is outside the table
 // or the entry has no text (the caller then shows its fallback text).
@@ -56,25 +62,6 @@ int CompareParam(const stLogItem& a, const stLogItem& b, int needed, int stLogIt
     return 0;
 }
 
-// Group label of the HTML classes: groups 1, 2, 3 are shown as logs 3, 2, 1.
-const char* GroupClass(int group) {
-    switch (group) {
-        case 1: return "log3";
-        case 2: return "log2";
-        case 3: return "log1";
-        default: return "log0";
-    }
-}
-
-const char* GroupLabel(int group) {
-    switch (group) {
-        case 1: return "log 3";
-        case 2: return "log 2";
-        case 3: return "log 1";
-        default: return "log 0";
-    }
-}
-
 }  // namespace
 
 stLogClass ClassifyLogItem(const stLogItem& item) {
@@ -96,7 +83,13 @@ stLogClass ClassifyLogItem(const stLogItem& item) {
 }
 
 int CLogListCtrl::ColumnWidth(int column) {
-    return column >= 0 && column < LOG_COLUMN_COUNT ? kColumnWidths[column] : 0;
+    return column >= 0 && column < LOG_COLUMN_COUNT ? kColumns[column].width : 0;
+}
+
+std::array<std::string, LOG_COLUMN_COUNT> CLogListCtrl::DefaultHeaders() {
+    std::array<std::string, LOG_COLUMN_COUNT> headers;
+    for (int c = 0; c < LOG_COLUMN_COUNT; ++c) headers[static_cast<std::size_t>(c)] = kColumns[c].header;
+    return headers;
 }
 
 void CLogListCtrl::Initialize(const std::string& modelFolder) {
@@ -265,18 +258,12 @@ void CLogListCtrl::RefreshList(CQuendraLog* log) {
     if (log == nullptr) return;
     m_pLog = log;
     m_records.clear();
-    m_strModel.clear();
-    m_strSerial.clear();
-    m_strInfo.clear();
-    m_strPcTime.clear();
+    m_header = stLogHeaderText{};
     m_bHaveData = log->m_bValid != 0;
     if (!m_bHaveData) return;
 
     m_records = log->m_listLog;
-    m_strModel = log->m_strModel;
-    m_strSerial = log->m_strSerial;
-    m_strInfo = log->m_strInfo;
-    m_strPcTime = log->m_strPcTime;
+    m_header = {log->m_strModel, log->m_strSerial, log->m_strInfo, log->m_strPcTime};
 
     std::int64_t gap = 0;
     if (m_bTimeCompensation) log->GetTimeGap(gap);
@@ -395,145 +382,5 @@ int CLogListCtrl::Date2Time(std::time_t& time, const std::string& text) {
     const std::time_t t = cmn::LocalTime(2000 + v[0], v[1], v[2], v[3], v[4], 0);
     if (t == static_cast<std::time_t>(-1)) return 0;
     time = t;
-    return 1;
-}
-
-int CLogListCtrl::WriteHtml(CTextSink& file) const {
-    if (m_pLog == nullptr || !m_bHaveData) return 0;
-
-    file.Write("<H1>QNP Information</H1>\n");
-    file.Write(kHtmlTableOpen);
-    file.Write(kHtmlTrOpen);
-    file.Write(kHtmlThItem0);
-    file.Write(kHtmlThItem1);
-    file.Write(kHtmlTrClose);
-
-    file.Write(kHtmlTrOpen);
-    file.Write("\t\t<TD class=\"if0\">Model Name</TD>\n");
-    file.Write(kHtmlTdIf1);
-    file.Write(m_strModel.empty() ? std::string(" ") : HtmlEscape(m_strModel));
-    file.Write("</TD>\n");
-    file.Write(kHtmlTrClose);
-
-    file.Write(kHtmlTrOpen);
-    file.Write("\t\t<TD class=\"if0\">Serial Number</TD>\n");
-    file.Write(kHtmlTdIf1);
-    file.Write(m_strSerial.empty() ? std::string("&nbsp;") : HtmlEscape(m_strSerial));
-    file.Write("</TD>\n");
-    file.Write(kHtmlTrClose);
-
-    for (const auto& [name, value] : SplitInfoEntries(m_strInfo)) {
-        file.Write(kHtmlTrOpen);
-        file.Write("\t\t<TD class=\"if0\">");
-        file.Write(HtmlEscape(name));
-        file.Write("</TD>\n");
-        file.Write(kHtmlTdIf1);
-        file.Write(value.empty() ? std::string("&nbsp;") : HtmlEscape(value));
-        file.Write("</TD>\n");
-        file.Write(kHtmlTrClose);
-    }
-
-    file.Write(kHtmlTrOpen);
-    file.Write("\t\t<TD class=\"if0\">PC Time(Get Log Information)</TD>\n");
-    file.Write(kHtmlTdIf1);
-    std::time_t pcTime = 0;
-    if (Date2Time(pcTime, m_strPcTime)) {
-        file.Write(cmn::FormatLocal(pcTime, "%Y/%m/%d %H:%M"));
-    } else {
-        file.Write("&nbsp;");
-    }
-    file.Write("</TD>\n");
-    file.Write(kHtmlTrClose);
-
-    file.Write(kHtmlTableClose);
-    file.Write(kHtmlBr);
-    file.Write("<H1>Log Information</H1>\n");
-    file.Write(kHtmlTableOpen);
-    file.Write(kHtmlTrOpen);
-    file.Write("\t\t<TH class=\"log_item0\">&nbsp;</TH>\n");
-    for (const std::string& header : m_strHeader) {
-        file.Write("\t\t<TH class=\"log_item1\">");
-        file.Write(header.empty() ? std::string("&nbsp;") : HtmlEscape(header));
-        file.Write("</TH>\n");
-    }
-    file.Write(kHtmlTrClose);
-
-    std::string line;
-    for (const stLogRow& row : m_rows) {
-        const char* colour = row.bAbnormal ? "abnormal" : GroupClass(row.nGroup);
-        const char* border = row.bPowerOnLine ? " border-pwron" : " border-normal";
-        line.clear();
-        line += "\t<TR>\n\t\t<TD class=\"log_pre0 ";
-        line += row.bAbnormal ? "abnormal-mark" : GroupClass(row.nGroup);
-        line += border;
-        line += "\">";
-        line += row.bAbnormal ? "!" : "&nbsp;";
-        line += "</TD>\n";
-        for (const std::string& cell : row.aText) {
-            line += "\t\t<TD class=\"log_pre1 ";
-            line += colour;
-            line += border;
-            line += "\">";
-            if (cell.empty()) {
-                line += "&nbsp;";
-            } else {
-                AppendHtmlEscaped(line, cell);
-            }
-            line += "</TD>\n";
-        }
-        line += "\t</TR>\n";
-        file.Write(line);
-    }
-    file.Write(kHtmlTableClose);
-    return 1;
-}
-
-int CLogListCtrl::WriteCompare(CTextSink& file) const {
-    if (m_pLog == nullptr || !m_bHaveData) return 0;
-
-    file.Write("QNP Information\n");
-    file.Write("\n");
-    file.Write("\tInformation\n\n");
-    auto entry = [&file](const std::string& name, const std::string& value) {
-        file.Write("\t");
-        file.Write(name);
-        file.Write("\n");
-        file.Write("\t\t");
-        file.Write(value.empty() ? std::string("\n") : value);
-        file.Write("\n\n");
-    };
-    entry("Model Name", m_strModel);
-    entry("Serial Number", m_strSerial);
-    for (const auto& [name, value] : SplitInfoEntries(m_strInfo)) entry(name, value);
-
-    file.Write("Log Information\n");
-    file.Write("\n");
-    // The wave dash between "(old)" and "3" is the double-byte character 0x81 0x60.
-    file.Write("log 0 : No abnormal Log\nlog 1(old)\x81\x60"
-               "3(new) : 20 Log around the abnormal log\nlog A : Abnomal Log\n\n ");
-
-    std::string line = "Contrast Area\t/\t";
-    for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
-        const std::string& header = m_strHeader[static_cast<std::size_t>(c)];
-        line += header.empty() ? std::string_view("\n") : std::string_view(header);
-        line += "\t/\t";
-    }
-    line += "\n";
-    file.Write(line);
-
-    for (const stLogRow& row : m_rows) {
-        line.clear();
-        line.push_back('\n');
-        line += row.bAbnormal ? "log A" : GroupLabel(row.nGroup);
-        line += "\t/\t";
-        for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
-            const std::string& cell = row.aText[static_cast<std::size_t>(c)];
-            line += cell.empty() ? std::string_view("\t") : std::string_view(cell);
-            line += "\t/\t";
-        }
-        line += "\t\n";
-        file.Write(line);
-    }
-    file.Write("\n\n");
     return 1;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The system log list: turns the records of a log object into rows of texts
-// through the model's code tables, filters and sorts them, and writes the
-// system log sections of the HTML report and of the comparison text. No Qt
-// here: the list widget shows the rows this class builds.
+// through the model's code tables, filters and sorts them. No Qt here: the
+// list widget shows the rows this class builds, and the reports (report/)
+// write them.
 //
 // Rows hold copies of their texts and of the records they show, so a view
 // never reads the log object while it changes.
@@ -17,7 +17,6 @@
 
 #include "syslog/QuendraLog.h"
 
-class CTextSink;
 struct CCodeTables;
 
 // Filter bits: a record is shown when the bit of its class is set; records of
@@ -45,7 +44,7 @@ enum : int {
     LOG_IMAGE_DEVINFO = 7,
 };
 
-// Columns.
+// Columns (their headers and widths: LogListCtrl.cpp).
 enum : int {
     LOG_COL_ID = 0,
     LOG_COL_DATE = 1,
@@ -73,6 +72,14 @@ struct stLogClass {
     int nImage = LOG_IMAGE_PLAIN;
 };
 stLogClass ClassifyLogItem(const stLogItem& item);
+
+// The header texts of the log a list shows, copied at refresh.
+struct stLogHeaderText {
+    std::string strModel;
+    std::string strSerial;
+    std::string strInfo;    // "name,value" entries joined by TAB
+    std::string strPcTime;  // "%y%m%d%H%M%S" PC clock at acquisition, or empty
+};
 
 // One row of the list.
 struct stLogRow {
@@ -120,11 +127,6 @@ public:
     // ID order.
     void SortRows(int column, bool ascending);
 
-    // System log sections of the reports; 0 without writing when there is no
-    // current log or it holds no data, else 1.
-    int WriteHtml(CTextSink& file) const;
-    int WriteCompare(CTextSink& file) const;
-
     // Five two-digit numbers YY MM DD hh mm from the first ten characters: 1
     // and the local time (seconds 0) when they are digits with month and day
     // not 0; 0 (time unchanged) otherwise, also for a shorter text.
@@ -150,6 +152,8 @@ public:
     bool ShowsLog() const { return m_pLog != nullptr && m_bHaveData; }
     // The record shown at a position (from the copy taken at the last refresh).
     const stLogItem* RecordAt(std::intptr_t position) const;
+    // The header texts of the log shown (empty when it holds no data).
+    const stLogHeaderText& HeaderText() const { return m_header; }
 
     int m_bTimeCompensation = 0;
     int m_bTimeMode = 0;
@@ -166,12 +170,13 @@ private:
                   std::time_t base2013, stLogRow& row) const;
     int Compare(std::intptr_t p1, std::intptr_t p2) const;
 
-    std::array<std::string, LOG_COLUMN_COUNT> m_strHeader{"ID", "Date", "Kind", "Input", "Information",
-                                                         "Parameter 1", "Parameter 2"};
+    std::array<std::string, LOG_COLUMN_COUNT> m_strHeader = DefaultHeaders();
     std::vector<stLogRow> m_rows;
     // Copies of the log's header texts and records, taken at refresh.
     std::vector<stLogItem> m_records;
     std::vector<int> m_rowOfPosition;  // row index by record position, -1 when hidden
-    std::string m_strModel, m_strSerial, m_strInfo, m_strPcTime;
+    stLogHeaderText m_header;
     bool m_bHaveData = false;
+
+    static std::array<std::string, LOG_COLUMN_COUNT> DefaultHeaders();
 };

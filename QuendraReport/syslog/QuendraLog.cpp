@@ -31,9 +31,11 @@ const char* const kSizeError = "File size error.";
 // Models whose file version 2 logs are accepted.
 const char* const kVersion2Models[] = {"QM-X001", "QM-X002", "QM-X003", "QM-X004", "QM-X005"};
 
-void ShowDecodeError(std::size_t address, const char* what) {
-    cmn::MessageBox(cmn::StrPrintf("Error address:0x%X\n%s", static_cast<unsigned>(address), what),
-                    cmn::MB_OK | cmn::MB_ICONWARNING);
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 // Appends v in decimal, zero-padded to at least `width` digits ("%0*u").
@@ -46,13 +48,6 @@ void AppendUnsigned(std::string& s, std::uint32_t v, int width = 0) {
     } while (v);
     for (int i = n; i < width; ++i) s.push_back('0');
     while (n) s.push_back(buf[--n]);
-}
-
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 std::time_t MakeLocal(int year, int month, int day, int hour, int minute, int second, int isdst) {
@@ -82,64 +77,104 @@ std::string FormatDisplayClock(const std::uint8_t* p) {
     return cmn::FormatLocal(t, "%Y/%m/%d %H:%M");
 }
 
-void AppendLapTime(std::string& s, const std::uint8_t* p) { AppendUnsigned(s, Le32(p), 10); }
-
-void AppendComma(std::string& s, std::uint32_t v, int width) {
-    s.push_back(',');
-    AppendUnsigned(s, v, width);
+// A display clock: its text for the information entries, and its twelve
+// digits, kept as the display's clock at acquisition.
+const std::uint8_t* GetClock(const std::uint8_t* p, std::string& text, std::string& digits) {
+    text = FormatDisplayClock(p);
+    return CQuendraLog::GetTimeData(p, digits);
 }
 
-// The view form of GetItem, used where the text is long (no copies of the rest).
-bool NextItem(std::string_view& item, std::string_view& text, char separator) {
-    if (text.empty()) {
-        item = {};
-        return false;
-    }
-    const std::size_t pos = text.find(separator);
-    if (pos != std::string_view::npos && pos > 0) {
-        item = text.substr(0, pos);
-        text.remove_prefix(pos + 1);
-    } else {
-        item = text;
-        text = {};
-    }
-    return !item.empty();
+// The fields of one record body, read by a body decoder of the log object.
+template <typename Fields>
+Fields Body(const std::uint8_t* body, const std::uint8_t* (*decode)(const std::uint8_t*, Fields&)) {
+    Fields fields;
+    decode(body, fields);
+    return fields;
 }
 
-// Parameters of kinds 1, 4 and 5: up to two further fields.
-void ReadParams(stLogItem& item, std::string_view& rest) {
-    std::string_view field;
-    if (!NextItem(field, rest, ',')) {
-        item.nParamCount = 0;
-        return;
-    }
-    item.nParam1 = cmn::DecimalToInt(field);
-    if (!NextItem(field, rest, ',')) {
-        item.nParamCount = 1;
-        return;
-    }
-    item.nParam2 = cmn::DecimalToInt(field);
+void AppendEntry(std::string& info, std::string_view name, std::string_view value) {
+    if (!info.empty()) info.push_back('\t');
+    info.append(name);
+    info.push_back(',');
+    info.append(value);
+}
+
+// The list's view of a record, one overload per kind.
+void Fill(stLogItem&, std::monostate) {}
+
+void Fill(stLogItem& item, const stOperationLog& op) {
+    item.nInput = op.nInput;
+    item.nSubType = op.nType;
+    item.nCode = op.wCode;
     item.nParamCount = 2;
+    item.nParam1 = op.nParam1;
+    item.nParam2 = op.nParam2;
 }
 
-// Bounds-checked reading of the block for ParseLogData.
-class BlockReader {
+void Fill(stLogItem& item, const stSignalLog& sig) {
+    item.nInput = sig.nInput;
+    item.nSubType = sig.nStatus;
+    AppendUnsigned(item.strText, sig.wWidth);
+    item.strText.push_back('x');
+    AppendUnsigned(item.strText, sig.wHeight);
+    item.strText.push_back('@');
+    AppendUnsigned(item.strText, sig.nRate);
+}
+
+void Fill(stLogItem& item, const stPowerLog& power) {
+    item.nCode = power.nReason;
+    item.nInput = -1;
+}
+
+void Fill(stLogItem& item, const stAbnormalLog& ab) {
+    item.nInput = ab.nInput;
+    item.nCode = ab.nCode;
+    item.nParamCount = 2;
+    item.nParam1 = ab.wParam1;
+    item.nParam2 = ab.nParam2;
+}
+
+void Fill(stLogItem& item, const stDevInfoLog& dev) {
+    item.nDevInfoType = dev.nType;
+    item.nDevInfoId = dev.nId;
+    item.nParamCount = 2;
+    item.nParam1 = dev.wParam1;
+    item.nParam2 = dev.wParam2;
+}
+
+}  // namespace
+
+// Bounds-checked reading of a block. Every read that would run past the end
+// fails with "File size error." naming the first missing byte.
+class CQuendraLog::Reader {
 public:
-    BlockReader(const std::uint8_t* data, std::size_t length) : m_data(data), m_length(length) {}
+    Reader(CQuendraLog& log, const std::uint8_t* data, std::size_t length)
+        : m_log(log), m_data(data), m_length(length) {}
 
     std::size_t Pos() const { return m_pos; }
     std::size_t Length() const { return m_length; }
+    const std::uint8_t* Data() const { return m_data; }
     const std::uint8_t* Here() const { return m_data + m_pos; }
 
-    // False (after the message) when fewer than n bytes remain.
+    // False (the failure recorded) when fewer than n bytes remain.
     bool Need(std::size_t n) {
         if (m_length - m_pos >= n) return true;
-        // The first missing byte is the one just past the block.
-        ShowDecodeError(m_length, kSizeError);
-        return false;
+        return m_log.Fail(static_cast<std::int64_t>(m_length), kSizeError);
     }
-    std::uint8_t Byte() { return m_data[m_pos++]; }
-    void Skip(std::size_t n) { m_pos += n; }
+    void Skip(std::size_t n) { m_pos += std::min(n, m_length - m_pos); }
+    bool Byte(int& out) {
+        if (!Need(1)) return false;
+        out = m_data[m_pos++];
+        return true;
+    }
+    // `n` bytes for `decode`, which reads them and returns the position after them.
+    template <typename Decode>
+    bool Field(std::size_t n, Decode decode) {
+        if (!Need(n)) return false;
+        const std::uint8_t* end = decode(Here());
+        m_pos = static_cast<std::size_t>(end - m_data);
+        return true;
+    }
 
     // A zero-terminated text in a field of at most `field` bytes. Without a
     // terminator within the field the text is empty and the field is skipped
@@ -154,26 +189,33 @@ public:
             m_pos += static_cast<std::size_t>(zero - begin) + 1;
             return true;
         }
-        if (avail < field) return Need(field);
+        if (!Need(field)) return false;
         out.clear();
         m_pos += field;
         return true;
     }
 
 private:
+    CQuendraLog& m_log;
     const std::uint8_t* m_data;
     std::size_t m_length;
     std::size_t m_pos = 0;
 };
 
-void AppendEntry(std::string& info, std::string_view name, std::string_view value) {
-    if (!info.empty()) info.push_back('\t');
-    info.append(name);
-    info.push_back(',');
-    info.append(value);
+std::vector<std::pair<std::string_view, std::string_view>> InfoEntries(std::string_view info) {
+    std::vector<std::pair<std::string_view, std::string_view>> entries;
+    if (info.empty()) return entries;
+    for (;;) {
+        const std::size_t tab = info.find('\t');
+        const std::string_view entry = info.substr(0, tab);
+        const std::size_t comma = entry.find(',');
+        entries.emplace_back(entry.substr(0, comma),
+                             comma == std::string_view::npos ? std::string_view() : entry.substr(comma + 1));
+        if (tab == std::string_view::npos) break;
+        info.remove_prefix(tab + 1);
+    }
+    return entries;
 }
-
-}  // namespace
 
 // ---- construction ----------------------------------------------------------
 
@@ -200,11 +242,13 @@ void CQuendraLog::Validate(int flag) {
 
 void CQuendraLog::ResetDecoded() {
     m_listLog.clear();
-    for (auto& g : m_strGroup) g.clear();
+    m_aryLogRecord.clear();
     m_strInfo.clear();
     m_strTempHex.clear();
     m_strDispTime.clear();
     m_strPcTime.clear();
+    m_strError.clear();
+    m_nErrorAddress = -1;
 }
 
 void CQuendraLog::SetLogData(const std::uint8_t* data, std::size_t length) {
@@ -232,7 +276,8 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
     if (fstat(fileno(file.get()), &st) != 0) return 0;
     const auto size = static_cast<std::uintmax_t>(st.st_size);
     if (size < kMinFileSize || size > kMaxFileSize) {
-        cmn::MessageBox(kSizeError, cmn::MB_OK | cmn::MB_ICONWARNING);
+        Fail(-1, kSizeError);
+        ShowDecodeError();
         return 0;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -246,7 +291,8 @@ int CQuendraLog::ReadBytes(std::vector<std::uint8_t> bytes) {
     m_strSerial.clear();
     ResetDecoded();
     if (bytes.size() < kMinFileSize || bytes.size() > kMaxFileSize) {
-        cmn::MessageBox(kSizeError, cmn::MB_OK | cmn::MB_ICONWARNING);
+        Fail(-1, kSizeError);
+        ShowDecodeError();
         return 0;
     }
     m_pData = std::move(bytes);
@@ -268,188 +314,142 @@ int CQuendraLog::SaveLogData(const std::filesystem::path& path) const {
 
 // ---- decoding --------------------------------------------------------------
 
-int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
-    const std::size_t len = (data && length > 0) ? static_cast<std::size_t>(length) : 0;
-    BlockReader r(data, len);
+bool CQuendraLog::Fail(std::int64_t address, const char* reason) {
+    m_strError = reason;
+    m_nErrorAddress = address;
+    return false;
+}
 
-    // File version, check value: need the version byte and the two check bytes.
-    if (!r.Need(3)) return 0;
+std::string CQuendraLog::DecodeErrorMessage() const {
+    if (m_strError.empty() || m_nErrorAddress < 0) return m_strError;
+    return cmn::StrPrintf("Error address:0x%X\n%s", static_cast<unsigned>(m_nErrorAddress), m_strError.c_str());
+}
+
+void CQuendraLog::ShowDecodeError() const {
+    cmn::MessageBox(DecodeErrorMessage(), cmn::MB_OK | cmn::MB_ICONWARNING);
+}
+
+int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
+    m_strError.clear();
+    m_nErrorAddress = -1;
+    Reader r(*this, data, (data && length > 0) ? static_cast<std::size_t>(length) : 0);
+    if (ParseHeader(r) && ParseInformation(r) && ParseGroups(r) && ParseTemperatureSection(r)) return 1;
+    ShowDecodeError();
+    return 0;
+}
+
+bool CQuendraLog::ParseHeader(Reader& r) {
+    // The version byte and the two check bytes at least.
+    if (!r.Need(3)) return false;
+    const std::uint8_t* data = r.Data();
+    const std::size_t len = r.Length();
     m_nFileVersion = data[0];
-    if (m_nFileVersion != 2 && m_nFileVersion != 5) {
-        ShowDecodeError(0, kFileVersionError);
-        return 0;
-    }
+    if (m_nFileVersion != 2 && m_nFileVersion != 5) return Fail(0, kFileVersionError);
     if (m_bCheckSum != 0) {
         const std::uint16_t crc = CCRC16::ComputeCrc16(data, static_cast<std::uint32_t>(len - 2), 0xFFFF);
-        if (crc != Le16(data + len - 2)) {
-            ShowDecodeError(len - 2, kCheckSumError);
-            return 0;
-        }
+        if (crc != Le16(data + len - 2)) return Fail(static_cast<std::int64_t>(len - 2), kCheckSumError);
     }
     r.Skip(1);
-
-    if (!r.String(kModelField, m_strModel)) return 0;
-    if (m_nFileVersion == 2 &&
-        std::none_of(std::begin(kVersion2Models), std::end(kVersion2Models),
-                     [&](const char* m) { return m_strModel == m; })) {
-        ShowDecodeError(len - 2, kModelError);
-        return 0;
+    if (!r.String(kModelField, m_strModel)) return false;
+    if (m_nFileVersion == 2 && std::none_of(std::begin(kVersion2Models), std::end(kVersion2Models),
+                                            [&](const char* m) { return m_strModel == m; })) {
+        return Fail(static_cast<std::int64_t>(len - 2), kModelError);
     }
-    if (!r.String(kSerialField, m_strSerial)) return 0;
+    return r.String(kSerialField, m_strSerial);
+}
 
-    // Information entries.
+bool CQuendraLog::ParseInformation(Reader& r) {
     m_strInfo.clear();
     std::string name, value;
-    if (!r.Need(1)) return 0;
-    const int versions = r.Byte();
+    int versions = 0;
+    if (!r.Byte(versions)) return false;
     for (int i = 0; i < versions; ++i) {
-        if (!r.String(kEntryNameField, name) || !r.String(kEntryValueField, value)) return 0;
+        if (!r.String(kEntryNameField, name) || !r.String(kEntryValueField, value)) return false;
         AppendEntry(m_strInfo, name, value);
     }
-    if (m_nFileVersion == 5) {
-        if (!r.Need(1)) return 0;
-        const int typed = r.Byte();
-        for (int i = 0; i < typed; ++i) {
-            if (!r.Need(1)) return 0;
-            const int type = r.Byte();
-            if (!r.String(kEntryNameField, name)) return 0;
-            value.clear();
-            switch (type) {
-            case 1:
-                if (!r.Need(1)) return 0;
-                r.Skip(GetIdData(r.Here(), value) - r.Here());
-                break;
-            case 4:
-                if (!r.Need(4)) return 0;
-                r.Skip(GetUsageTimeData(r.Here(), value) - r.Here());
-                break;
-            case 6:
-                if (!r.Need(6)) return 0;
-                value = FormatDisplayClock(r.Here());
-                r.Skip(GetTimeData(r.Here(), m_strDispTime) - r.Here());
-                break;
-            default:
-                break;
-            }
-            AppendEntry(m_strInfo, name, value);
+    if (m_nFileVersion == 5) return ParseTypedEntries(r);
+
+    // File version 2: display clock, usage time and display id, in fixed places.
+    std::string clock, usage, id;
+    const bool read = r.Field(6, [&](const std::uint8_t* p) { return GetClock(p, clock, m_strDispTime); }) &&
+                      r.Field(4, [&](const std::uint8_t* p) { return GetUsageTimeData(p, usage); }) &&
+                      r.Field(1, [&](const std::uint8_t* p) { return GetIdData(p, id); });
+    if (!read) return false;
+    AppendEntry(m_strInfo, "Usage Time", usage);
+    AppendEntry(m_strInfo, "ID", id);
+    AppendEntry(m_strInfo, "Date/Time Setting", clock);
+    return true;
+}
+
+bool CQuendraLog::ParseTypedEntries(Reader& r) {
+    std::string name, value;
+    int count = 0;
+    if (!r.Byte(count)) return false;
+    for (int i = 0; i < count; ++i) {
+        int type = 0;
+        if (!r.Byte(type) || !r.String(kEntryNameField, name)) return false;
+        value.clear();
+        bool read = true;
+        switch (type) {
+        case 1: read = r.Field(1, [&](const std::uint8_t* p) { return GetIdData(p, value); }); break;
+        case 4: read = r.Field(4, [&](const std::uint8_t* p) { return GetUsageTimeData(p, value); }); break;
+        case 6: read = r.Field(6, [&](const std::uint8_t* p) { return GetClock(p, value, m_strDispTime); }); break;
+        default: break;  // no value
         }
-    } else {
-        if (!r.Need(6 + 4 + 1)) return 0;
-        const std::string clock = FormatDisplayClock(r.Here());
-        r.Skip(GetTimeData(r.Here(), m_strDispTime) - r.Here());
-        std::string usage, id;
-        r.Skip(GetUsageTimeData(r.Here(), usage) - r.Here());
-        r.Skip(GetIdData(r.Here(), id) - r.Here());
-        AppendEntry(m_strInfo, "Usage Time", usage);
-        AppendEntry(m_strInfo, "ID", id);
-        AppendEntry(m_strInfo, "Date/Time Setting", clock);
+        if (!read) return false;
+        AppendEntry(m_strInfo, name, value);
     }
+    return true;
+}
 
-    if (!r.Need(1)) return 0;
-    const std::size_t syslogAt = r.Pos();
-    const int syslogVersion = r.Byte();
-    if (syslogVersion != 2 && syslogVersion != 3) {
-        ShowDecodeError(syslogAt, kSyslogVersionError);
-        return 0;
-    }
+bool CQuendraLog::ParseGroups(Reader& r) {
+    const std::size_t formatAt = r.Pos();
+    int format = 0;
+    if (!r.Byte(format)) return false;
+    if (format != 2 && format != 3) return Fail(static_cast<std::int64_t>(formatAt), kSyslogVersionError);
 
-    std::string body;
-    for (auto& group : m_strGroup) {
-        group.clear();
-        if (!r.Need(2)) return 0;
-        const std::size_t count = Le16(r.Here());
-        r.Skip(2);
-        group.reserve(count * 40);
+    std::vector<stLogRecord> records;
+    records.reserve(r.Length() / kLogRecordSize);
+    for (int group = 0; group < 4; ++group) {
+        std::size_t count = 0;
+        if (!r.Field(2, [&](const std::uint8_t* p) {
+                count = Le16(p);
+                return p + 2;
+            })) {
+            return false;
+        }
         for (std::size_t i = 0; i < count; ++i) {
-            if (!r.Need(1 + kBodySize)) return 0;
-            const unsigned kind = r.Byte();
-            const std::uint8_t* p = r.Here();
-            switch (kind) {
-            case LOG_KIND_OPERATION: GetOperationLogData(p, body); break;
-            case LOG_KIND_SIGNAL: GetSignalLogData(p, body); break;
-            case LOG_KIND_POWER: GetPowerLogData(p, body); break;
-            case LOG_KIND_ABNORMAL: GetErrorLogData(p, body); break;
-            case LOG_KIND_DEVINFO: GetDevInfoLogData(p, body); break;
-            default: body.clear(); break;  // unknown kind: same size, no text
-            }
-            r.Skip(kBodySize);
-            if (i > 0) group.push_back('\t');
-            AppendUnsigned(group, kind, 3);
-            group.push_back(',');
-            group.append(body);
+            stLogRecord& record = records.emplace_back();
+            if (!r.Field(kLogRecordSize, [&](const std::uint8_t* p) { return GetLogRecord(p, group, record); }))
+                return false;
         }
     }
+    m_aryLogRecord = std::move(records);
+    return true;
+}
 
-    if (!r.Need(1)) return 0;
-    const std::size_t tempAt = r.Pos();
-    const std::uint8_t tempVersion = *r.Here();
-    if (tempVersion != 4 && tempVersion != 5) {
-        ShowDecodeError(tempAt, kTempVersionError);
-        return 0;
-    }
+bool CQuendraLog::ParseTemperatureSection(Reader& r) {
+    // The section's version byte is its first byte: checked, not consumed.
+    if (!r.Need(1)) return false;
+    const std::size_t at = r.Pos();
+    const std::uint8_t version = *r.Here();
+    if (version != 4 && version != 5) return Fail(static_cast<std::int64_t>(at), kTempVersionError);
     m_strTempHex.clear();
-    cmn::BytesToHex(r.Here(), len - tempAt, m_strTempHex);
-    return 1;
+    cmn::BytesToHex(r.Here(), r.Length() - at, m_strTempHex);
+    return true;
 }
 
 void CQuendraLog::CreateList() {
     m_listLog.clear();
     if (m_bValid == 0) return;
     const std::time_t epoch = cmn::DisplayEpoch();
-    for (int g = 0; g < 4; ++g) {
-        std::string_view text = m_strGroup[static_cast<std::size_t>(g)];
-        m_listLog.reserve(m_listLog.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\t')) + 1);
-        std::string_view record;
-        while (NextItem(record, text, '\t')) {
-            stLogItem item;
-            item.nGroup = g;
-            std::string_view field;
-            NextItem(field, record, ',');
-            item.nKind = cmn::DecimalToInt(field);
-            NextItem(field, record, ',');
-            item.tmTime = epoch + static_cast<std::time_t>(cmn::DecimalToInt64(field));
-            switch (item.nKind) {
-            case LOG_KIND_OPERATION:
-                NextItem(field, record, ',');
-                item.nInput = cmn::DecimalToInt(field);
-                NextItem(field, record, ',');
-                item.nSubType = cmn::DecimalToInt(field);
-                NextItem(field, record, ',');
-                item.nCode = cmn::DecimalToInt(field);
-                ReadParams(item, record);
-                break;
-            case LOG_KIND_SIGNAL:
-                NextItem(field, record, ',');
-                item.nInput = cmn::DecimalToInt(field);
-                NextItem(field, record, ',');
-                item.nSubType = cmn::DecimalToInt(field);
-                NextItem(field, record, ',');
-                item.strText.assign(field);
-                break;
-            case LOG_KIND_POWER:
-                NextItem(field, record, ',');
-                item.nCode = cmn::DecimalToInt(field);
-                item.nInput = -1;
-                break;
-            case LOG_KIND_ABNORMAL:
-                NextItem(field, record, ',');
-                item.nInput = cmn::DecimalToInt(field);
-                NextItem(field, record, ',');
-                item.nCode = cmn::DecimalToInt(field);
-                ReadParams(item, record);
-                break;
-            case LOG_KIND_DEVINFO:
-                NextItem(field, record, ',');
-                item.nDevInfoType = cmn::DecimalToInt(field);
-                NextItem(field, record, ',');
-                item.nDevInfoId = cmn::DecimalToInt(field);
-                ReadParams(item, record);
-                break;
-            default:
-                break;
-            }
-            m_listLog.push_back(std::move(item));
-        }
+    m_listLog.reserve(m_aryLogRecord.size());
+    for (const stLogRecord& record : m_aryLogRecord) {
+        stLogItem& item = m_listLog.emplace_back();
+        item.nKind = record.nKind;
+        item.nGroup = record.nGroup;
+        item.tmTime = epoch + static_cast<std::time_t>(record.dwLapTime);
+        std::visit([&item](const auto& body) { Fill(item, body); }, record.body);
     }
 }
 
@@ -518,62 +518,58 @@ const std::uint8_t* CQuendraLog::GetIdData(const std::uint8_t* p, std::string& o
     return p + 1;
 }
 
-const std::uint8_t* CQuendraLog::GetLapTime(const std::uint8_t* p, std::string& out) {
-    out.clear();
-    AppendLapTime(out, p);
-    return p + 4;
+const std::uint8_t* CQuendraLog::GetLogRecord(const std::uint8_t* p, int group, stLogRecord& out) {
+    out = stLogRecord{};
+    out.nKind = p[0];
+    out.nGroup = static_cast<std::uint8_t>(group);
+    const std::uint8_t* body = p + 1;
+    switch (out.nKind) {
+    case LOG_KIND_OPERATION: out.body = Body(body, &GetOperationLogData); break;
+    case LOG_KIND_SIGNAL: out.body = Body(body, &GetSignalLogData); break;
+    case LOG_KIND_POWER: out.body = Body(body, &GetPowerLogData); break;
+    case LOG_KIND_ABNORMAL: out.body = Body(body, &GetErrorLogData); break;
+    case LOG_KIND_DEVINFO: out.body = Body(body, &GetDevInfoLogData); break;
+    default: return p + kLogRecordSize;  // unknown kind: the same size, nothing decoded
+    }
+    out.dwLapTime = Le32(body);
+    return p + kLogRecordSize;
 }
 
-const std::uint8_t* CQuendraLog::GetOperationLogData(const std::uint8_t* p, std::string& out) {
-    out.clear();
-    AppendLapTime(out, p);
-    AppendComma(out, p[4] & 0x0F, 2);
-    AppendComma(out, p[4] >> 4, 2);
-    AppendComma(out, Le16(p + 5), 5);
-    AppendComma(out, p[7], 3);
-    AppendComma(out, p[8], 3);
+const std::uint8_t* CQuendraLog::GetOperationLogData(const std::uint8_t* p, stOperationLog& out) {
+    out.nInput = p[4] & 0x0F;
+    out.nType = p[4] >> 4;
+    out.wCode = Le16(p + 5);
+    out.nParam1 = p[7];
+    out.nParam2 = p[8];
     return p + kBodySize;
 }
 
-const std::uint8_t* CQuendraLog::GetSignalLogData(const std::uint8_t* p, std::string& out) {
-    const unsigned height = (p[4] >> 4) | (static_cast<unsigned>(p[5]) << 4);
-    const unsigned width = p[6] | ((static_cast<unsigned>(p[7]) & 0x3F) << 8);
-    out.clear();
-    AppendLapTime(out, p);
-    AppendComma(out, p[4] & 0x0F, 2);
-    AppendComma(out, p[7] >> 6, 2);
-    out.push_back(',');
-    AppendUnsigned(out, width);
-    out.push_back('x');
-    AppendUnsigned(out, height);
-    out.push_back('@');
-    AppendUnsigned(out, p[8]);
+const std::uint8_t* CQuendraLog::GetSignalLogData(const std::uint8_t* p, stSignalLog& out) {
+    out.nInput = p[4] & 0x0F;
+    out.wHeight = static_cast<std::uint16_t>((p[4] >> 4) | (p[5] << 4));
+    out.wWidth = static_cast<std::uint16_t>(p[6] | ((p[7] & 0x3F) << 8));
+    out.nStatus = p[7] >> 6;
+    out.nRate = p[8];
     return p + kBodySize;
 }
 
-const std::uint8_t* CQuendraLog::GetPowerLogData(const std::uint8_t* p, std::string& out) {
-    out.clear();
-    AppendLapTime(out, p);
-    AppendComma(out, p[4], 3);
+const std::uint8_t* CQuendraLog::GetPowerLogData(const std::uint8_t* p, stPowerLog& out) {
+    out.nReason = p[4];
     return p + kBodySize;
 }
 
-const std::uint8_t* CQuendraLog::GetErrorLogData(const std::uint8_t* p, std::string& out) {
-    out.clear();
-    AppendLapTime(out, p);
-    AppendComma(out, p[4] & 0x0F, 2);
-    AppendComma(out, p[5], 3);
-    AppendComma(out, Le16(p + 6), 5);
-    AppendComma(out, p[8], 3);
+const std::uint8_t* CQuendraLog::GetErrorLogData(const std::uint8_t* p, stAbnormalLog& out) {
+    out.nInput = p[4] & 0x0F;
+    out.nCode = p[5];
+    out.wParam1 = Le16(p + 6);
+    out.nParam2 = p[8];
     return p + kBodySize;
 }
 
-const std::uint8_t* CQuendraLog::GetDevInfoLogData(const std::uint8_t* p, std::string& out) {
-    out.clear();
-    AppendLapTime(out, p);
-    AppendComma(out, p[4] & 0x03, 3);
-    AppendComma(out, p[4] >> 2, 5);
-    AppendComma(out, Le16(p + 5), 5);
-    AppendComma(out, Le16(p + 7), 5);
+const std::uint8_t* CQuendraLog::GetDevInfoLogData(const std::uint8_t* p, stDevInfoLog& out) {
+    out.nType = p[4] & 0x03;
+    out.nId = p[4] >> 2;
+    out.wParam1 = Le16(p + 5);
+    out.wParam2 = Le16(p + 7);
     return p + kBodySize;
 }

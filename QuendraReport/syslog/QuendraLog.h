@@ -12,20 +12,22 @@
 //   | 4 x { record count (2), records of 10 bytes: kind, 9-byte body }
 //   | temperature section (format version 4 or 5) | CRC-16 of all before it (2)
 //
-// Decoding failures are reported to the user through cmn::MessageBox and make
-// the decoding fail. The decoder never reads beyond the block.
+// A decoding failure makes the decoding fail, keeps its reason (text and the
+// offset it names) in m_strError and m_nErrorAddress, and is shown to the user
+// through cmn::MessageBox. The decoder never reads beyond the block.
 // Not thread-safe: a log object belongs to one thread at a time.
 
-#include <array>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/IniManaged.h"
 #include "common/crc16.h"
+#include "syslog/LogRecord.h"
 
 // The log data's check value under the name the decoder uses (see common/crc16.h).
 class CCRC16 {
@@ -35,31 +37,9 @@ public:
     }
 };
 
-// Record kinds.
-enum : int {
-    LOG_KIND_OPERATION = 1,
-    LOG_KIND_SIGNAL = 2,
-    LOG_KIND_POWER = 3,
-    LOG_KIND_ABNORMAL = 4,
-    LOG_KIND_DEVINFO = 5,
-};
-
-// One decoded system log record. Fields a kind does not use stay 0
-// (nInput of a power record is -1).
-struct stLogItem {
-    std::time_t tmTime = 0;  // display epoch (2000-01-01 00:00:00 local) + lap time
-    int nKind = 0;
-    std::string strText;     // signal records: "WIDTHxHEIGHT@RATE"
-    int nCode = 0;           // operation code, power-off reason or abnormal code
-    int nInput = 0;
-    int nSubType = 0;        // operation type or signal status
-    int nParamCount = 0;
-    int nParam1 = 0;
-    int nParam2 = 0;
-    int nGroup = 0;          // 0 running log, 1 newest .. 3 oldest abnormal group
-    int nDevInfoType = 0;
-    int nDevInfoId = 0;
-};
+// The information entries of a log (m_strInfo: "name,value" joined by TAB),
+// each split at its first comma; views into `info`. An empty text has none.
+std::vector<std::pair<std::string_view, std::string_view>> InfoEntries(std::string_view info);
 
 class CQuendraLog {
 public:
@@ -81,10 +61,10 @@ public:
     int ReadBin(const std::filesystem::path& path);
     // The same for the bytes of a log data file read elsewhere (a pipe).
     int ReadBytes(std::vector<std::uint8_t> bytes);
-    // Checks and decodes a block (m_nFileVersion, header strings, group texts,
-    // m_strTempHex); 1 on success, 0 after a message.
+    // Checks and decodes a block (m_nFileVersion, header strings, records,
+    // m_strTempHex); 1 on success, 0 after a message (m_strError says why).
     int ParseLogData(const std::uint8_t* data, int length);
-    // Rebuilds m_listLog from the group texts (empty when m_bValid is 0).
+    // Rebuilds m_listLog from the decoded records (empty when m_bValid is 0).
     void CreateList();
     // Writes the held block to `path`, replacing the file whole (temporary
     // file beside it, then rename); 1 on success. On failure 0, and a file
@@ -93,8 +73,8 @@ public:
     // Sets m_bValid; with 0 also empties model name and serial number.
     void Validate(int flag);
     // Empties everything an earlier decoding or acquisition left behind: the
-    // record list, group texts, information text, temperature text, display
-    // and PC clock texts. Call before decoding a new block.
+    // record lists, information text, temperature text, display and PC clock
+    // texts, the failure reason. Call before decoding a new block.
     void ResetDecoded();
     // Replaces the held block with a copy of `data` (m_pData, m_nDataSize).
     void SetLogData(const std::uint8_t* data, std::size_t length);
@@ -113,23 +93,34 @@ public:
     // The temperature section as hexadecimal text.
     std::string GetTempLog() const { return m_strTempHex; }
 
+    // The decoder's message for the last failure: "Error address:0x%X\n" and
+    // the reason, or the reason alone when it names no address; empty after
+    // a success.
+    std::string DecodeErrorMessage() const;
+
     // Field decoders: read from `p` (the caller guarantees the bytes), write
-    // the text, return the position after the field.
+    // the text or the fields, return the position after the field.
     static const std::uint8_t* GetTimeData(const std::uint8_t* p, std::string& out);        // 6 bytes
     static const std::uint8_t* GetUsageTimeData(const std::uint8_t* p, std::string& out);   // 4 bytes
     static const std::uint8_t* GetIdData(const std::uint8_t* p, std::string& out);          // 1 byte
-    static const std::uint8_t* GetLapTime(const std::uint8_t* p, std::string& out);         // 4 bytes
-    // Record bodies (9 bytes each), kinds 1 to 5.
-    static const std::uint8_t* GetOperationLogData(const std::uint8_t* p, std::string& out);
-    static const std::uint8_t* GetSignalLogData(const std::uint8_t* p, std::string& out);
-    static const std::uint8_t* GetPowerLogData(const std::uint8_t* p, std::string& out);
-    static const std::uint8_t* GetErrorLogData(const std::uint8_t* p, std::string& out);
-    static const std::uint8_t* GetDevInfoLogData(const std::uint8_t* p, std::string& out);
+    // One record (kLogRecordSize bytes: kind byte, then the body).
+    static const std::uint8_t* GetLogRecord(const std::uint8_t* p, int group, stLogRecord& out);
+    // Record bodies (9 bytes, the lap time first), kinds 1 to 5: the kind's
+    // fields after the lap time.
+    static const std::uint8_t* GetOperationLogData(const std::uint8_t* p, stOperationLog& out);
+    static const std::uint8_t* GetSignalLogData(const std::uint8_t* p, stSignalLog& out);
+    static const std::uint8_t* GetPowerLogData(const std::uint8_t* p, stPowerLog& out);
+    static const std::uint8_t* GetErrorLogData(const std::uint8_t* p, stAbnormalLog& out);
+    static const std::uint8_t* GetDevInfoLogData(const std::uint8_t* p, stDevInfoLog& out);
 
     // The block; one byte after construction.
     std::vector<std::uint8_t> m_pData;
     CIniManaged m_ini;
     int m_bCheckSum = 1;  // CHECKSUM of the settings file
+    // The records of the four groups, group 0 first, in data order; replaced
+    // when the groups of a block decode whole.
+    std::vector<stLogRecord> m_aryLogRecord;
+    // The same records as the list shows them, built by CreateList.
     std::vector<stLogItem> m_listLog;
     std::string m_strModel;
     std::string m_strSerial;
@@ -138,11 +129,25 @@ public:
     std::string m_strDispTime;  // display clock, 12 digits
     int m_nFileVersion = 0;
     int m_nDataSize = 0;
-    std::array<std::string, 4> m_strGroup;
     std::string m_strTempHex;
     int m_bValid = 0;
     std::filesystem::path m_strSourceFile;  // kept by the main frame
+    // Why the last decoding failed ("Check sum error."), and the offset in
+    // the block the failure names (-1: none); empty and -1 after a success.
+    std::string m_strError;
+    std::int64_t m_nErrorAddress = -1;
 
 private:
+    class Reader;
+
     void Init();
+    // Records the reason of a failure; returns false.
+    bool Fail(std::int64_t address, const char* reason);
+    void ShowDecodeError() const;
+    // The sections of a block, in order; each stops at the end of the block.
+    bool ParseHeader(Reader& r);       // file version, check value, model, serial
+    bool ParseInformation(Reader& r);  // version entries, then the typed or fixed entries
+    bool ParseTypedEntries(Reader& r);
+    bool ParseGroups(Reader& r);       // system log format version, the four groups
+    bool ParseTemperatureSection(Reader& r);
 };

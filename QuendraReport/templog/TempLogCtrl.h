@@ -2,8 +2,9 @@
 // The temperature log section of a display's log data: its two layouts
 // (format versions 4 and 5), the decoded records, the hexadecimal text form
 // in which the log object keeps the section, and the control logic that
-// decodes the current log's section into one record. No Qt here: the widget
-// that shows the record wraps this class.
+// decodes the current log's section into one record and builds its page
+// text. No Qt here: the widget that shows the record wraps this class, and
+// the reports (report/) write its record.
 // The static decoders are pure functions, safe from any thread; a control
 // object belongs to one thread at a time.
 
@@ -14,7 +15,6 @@
 #include <vector>
 
 class CQuendraLog;
-class CTextSink;
 
 struct stSensorTemp1 {
     int nTemp1 = 0;
@@ -127,7 +127,7 @@ public:
         m_pTempLogV5.reset();
     }
 
-    // ---- Page text and report sections (TempLogText.cpp, TempLogReport.cpp) ----
+    // ---- Page text (TempLogText.cpp) ----
     // Keeps the model folder (nothing else reads it).
     void Initialize(const std::string& folder) { m_strFolder = folder; }
     // Empties the page; for a log with data, decodes its section and builds
@@ -136,17 +136,9 @@ public:
     const std::string& GetText() const { return m_strText; }
     void LogOutText_V4(const stTempLogV4* log, std::string& text) const;
     void LogOutText_V5(const stTempLogV5* log, std::string& text) const;
-    // Clock text of a display time (0: left empty) under the time settings.
+    // Clock text of a display time (0: left empty) under the time settings;
+    // the page and the reports show the same.
     void Log2TimeText(std::uint32_t time, std::string& text) const;
-    // Report sections ("\n" reaches the file as CR LF). 0 without writing
-    // when the matching record is missing.
-    int WriteHtmlCtrl(CTextSink& file) const;
-    int WriteHtml(CTextSink& file) const;
-    int WriteHtml_V5(CTextSink& file) const;
-    static std::string MakeTrTdItem(std::string label, std::string value);
-    int WriteCompareCtrl(CTextSink& file) const;
-    int WriteCompare(CTextSink& file) const;
-    int WriteCompare_V5(CTextSink& file) const;
 
     int m_bTimeCompensation = 0;  // clock times corrected by the log's clock gap
     int m_bTimeMode = 0;          // uncorrected clock times as time elapsed since 2013-01-01

@@ -102,7 +102,10 @@ void CTempLogCtrl::LogOutText_V4(const stTempLogV4* log, std::string& text) cons
     text += cmn::StrPrintf("low temperature count:\t%d\r\n", log->wLowTempCount);
     text += kSeparator;
 
-    auto longBlocks = [&](const char* heading, unsigned counter, const std::vector<stTempErrorLog>& slots) {
+    // The blocks of a history: bright down and high temperature in the long
+    // form (duration and maximum temperatures), power off in the short one.
+    auto history = [&](const char* heading, unsigned counter, const std::vector<stTempErrorLog>& slots,
+                       bool longForm) {
         const std::size_t shown = ShownSlots(counter, slots);
         for (std::size_t s = 0; s < shown; ++s) {
             const stTempErrorLog& e = slots[s];
@@ -110,35 +113,24 @@ void CTempLogCtrl::LogOutText_V4(const stTempLogV4* log, std::string& text) cons
             Log2TimeText(e.dwTime, clock);
             text += cmn::StrPrintf(heading, static_cast<int>(s + 1));
             text += cmn::StrPrintf("\ttime of occurrence:\t%s (%uh%dm)\r\n", clock.c_str(), e.dwHour, e.wMinute);
-            text += cmn::StrPrintf("\tduration time:\t%uh%dm\r\n", e.dwDurationHour, e.wDurationMinute);
+            if (longForm) text += cmn::StrPrintf("\tduration time:\t%uh%dm\r\n", e.dwDurationHour, e.wDurationMinute);
             text += "\ttemperature:\r\n";
             for (std::size_t i = 0; i < e.listTemp.size(); ++i) {
-                text += cmn::StrPrintf("\t\tsensor%d:\t%d\tmax:\t%d\r\n", static_cast<int>(i + 1), e.listTemp[i].nTemp1,
-                                       e.listTemp[i].nTemp2);
+                const int n = static_cast<int>(i + 1);
+                text += longForm ? cmn::StrPrintf("\t\tsensor%d:\t%d\tmax:\t%d\r\n", n, e.listTemp[i].nTemp1,
+                                                  e.listTemp[i].nTemp2)
+                                 : cmn::StrPrintf("\t\tsensor%d:\t%d\r\n", n, e.listTemp[i].nTemp1);
             }
         }
+        text += kSeparator;
     };
 
     text += cmn::StrPrintf("bright down count:\t%d\r\n", log->wBrightDownCount);
-    longBlocks("\tbright down log%d:\r\n", log->wBrightDownCount, log->aryBrightDownLog);
-    text += kSeparator;
+    history("\tbright down log%d:\r\n", log->wBrightDownCount, log->aryBrightDownLog, true);
     text += cmn::StrPrintf("high temperature count:\t%d\r\n", log->wHighTempCount);
-    longBlocks("\thigh temperature log%d:\r\n", log->wHighTempCount, log->aryHighTempLog);
-    text += kSeparator;
+    history("\thigh temperature log%d:\r\n", log->wHighTempCount, log->aryHighTempLog, true);
     text += cmn::StrPrintf("power off count:\t%d\r\n", log->wPowerOffCount);
-    const std::size_t shown = ShownSlots(log->wPowerOffCount, log->aryPowerOffLog);
-    for (std::size_t s = 0; s < shown; ++s) {
-        const stTempErrorLog& e = log->aryPowerOffLog[s];
-        std::string clock;
-        Log2TimeText(e.dwTime, clock);
-        text += cmn::StrPrintf("\tpower off log%d:\r\n", static_cast<int>(s + 1));
-        text += cmn::StrPrintf("\ttime of occurrence:\t%s (%uh%dm)\r\n", clock.c_str(), e.dwHour, e.wMinute);
-        text += "\ttemperature:\r\n";
-        for (std::size_t i = 0; i < e.listTemp.size(); ++i) {
-            text += cmn::StrPrintf("\t\tsensor%d:\t%d\r\n", static_cast<int>(i + 1), e.listTemp[i].nTemp1);
-        }
-    }
-    text += kSeparator;
+    history("\tpower off log%d:\r\n", log->wPowerOffCount, log->aryPowerOffLog, false);
 }
 
 void CTempLogCtrl::LogOutText_V5(const stTempLogV5* log, std::string& text) const {

@@ -12,7 +12,7 @@
 #include "logimage/LogImage.h"
 #include "report/HtmlDoc.h"
 #include "syslog/LogListCtrl.h"
-#include "syslog/LogReportFile.h"
+#include "report/LogReportFile.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/LogJson.h"
 #include "common/prompt.h"
 #include "report/HtmlDoc.h"
+#include "report/LogJson.h"
+#include "report/LogReportFile.h"
 #include "syslog/CodeTables.h"
 #include "syslog/LogListCtrl.h"
-#include "syslog/LogReportFile.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 
@@ -61,9 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CStringSink html, compare;
     WriteHtmlReport(html, list, temp);
     WriteCompareReport(compare, list, temp);
-    CLogListCtrl all;
-    all.RefreshList(&log);
-    const std::string json = LogToJson(log, all, list, temp, "fuzz.dat");
+    const std::string json = LogToJson(log, list, temp, "fuzz.dat");
     if (html.Str().empty() || json.empty()) __builtin_trap();
     return 0;
 }

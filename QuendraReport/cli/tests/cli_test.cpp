@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "cli/LogCli.h"
-#include "cli/LogJson.h"
+#include "report/LogJson.h"
 #include "logimage/LogImage.h"
 
 #include <testsupport/TempDir.h>

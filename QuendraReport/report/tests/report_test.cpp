@@ -1,5 +1,6 @@
-// The HTML report and the comparison text: golden files of the sample logs
-// (byte for byte, CR LF), escaping, the fixed rows, and atomic report files.
+// The HTML report, the comparison text and the JSON form: golden files of the
+// sample logs (byte for byte, CR LF), escaping, the fixed rows, and atomic
+// report files.
 //
 // QUENDRA_WRITE_GOLDEN=1 rewrites the golden files from the current code
 // instead of comparing (only after checking the output by hand).
@@ -14,11 +15,14 @@
 #include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "report/HtmlDoc.h"
+#include "report/LogJson.h"
 #include "report/ReportPipeline.h"
+#include "report/SyslogReport.h"
+#include "report/TempLogReport.h"
 #include "syslog/CodeTables.h"
-#include "syslog/HtmlPieces.h"
+#include "report/HtmlPieces.h"
 #include "syslog/LogListCtrl.h"
-#include "syslog/LogReportFile.h"
+#include "report/LogReportFile.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 
@@ -190,6 +194,7 @@ TEST_F(LogReportTest, GoldenReportsOfTheSampleLogs) {
         WriteCompareReport(compare, *m_list, *m_temp);
         CheckGolden(std::string(v.name) + ".html", html.Str());
         CheckGolden(std::string(v.name) + ".compare.txt", compare.Str());
+        CheckGolden(std::string(v.name) + ".json", LogToJson(*m_log, *m_list, *m_temp, v.log));
         // Every line ends in CR LF.
         const std::string& s = html.Str();
         for (std::size_t i = 0; i < s.size(); ++i) {
@@ -206,8 +211,8 @@ TEST_F(LogReportTest, SectionsOfTheReports) {
     Open(kVariants[5]);  // abnormal, elapsed time, compensated
     ASSERT_STREQ(kVariants[5].name, "abnormal.compensated");
     CStringSink html, compare;
-    ASSERT_EQ(m_list->WriteHtml(html), 1);
-    ASSERT_EQ(m_list->WriteCompare(compare), 1);
+    ASSERT_EQ(WriteSyslogHtml(html, *m_list), 1);
+    ASSERT_EQ(WriteSyslogCompare(compare, *m_list), 1);
     // The PC time row, minutes only.
     EXPECT_NE(html.Str().find("PC Time(Get Log Information)</TD>\r\n\t\t<TD class=\"if1\">2025/04/01 09:30</TD>"),
               std::string::npos);
@@ -241,7 +246,7 @@ TEST_F(LogReportTest, LogTextsAreEscapedFixedLiteralsAreNot) {
     list.Initialize(model.string());
     list.RefreshList(&log);
     CStringSink html;
-    ASSERT_EQ(list.WriteHtml(html), 1);
+    ASSERT_EQ(WriteSyslogHtml(html, list), 1);
     const std::string& s = html.Str();
     EXPECT_NE(s.find("<TD class=\"if1\">M&lt;1&gt;</TD>"), std::string::npos);
     EXPECT_NE(s.find("Serial Number</TD>\r\n\t\t<TD class=\"if1\">&nbsp;</TD>"), std::string::npos);
@@ -253,7 +258,7 @@ TEST_F(LogReportTest, LogTextsAreEscapedFixedLiteralsAreNot) {
 
     // The comparison text is plain: nothing escaped, empty texts give a line end.
     CStringSink compare;
-    ASSERT_EQ(list.WriteCompare(compare), 1);
+    ASSERT_EQ(WriteSyslogCompare(compare, list), 1);
     EXPECT_NE(compare.Str().find("\tModel Name\r\n\t\tM<1>\r\n\r\n\tSerial Number\r\n\t\t\r\n\r\n\r\n"),
               std::string::npos);
     EXPECT_NE(compare.Str().find("\tA&B\r\n\t\t<v>\"1\"\r\n\r\n\tEmpty\r\n\t\t\r\n\r\n\r\n"), std::string::npos);
@@ -262,18 +267,51 @@ TEST_F(LogReportTest, LogTextsAreEscapedFixedLiteralsAreNot) {
     log.m_strModel.clear();
     list.RefreshList(&log);
     html.Clear();
-    list.WriteHtml(html);
+    WriteSyslogHtml(html, list);
     EXPECT_NE(html.Str().find("Model Name</TD>\r\n\t\t<TD class=\"if1\"> </TD>"), std::string::npos);
 
     EXPECT_EQ(HtmlEscape("a&b<c>d\"e'f\x81\x60"), "a&amp;b&lt;c&gt;d&quot;e'f\x81\x60");
+}
+
+TEST_F(LogReportTest, TemperatureSectionWithoutSensorsAndAFullHistory) {
+    testsupport::ScopedTimeZone tz("UTC");
+    logimage::TempSectionV4 t;  // no sensors: list values are empty
+    t.highTempCount = 12;       // more events than the five slots kept
+    const logimage::Bytes section = logimage::BuildTempV4(t);
+    CQuendraLog log(dir);
+    log.m_bValid = 1;
+    CTempLogCtrl::BintoHexAscii(section.data(), static_cast<int>(section.size()), log.m_strTempHex);
+    CTempLogCtrl temp;
+    temp.Refresh(&log);
+
+    CStringSink html, compare;
+    ASSERT_EQ(WriteTempHtml(html, temp), 1);
+    const std::string& h = html.Str();
+    EXPECT_EQ(h.rfind("<BR>\r\n<H1>Temp Log Information</H1>\r\n", 0), 0u);
+    EXPECT_NE(h.find("\t\t<TD class=\"if0\">current temperature</TD>\r\n\t\t<TD class=\"if1\"> </TD>\r\n"),
+              std::string::npos);
+    EXPECT_EQ(h.find("bright down log"), std::string::npos);
+    EXPECT_NE(h.find(">high temperature5</TD>\r\n\t\t<TD class=\"if1\">time of occurrence:\t (0h0m)<BR>"
+                     "duration time:\t0h0m<BR>temperature:<BR></TD>"),
+              std::string::npos);
+    EXPECT_EQ(h.find(">high temperature6</TD>"), std::string::npos);
+    EXPECT_EQ(h.substr(h.size() - 16), "</TABLE>\r\n<BR>\r\n");
+
+    ASSERT_EQ(WriteTempCompare(compare, temp), 1);
+    EXPECT_NE(compare.Str().find("\tbright down count\t\t0\r\n\r\n\r\n\thigh temperature count\t\t12\r\n\r\n"
+                                 "\thigh temperature1\r\n"),
+              std::string::npos);
+    EXPECT_EQ(compare.Str().find("\thigh temperature6"), std::string::npos);
 }
 
 TEST_F(LogReportTest, WithoutALogOnlyTheFrameIsWritten) {
     CLogListCtrl list;
     CTempLogCtrl temp;
     CStringSink html, compare;
-    EXPECT_EQ(list.WriteHtml(html), 0);
-    EXPECT_EQ(list.WriteCompare(compare), 0);
+    EXPECT_EQ(WriteSyslogHtml(html, list), 0);
+    EXPECT_EQ(WriteSyslogCompare(compare, list), 0);
+    EXPECT_EQ(WriteTempHtml(html, temp), 0);
+    EXPECT_EQ(WriteTempCompare(compare, temp), 0);
     EXPECT_TRUE(html.Str().empty());
     WriteHtmlReport(html, list, temp);
     const std::string& s = html.Str();

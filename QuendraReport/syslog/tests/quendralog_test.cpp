@@ -94,11 +94,6 @@ TEST_F(QuendraLogTest, GoldenDecodeVersion2AllKinds) {
     EXPECT_EQ(log.m_strInfo,
               "Main,1.02\tSub,0.9\tUsage Time,5512\tID,7\tDate/Time Setting,2025/03/31 17:45");
     EXPECT_EQ(log.m_strDispTime, "250331174510");
-    EXPECT_EQ(log.m_strGroup[0],
-              "001,0000000123,03,09,04660,200,007\t002,4000000000,02,03,3840x2160@60");
-    EXPECT_EQ(log.m_strGroup[1], "003,0000086400,017");
-    EXPECT_EQ(log.m_strGroup[2], "004,0000000005,12,033,65535,255");
-    EXPECT_EQ(log.m_strGroup[3], "005,0000000006,003,00063,00001,65535\t009,\t003,0000000007,000");
     // The temperature text runs from the section's version byte to the end, check value included.
     EXPECT_EQ(log.m_strTempHex, Hex(b.data() + layout.temperatureOffset, b.size() - layout.temperatureOffset));
     EXPECT_EQ(log.GetTempLog(), log.m_strTempHex);
@@ -166,11 +161,10 @@ TEST_F(QuendraLogTest, GoldenDecodeVersion5Header) {
     EXPECT_EQ(log.m_strInfo,
               "Main Firmware,5.001\tID,3\tUsage Time,-1\tReserved,\tDate/Time Setting,2025/04/02 09:30");
     EXPECT_EQ(log.m_strDispTime, "250402093000");
-    EXPECT_EQ(log.m_strGroup[0], "");
-    EXPECT_EQ(log.m_strGroup[1], "002,0000000000,00,00,0x0@0");
     log.m_bValid = 1;
     log.CreateList();
     ASSERT_EQ(log.m_listLog.size(), 1u);
+    EXPECT_EQ(log.m_listLog[0].nGroup, 1);
     EXPECT_EQ(log.m_listLog[0].strText, "0x0@0");
     EXPECT_EQ(log.m_listLog[0].tmTime, 946652400);  // 2000-01-01 00:00 JST
 }
@@ -216,6 +210,11 @@ TEST_F(QuendraLogTest, FailureMessagesAndAddresses) {
         m_prompt.Clear();
         EXPECT_EQ(Parse(log, b), 0) << message;
         EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{message});
+        // Callers read the same reason from the log object.
+        EXPECT_EQ(log.DecodeErrorMessage(), message);
+        EXPECT_EQ("Error address:0x" + cmn::StrPrintf("%llX", static_cast<long long>(log.m_nErrorAddress)) + "\n" +
+                      log.m_strError,
+                  message);
     };
     const auto hex = [](std::size_t v) { return cmn::StrPrintf("%X", static_cast<unsigned>(v)); };
 
@@ -302,6 +301,7 @@ TEST_F(QuendraLogTest, ReadBinStartsCleanAndChecksSize) {
 
     EXPECT_EQ(log.ReadBin(WriteFile("short.dat", Bytes(80, 2))), 0);
     EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{"File size error."});
+    EXPECT_EQ(log.DecodeErrorMessage(), "File size error.");  // no address
     EXPECT_EQ(log.m_bValid, 0);
 
     m_prompt.Clear();
@@ -314,6 +314,7 @@ TEST_F(QuendraLogTest, ReadBinStartsCleanAndChecksSize) {
     m_prompt.Clear();
     const Bytes abnormal = logimage::BuildLog(logimage::AbnormalDisplay());
     ASSERT_EQ(log.ReadBin(WriteFile("a.dat", abnormal)), 1);
+    EXPECT_EQ(log.m_strError, "");
     EXPECT_EQ(log.m_bValid, 1);
     EXPECT_EQ(log.m_nDataSize, static_cast<int>(abnormal.size()));
     EXPECT_FALSE(log.m_listLog.empty());

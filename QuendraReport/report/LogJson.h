@@ -11,10 +11,12 @@ class CQuendraLog;
 class CLogListCtrl;
 class CTempLogCtrl;
 
-// `all` shows every record (filter 0xFF, list order); `shown` is the list as
-// filtered and sorted. Both were refreshed from `log`.
-std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLogListCtrl& shown,
-                      const CTempLogCtrl& temp, std::string_view sourceName);
+// `shown` is the list as filtered and sorted and `temp` the temperature view,
+// both refreshed from `log`. Every record is written, in list order, with the
+// texts the list shows for it under the same time settings, and marked as
+// shown or not. Not thread-safe (it reads the process-wide code tables).
+std::string LogToJson(CQuendraLog& log, const CLogListCtrl& shown, const CTempLogCtrl& temp,
+                      std::string_view sourceName);
 
 // A JSON string literal (quotes included) of UTF-8 text.
 std::string JsonString(std::string_view utf8);

@@ -1,11 +1,10 @@
-#include "cli/LogJson.h"
+#include "report/LogJson.h"
 
 #include <unordered_set>
 
 #include "common/codepage.h"
 #include "common/strutil.h"
 #include "common/timeutil.h"
-#include "syslog/HtmlPieces.h"
 #include "syslog/LogListCtrl.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
@@ -157,8 +156,14 @@ std::string JsonAnyText(std::string_view bytes) {
     return cmn::IsValidUtf8(bytes) ? JsonString(bytes) : JsonString(cmn::Cp932ToUtf8(bytes));
 }
 
-std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLogListCtrl& shown,
-                      const CTempLogCtrl& temp, std::string_view sourceName) {
+std::string LogToJson(CQuendraLog& log, const CLogListCtrl& shown, const CTempLogCtrl& temp,
+                      std::string_view sourceName) {
+    // Every record with its texts: the list unfiltered, in list order.
+    CLogListCtrl all;
+    all.m_bTimeMode = shown.m_bTimeMode;
+    all.m_bTimeCompensation = shown.m_bTimeCompensation;
+    all.RefreshList(&log);
+
     std::string out;
     out.reserve(256 + log.m_listLog.size() * 320);
     {
@@ -178,7 +183,7 @@ std::string LogToJson(const CQuendraLog& log, const CLogListCtrl& all, const CLo
         std::string& info = root.Key("information");
         info += '[';
         bool first = true;
-        for (const auto& [name, value] : SplitInfoEntries(log.m_strInfo)) {
+        for (const auto& [name, value] : InfoEntries(log.m_strInfo)) {
             if (!first) info += ',';
             first = false;
             JsonObject e(info);

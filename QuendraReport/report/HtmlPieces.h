@@ -1,12 +1,10 @@
 #pragma once
 // Pieces of HTML that the system log and temperature log sections of the
-// report share: table literals, escaping, and the split of the log's
-// information entries. Pure functions and constants: safe from any thread.
+// report share: table literals and escaping. Pure functions and constants:
+// safe from any thread.
 
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 inline constexpr const char* kHtmlTableOpen = "<TABLE border=\"0\" cellspacing=\"0\" cellpadding=\"5\">\n";
 inline constexpr const char* kHtmlTableClose = "</TABLE>\n";
@@ -21,7 +19,3 @@ inline constexpr const char* kHtmlBr = "<BR>\n";
 // included) stays as it is.
 std::string HtmlEscape(std::string_view text);
 void AppendHtmlEscaped(std::string& out, std::string_view text);
-
-// The information entries of a log ("name,value" joined by TAB), each split
-// at its first comma. An empty text has no entries.
-std::vector<std::pair<std::string, std::string>> SplitInfoEntries(std::string_view info);

@@ -1,4 +1,4 @@
-#include "syslog/LogReportFile.h"
+#include "report/LogReportFile.h"
 
 #include <ostream>
 
