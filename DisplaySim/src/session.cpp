@@ -4,6 +4,8 @@
 
 namespace dsim {
 
+using Event = dakoral::RequestParser::Event;
+
 std::string Escape(std::string_view s) {
     std::string o;
     for (unsigned char c : s) {
@@ -70,20 +72,20 @@ namespace {
 
 // The size requests that the zero-size faults answer with 0.
 bool AnnouncesEmptyImage(const FaultConfig& c, std::uint8_t cmd) {
-    if (cmd == kCmdLogStart) return c.zeroLogSize;
-    return (cmd == kCmdNvramStart || cmd == kCmdWriteStart) && c.zeroNvramSize;
+    if (cmd == dakoral::kLogStart) return c.zeroLogSize;
+    return (cmd == dakoral::kNvramStart || cmd == dakoral::kWriteStart) && c.zeroNvramSize;
 }
 
 }  // namespace
 
-std::string BinaryTranscriptLine(const std::string& label, const FrameParser& parser, FrameParser::Event ev) {
+std::string BinaryTranscriptLine(const std::string& label, const dakoral::RequestParser& parser, dakoral::RequestParser::Event ev) {
     const Bytes& p = parser.Params();
     char head[16];
     std::snprintf(head, sizeof head, "%02X", parser.Command());
     std::string line = label + " bin " + head;
-    if (ev == FrameParser::Event::BadChecksum) {
+    if (ev == Event::kBadChecksum) {
         line += " bad-checksum";
-    } else if (ev == FrameParser::Event::Oversize) {
+    } else if (ev == Event::kOversize) {
         line += " oversize";
     } else {
         line += ' ';
@@ -98,17 +100,17 @@ std::string BinaryTranscriptLine(const std::string& label, const FrameParser& pa
 }
 
 BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, const TranscriptFn& transcript,
-                            const std::string& label, const FrameParser& parser, FrameParser::Event ev,
+                            const std::string& label, const dakoral::RequestParser& parser, dakoral::RequestParser::Event ev,
                             std::vector<Output>& out) {
     const std::uint8_t cmd = parser.Command();
     const Bytes& p = parser.Params();
     if (transcript) transcript(BinaryTranscriptLine(label, parser, ev));
     const FaultDecision fd = faults.Next(PortKind::Binary);
     BinaryResult r;
-    if (ev == FrameParser::Event::Frame && !fd.refuse) r = HandleBinaryRequest(chain, ctx, cmd, p);
+    if (ev == Event::kFrame && !fd.refuse) r = HandleBinaryRequest(chain, ctx, cmd, p);
     if (r.ok && AnnouncesEmptyImage(faults.Config(), cmd)) r.data = {0, 0};
     if (!fd.drop) {
-        Bytes frame = r.ok ? EncodeReply(cmd, kStatusOk, r.data) : EncodeRefusal(cmd);
+        Bytes frame = ReplyFrame(cmd, r.ok, r.data);
         if (fd.corrupt) frame.back() = static_cast<std::uint8_t>(frame.back() ^ 0x5A);
         Output o;
         if (fd.garbage) o.bytes = faults.Garbage(PortKind::Binary);
@@ -175,13 +177,13 @@ void BinarySession::Feed(const std::uint8_t* data, std::size_t size, std::vector
             }
             continue;
         }
-        const FrameParser::Event ev = m_parser.Feed(data[i]);
-        if (ev == FrameParser::Event::None) continue;
-        if (ev == FrameParser::Event::Logout) {
+        const Event ev = m_parser.Feed(data[i]);
+        if (ev == Event::kNone) continue;
+        if (ev == Event::kLogout) {
             if (m_transcript) m_transcript(m_label + " bin logout");
             // An interrupted NVRAM write is dropped with the connection.
             m_ctx.staged = StagedWrite{};
-            out.push_back({std::string(1, static_cast<char>(kLogoutByte)), 0, true});
+            out.push_back({std::string(1, static_cast<char>(dakoral::kLogoutByte)), 0, true});
             m_finished = true;
             continue;
         }
@@ -219,16 +221,16 @@ void SerialSession::Feed(const std::uint8_t* data, std::size_t size, std::vector
             // (e.g. a PC leaving a binary mode the display is not in) is passed
             // over whole and not answered: its bytes, which may hold a CR, must
             // neither make a text line of their own nor spoil the next command.
-            if (!m_strayFrame.Idle() || (b == kFrameStart && m_reader.AtLineStart())) {
-                const FrameParser::Event ev = m_strayFrame.Feed(b);
-                if (ev != FrameParser::Event::None && m_transcript)
+            if (!m_strayFrame.Idle() || (b == dakoral::kFrameStart && m_reader.AtLineStart())) {
+                const Event ev = m_strayFrame.Feed(b);
+                if (ev != Event::kNone && m_transcript)
                     m_transcript(BinaryTranscriptLine("serial", m_strayFrame, ev) + " unanswered (text framing)");
                 continue;
             }
             if (m_reader.Feed(static_cast<char>(b))) TextLine(m_reader.Line(), m_reader.Overflow(), out);
             continue;
         }
-        if (m_parser.Idle() && b != kFrameStart) {
+        if (m_parser.Idle() && b != dakoral::kFrameStart) {
             // Between frames a CR-terminated text line means the PC has gone
             // back to text commands (it does not always leave binary mode
             // first, e.g. after an NVRAM write): answer it as text.
@@ -253,8 +255,8 @@ void SerialSession::Feed(const std::uint8_t* data, std::size_t size, std::vector
         }
         m_pendingText.clear();
         m_pendingOverflow = false;
-        const FrameParser::Event ev = m_parser.Feed(b);
-        if (ev == FrameParser::Event::None) continue;
+        const Event ev = m_parser.Feed(b);
+        if (ev == Event::kNone) continue;
         const BinaryResult r = BinaryExchange(m_chain, m_faults, m_binCtx, m_transcript, "serial", m_parser, ev, out);
         if (r.leftBinary) m_binary = false;
     }

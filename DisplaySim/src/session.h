@@ -101,7 +101,7 @@ private:
     TranscriptFn m_transcript;
     std::string m_label;
     LoginDialogue m_login;
-    FrameParser m_parser{true};
+    dakoral::RequestParser m_parser{kMaxRequestParams, true};
     BinaryContext m_ctx;
     int m_blocks = 0;
     bool m_finished = false;
@@ -121,8 +121,8 @@ private:
     Faults& m_faults;
     TranscriptFn m_transcript;
     LineReader m_reader{kMaxTextCommand};
-    FrameParser m_parser{false};
-    FrameParser m_strayFrame{false};  // a frame sent while the line is in text framing
+    dakoral::RequestParser m_parser{kMaxRequestParams, false};
+    dakoral::RequestParser m_strayFrame{kMaxRequestParams, false};  // a frame sent while the line is in text framing
     TextContext m_textCtx;
     BinaryContext m_binCtx;
     bool m_binary = false;
@@ -131,11 +131,11 @@ private:
 };
 
 // Building blocks shared by the sessions.
-std::string BinaryTranscriptLine(const std::string& label, const FrameParser& parser, FrameParser::Event ev);
+std::string BinaryTranscriptLine(const std::string& label, const dakoral::RequestParser& parser, dakoral::RequestParser::Event ev);
 TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const TranscriptFn& transcript,
                          const std::string& label, const std::string& line, bool overflow, std::vector<Output>& out);
 BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, const TranscriptFn& transcript,
-                            const std::string& label, const FrameParser& parser, FrameParser::Event ev,
+                            const std::string& label, const dakoral::RequestParser& parser, dakoral::RequestParser::Event ev,
                             std::vector<Output>& out);
 
 }  // namespace dsim
