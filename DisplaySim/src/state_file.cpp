@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "log_image.h"
+#include "logimage/LogImage.h"
 #include "text_protocol.h"
 
 namespace dsim {
@@ -234,9 +235,9 @@ bool ReadImageFile(const std::filesystem::path& path, Bytes& out, std::string& e
 
 void AdoptLogImage(Display& d, Bytes image, bool takeIdentity) {
     if (takeIdentity) {
-        LogLayout L;
+        logimage::LogLayout L;
         std::string error;
-        if (LocateLogLayout(image, L, error)) {
+        if (logimage::LocateLog(image, L, error)) {
             if (!L.model.empty()) d.model = L.model;
             if (!L.serial.empty()) d.serial = L.serial;
         }

@@ -6,6 +6,7 @@
 
 #include "binary_protocol.h"
 #include "log_image.h"
+#include "logimage/LogImage.h"
 #include "session.h"
 #include "text_protocol.h"
 
@@ -70,12 +71,12 @@ TEST(TextCommands, IdentityQueriesAndSerialWriteKeepTheLogHeaderInStep) {
     EXPECT_EQ(Say(c, ctx, "IFSNAB-12345"), "OK");
     EXPECT_EQ(Say(c, ctx, "SRNO????"), "=AB-12345");
 
-    LogLayout L;
+    logimage::LogLayout L;
     std::string err;
     const Bytes& log = c.displays[0].log;
-    ASSERT_TRUE(LocateLogLayout(log, L, err)) << err;
+    ASSERT_TRUE(logimage::LocateLog(log, L, err)) << err;
     EXPECT_EQ(L.serial, "AB-12345");
-    EXPECT_EQ(Crc16(log.data(), log.size() - 2), log[log.size() - 2] | (log[log.size() - 1] << 8));
+    EXPECT_EQ(logimage::Crc16(log.data(), log.size() - 2), log[log.size() - 2] | (log[log.size() - 1] << 8));
 
     EXPECT_EQ(Say(c, ctx, "IFSN"), "NG");                  // nothing to write
     EXPECT_EQ(Say(c, ctx, "IFSN0123456789ABCDEF"), "NG");  // does not fit the log header
@@ -164,12 +165,12 @@ TEST(TextCommands, ClearLogsNeedsTheResetFirstAndKeepsTheRestOfTheImage) {
     Chain c = MakeChain();
     TextContext ctx;
     Display& d = c.displays[0];
-    LogLayout before;
+    logimage::LogLayout before;
     std::string err;
-    ASSERT_TRUE(LocateLogLayout(d.log, before, err)) << err;
+    ASSERT_TRUE(logimage::LocateLog(d.log, before, err)) << err;
     ASSERT_GT(before.recordCount, 0u);
-    const Bytes head(d.log.begin(), d.log.begin() + static_cast<long>(before.groupsPos));
-    const Bytes temperature(d.log.begin() + static_cast<long>(before.groupsEnd), d.log.end() - 2);
+    const Bytes head(d.log.begin(), d.log.begin() + static_cast<long>(before.groupOffsets[0]));
+    const Bytes temperature(d.log.begin() + static_cast<long>(before.temperatureOffset), d.log.end() - 2);
 
     EXPECT_EQ(Say(c, ctx, "ACLG0000"), "NG");
     EXPECT_EQ(Say(c, ctx, "TRST0002"), "OK");
@@ -179,12 +180,12 @@ TEST(TextCommands, ClearLogsNeedsTheResetFirstAndKeepsTheRestOfTheImage) {
     EXPECT_EQ(Say(c, ctx, "SRLG0001"), "OK");
     EXPECT_TRUE(d.logging);
 
-    LogLayout after;
-    ASSERT_TRUE(LocateLogLayout(d.log, after, err)) << err;
+    logimage::LogLayout after;
+    ASSERT_TRUE(logimage::LocateLog(d.log, after, err)) << err;
     EXPECT_EQ(after.recordCount, 0u);
-    EXPECT_EQ(Bytes(d.log.begin(), d.log.begin() + static_cast<long>(after.groupsPos)), head);
-    EXPECT_EQ(Bytes(d.log.begin() + static_cast<long>(after.groupsEnd), d.log.end() - 2), temperature);
-    EXPECT_EQ(Crc16(d.log.data(), d.log.size() - 2), d.log[d.log.size() - 2] | (d.log[d.log.size() - 1] << 8));
+    EXPECT_EQ(Bytes(d.log.begin(), d.log.begin() + static_cast<long>(after.groupOffsets[0])), head);
+    EXPECT_EQ(Bytes(d.log.begin() + static_cast<long>(after.temperatureOffset), d.log.end() - 2), temperature);
+    EXPECT_EQ(logimage::Crc16(d.log.data(), d.log.size() - 2), d.log[d.log.size() - 2] | (d.log[d.log.size() - 1] << 8));
     EXPECT_EQ(Say(c, ctx, "ACLG0000"), "NG");  // the reset is used up
 }
 

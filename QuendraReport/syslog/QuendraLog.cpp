@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "common/hex.h"
+#include "common/loglayout.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
@@ -15,11 +16,12 @@
 
 namespace {
 
-constexpr std::size_t kModelField = 16;
-constexpr std::size_t kSerialField = 16;
-constexpr std::size_t kEntryNameField = 31;
-constexpr std::size_t kEntryValueField = 21;
-constexpr std::size_t kBodySize = 9;
+namespace L = cmn::loglayout;
+using L::kEntryNameField;
+using L::kEntryValueField;
+using L::kModelField;
+using L::kSerialField;
+constexpr std::size_t kBodySize = L::kRecordBodySize;
 
 const char* const kFileVersionError = "File version error.";
 const char* const kCheckSumError = "Check sum error.";
@@ -275,24 +277,25 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
     // File version, check value: need the version byte and the two check bytes.
     if (!r.Need(3)) return 0;
     m_nFileVersion = data[0];
-    if (m_nFileVersion != 2 && m_nFileVersion != 5) {
+    if (!L::IsFileVersion(m_nFileVersion)) {
         ShowDecodeError(0, kFileVersionError);
         return 0;
     }
     if (m_bCheckSum != 0) {
-        const std::uint16_t crc = CCRC16::ComputeCrc16(data, static_cast<std::uint32_t>(len - 2), 0xFFFF);
-        if (crc != Le16(data + len - 2)) {
-            ShowDecodeError(len - 2, kCheckSumError);
+        const std::uint16_t crc =
+            CCRC16::ComputeCrc16(data, static_cast<std::uint32_t>(len - L::kCheckValueSize), 0xFFFF);
+        if (crc != Le16(data + len - L::kCheckValueSize)) {
+            ShowDecodeError(len - L::kCheckValueSize, kCheckSumError);
             return 0;
         }
     }
     r.Skip(1);
 
     if (!r.String(kModelField, m_strModel)) return 0;
-    if (m_nFileVersion == 2 &&
+    if (m_nFileVersion == L::kFileVersion2 &&
         std::none_of(std::begin(kVersion2Models), std::end(kVersion2Models),
                      [&](const char* m) { return m_strModel == m; })) {
-        ShowDecodeError(len - 2, kModelError);
+        ShowDecodeError(len - L::kCheckValueSize, kModelError);
         return 0;
     }
     if (!r.String(kSerialField, m_strSerial)) return 0;
@@ -306,7 +309,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
         if (!r.String(kEntryNameField, name) || !r.String(kEntryValueField, value)) return 0;
         AppendEntry(m_strInfo, name, value);
     }
-    if (m_nFileVersion == 5) {
+    if (m_nFileVersion == L::kFileVersion5) {
         if (!r.Need(1)) return 0;
         const int typed = r.Byte();
         for (int i = 0; i < typed; ++i) {
@@ -315,16 +318,16 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
             if (!r.String(kEntryNameField, name)) return 0;
             value.clear();
             switch (type) {
-            case 1:
-                if (!r.Need(1)) return 0;
+            case L::kTypeDisplayId:
+                if (!r.Need(L::kDisplayIdSize)) return 0;
                 r.Skip(GetIdData(r.Here(), value) - r.Here());
                 break;
-            case 4:
-                if (!r.Need(4)) return 0;
+            case L::kTypeUsageTime:
+                if (!r.Need(L::kUsageTimeSize)) return 0;
                 r.Skip(GetUsageTimeData(r.Here(), value) - r.Here());
                 break;
-            case 6:
-                if (!r.Need(6)) return 0;
+            case L::kTypeClock:
+                if (!r.Need(L::kClockSize)) return 0;
                 value = FormatDisplayClock(r.Here());
                 r.Skip(GetTimeData(r.Here(), m_strDispTime) - r.Here());
                 break;
@@ -334,7 +337,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
             AppendEntry(m_strInfo, name, value);
         }
     } else {
-        if (!r.Need(6 + 4 + 1)) return 0;
+        if (!r.Need(L::kClockSize + L::kUsageTimeSize + L::kDisplayIdSize)) return 0;
         const std::string clock = FormatDisplayClock(r.Here());
         r.Skip(GetTimeData(r.Here(), m_strDispTime) - r.Here());
         std::string usage, id;
@@ -348,7 +351,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
     if (!r.Need(1)) return 0;
     const std::size_t syslogAt = r.Pos();
     const int syslogVersion = r.Byte();
-    if (syslogVersion != 2 && syslogVersion != 3) {
+    if (!L::IsSyslogFormat(syslogVersion)) {
         ShowDecodeError(syslogAt, kSyslogVersionError);
         return 0;
     }
@@ -356,12 +359,12 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
     std::string body;
     for (auto& group : m_strGroup) {
         group.clear();
-        if (!r.Need(2)) return 0;
+        if (!r.Need(L::kRecordCountSize)) return 0;
         const std::size_t count = Le16(r.Here());
-        r.Skip(2);
+        r.Skip(L::kRecordCountSize);
         group.reserve(count * 40);
         for (std::size_t i = 0; i < count; ++i) {
-            if (!r.Need(1 + kBodySize)) return 0;
+            if (!r.Need(L::kRecordSize)) return 0;
             const unsigned kind = r.Byte();
             const std::uint8_t* p = r.Here();
             switch (kind) {
@@ -383,7 +386,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
     if (!r.Need(1)) return 0;
     const std::size_t tempAt = r.Pos();
     const std::uint8_t tempVersion = *r.Here();
-    if (tempVersion != 4 && tempVersion != 5) {
+    if (tempVersion != L::kTempFormat4 && tempVersion != L::kTempFormat5) {
         ShowDecodeError(tempAt, kTempVersionError);
         return 0;
     }
@@ -396,7 +399,7 @@ void CQuendraLog::CreateList() {
     m_listLog.clear();
     if (m_bValid == 0) return;
     const std::time_t epoch = cmn::DisplayEpoch();
-    for (int g = 0; g < 4; ++g) {
+    for (int g = 0; g < static_cast<int>(L::kGroupCount); ++g) {
         std::string_view text = m_strGroup[static_cast<std::size_t>(g)];
         m_listLog.reserve(m_listLog.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\t')) + 1);
         std::string_view record;
@@ -502,26 +505,26 @@ int CQuendraLog::GetItem(std::string& item, std::string& text, char separator) {
 
 const std::uint8_t* CQuendraLog::GetTimeData(const std::uint8_t* p, std::string& out) {
     out.clear();
-    for (int i = 0; i < 6; ++i) AppendUnsigned(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
-    return p + 6;
+    for (std::size_t i = 0; i < L::kClockSize; ++i) AppendUnsigned(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
+    return p + L::kClockSize;
 }
 
 const std::uint8_t* CQuendraLog::GetUsageTimeData(const std::uint8_t* p, std::string& out) {
     // The counter is a signed 32-bit value: FF FF FF FF reads -1.
     out = cmn::StrPrintf("%ld", static_cast<long>(static_cast<std::int32_t>(Le32(p))));
-    return p + 4;
+    return p + L::kUsageTimeSize;
 }
 
 const std::uint8_t* CQuendraLog::GetIdData(const std::uint8_t* p, std::string& out) {
     out.clear();
     AppendUnsigned(out, p[0]);
-    return p + 1;
+    return p + L::kDisplayIdSize;
 }
 
 const std::uint8_t* CQuendraLog::GetLapTime(const std::uint8_t* p, std::string& out) {
     out.clear();
     AppendLapTime(out, p);
-    return p + 4;
+    return p + L::kLapTimeSize;
 }
 
 const std::uint8_t* CQuendraLog::GetOperationLogData(const std::uint8_t* p, std::string& out) {
