@@ -57,18 +57,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::time_t MakeLocal(int year, int month, int day, int hour, int minute, int second, int isdst) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = isdst;
-    return std::mktime(&tm);
-}
-
 // A display clock byte as it is shown: two digits, "00" for 100 and above.
 int ClockField(std::uint8_t b) { return b < 100 ? b : 0; }
 
@@ -476,7 +464,7 @@ int CQuendraLog::Date2Time(std::time_t& time, std::string_view text) {
         v[i] = (a - '0') * 10 + (b - '0');
     }
     if (v[1] == 0 || v[2] == 0) return 0;
-    time = MakeLocal(2000 + v[0], v[1], v[2], v[3], v[4], v[5], 0);
+    time = cmn::LocalStandardTime(2000 + v[0], v[1], v[2], v[3], v[4], v[5]);
     return 1;
 }
 
