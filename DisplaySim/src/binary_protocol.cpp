@@ -8,8 +8,8 @@ Bytes ReplyFrame(std::uint8_t cmd, bool accepted, std::span<const std::uint8_t> 
     Bytes frame;
     if (!accepted) data = {};
     // Reply data is an image block or a size: far below the frame's limit.
-    dakoral::BuildReply(cmd, accepted ? dakoral::kStatusAccepted : dakoral::kStatusRefused, data.data(), data.size(),
-                        frame);
+    dakoral::BuildReply(cmd, accepted ? dakoral::kStatusAccepted : dakoral::kStatusRefused, data.data(),
+                        data.size(), frame);
     return frame;
 }
 

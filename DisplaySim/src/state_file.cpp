@@ -1,14 +1,13 @@
 #include "state_file.h"
 
-#include "common/hex.h"
-#include "common/textfile.h"
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 
+#include "common/hex.h"
+#include "common/textfile.h"
 #include "log_image.h"
 #include "logimage/LogImage.h"
 #include "text_protocol.h"

@@ -184,8 +184,10 @@ TEST(TextCommands, ClearLogsNeedsTheResetFirstAndKeepsTheRestOfTheImage) {
     ASSERT_TRUE(logimage::LocateLog(d.log, after, err)) << err;
     EXPECT_EQ(after.recordCount, 0u);
     EXPECT_EQ(Bytes(d.log.begin(), d.log.begin() + static_cast<long>(after.groupOffsets[0])), head);
-    EXPECT_EQ(Bytes(d.log.begin() + static_cast<long>(after.temperatureOffset), d.log.end() - 2), temperature);
-    EXPECT_EQ(logimage::Crc16(d.log.data(), d.log.size() - 2), d.log[d.log.size() - 2] | (d.log[d.log.size() - 1] << 8));
+    EXPECT_EQ(Bytes(d.log.begin() + static_cast<long>(after.temperatureOffset), d.log.end() - 2),
+              temperature);
+    EXPECT_EQ(logimage::Crc16(d.log.data(), d.log.size() - 2),
+              d.log[d.log.size() - 2] | (d.log[d.log.size() - 1] << 8));
     EXPECT_EQ(Say(c, ctx, "ACLG0000"), "NG");  // the reset is used up
 }
 
@@ -474,7 +476,7 @@ TEST(Sessions, SerialLineSwitchesFramingWithBinaryMode) {
         return all;
     };
     auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
-    EXPECT_EQ(feed(Request(dakoral::kLogStart, {})), "");  // a frame in text framing is no command
+    EXPECT_EQ(feed(Request(dakoral::kLogStart, {})), "");    // a frame in text framing is no command
     EXPECT_EQ(feed(text("\r")), "OK\r");                     // ... and does not spoil the next one
     // Leaving binary mode for display 13 (a CR among the frame's bytes) before
     // clearing the logs, as the report program does on a serial line.

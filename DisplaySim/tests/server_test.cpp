@@ -187,14 +187,16 @@ TEST(SimServer, BinaryReadsAndAStagedNvramWrite) {
         auto s = w.Request(0x47, {});
         ASSERT_TRUE(s);
         EXPECT_EQ(s->data, Le16(2600));
-        for (std::size_t off : {0u, 1024u, 2048u}) EXPECT_FALSE(w.Request(0x48, WriteParams(off, image))->refused);
+        for (std::size_t off : {0u, 1024u, 2048u})
+            EXPECT_FALSE(w.Request(0x48, WriteParams(off, image))->refused);
     }
     EXPECT_EQ(ReadImage(bin, 0x44, 0x45, 0x46), nvram);
 
     // Complete: committed by 0x49.
     EXPECT_TRUE(bin.Request(0x48, WriteParams(0, image))->refused);  // no 0x47 on this connection
     ASSERT_FALSE(bin.Request(0x47, {})->refused);
-    for (std::size_t off : {0u, 1024u, 2048u}) ASSERT_FALSE(bin.Request(0x48, WriteParams(off, image))->refused);
+    for (std::size_t off : {0u, 1024u, 2048u})
+        ASSERT_FALSE(bin.Request(0x48, WriteParams(off, image))->refused);
     ASSERT_FALSE(bin.Request(0x49, {})->refused);
     EXPECT_EQ(ReadImage(bin, 0x44, 0x45, 0x46), image);
 

@@ -1,8 +1,7 @@
 #include "sim_client.h"
 
-#include <dakoral/Frame.h>
-
 #include <arpa/inet.h>
+#include <dakoral/Frame.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>

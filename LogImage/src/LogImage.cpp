@@ -30,7 +30,9 @@ void PutString(Bytes& out, const std::string& s, std::size_t field) {
 std::size_t StringSize(const std::string& s, std::size_t field) { return std::min(s.size() + 1, field); }
 
 // The text a decoder reads back from a field written by PutString.
-std::string StringRead(const std::string& s, std::size_t field) { return s.size() < field ? s : std::string(); }
+std::string StringRead(const std::string& s, std::size_t field) {
+    return s.size() < field ? s : std::string();
+}
 
 template <typename T>
 T At(const std::vector<T>& v, std::size_t i) {
@@ -88,7 +90,9 @@ void SetCheckValue(Bytes& block) {
     block[block.size() - 1] = static_cast<std::uint8_t>(crc >> 8);
 }
 
-TypedEntry TypedEntry::Id(std::string name, std::uint8_t id) { return {L::kTypeDisplayId, std::move(name), {id}}; }
+TypedEntry TypedEntry::Id(std::string name, std::uint8_t id) {
+    return {L::kTypeDisplayId, std::move(name), {id}};
+}
 
 TypedEntry TypedEntry::UsageTime(std::string name, std::int32_t hours) {
     Bytes v;
@@ -157,7 +161,9 @@ Record Record::DevInfo(std::uint32_t lap, unsigned type, unsigned id, std::uint1
     return r;
 }
 
-Record Record::Raw(std::uint8_t kind, const std::array<std::uint8_t, L::kRecordBodySize>& body) { return {kind, body}; }
+Record Record::Raw(std::uint8_t kind, const std::array<std::uint8_t, L::kRecordBodySize>& body) {
+    return {kind, body};
+}
 
 std::size_t TempSizeV4(unsigned sensors) { return 212 + 33 * static_cast<std::size_t>(sensors); }
 std::size_t TempSizeV5(unsigned sensors) { return 19 + 5 * static_cast<std::size_t>(sensors); }
@@ -350,7 +356,8 @@ bool WalkHeader(Walker& w, LogLayout& l) {
     l.entryCountOffset = w.Pos();
     if (!w.Byte("version entry count", count)) return false;
     for (unsigned i = 0; i < count; ++i)
-        if (!w.Text("version entry name", kEntryNameField, text) || !w.Text("version entry value", kEntryValueField, text))
+        if (!w.Text("version entry name", kEntryNameField, text) ||
+            !w.Text("version entry value", kEntryValueField, text))
             return false;
     if (version == L::kFileVersion2)
         return w.Skip("clock, usage time and id", L::kClockSize + L::kUsageTimeSize + L::kDisplayIdSize);
@@ -372,7 +379,8 @@ bool WalkGroups(Walker& w, LogLayout& l) {
     for (std::size_t g = 0; g < L::kGroupCount; ++g) {
         l.groupOffsets[g] = w.Pos();
         std::size_t count = 0;
-        if (!w.Le16("group record count", count) || !w.Skip("group records", count * L::kRecordSize)) return false;
+        if (!w.Le16("group record count", count) || !w.Skip("group records", count * L::kRecordSize))
+            return false;
         l.recordCount += count;
     }
     l.temperatureOffset = w.Pos();

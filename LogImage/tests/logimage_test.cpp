@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "logimage/LogImage.h"
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <utility>

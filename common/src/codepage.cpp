@@ -221,14 +221,12 @@ std::u16string Cp932ToUtf16(std::string_view bytes) {
     // or pair without a mapping, or a lead byte cut off at the end, becomes one
     // replacement: for the pair when the lead byte is followed by a byte that
     // could be its trail byte.
-    return ConvertAll<std::u16string>(h, bytes.data(), bytes.size(), bytes.size(), static_cast<char16_t>(kReplacement),
-                                      [](const char* in, std::size_t left) -> std::size_t {
-                                          const auto b0 = static_cast<unsigned char>(in[0]);
-                                          return IsCp932Lead(b0) && left >= 2 &&
-                                                         IsCp932Trail(static_cast<unsigned char>(in[1]))
-                                                     ? 2
-                                                     : 1;
-                                      });
+    return ConvertAll<std::u16string>(
+        h, bytes.data(), bytes.size(), bytes.size(), static_cast<char16_t>(kReplacement),
+        [](const char* in, std::size_t left) -> std::size_t {
+            const auto b0 = static_cast<unsigned char>(in[0]);
+            return IsCp932Lead(b0) && left >= 2 && IsCp932Trail(static_cast<unsigned char>(in[1])) ? 2 : 1;
+        });
 }
 
 std::string Utf16ToCp932(std::u16string_view text) {
@@ -241,14 +239,14 @@ std::string Utf16ToCp932(std::u16string_view text) {
     }
     // A character without a CP932 form or a broken surrogate: one '?' for the
     // whole character (both units of a valid pair).
-    return ConvertAll<std::string>(h, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t),
-                                   text.size() * 2, '?', [](const char* in, std::size_t left) -> std::size_t {
-                                       char16_t u0, u1 = 0;
-                                       std::memcpy(&u0, in, sizeof u0);
-                                       if (left >= 2 * sizeof(char16_t)) std::memcpy(&u1, in + sizeof(char16_t), sizeof u1);
-                                       return IsHighSurrogate(u0) && IsLowSurrogate(u1) ? 2 * sizeof(char16_t)
-                                                                                         : sizeof(char16_t);
-                                   });
+    return ConvertAll<std::string>(
+        h, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t), text.size() * 2, '?',
+        [](const char* in, std::size_t left) -> std::size_t {
+            char16_t u0, u1 = 0;
+            std::memcpy(&u0, in, sizeof u0);
+            if (left >= 2 * sizeof(char16_t)) std::memcpy(&u1, in + sizeof(char16_t), sizeof u1);
+            return IsHighSurrogate(u0) && IsLowSurrogate(u1) ? 2 * sizeof(char16_t) : sizeof(char16_t);
+        });
 }
 
 std::string Cp932ToUtf8(std::string_view bytes) {

@@ -36,7 +36,8 @@ TEST(TimeUtil, DaylightSavingFlagIsLeftToTheLibrary) {
     EXPECT_EQ(DisplayEpoch(), 946684800 - 3600);
     LocalFields f;
     ASSERT_TRUE(SplitLocal(t, f));
-    EXPECT_EQ((std::array{f.year, f.month, f.day, f.hour, f.minute, f.second}), (std::array{2020, 7, 1, 12, 0, 0}));
+    EXPECT_EQ((std::array{f.year, f.month, f.day, f.hour, f.minute, f.second}),
+              (std::array{2020, 7, 1, 12, 0, 0}));
     // Read as standard time, a summer clock is an hour later than the same clock in summer time.
     EXPECT_EQ(LocalStandardTime(2020, 7, 1, 12, 0, 0) - t, 3600);
     EXPECT_EQ(LocalStandardTime(2020, 1, 1, 12, 0, 0), LocalTime(2020, 1, 1, 12, 0, 0));

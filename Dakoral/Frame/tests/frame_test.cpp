@@ -87,12 +87,12 @@ RequestEvents ParseRequests(const Bytes& stream, std::size_t maxParams = 4096, b
     dakoral::RequestParser p(maxParams, logout);
     RequestEvents r;
     for (auto b : stream) {
-        switch (p.Feed(b)) {
-            case Event::kNone: break;
-            case Event::kFrame: r.events += 'F'; r.command = p.Command(); r.params = p.Params(); break;
-            case Event::kBadChecksum: r.events += 'B'; break;
-            case Event::kOversize: r.events += 'O'; break;
-            case Event::kLogout: r.events += 'L'; break;
+        const Event ev = p.Feed(b);
+        if (ev == Event::kNone) continue;
+        r.events += " FBOL"[static_cast<int>(ev)];
+        if (ev == Event::kFrame) {
+            r.command = p.Command();
+            r.params = p.Params();
         }
     }
     r.idle = p.Idle();

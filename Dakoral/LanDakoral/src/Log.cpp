@@ -140,8 +140,8 @@ std::string FormatLogLine(int level, std::string_view message, std::time_t when)
     cmn::LocalFields f;
     cmn::SplitLocal(when, f);
     char prefix[80];
-    std::snprintf(prefix, sizeof prefix, "%04d/%02d/%02d %02d:%02d:%02d: %s: ", f.year, f.month, f.day, f.hour,
-                  f.minute, f.second, level == kTrace ? "Trace" : "ERROR");
+    std::snprintf(prefix, sizeof prefix, "%04d/%02d/%02d %02d:%02d:%02d: %s: ", f.year, f.month, f.day,
+                  f.hour, f.minute, f.second, level == kTrace ? "Trace" : "ERROR");
     std::string line(prefix);
     line.append(message);
     line += "\r\n";

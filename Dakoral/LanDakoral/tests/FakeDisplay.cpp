@@ -1,8 +1,7 @@
 #include "FakeDisplay.h"
 
-#include <dakoral/Frame.h>
-
 #include <arpa/inet.h>
+#include <dakoral/Frame.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -39,7 +38,9 @@ Bytes Reply(std::uint8_t command, const Bytes& data, std::uint8_t status) {
     return f;
 }
 
-Bytes Nack(std::uint8_t command) { return Reply(command, {}, dakoral::kStatusRefused); }
+Bytes Nack(std::uint8_t command) {
+    return Reply(command, {}, dakoral::kStatusRefused);
+}
 
 bool Conn::ReadByte(std::uint8_t& b, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -90,7 +90,8 @@ struct Record {
     static Record DevInfo(std::uint32_t lap, unsigned type, unsigned id, std::uint16_t param1,
                           std::uint16_t param2);
     // Any kind with a body given byte by byte.
-    static Record Raw(std::uint8_t kind, const std::array<std::uint8_t, cmn::loglayout::kRecordBodySize>& body);
+    static Record Raw(std::uint8_t kind,
+                      const std::array<std::uint8_t, cmn::loglayout::kRecordBodySize>& body);
 };
 
 // ---- Temperature section ------------------------------------------------
@@ -188,11 +189,11 @@ struct LogLayout {
     std::size_t entryCountOffset = 0;  // the serial number field ends here
     std::size_t syslogFormatOffset = 0;
     std::array<std::size_t, cmn::loglayout::kGroupCount> groupOffsets{};  // offset of each record count
-    std::size_t temperatureOffset = 0;  // the groups end here
-    std::size_t checkOffset = 0;        // == size when there is no check value
+    std::size_t temperatureOffset = 0;                                    // the groups end here
+    std::size_t checkOffset = 0;  // == size when there is no check value
     std::size_t size = 0;
-    std::size_t recordCount = 0;        // of all four groups
-    std::string model, serial;          // empty when the field has no terminator
+    std::size_t recordCount = 0;  // of all four groups
+    std::string model, serial;    // empty when the field has no terminator
 
     bool operator==(const LogLayout&) const = default;
 };

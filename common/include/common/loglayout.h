@@ -23,7 +23,9 @@ namespace cmn::loglayout {
 
 inline constexpr std::uint8_t kFileVersion2 = 2;
 inline constexpr std::uint8_t kFileVersion5 = 5;
-constexpr bool IsFileVersion(unsigned v) { return v == kFileVersion2 || v == kFileVersion5; }
+constexpr bool IsFileVersion(unsigned v) {
+    return v == kFileVersion2 || v == kFileVersion5;
+}
 
 // Text fields, terminator included.
 inline constexpr std::size_t kModelOffset = 1;
@@ -42,16 +44,22 @@ inline constexpr std::size_t kDisplayIdSize = 1;
 enum TypedEntryType : std::uint8_t { kTypeDisplayId = 1, kTypeUsageTime = 4, kTypeClock = 6 };
 constexpr std::size_t TypedValueSize(unsigned type) {
     switch (type) {
-        case kTypeDisplayId: return kDisplayIdSize;
-        case kTypeUsageTime: return kUsageTimeSize;
-        case kTypeClock: return kClockSize;
-        default: return 0;
+        case kTypeDisplayId:
+            return kDisplayIdSize;
+        case kTypeUsageTime:
+            return kUsageTimeSize;
+        case kTypeClock:
+            return kClockSize;
+        default:
+            return 0;
     }
 }
 
 inline constexpr std::uint8_t kSyslogFormat2 = 2;
 inline constexpr std::uint8_t kSyslogFormat3 = 3;
-constexpr bool IsSyslogFormat(unsigned v) { return v == kSyslogFormat2 || v == kSyslogFormat3; }
+constexpr bool IsSyslogFormat(unsigned v) {
+    return v == kSyslogFormat2 || v == kSyslogFormat3;
+}
 
 // Group 0 is the running log, groups 1..3 the records around one abnormal
 // record each (1 the newest).

@@ -71,7 +71,8 @@ class RequestParser {
 public:
     enum class Event { kNone, kFrame, kBadChecksum, kOversize, kLogout };
 
-    RequestParser(std::size_t maxParams, bool logoutByte) : m_maxParams(maxParams), m_logoutByte(logoutByte) {}
+    RequestParser(std::size_t maxParams, bool logoutByte)
+        : m_maxParams(maxParams), m_logoutByte(logoutByte) {}
     Event Feed(std::uint8_t b);
     // True between frames.
     bool Idle() const { return m_state == State::kStart; }
