@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "common/timeutil.h"
 #include "log_image.h"
 
 namespace dsim {
@@ -126,11 +127,9 @@ Display DefaultDisplay(int id, std::size_t nvramSize) {
     d.eventCounts = {7, 5, 9};
     d.lastValues = {"12001", "61", "12340", "35"};
 
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    d.SetClock(FieldsToSeconds(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                               local.tm_sec));
+    cmn::LocalFields now;
+    cmn::SplitLocal(std::time(nullptr), now);
+    d.SetClock(FieldsToSeconds(now.year, now.month, now.day, now.hour, now.minute, now.second));
 
     d.nvram = NvramPattern(id, nvramSize);
     d.log = BuildDefaultLog(d);

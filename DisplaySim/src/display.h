@@ -11,15 +11,18 @@
 #include <string_view>
 #include <vector>
 
+#include "common/loglayout.h"
+
 namespace dsim {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // Largest log or NVRAM image: its size travels in two bytes.
 inline constexpr std::size_t kMaxImageSize = 65535;
-// Longest serial number or model name: the log header keeps them in 16-byte
+// Longest serial number or model name: the log header keeps them in
 // zero-terminated fields.
-inline constexpr std::size_t kMaxIdentityLength = 15;
+inline constexpr std::size_t kMaxIdentityLength = cmn::loglayout::kSerialField - 1;
+static_assert(cmn::loglayout::kModelField == cmn::loglayout::kSerialField);
 
 // One entry of a temperature event history (bright control, power off,
 // temperature error). `start` and `max` are the texts the event queries answer.

@@ -54,8 +54,7 @@ struct Pending {
 struct Conn {
     int fd = -1;
     bool isPty = false;
-    std::unique_ptr<TextSession> text;
-    std::unique_ptr<BinarySession> bin;
+    std::unique_ptr<Session> session;
     std::deque<Pending> pending;
     std::string out;
     bool closeWhenFlushed = false;
@@ -193,6 +192,213 @@ int OpenPty(std::string& path, int& slave, std::string& error) {
     return master;
 }
 
+// The server: its set-up, its loop and its tear-down. One thread.
+class Server {
+public:
+    Server(const Options& o, Chain& chain)
+        : m_options(o),
+          m_chain(chain),
+          m_faults(o.faults),
+          m_login{o.account, o.password},
+          m_textLabel(std::to_string(o.port)),
+          m_binLabel(std::to_string(o.binPort)) {}
+    ~Server() { CloseAll(); }
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Opens the transcript, catches the stop signals and opens the ports (or
+    // the pseudo-terminal), then announces them. 0, or the exit code.
+    int Open(void (*announce)(const std::string&));
+    // Serves until a stop signal. 0, or 2 when waiting fails.
+    int Loop();
+    // Closes everything and saves the state when asked to; the exit code.
+    int Close(int rc);
+
+private:
+    bool OpenSerial(void (*announce)(const std::string&), std::string& error);
+    bool OpenTcp(void (*announce)(const std::string&), std::string& error);
+    // The poll set: the stop signal, the listening ports, then one entry per connection.
+    std::vector<pollfd> PollSet() const;
+    // How long the next wait may last: until the next held-back reply is due.
+    int PollTimeout();
+    void Service(Conn& c, short revents);
+    void DropDeadConnections();
+    void AcceptAll(int listenFd, bool binary);
+    void CloseAll();
+
+    const Options& m_options;
+    Chain& m_chain;
+    Faults m_faults;
+    LoginConfig m_login;
+    Transcript m_transcript;
+    TranscriptFn m_note;
+    std::string m_textLabel, m_binLabel;
+    int m_textFd = -1, m_binFd = -1, m_ptySlave = -1;
+    std::vector<std::unique_ptr<Conn>> m_conns;
+    std::vector<std::uint8_t> m_buf = std::vector<std::uint8_t>(8192);
+    std::vector<Output> m_outs;
+};
+
+int Server::Open(void (*announce)(const std::string&)) {
+    std::string error;
+    if (!m_transcript.Open(m_options.transcriptPath, error)) {
+        std::fprintf(stderr, "display-sim: %s\n", error.c_str());
+        return 2;
+    }
+    m_note = m_transcript.Fn();
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "display-sim: pipe: %s\n", std::strerror(errno));
+        return 2;
+    }
+    struct sigaction sa{};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    if (!(m_options.serial ? OpenSerial(announce, error) : OpenTcp(announce, error))) {
+        std::fprintf(stderr, "display-sim: %s\n", error.c_str());
+        return 2;
+    }
+    return 0;
+}
+
+bool Server::OpenSerial(void (*announce)(const std::string&), std::string& error) {
+    std::string path;
+    const int master = OpenPty(path, m_ptySlave, error);
+    if (master < 0) return false;
+    auto c = std::make_unique<Conn>();
+    c->fd = master;
+    c->isPty = true;
+    c->session = std::make_unique<SerialSession>(m_chain, m_faults, m_note);
+    m_conns.push_back(std::move(c));
+    announce(path);
+    return true;
+}
+
+bool Server::OpenTcp(void (*announce)(const std::string&), std::string& error) {
+    sockaddr_in addr{};
+    if (!Resolve(m_options.listen, addr, error) || (m_textFd = Listen(addr, m_options.port, error)) < 0 ||
+        (m_binFd = Listen(addr, m_options.binPort, error)) < 0)
+        return false;
+    char text[INET_ADDRSTRLEN] = "?";
+    ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    announce(std::string("listening ") + text + " " + m_textLabel + " " + m_binLabel);
+    return true;
+}
+
+int Server::Loop() {
+    while (true) {
+        const int timeout = PollTimeout();
+        std::vector<pollfd> pfds = PollSet();
+        const int n = ::poll(pfds.data(), pfds.size(), timeout);
+        if (n < 0 && errno != EINTR) {
+            std::fprintf(stderr, "display-sim: poll: %s\n", std::strerror(errno));
+            return 2;
+        }
+        const bool stop = n > 0 && (pfds[0].revents & POLLIN);
+        const std::size_t connBase = pfds.size() - m_conns.size();
+        for (std::size_t i = 0; i < m_conns.size(); ++i) Service(*m_conns[i], pfds[connBase + i].revents);
+        DropDeadConnections();
+        if (m_textFd >= 0 && (pfds[1].revents & POLLIN)) AcceptAll(m_textFd, false);
+        if (m_binFd >= 0 && (pfds[2].revents & POLLIN)) AcceptAll(m_binFd, true);
+        if (stop) return 0;
+    }
+}
+
+std::vector<pollfd> Server::PollSet() const {
+    std::vector<pollfd> pfds;
+    pfds.push_back({g_signalPipe[0], POLLIN, 0});
+    if (m_textFd >= 0) pfds.push_back({m_textFd, POLLIN, 0});
+    if (m_binFd >= 0) pfds.push_back({m_binFd, POLLIN, 0});
+    for (const auto& c : m_conns)
+        pfds.push_back({c->fd, static_cast<short>(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
+    return pfds;
+}
+
+int Server::PollTimeout() {
+    const auto now = Clock::now();
+    int timeout = kTickMs;
+    for (auto& c : m_conns) {
+        Promote(*c, now);
+        if (!c->pending.empty()) {
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(c->pending.front().due - now);
+            timeout = std::clamp(static_cast<int>(ms.count()) + 1, 0, timeout);
+        }
+    }
+    return timeout;
+}
+
+void Server::Service(Conn& c, short revents) {
+    if (revents & (POLLIN | POLLHUP | POLLERR)) {
+        const ssize_t got = ::read(c.fd, m_buf.data(), m_buf.size());
+        if (got > 0) {
+            c.lastActivity = Clock::now();
+            // A TCP session that has finished waits for its last bytes to go out.
+            if (!c.closeWhenFlushed) c.session->Feed(m_buf.data(), static_cast<std::size_t>(got), m_outs);
+            Queue(c, m_outs);
+        } else if (got == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO)) {
+            if (!c.isPty) c.dead = true;
+        }
+    }
+    Promote(c, Clock::now());
+    Flush(c);
+    if (!c.isPty && Clock::now() - c.lastActivity > std::chrono::seconds(m_options.idleTimeoutSec))
+        c.dead = true;
+}
+
+void Server::DropDeadConnections() {
+    std::erase_if(m_conns, [](const std::unique_ptr<Conn>& c) {
+        if (c->dead) ::close(c->fd);
+        return c->dead;
+    });
+}
+
+void Server::AcceptAll(int listenFd, bool binary) {
+    while (true) {
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;
+        if (m_conns.size() >= kMaxConnections) {
+            ::close(fd);
+            continue;
+        }
+        auto c = std::make_unique<Conn>();
+        c->fd = fd;
+        const bool login = binary ? m_options.tlmode : !m_login.account.empty() || !m_login.password.empty();
+        std::unique_ptr<PortSession> session;
+        if (binary)
+            session = std::make_unique<BinarySession>(m_chain, m_faults, m_note, m_binLabel,
+                                                      login ? &m_login : nullptr);
+        else
+            session = std::make_unique<TextSession>(m_chain, m_faults, m_note, m_textLabel,
+                                                    login ? &m_login : nullptr);
+        c->out = session->Greeting();
+        c->session = std::move(session);
+        Flush(*c);
+        m_conns.push_back(std::move(c));
+    }
+}
+
+void Server::CloseAll() {
+    for (auto& c : m_conns) ::close(c->fd);
+    m_conns.clear();
+    for (int* fd : {&m_ptySlave, &m_textFd, &m_binFd, &g_signalPipe[0], &g_signalPipe[1]}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+}
+
+int Server::Close(int rc) {
+    CloseAll();
+    std::string error;
+    if (!m_options.saveStatePath.empty() && !SaveStateFile(m_options.saveStatePath, m_chain, error)) {
+        std::fprintf(stderr, "display-sim: %s\n", error.c_str());
+        return 1;
+    }
+    return rc;
+}
+
 }  // namespace
 
 bool BuildChain(const Options& o, Chain& chain, std::string& error) {
@@ -214,158 +420,10 @@ bool BuildChain(const Options& o, Chain& chain, std::string& error) {
 }
 
 int RunServer(const Options& o, Chain& chain, void (*announce)(const std::string&)) {
-    std::string error;
-    Transcript transcript;
-    if (!transcript.Open(o.transcriptPath, error)) {
-        std::fprintf(stderr, "display-sim: %s\n", error.c_str());
-        return 2;
-    }
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "display-sim: pipe: %s\n", std::strerror(errno));
-        return 2;
-    }
-    struct sigaction sa{};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
-
-    Faults faults(o.faults);
-    const TranscriptFn tfn = transcript.Fn();
-    LoginConfig login{o.account, o.password};
-    const bool textLogin = !o.account.empty() || !o.password.empty();
-
-    int textFd = -1, binFd = -1, ptySlave = -1;
-    std::vector<std::unique_ptr<Conn>> conns;
-    std::unique_ptr<SerialSession> serial;
-    Conn* ptyConn = nullptr;
-    int rc = 0;
-
-    if (o.serial) {
-        std::string path;
-        const int master = OpenPty(path, ptySlave, error);
-        if (master < 0) {
-            std::fprintf(stderr, "display-sim: %s\n", error.c_str());
-            return 2;
-        }
-        auto c = std::make_unique<Conn>();
-        c->fd = master;
-        c->isPty = true;
-        ptyConn = c.get();
-        conns.push_back(std::move(c));
-        serial = std::make_unique<SerialSession>(chain, faults, tfn);
-        announce(path);
-    } else {
-        sockaddr_in addr{};
-        if (!Resolve(o.listen, addr, error) || (textFd = Listen(addr, o.port, error)) < 0 ||
-            (binFd = Listen(addr, o.binPort, error)) < 0) {
-            std::fprintf(stderr, "display-sim: %s\n", error.c_str());
-            if (textFd >= 0) ::close(textFd);
-            return 2;
-        }
-        char text[INET_ADDRSTRLEN] = "?";
-        ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
-        announce(std::string("listening ") + text + " " + std::to_string(o.port) + " " + std::to_string(o.binPort));
-    }
-
-    const std::string textLabel = std::to_string(o.port), binLabel = std::to_string(o.binPort);
-    std::vector<std::uint8_t> buf(8192);
-    std::vector<Output> outs;
-    bool stop = false;
-    while (!stop) {
-        const auto now = Clock::now();
-        int timeout = kTickMs;
-        for (auto& c : conns) {
-            Promote(*c, now);
-            if (!c->pending.empty()) {
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(c->pending.front().due - now);
-                timeout = std::clamp(static_cast<int>(ms.count()) + 1, 0, timeout);
-            }
-        }
-        std::vector<pollfd> pfds;
-        pfds.push_back({g_signalPipe[0], POLLIN, 0});
-        if (textFd >= 0) pfds.push_back({textFd, POLLIN, 0});
-        if (binFd >= 0) pfds.push_back({binFd, POLLIN, 0});
-        const std::size_t connBase = pfds.size();
-        for (auto& c : conns)
-            pfds.push_back({c->fd, static_cast<short>(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
-        const int n = ::poll(pfds.data(), pfds.size(), timeout);
-        if (n < 0 && errno != EINTR) {
-            std::fprintf(stderr, "display-sim: poll: %s\n", std::strerror(errno));
-            rc = 2;
-            break;
-        }
-        if (n > 0 && (pfds[0].revents & POLLIN)) stop = true;
-
-        for (std::size_t i = 0; i < conns.size(); ++i) {
-            Conn& c = *conns[i];
-            const short re = pfds[connBase + i].revents;
-            if (re & (POLLIN | POLLHUP | POLLERR)) {
-                const ssize_t got = ::read(c.fd, buf.data(), buf.size());
-                if (got > 0) {
-                    c.lastActivity = Clock::now();
-                    if (c.isPty)
-                        serial->Feed(buf.data(), static_cast<std::size_t>(got), outs);
-                    else if (c.text && !c.closeWhenFlushed)
-                        c.text->Feed(buf.data(), static_cast<std::size_t>(got), outs);
-                    else if (c.bin && !c.closeWhenFlushed)
-                        c.bin->Feed(buf.data(), static_cast<std::size_t>(got), outs);
-                    Queue(c, outs);
-                } else if (got == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO)) {
-                    if (!c.isPty) c.dead = true;
-                }
-            }
-            Promote(c, Clock::now());
-            Flush(c);
-            if (!c.isPty && Clock::now() - c.lastActivity > std::chrono::seconds(o.idleTimeoutSec)) c.dead = true;
-        }
-        conns.erase(std::remove_if(conns.begin(), conns.end(),
-                                   [](const std::unique_ptr<Conn>& c) {
-                                       if (c->dead) ::close(c->fd);
-                                       return c->dead;
-                                   }),
-                    conns.end());
-
-        auto accept = [&](int lfd, bool binary) {
-            while (true) {
-                const int fd = ::accept4(lfd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-                if (fd < 0) return;
-                if (conns.size() >= kMaxConnections) {
-                    ::close(fd);
-                    continue;
-                }
-                auto c = std::make_unique<Conn>();
-                c->fd = fd;
-                std::string greeting;
-                if (binary) {
-                    c->bin = std::make_unique<BinarySession>(chain, faults, tfn, binLabel, o.tlmode ? &login : nullptr);
-                    greeting = c->bin->Greeting();
-                } else {
-                    c->text = std::make_unique<TextSession>(chain, faults, tfn, textLabel, textLogin ? &login : nullptr);
-                    greeting = c->text->Greeting();
-                }
-                c->out = greeting;
-                Flush(*c);
-                conns.push_back(std::move(c));
-            }
-        };
-        if (textFd >= 0 && (pfds[1].revents & POLLIN)) accept(textFd, false);
-        if (binFd >= 0 && (pfds[2].revents & POLLIN)) accept(binFd, true);
-    }
-    (void)ptyConn;
-
-    for (auto& c : conns) ::close(c->fd);
-    if (ptySlave >= 0) ::close(ptySlave);
-    if (textFd >= 0) ::close(textFd);
-    if (binFd >= 0) ::close(binFd);
-    ::close(g_signalPipe[0]);
-    ::close(g_signalPipe[1]);
-    if (!o.saveStatePath.empty() && !SaveStateFile(o.saveStatePath, chain, error)) {
-        std::fprintf(stderr, "display-sim: %s\n", error.c_str());
-        return 1;
-    }
-    return rc;
+    Server server(o, chain);
+    const int rc = server.Open(announce);
+    if (rc != 0) return rc;
+    return server.Close(server.Loop());
 }
 
 }  // namespace dsim

@@ -4,6 +4,8 @@
 
 namespace dsim {
 
+using Event = dakoral::RequestParser::Event;
+
 std::string Escape(std::string_view s) {
     std::string o;
     for (unsigned char c : s) {
@@ -46,19 +48,19 @@ int LoginDialogue::Feed(char c, std::string& prompt, std::string& account) {
     return ok ? 1 : -1;
 }
 
-TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const TranscriptFn& transcript,
-                        const std::string& label, const std::string& line, bool overflow, std::vector<Output>& out) {
-    if (transcript) transcript(label + " text \"" + Escape(line) + (overflow ? "...\"" : "\""));
-    const FaultDecision fd = faults.Next(PortKind::Text);
-    const bool commandRefused = faults.RefusesCommand(line);
+TextResult TextExchange(const SessionEnv& env, TextContext& ctx, const std::string& label,
+                        const std::string& line, bool overflow, std::vector<Output>& out) {
+    env.Note(label + " text \"" + Escape(line) + (overflow ? "...\"" : "\""));
+    const FaultDecision fd = env.faults.Next(PortKind::Text);
+    const bool commandRefused = env.faults.RefusesCommand(line);
     TextResult r;
     if (fd.refuse || overflow || commandRefused)
         r.reply = "NG";
     else
-        r = HandleTextCommand(chain, ctx, line);
+        r = HandleTextCommand(env.chain, ctx, line);
     if (!fd.drop) {
         Output o;
-        if (fd.garbage) o.bytes = faults.Garbage(PortKind::Text);
+        if (fd.garbage) o.bytes = env.faults.Garbage(PortKind::Text);
         o.bytes += r.reply + "\r";
         o.delayMs = fd.delayMs;
         out.push_back(std::move(o));
@@ -70,20 +72,20 @@ namespace {
 
 // The size requests that the zero-size faults answer with 0.
 bool AnnouncesEmptyImage(const FaultConfig& c, std::uint8_t cmd) {
-    if (cmd == kCmdLogStart) return c.zeroLogSize;
-    return (cmd == kCmdNvramStart || cmd == kCmdWriteStart) && c.zeroNvramSize;
+    if (cmd == dakoral::kLogStart) return c.zeroLogSize;
+    return (cmd == dakoral::kNvramStart || cmd == dakoral::kWriteStart) && c.zeroNvramSize;
 }
 
 }  // namespace
 
-std::string BinaryTranscriptLine(const std::string& label, const FrameParser& parser, FrameParser::Event ev) {
+std::string BinaryTranscriptLine(const std::string& label, const dakoral::RequestParser& parser, Event ev) {
     const Bytes& p = parser.Params();
     char head[16];
     std::snprintf(head, sizeof head, "%02X", parser.Command());
     std::string line = label + " bin " + head;
-    if (ev == FrameParser::Event::BadChecksum) {
+    if (ev == Event::kBadChecksum) {
         line += " bad-checksum";
-    } else if (ev == FrameParser::Event::Oversize) {
+    } else if (ev == Event::kOversize) {
         line += " oversize";
     } else {
         line += ' ';
@@ -97,21 +99,19 @@ std::string BinaryTranscriptLine(const std::string& label, const FrameParser& pa
     return line;
 }
 
-BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, const TranscriptFn& transcript,
-                            const std::string& label, const FrameParser& parser, FrameParser::Event ev,
-                            std::vector<Output>& out) {
+BinaryResult BinaryExchange(const SessionEnv& env, BinaryContext& ctx, const std::string& label,
+                            const dakoral::RequestParser& parser, Event ev, std::vector<Output>& out) {
     const std::uint8_t cmd = parser.Command();
-    const Bytes& p = parser.Params();
-    if (transcript) transcript(BinaryTranscriptLine(label, parser, ev));
-    const FaultDecision fd = faults.Next(PortKind::Binary);
+    env.Note(BinaryTranscriptLine(label, parser, ev));
+    const FaultDecision fd = env.faults.Next(PortKind::Binary);
     BinaryResult r;
-    if (ev == FrameParser::Event::Frame && !fd.refuse) r = HandleBinaryRequest(chain, ctx, cmd, p);
-    if (r.ok && AnnouncesEmptyImage(faults.Config(), cmd)) r.data = {0, 0};
+    if (ev == Event::kFrame && !fd.refuse) r = HandleBinaryRequest(env.chain, ctx, cmd, parser.Params());
+    if (r.ok && AnnouncesEmptyImage(env.faults.Config(), cmd)) r.data = {0, 0};
     if (!fd.drop) {
-        Bytes frame = r.ok ? EncodeReply(cmd, kStatusOk, r.data) : EncodeRefusal(cmd);
+        Bytes frame = ReplyFrame(cmd, r.ok, r.data);
         if (fd.corrupt) frame.back() = static_cast<std::uint8_t>(frame.back() ^ 0x5A);
         Output o;
-        if (fd.garbage) o.bytes = faults.Garbage(PortKind::Binary);
+        if (fd.garbage) o.bytes = env.faults.Garbage(PortKind::Binary);
         o.bytes.append(frame.begin(), frame.end());
         o.delayMs = fd.delayMs;
         out.push_back(std::move(o));
@@ -119,75 +119,69 @@ BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, co
     return r;
 }
 
-// ---- text port -------------------------------------------------------------
+// ---- the TCP ports -----------------------------------------------------------
+
+PortSession::PortSession(SessionEnv env, std::string label, const LoginConfig* login, std::string accepted,
+                         std::string refused)
+    : m_env(std::move(env)),
+      m_label(std::move(label)),
+      m_accepted(std::move(accepted)),
+      m_refused(std::move(refused)) {
+    if (login) m_login = LoginDialogue(*login);
+}
+
+void PortSession::Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
+    std::size_t i = 0;
+    while (i < size && !m_finished && m_login.Active()) FeedLogin(static_cast<char>(data[i++]), out);
+    if (i < size && !m_finished) FeedRequests(data + i, size - i, out);
+}
+
+void PortSession::FeedLogin(char c, std::vector<Output>& out) {
+    std::string prompt, account;
+    const int res = m_login.Feed(c, prompt, account);
+    if (!prompt.empty()) out.push_back({prompt});
+    if (res == 0) return;
+    m_env.Note(m_label + " login \"" + Escape(account) + "\"" + (res > 0 ? " accepted" : " refused"));
+    if (res > 0) {
+        if (!m_accepted.empty()) out.push_back({m_accepted});
+        return;
+    }
+    out.push_back({m_refused, 0, true});
+    m_finished = true;
+}
 
 TextSession::TextSession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label,
                          const LoginConfig* login)
-    : m_chain(chain), m_faults(faults), m_transcript(std::move(transcript)), m_label(std::move(label)) {
-    if (login) m_login = LoginDialogue(*login);
+    : PortSession({chain, faults, std::move(transcript)}, std::move(label), login, "OK\r\n",
+                  "Login incorrect\r\n") {}
+
+void TextSession::FeedRequests(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
+    for (std::size_t i = 0; i < size; ++i)
+        if (m_reader.Feed(static_cast<char>(data[i])))
+            TextExchange(m_env, m_ctx, m_label, m_reader.Line(), m_reader.Overflow(), out);
 }
 
-std::string TextSession::Greeting() const { return m_login.Active() ? "Login: " : ""; }
-
-void TextSession::Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
-    for (std::size_t i = 0; i < size && !m_finished; ++i) {
-        const char c = static_cast<char>(data[i]);
-        if (m_login.Active()) {
-            std::string prompt, account;
-            const int res = m_login.Feed(c, prompt, account);
-            if (!prompt.empty()) out.push_back({prompt});
-            if (res != 0 && m_transcript)
-                m_transcript(m_label + " login \"" + Escape(account) + "\"" + (res > 0 ? " accepted" : " refused"));
-            if (res > 0) out.push_back({"OK\r\n"});
-            if (res < 0) {
-                out.push_back({"Login incorrect\r\n", 0, true});
-                m_finished = true;
-            }
-            continue;
-        }
-        if (m_reader.Feed(c))
-            TextExchange(m_chain, m_faults, m_ctx, m_transcript, m_label, m_reader.Line(), m_reader.Overflow(), out);
-    }
-}
-
-// ---- binary port -----------------------------------------------------------
-
+// Acceptance is silence; a refusal starts with "User".
 BinarySession::BinarySession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label,
                              const LoginConfig* login)
-    : m_chain(chain), m_faults(faults), m_transcript(std::move(transcript)), m_label(std::move(label)) {
-    if (login) m_login = LoginDialogue(*login);
-}
+    : PortSession({chain, faults, std::move(transcript)}, std::move(label), login, "",
+                  "User authentication failed.\r\n") {}
 
-std::string BinarySession::Greeting() const { return m_login.Active() ? "Login: " : ""; }
-
-void BinarySession::Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
+void BinarySession::FeedRequests(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
     for (std::size_t i = 0; i < size && !m_finished; ++i) {
-        if (m_login.Active()) {
-            std::string prompt, account;
-            const int res = m_login.Feed(static_cast<char>(data[i]), prompt, account);
-            if (!prompt.empty()) out.push_back({prompt});
-            if (res != 0 && m_transcript)
-                m_transcript(m_label + " login \"" + Escape(account) + "\"" + (res > 0 ? " accepted" : " refused"));
-            // Acceptance is silence; a refusal starts with "User".
-            if (res < 0) {
-                out.push_back({"User authentication failed.\r\n", 0, true});
-                m_finished = true;
-            }
-            continue;
-        }
-        const FrameParser::Event ev = m_parser.Feed(data[i]);
-        if (ev == FrameParser::Event::None) continue;
-        if (ev == FrameParser::Event::Logout) {
-            if (m_transcript) m_transcript(m_label + " bin logout");
+        const Event ev = m_parser.Feed(data[i]);
+        if (ev == Event::kNone) continue;
+        if (ev == Event::kLogout) {
+            m_env.Note(m_label + " bin logout");
             // An interrupted NVRAM write is dropped with the connection.
             m_ctx.staged = StagedWrite{};
-            out.push_back({std::string(1, static_cast<char>(kLogoutByte)), 0, true});
+            out.push_back({std::string(1, static_cast<char>(dakoral::kLogoutByte)), 0, true});
             m_finished = true;
             continue;
         }
-        const BinaryResult r = BinaryExchange(m_chain, m_faults, m_ctx, m_transcript, m_label, m_parser, ev, out);
+        const BinaryResult r = BinaryExchange(m_env, m_ctx, m_label, m_parser, ev, out);
         if (r.block && r.ok) ++m_blocks;
-        const int limit = m_faults.Config().closeAfterBlocks;
+        const int limit = m_env.faults.Config().closeAfterBlocks;
         if (limit > 0 && m_blocks >= limit) {
             if (out.empty()) out.push_back({});
             out.back().close = true;
@@ -199,10 +193,10 @@ void BinarySession::Feed(const std::uint8_t* data, std::size_t size, std::vector
 // ---- serial line -----------------------------------------------------------
 
 SerialSession::SerialSession(Chain& chain, Faults& faults, TranscriptFn transcript)
-    : m_chain(chain), m_faults(faults), m_transcript(std::move(transcript)) {}
+    : m_env{chain, faults, std::move(transcript)} {}
 
 void SerialSession::TextLine(const std::string& line, bool overflow, std::vector<Output>& out) {
-    const TextResult r = TextExchange(m_chain, m_faults, m_textCtx, m_transcript, "serial", line, overflow, out);
+    const TextResult r = TextExchange(m_env, m_textCtx, "serial", line, overflow, out);
     if (r.enteredBinary) {
         m_binary = true;
         m_parser.Reset();
@@ -213,51 +207,57 @@ void SerialSession::TextLine(const std::string& line, bool overflow, std::vector
 
 void SerialSession::Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) {
     for (std::size_t i = 0; i < size; ++i) {
-        const std::uint8_t b = data[i];
-        if (!m_binary) {
-            // A frame at the start of a line while the line is in text framing
-            // (e.g. a PC leaving a binary mode the display is not in) is passed
-            // over whole and not answered: its bytes, which may hold a CR, must
-            // neither make a text line of their own nor spoil the next command.
-            if (!m_strayFrame.Idle() || (b == kFrameStart && m_reader.AtLineStart())) {
-                const FrameParser::Event ev = m_strayFrame.Feed(b);
-                if (ev != FrameParser::Event::None && m_transcript)
-                    m_transcript(BinaryTranscriptLine("serial", m_strayFrame, ev) + " unanswered (text framing)");
-                continue;
-            }
-            if (m_reader.Feed(static_cast<char>(b))) TextLine(m_reader.Line(), m_reader.Overflow(), out);
-            continue;
-        }
-        if (m_parser.Idle() && b != kFrameStart) {
-            // Between frames a CR-terminated text line means the PC has gone
-            // back to text commands (it does not always leave binary mode
-            // first, e.g. after an NVRAM write): answer it as text.
-            if (b == '\r') {
-                m_binary = false;
-                m_reader.Clear();
-                const std::string line = m_pendingText;
-                const bool overflow = m_pendingOverflow;
-                m_pendingText.clear();
-                m_pendingOverflow = false;
-                TextLine(line, overflow, out);
-            } else if (b >= 0x20 && b <= 0x7E) {
-                if (m_pendingText.size() < kMaxTextCommand)
-                    m_pendingText += static_cast<char>(b);
-                else
-                    m_pendingOverflow = true;
-            } else if (b != '\n') {
-                m_pendingText.clear();
-                m_pendingOverflow = false;
-            }
-            continue;
-        }
-        m_pendingText.clear();
-        m_pendingOverflow = false;
-        const FrameParser::Event ev = m_parser.Feed(b);
-        if (ev == FrameParser::Event::None) continue;
-        const BinaryResult r = BinaryExchange(m_chain, m_faults, m_binCtx, m_transcript, "serial", m_parser, ev, out);
-        if (r.leftBinary) m_binary = false;
+        if (m_binary)
+            FeedBinary(data[i], out);
+        else
+            FeedText(data[i], out);
     }
+}
+
+void SerialSession::FeedText(std::uint8_t b, std::vector<Output>& out) {
+    // A frame at the start of a line while the line is in text framing (e.g.
+    // a PC leaving a binary mode the display is not in) is passed over whole
+    // and not answered: its bytes, which may hold a CR, must neither make a
+    // text line of their own nor spoil the next command.
+    if (!m_strayFrame.Idle() || (b == dakoral::kFrameStart && m_reader.AtLineStart())) {
+        const Event ev = m_strayFrame.Feed(b);
+        if (ev != Event::kNone)
+            m_env.Note(BinaryTranscriptLine("serial", m_strayFrame, ev) + " unanswered (text framing)");
+        return;
+    }
+    if (m_reader.Feed(static_cast<char>(b))) TextLine(m_reader.Line(), m_reader.Overflow(), out);
+}
+
+void SerialSession::FeedBinary(std::uint8_t b, std::vector<Output>& out) {
+    if (m_parser.Idle() && b != dakoral::kFrameStart) {
+        // Between frames a CR-terminated text line means the PC has gone back
+        // to text commands (it does not always leave binary mode first, e.g.
+        // after an NVRAM write): answer it as text.
+        if (b == '\r') {
+            m_binary = false;
+            m_reader.Clear();
+            const std::string line = m_pendingText;
+            const bool overflow = m_pendingOverflow;
+            m_pendingText.clear();
+            m_pendingOverflow = false;
+            TextLine(line, overflow, out);
+        } else if (b >= 0x20 && b <= 0x7E) {
+            if (m_pendingText.size() < kMaxTextCommand)
+                m_pendingText += static_cast<char>(b);
+            else
+                m_pendingOverflow = true;
+        } else if (b != '\n') {
+            m_pendingText.clear();
+            m_pendingOverflow = false;
+        }
+        return;
+    }
+    m_pendingText.clear();
+    m_pendingOverflow = false;
+    const Event ev = m_parser.Feed(b);
+    if (ev == Event::kNone) return;
+    const BinaryResult r = BinaryExchange(m_env, m_binCtx, "serial", m_parser, ev, out);
+    if (r.leftBinary) m_binary = false;
 }
 
 }  // namespace dsim

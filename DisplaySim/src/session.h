@@ -1,6 +1,8 @@
 #pragma once
 // Connection sessions: byte streams in, reply chunks out. They hold no socket;
-// the server feeds them what arrives and sends what they return.
+// the server feeds them what arrives and sends what they return. The text and
+// binary ports share the login dialogue (PortSession); every session shares
+// the request exchanges below.
 
 #include <cstdint>
 #include <functional>
@@ -70,59 +72,98 @@ private:
     std::string m_account;
 };
 
-class TextSession {
-public:
-    TextSession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label, const LoginConfig* login);
-    std::string Greeting() const;
-    void Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out);
-    bool Finished() const { return m_finished; }
+// What every session works with: the displays, the fault plan and the
+// transcript (may be empty).
+struct SessionEnv {
+    Chain& chain;
+    Faults& faults;
+    TranscriptFn transcript;
 
-private:
-    Chain& m_chain;
-    Faults& m_faults;
-    TranscriptFn m_transcript;
-    std::string m_label;
-    LoginDialogue m_login;
-    LineReader m_reader{kMaxTextCommand};
-    TextContext m_ctx;
-    bool m_finished = false;
+    void Note(const std::string& line) const {
+        if (transcript) transcript(line);
+    }
 };
 
-class BinarySession {
+// A connection's session. Not thread-safe: the server runs every session on
+// its one thread.
+class Session {
 public:
-    BinarySession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label, const LoginConfig* login);
-    std::string Greeting() const;
-    void Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out);
+    virtual ~Session() = default;
+    virtual void Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) = 0;
+};
+
+// A TCP port's session: the login dialogue, when the port runs one, then the
+// port's own requests until the session finishes (the connection is to close).
+class PortSession : public Session {
+public:
+    // What to send on connect: "Login: " when a dialogue is to run.
+    std::string Greeting() const { return m_login.Active() ? "Login: " : ""; }
     bool Finished() const { return m_finished; }
+    void Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) final;
+
+protected:
+    // `accepted` and `refused` are what the port sends when the dialogue ends
+    // with a match (nothing when empty) or a mismatch (then it closes).
+    PortSession(SessionEnv env, std::string label, const LoginConfig* login, std::string accepted,
+                std::string refused);
+    // The bytes after the dialogue; stops at the byte that finishes the session.
+    virtual void FeedRequests(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) = 0;
+
+    SessionEnv m_env;
+    std::string m_label;
+    bool m_finished = false;
 
 private:
-    Chain& m_chain;
-    Faults& m_faults;
-    TranscriptFn m_transcript;
-    std::string m_label;
+    void FeedLogin(char c, std::vector<Output>& out);
+
     LoginDialogue m_login;
-    FrameParser m_parser{true};
+    std::string m_accepted;
+    std::string m_refused;
+};
+
+class TextSession : public PortSession {
+public:
+    TextSession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label,
+                const LoginConfig* login);
+
+private:
+    void FeedRequests(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) override;
+
+    LineReader m_reader{kMaxTextCommand};
+    TextContext m_ctx;
+};
+
+class BinarySession : public PortSession {
+public:
+    BinarySession(Chain& chain, Faults& faults, TranscriptFn transcript, std::string label,
+                  const LoginConfig* login);
+
+private:
+    void FeedRequests(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) override;
+
+    dakoral::RequestParser m_parser{kMaxRequestParams, true};
     BinaryContext m_ctx;
     int m_blocks = 0;
-    bool m_finished = false;
 };
 
 // One serial line carrying text commands and, while the display is in binary
 // mode, binary frames.
-class SerialSession {
+class SerialSession : public Session {
 public:
     SerialSession(Chain& chain, Faults& faults, TranscriptFn transcript);
-    void Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out);
+    void Feed(const std::uint8_t* data, std::size_t size, std::vector<Output>& out) override;
     bool BinaryFraming() const { return m_binary; }
 
 private:
+    void FeedText(std::uint8_t b, std::vector<Output>& out);
+    void FeedBinary(std::uint8_t b, std::vector<Output>& out);
     void TextLine(const std::string& line, bool overflow, std::vector<Output>& out);
-    Chain& m_chain;
-    Faults& m_faults;
-    TranscriptFn m_transcript;
+
+    SessionEnv m_env;
     LineReader m_reader{kMaxTextCommand};
-    FrameParser m_parser{false};
-    FrameParser m_strayFrame{false};  // a frame sent while the line is in text framing
+    dakoral::RequestParser m_parser{kMaxRequestParams, false};
+    dakoral::RequestParser m_strayFrame{kMaxRequestParams,
+                                        false};  // a frame sent while the line is in text framing
     TextContext m_textCtx;
     BinaryContext m_binCtx;
     bool m_binary = false;
@@ -130,12 +171,14 @@ private:
     bool m_pendingOverflow = false;
 };
 
-// Building blocks shared by the sessions.
-std::string BinaryTranscriptLine(const std::string& label, const FrameParser& parser, FrameParser::Event ev);
-TextResult TextExchange(Chain& chain, Faults& faults, TextContext& ctx, const TranscriptFn& transcript,
-                         const std::string& label, const std::string& line, bool overflow, std::vector<Output>& out);
-BinaryResult BinaryExchange(Chain& chain, Faults& faults, BinaryContext& ctx, const TranscriptFn& transcript,
-                            const std::string& label, const FrameParser& parser, FrameParser::Event ev,
+// One request and its reply, with the transcript line and the faults: shared
+// by the sessions.
+std::string BinaryTranscriptLine(const std::string& label, const dakoral::RequestParser& parser,
+                                 dakoral::RequestParser::Event ev);
+TextResult TextExchange(const SessionEnv& env, TextContext& ctx, const std::string& label,
+                        const std::string& line, bool overflow, std::vector<Output>& out);
+BinaryResult BinaryExchange(const SessionEnv& env, BinaryContext& ctx, const std::string& label,
+                            const dakoral::RequestParser& parser, dakoral::RequestParser::Event ev,
                             std::vector<Output>& out);
 
 }  // namespace dsim

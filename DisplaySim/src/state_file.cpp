@@ -1,15 +1,15 @@
 #include "state_file.h"
 
-#include "common/hex.h"
-#include "common/textfile.h"
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 
+#include "common/hex.h"
+#include "common/textfile.h"
 #include "log_image.h"
+#include "logimage/LogImage.h"
 #include "text_protocol.h"
 
 namespace dsim {
@@ -234,9 +234,9 @@ bool ReadImageFile(const std::filesystem::path& path, Bytes& out, std::string& e
 
 void AdoptLogImage(Display& d, Bytes image, bool takeIdentity) {
     if (takeIdentity) {
-        LogLayout L;
+        logimage::LogLayout L;
         std::string error;
-        if (LocateLogLayout(image, L, error)) {
+        if (logimage::LocateLog(image, L, error)) {
             if (!L.model.empty()) d.model = L.model;
             if (!L.serial.empty()) d.serial = L.serial;
         }

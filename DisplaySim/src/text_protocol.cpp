@@ -141,147 +141,239 @@ bool SetIdentity(Display& d, std::string_view model, std::string_view serial) {
     return true;
 }
 
+// ---- the commands ------------------------------------------------------------
+
+// One command as the handlers see it: the display it addresses, its whole
+// text, its first four characters (the word) and the rest (the parameter).
+struct Command {
+    Chain& chain;
+    TextContext& ctx;
+    Display& d;
+    std::string_view text;
+    std::string_view word;
+    std::string_view param;
+};
+
+using Handler = TextResult (*)(const Command&);
+
+TextResult Reply(std::string reply) {
+    return {std::move(reply)};
+}
+TextResult Accepted(bool ok) {
+    return Reply(ok ? kOk : kNg);
+}
+TextResult EnteredBinary(std::string reply) {
+    return {std::move(reply), true};
+}
+
+TextResult SelectDisplay(const Command& c) {
+    int n = 0;
+    if (!ParseUnsigned(c.param, 3, n) || !c.chain.Find(n)) return Accepted(false);
+    c.ctx.selected = n;
+    return Accepted(true);
+}
+
+TextResult EnterBinaryById(const Command& c) {
+    int n = 0;
+    Display* target = ParseUnsigned(c.param, 3, n) ? c.chain.Find(n) : nullptr;
+    if (!target) return Accepted(false);
+    c.chain.EnterBinary(*target);
+    return EnteredBinary("=BNMD9999");
+}
+
+TextResult EnterBinary(const Command& c) {
+    c.chain.EnterBinary(c.d);
+    return EnteredBinary(kOk);
+}
+
+// "BLRS0003": start text of event 3; "BLRS1003": its time; "BLRE0003": its maximum text.
+TextResult EventQuery(const Command& c) {
+    bool isMax = false;
+    const int kind = EventKindOf(c.word, isMax);
+    int n = 0;
+    if (!c.d.maintenance || c.param.size() != 4 || !ParseUnsigned(c.param, 4, n)) return Accepted(false);
+    if (n < kEventsPerKind) {
+        const EventEntry& e = c.d.events[kind][n];
+        return Reply(Value(isMax ? e.max : e.start));
+    }
+    if (!isMax && n >= 1000 && n < 1000 + kEventsPerKind)
+        return Reply(Number(c.d.events[kind][n - 1000].time));
+    return Accepted(false);
+}
+
+TextResult SetLogging(const Command& c) {
+    c.d.logging = c.text.back() == '1';
+    return Accepted(true);
+}
+
+TextResult SetMaintenance(const Command& c) {
+    c.d.maintenance = c.text.back() == '1';
+    return Accepted(true);
+}
+
+TextResult ArmClear(const Command& c) {
+    c.d.clearArmed = true;
+    return Accepted(true);
+}
+
+TextResult ClearLogs(const Command& c) {
+    if (!c.d.clearArmed) return Accepted(false);
+    std::string error;
+    Bytes image = c.d.log;
+    if (!ClearLogGroups(image, error)) return Accepted(false);
+    c.d.log.swap(image);
+    c.d.clearArmed = false;
+    return Accepted(true);
+}
+
+TextResult SetSerial(const Command& c) {
+    return Accepted(!c.param.empty() && SetIdentity(c.d, c.d.model, c.param));
+}
+TextResult SetModel(const Command& c) {
+    return Accepted(!c.param.empty() && SetIdentity(c.d, c.param, c.d.serial));
+}
+
+// "%y%m%d%H%M": ten digits of a real date and time; seconds start at 0.
+TextResult SetClock(const Command& c) {
+    const std::string_view p = c.param;
+    if (p.size() != 10 || !IsDigits(p)) return Accepted(false);
+    auto two = [&](int i) { return (p[i] - '0') * 10 + (p[i + 1] - '0'); };
+    const int yy = two(0), mo = two(2), dd = two(4), hh = two(6), mi = two(8);
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (yy % 4) == 0;
+    if (mo < 1 || mo > 12 || dd < 1 || dd > kDays[mo - 1] || (mo == 2 && dd == 29 && !leap) || hh >= 24 ||
+        mi >= 60)
+        return Accepted(false);
+    c.d.SetClock(FieldsToSeconds(2000 + yy, mo, dd, hh, mi, 0));
+    return Accepted(true);
+}
+
+// The white balance tool's begin, end and mode commands: nothing to do.
+TextResult Acknowledge(const Command&) {
+    return Accepted(true);
+}
+
+// Asked with a number query by the white balance tool: 0 = level write finished.
+TextResult LevelWriteDone(const Command&) {
+    return Reply("=0");
+}
+
+TextResult RestoreFactoryExceptVal(const Command& c) {
+    const auto val = c.d.wb.val;
+    c.d.wb = FactoryWhiteBalance();
+    c.d.wb.val = val;
+    return Accepted(true);
+}
+
+TextResult RestoreFactoryVal(const Command& c) {
+    c.d.wb.val = FactoryWhiteBalance().val;
+    return Accepted(true);
+}
+
+TextResult WriteDefaultColumn(const Command& c) {
+    int row = 0, v = 0;
+    if (!ParseRowValue(c.param, row, v)) return Accepted(false);
+    (*DefaultColumn(c.d.wb, c.word))[row - 1] = v;
+    return Accepted(true);
+}
+
+// One point: the value; three points: point 0..2, then the value.
+TextResult WriteSimpleColumn(const Command& c) {
+    auto& column = *SimpleColumn(c.d.wb, c.word);
+    std::string_view p = c.param;
+    int point = 0, v = 0;
+    if (c.d.simplePoints == 3) {
+        if (p.size() < 2 || p[0] < '0' || p[0] > '2') return Accepted(false);
+        point = p[0] - '0';
+        p.remove_prefix(1);
+    }
+    if (!ParseUnsigned(p, 5, v) || v > kMaxRegister) return Accepted(false);
+    column[point] = v;
+    return Accepted(true);
+}
+
+TextResult WriteVal(const Command& c) {
+    int row = 0, v = 0;
+    if (!ParseRowValue(c.param, row, v)) return Accepted(false);
+    c.d.wb.val[row - 1] = v;
+    return Accepted(true);
+}
+
+// "LEV" + row + value.
+TextResult WriteAdvancedLevel(const Command& c) {
+    int row = 0, v = 0;
+    if (!ParseRowValue(c.text.substr(3), row, v)) return Accepted(false);
+    c.d.wb.advLevel[row - 1] = v;
+    return Accepted(true);
+}
+
+// "MG" + row + colour + value.
+TextResult WriteAdvancedGain(const Command& c) {
+    const std::string_view t = c.text;
+    if (t.size() <= 5 || t[2] < '1' || t[2] > '6') return Accepted(false);
+    auto* column = AdvancedGain(c.d.wb, t[3]);
+    int v = 0;
+    if (!column || !ParseUnsigned(t.substr(4), 5, v) || v > kMaxRegister) return Accepted(false);
+    (*column)[t[2] - '1'] = v;
+    return Accepted(true);
+}
+
+struct Entry {
+    std::string_view key;
+    Handler handle;
+};
+
+// Commands known by their whole text.
+constexpr Entry kWholeCommands[] = {
+    {"SRLG0000", SetLogging},        {"SRLG0001", SetLogging},
+    {"FIRM0000", EnterBinary},       {"TRST0002", ArmClear},
+    {"ACLG0000", ClearLogs},         {"ESPC0001", SetMaintenance},
+    {"ESPC0000", SetMaintenance},    {"WBST0000", Acknowledge},
+    {"WBLS0000", Acknowledge},       {"WBED0000", Acknowledge},
+    {"MGST0001", Acknowledge},       {"MGST0000", Acknowledge},
+    {"GCEN0001", Acknowledge},       {"GCEN0000", Acknowledge},
+    {"WBLE0000", LevelWriteDone},    {"MSET0004", RestoreFactoryExceptVal},
+    {"GCRS0001", RestoreFactoryVal},
+};
+
+// Commands known by their word, with a parameter.
+constexpr Entry kWordCommands[] = {
+    {"IDSL", SelectDisplay},      {"BNMD", EnterBinaryById},    {"BLRS", EventQuery},
+    {"BLRE", EventQuery},         {"POLR", EventQuery},         {"TLRS", EventQuery},
+    {"TLRE", EventQuery},         {"IFSN", SetSerial},          {"IFMN", SetModel},
+    {"CLKS", SetClock},           {"WBLP", WriteDefaultColumn}, {"WBRP", WriteDefaultColumn},
+    {"WBGP", WriteDefaultColumn}, {"WBBP", WriteDefaultColumn}, {"RGAN", WriteSimpleColumn},
+    {"GGAN", WriteSimpleColumn},  {"BGAN", WriteSimpleColumn},  {"GCVW", WriteVal},
+};
+
+// Commands known by a shorter prefix (the advanced white balance set).
+constexpr Entry kPrefixCommands[] = {
+    {"LEV", WriteAdvancedLevel},
+    {"MG", WriteAdvancedGain},
+};
+
+Handler FindHandler(std::string_view text, std::string_view word) {
+    for (const Entry& e : kWholeCommands)
+        if (text == e.key) return e.handle;
+    for (const Entry& e : kWordCommands)
+        if (word == e.key) return e.handle;
+    for (const Entry& e : kPrefixCommands)
+        if (text.size() > e.key.size() + 1 && text.substr(0, e.key.size()) == e.key) return e.handle;
+    return nullptr;
+}
+
 }  // namespace
 
 TextResult HandleTextCommand(Chain& chain, TextContext& ctx, std::string_view cmd) {
-    TextResult r;
-    r.reply = kNg;
-    if (cmd.size() > kMaxTextCommand || !Printable(cmd)) return r;
-    if (cmd.empty()) {
-        r.reply = kOk;
-        return r;
-    }
-    Display* dp = chain.Find(ctx.selected);
-    if (!dp) return r;
-    Display& d = *dp;
+    if (cmd.size() > kMaxTextCommand || !Printable(cmd)) return Reply(kNg);
+    if (cmd.empty()) return Reply(kOk);
+    Display* d = chain.Find(ctx.selected);
+    if (!d) return Reply(kNg);
     const std::string_view word = cmd.substr(0, std::min<std::size_t>(4, cmd.size()));
     const std::string_view param = cmd.size() > 4 ? cmd.substr(4) : std::string_view{};
-
-    if (cmd.size() == 8 && param == "????") {
-        r.reply = Query(d, word);
-        return r;
-    }
-
-    int n = 0, v = 0;
-    if (word == "IDSL") {
-        if (ParseUnsigned(param, 3, n) && chain.Find(n)) {
-            ctx.selected = n;
-            r.reply = kOk;
-        }
-        return r;
-    }
-    if (word == "BNMD") {
-        if (ParseUnsigned(param, 3, n)) {
-            if (Display* target = chain.Find(n)) {
-                chain.EnterBinary(*target);
-                r.reply = "=BNMD9999";
-                r.enteredBinary = true;
-            }
-        }
-        return r;
-    }
-    bool isMax = false;
-    if (int kind = EventKindOf(word, isMax); kind >= 0) {
-        if (!d.maintenance || !ParseUnsigned(param, 4, n) || param.size() != 4) return r;
-        if (n < kEventsPerKind) {
-            const EventEntry& e = d.events[kind][n];
-            r.reply = Value(isMax ? e.max : e.start);
-        } else if (!isMax && n >= 1000 && n < 1000 + kEventsPerKind) {
-            r.reply = Number(d.events[kind][n - 1000].time);
-        }
-        return r;
-    }
-
-    const std::string c(cmd);
-    if (c == "SRLG0000" || c == "SRLG0001") {
-        d.logging = c.back() == '1';
-        r.reply = kOk;
-    } else if (c == "FIRM0000") {
-        chain.EnterBinary(d);
-        r.reply = kOk;
-        r.enteredBinary = true;
-    } else if (c == "TRST0002") {
-        d.clearArmed = true;
-        r.reply = kOk;
-    } else if (c == "ACLG0000") {
-        if (d.clearArmed) {
-            std::string error;
-            Bytes image = d.log;
-            if (ClearLogGroups(image, error)) {
-                d.log.swap(image);
-                d.clearArmed = false;
-                r.reply = kOk;
-            }
-        }
-    } else if (c == "ESPC0001" || c == "ESPC0000") {
-        d.maintenance = c.back() == '1';
-        r.reply = kOk;
-    } else if (word == "IFSN") {
-        if (!param.empty() && SetIdentity(d, d.model, param)) r.reply = kOk;
-    } else if (word == "IFMN") {
-        if (!param.empty() && SetIdentity(d, param, d.serial)) r.reply = kOk;
-    } else if (word == "CLKS") {
-        // "%y%m%d%H%M": ten digits, seconds start at 0.
-        if (param.size() == 10 && IsDigits(param)) {
-            auto two = [&](int i) { return (param[i] - '0') * 10 + (param[i + 1] - '0'); };
-            const int yy = two(0), mo = two(2), dd = two(4), hh = two(6), mi = two(8);
-            static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-            const bool leap = (yy % 4) == 0;
-            if (mo >= 1 && mo <= 12 && dd >= 1 && dd <= kDays[mo - 1] && !(mo == 2 && dd == 29 && !leap) && hh < 24 &&
-                mi < 60) {
-                d.SetClock(FieldsToSeconds(2000 + yy, mo, dd, hh, mi, 0));
-                r.reply = kOk;
-            }
-        }
-    } else if (c == "WBST0000" || c == "WBLS0000" || c == "WBED0000" || c == "MGST0001" || c == "MGST0000" ||
-               c == "GCEN0001" || c == "GCEN0000") {
-        r.reply = kOk;
-    } else if (c == "WBLE0000") {
-        // Asked with a number query by the white balance tool: 0 = level write finished.
-        r.reply = "=0";
-    } else if (c == "MSET0004") {
-        const WhiteBalance f = FactoryWhiteBalance();
-        const auto val = d.wb.val;
-        d.wb = f;
-        d.wb.val = val;
-        r.reply = kOk;
-    } else if (c == "GCRS0001") {
-        d.wb.val = FactoryWhiteBalance().val;
-        r.reply = kOk;
-    } else if (auto* col = DefaultColumn(d.wb, word)) {
-        if (ParseRowValue(param, n, v)) {
-            (*col)[n - 1] = v;
-            r.reply = kOk;
-        }
-    } else if (auto* scol = SimpleColumn(d.wb, word)) {
-        if (d.simplePoints == 3) {
-            // point index 0..2, then the value
-            if (param.size() >= 2 && param[0] >= '0' && param[0] <= '2' && ParseUnsigned(param.substr(1), 5, v) &&
-                v <= kMaxRegister) {
-                (*scol)[param[0] - '0'] = v;
-                r.reply = kOk;
-            }
-        } else if (ParseUnsigned(param, 5, v) && v <= kMaxRegister) {
-            (*scol)[0] = v;
-            r.reply = kOk;
-        }
-    } else if (word == "GCVW") {
-        if (ParseRowValue(param, n, v)) {
-            d.wb.val[n - 1] = v;
-            r.reply = kOk;
-        }
-    } else if (cmd.size() > 4 && cmd.substr(0, 3) == "LEV") {
-        if (ParseRowValue(cmd.substr(3), n, v)) {
-            d.wb.advLevel[n - 1] = v;
-            r.reply = kOk;
-        }
-    } else if (cmd.size() > 5 && cmd.substr(0, 2) == "MG" && cmd[2] >= '1' && cmd[2] <= '6') {
-        if (auto* gcol = AdvancedGain(d.wb, cmd[3]); gcol && ParseUnsigned(cmd.substr(4), 5, v) && v <= kMaxRegister) {
-            (*gcol)[cmd[2] - '1'] = v;
-            r.reply = kOk;
-        }
-    }
-    return r;
+    if (cmd.size() == 8 && param == "????") return Reply(Query(*d, word));
+    const Handler handle = FindHandler(cmd, word);
+    return handle ? handle({chain, ctx, *d, cmd, word, param}) : Reply(kNg);
 }
 
 }  // namespace dsim

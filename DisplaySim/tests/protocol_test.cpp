@@ -1,4 +1,4 @@
-// Protocol handlers as pure functions: text commands, binary requests, frames,
+// Protocol handlers as pure functions: text commands, binary requests,
 // sessions and fault decisions.
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 
 #include "binary_protocol.h"
 #include "log_image.h"
+#include "logimage/LogImage.h"
 #include "session.h"
 #include "text_protocol.h"
 
@@ -37,6 +38,17 @@ BinaryResult Bin(Chain& c, BinaryContext& ctx, std::uint8_t cmd, Bytes p = {}) {
     return HandleBinaryRequest(c, ctx, cmd, p);
 }
 
+Bytes Request(std::uint8_t cmd, const Bytes& params) {
+    Bytes frame;
+    EXPECT_TRUE(dakoral::BuildRequest(cmd, params.data(), params.size(), frame));
+    return frame;
+}
+
+bool ChecksumHolds(const std::string& frame) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(frame.data());
+    return !frame.empty() && dakoral::Checksum(bytes, frame.size() - 1) == bytes[frame.size() - 1];
+}
+
 Bytes BlockParams(std::size_t offset, std::size_t length) {
     return {static_cast<std::uint8_t>(offset & 0xFF), static_cast<std::uint8_t>(offset >> 8),
             static_cast<std::uint8_t>(length & 0xFF), static_cast<std::uint8_t>(length >> 8)};
@@ -59,12 +71,12 @@ TEST(TextCommands, IdentityQueriesAndSerialWriteKeepTheLogHeaderInStep) {
     EXPECT_EQ(Say(c, ctx, "IFSNAB-12345"), "OK");
     EXPECT_EQ(Say(c, ctx, "SRNO????"), "=AB-12345");
 
-    LogLayout L;
+    logimage::LogLayout L;
     std::string err;
     const Bytes& log = c.displays[0].log;
-    ASSERT_TRUE(LocateLogLayout(log, L, err)) << err;
+    ASSERT_TRUE(logimage::LocateLog(log, L, err)) << err;
     EXPECT_EQ(L.serial, "AB-12345");
-    EXPECT_EQ(Crc16(log.data(), log.size() - 2), log[log.size() - 2] | (log[log.size() - 1] << 8));
+    EXPECT_EQ(logimage::Crc16(log.data(), log.size() - 2), log[log.size() - 2] | (log[log.size() - 1] << 8));
 
     EXPECT_EQ(Say(c, ctx, "IFSN"), "NG");                  // nothing to write
     EXPECT_EQ(Say(c, ctx, "IFSN0123456789ABCDEF"), "NG");  // does not fit the log header
@@ -153,12 +165,12 @@ TEST(TextCommands, ClearLogsNeedsTheResetFirstAndKeepsTheRestOfTheImage) {
     Chain c = MakeChain();
     TextContext ctx;
     Display& d = c.displays[0];
-    LogLayout before;
+    logimage::LogLayout before;
     std::string err;
-    ASSERT_TRUE(LocateLogLayout(d.log, before, err)) << err;
+    ASSERT_TRUE(logimage::LocateLog(d.log, before, err)) << err;
     ASSERT_GT(before.recordCount, 0u);
-    const Bytes head(d.log.begin(), d.log.begin() + static_cast<long>(before.groupsPos));
-    const Bytes temperature(d.log.begin() + static_cast<long>(before.groupsEnd), d.log.end() - 2);
+    const Bytes head(d.log.begin(), d.log.begin() + static_cast<long>(before.groupOffsets[0]));
+    const Bytes temperature(d.log.begin() + static_cast<long>(before.temperatureOffset), d.log.end() - 2);
 
     EXPECT_EQ(Say(c, ctx, "ACLG0000"), "NG");
     EXPECT_EQ(Say(c, ctx, "TRST0002"), "OK");
@@ -168,12 +180,14 @@ TEST(TextCommands, ClearLogsNeedsTheResetFirstAndKeepsTheRestOfTheImage) {
     EXPECT_EQ(Say(c, ctx, "SRLG0001"), "OK");
     EXPECT_TRUE(d.logging);
 
-    LogLayout after;
-    ASSERT_TRUE(LocateLogLayout(d.log, after, err)) << err;
+    logimage::LogLayout after;
+    ASSERT_TRUE(logimage::LocateLog(d.log, after, err)) << err;
     EXPECT_EQ(after.recordCount, 0u);
-    EXPECT_EQ(Bytes(d.log.begin(), d.log.begin() + static_cast<long>(after.groupsPos)), head);
-    EXPECT_EQ(Bytes(d.log.begin() + static_cast<long>(after.groupsEnd), d.log.end() - 2), temperature);
-    EXPECT_EQ(Crc16(d.log.data(), d.log.size() - 2), d.log[d.log.size() - 2] | (d.log[d.log.size() - 1] << 8));
+    EXPECT_EQ(Bytes(d.log.begin(), d.log.begin() + static_cast<long>(after.groupOffsets[0])), head);
+    EXPECT_EQ(Bytes(d.log.begin() + static_cast<long>(after.temperatureOffset), d.log.end() - 2),
+              temperature);
+    EXPECT_EQ(logimage::Crc16(d.log.data(), d.log.size() - 2),
+              d.log[d.log.size() - 2] | (d.log[d.log.size() - 1] << 8));
     EXPECT_EQ(Say(c, ctx, "ACLG0000"), "NG");  // the reset is used up
 }
 
@@ -237,64 +251,20 @@ TEST(TextCommands, ClockSetAndUsageQueries) {
     EXPECT_EQ(Say(c, ctx, "LTOF????"), "=35");
 }
 
-TEST(Frames, EncodingAndParsing) {
-    EXPECT_EQ(EncodeRequest(0x40, {}), (Bytes{0xAA, 0x40, 0x00, 0x00, 0x15}));
-    const Bytes data = {0x12, 0x34};
-    EXPECT_EQ(EncodeReply(0x40, 0x00, data), (Bytes{0xAA, 0x40, 0x03, 0x00, 0x00, 0x12, 0x34, 0xCC}));
-
-    FrameParser p(true);
-    Bytes stream = {0x00, 0x55};  // skipped
-    const Bytes params = {1, 2, 3, 4};
-    Bytes f = EncodeRequest(0x41, params);
-    stream.insert(stream.end(), f.begin(), f.end());
-    int frames = 0;
-    for (auto b : stream)
-        if (p.Feed(b) == FrameParser::Event::Frame) {
-            ++frames;
-            EXPECT_EQ(p.Command(), 0x41);
-            EXPECT_EQ(p.Params(), params);
-        }
-    EXPECT_EQ(frames, 1);
-
-    f.back() ^= 1;
-    FrameParser::Event last = FrameParser::Event::None;
-    for (auto b : f) last = p.Feed(b);
-    EXPECT_EQ(last, FrameParser::Event::BadChecksum);
-
-    EXPECT_EQ(p.Feed(0x03), FrameParser::Event::Logout);
-    FrameParser serial(false);
-    EXPECT_EQ(serial.Feed(0x03), FrameParser::Event::None);
-
-    // 8193 parameter bytes announced: refused once they and the checksum have
-    // passed; a logout byte or 0xAA among them is data, not a new frame.
-    Bytes oversize = {0xAA, 0x48, 0x01, 0x20};
-    for (std::size_t i = 0; i < 0x2001 + 1; ++i) oversize.push_back(i % 2 ? 0x03 : 0xAA);
-    int events = 0;
-    for (auto b : oversize) {
-        last = p.Feed(b);
-        if (last != FrameParser::Event::None) ++events;
-    }
-    EXPECT_EQ(events, 1);
-    EXPECT_EQ(last, FrameParser::Event::Oversize);
-    EXPECT_TRUE(p.Idle());
-    for (auto b : EncodeRequest(0x40, {})) last = p.Feed(b);
-    EXPECT_EQ(last, FrameParser::Event::Frame);
-}
-
 TEST(BinaryRequests, RefusedOutsideBinaryModeExceptLeaving) {
     Chain c = MakeChain(1);
     BinaryContext ctx;
-    EXPECT_FALSE(Bin(c, ctx, kCmdLogStart).ok);
-    EXPECT_FALSE(Bin(c, ctx, kCmdNvramBlock, BlockParams(0, 16)).ok);
-    EXPECT_TRUE(Bin(c, ctx, kCmdLeaveBinary, {0}).ok);
-    EXPECT_TRUE(Bin(c, ctx, kCmdLeaveBinary, {1}).ok);
-    EXPECT_FALSE(Bin(c, ctx, kCmdLeaveBinary, {9}).ok);  // not in the chain
+    EXPECT_FALSE(Bin(c, ctx, dakoral::kLogStart).ok);
+    EXPECT_FALSE(Bin(c, ctx, dakoral::kNvramBlock, BlockParams(0, 16)).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kLeaveBinary, {0}).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kLeaveBinary, {1}).ok);
+    EXPECT_FALSE(Bin(c, ctx, dakoral::kLeaveBinary, {9}).ok);  // not in the chain
     c.EnterBinary(*c.Find(1));
-    EXPECT_TRUE(Bin(c, ctx, kCmdLogStart).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kLogStart).ok);
     EXPECT_FALSE(Bin(c, ctx, 0x43).ok);  // unknown code
-    EXPECT_TRUE(Bin(c, ctx, kCmdLeaveBinary, {1}).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kLeaveBinary, {1}).ok);
     EXPECT_FALSE(c.Find(1)->binary);
-    EXPECT_FALSE(Bin(c, ctx, kCmdLogStart).ok);
+    EXPECT_FALSE(Bin(c, ctx, dakoral::kLogStart).ok);
 }
 
 TEST(BinaryRequests, BlockReadsRebuildTheImageAndRefuseOutOfRange) {
@@ -302,8 +272,8 @@ TEST(BinaryRequests, BlockReadsRebuildTheImageAndRefuseOutOfRange) {
     BinaryContext ctx;
     Display& d = c.displays[0];
     c.EnterBinary(d);
-    for (auto [start, block, image] : {std::tuple{kCmdLogStart, kCmdLogBlock, &d.log},
-                                       std::tuple{kCmdNvramStart, kCmdNvramBlock, &d.nvram}}) {
+    for (auto [start, block, image] : {std::tuple{dakoral::kLogStart, dakoral::kLogBlock, &d.log},
+                                       std::tuple{dakoral::kNvramStart, dakoral::kNvramBlock, &d.nvram}}) {
         const BinaryResult s = Bin(c, ctx, start);
         ASSERT_TRUE(s.ok);
         const std::size_t n = s.data[0] | (s.data[1] << 8);
@@ -332,31 +302,31 @@ TEST(BinaryRequests, NvramWriteIsStagedUntilEveryBlockAndTheEndCode) {
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
 
     BinaryContext early;
-    EXPECT_FALSE(Bin(c, early, kCmdWriteBlock, WriteParams(0, image)).ok);  // before 0x47
-    EXPECT_FALSE(Bin(c, early, kCmdWriteEnd).ok);
+    EXPECT_FALSE(Bin(c, early, dakoral::kWriteBlock, WriteParams(0, image)).ok);  // before 0x47
+    EXPECT_FALSE(Bin(c, early, dakoral::kWriteEnd).ok);
 
     // An interrupted write: blocks staged, no 0x49, connection gone.
     {
         BinaryContext ctx;
-        const BinaryResult s = Bin(c, ctx, kCmdWriteStart);
+        const BinaryResult s = Bin(c, ctx, dakoral::kWriteStart);
         ASSERT_TRUE(s.ok);
         EXPECT_EQ(s.data[0] | (s.data[1] << 8), 2500);
-        EXPECT_TRUE(Bin(c, ctx, kCmdWriteBlock, WriteParams(0, image)).ok);
-        EXPECT_TRUE(Bin(c, ctx, kCmdWriteBlock, WriteParams(1024, image)).ok);
+        EXPECT_TRUE(Bin(c, ctx, dakoral::kWriteBlock, WriteParams(0, image)).ok);
+        EXPECT_TRUE(Bin(c, ctx, dakoral::kWriteBlock, WriteParams(1024, image)).ok);
     }
     EXPECT_EQ(d.nvram, original);
 
     BinaryContext ctx;
-    ASSERT_TRUE(Bin(c, ctx, kCmdWriteStart).ok);
-    EXPECT_TRUE(Bin(c, ctx, kCmdWriteBlock, WriteParams(0, image)).ok);
-    EXPECT_TRUE(Bin(c, ctx, kCmdWriteBlock, WriteParams(2048, image)).ok);
-    EXPECT_FALSE(Bin(c, ctx, kCmdWriteBlock, WriteParams(2500, image)).ok);
-    EXPECT_FALSE(Bin(c, ctx, kCmdWriteEnd).ok);  // block 1024 missing
+    ASSERT_TRUE(Bin(c, ctx, dakoral::kWriteStart).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kWriteBlock, WriteParams(0, image)).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kWriteBlock, WriteParams(2048, image)).ok);
+    EXPECT_FALSE(Bin(c, ctx, dakoral::kWriteBlock, WriteParams(2500, image)).ok);
+    EXPECT_FALSE(Bin(c, ctx, dakoral::kWriteEnd).ok);  // block 1024 missing
     EXPECT_EQ(d.nvram, original);
-    EXPECT_TRUE(Bin(c, ctx, kCmdWriteBlock, WriteParams(1024, image)).ok);
-    EXPECT_TRUE(Bin(c, ctx, kCmdWriteEnd).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kWriteBlock, WriteParams(1024, image)).ok);
+    EXPECT_TRUE(Bin(c, ctx, dakoral::kWriteEnd).ok);
     EXPECT_EQ(d.nvram, image);  // padding of the last block dropped, size unchanged
-    EXPECT_FALSE(Bin(c, ctx, kCmdWriteEnd).ok);  // the write is over
+    EXPECT_FALSE(Bin(c, ctx, dakoral::kWriteEnd).ok);  // the write is over
 }
 
 TEST(Faults, RulesCountRepliesPerPort) {
@@ -412,13 +382,13 @@ TEST(Sessions, BinaryLoginIsSilentOnSuccessAndSaysUserOnFailure) {
     EXPECT_EQ(s.Greeting(), "Login: ");
     std::vector<Output> out;
     std::string in = "\r\n\r\n";
-    const Bytes frame = EncodeRequest(kCmdLeaveBinary, Bytes{0});
+    const Bytes frame = Request(dakoral::kLeaveBinary, Bytes{0});
     in.append(frame.begin(), frame.end());
     in += '\x03';
     s.Feed(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(), out);
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(out[0].bytes, "Password: ");
-    const Bytes ok = EncodeReply(kCmdLeaveBinary, kStatusOk, {});
+    const Bytes ok = ReplyFrame(dakoral::kLeaveBinary, true);
     EXPECT_EQ(out[1].bytes, std::string(ok.begin(), ok.end()));
     EXPECT_EQ(out[2].bytes, "\x03");
     EXPECT_TRUE(out[2].close);
@@ -482,13 +452,13 @@ TEST(Sessions, FaultsShapeTheReplies) {
     std::vector<Output> bout;
     Bytes in;
     for (std::size_t off : {0u, 16u, 32u}) {
-        const Bytes fr = EncodeRequest(kCmdNvramBlock, BlockParams(off, 16));
+        const Bytes fr = Request(dakoral::kNvramBlock, BlockParams(off, 16));
         in.insert(in.end(), fr.begin(), fr.end());
     }
     b.Feed(in.data(), in.size(), bout);
     ASSERT_EQ(bout.size(), 2u);  // the third request is never answered
-    EXPECT_NE(bout[0].bytes.back(), static_cast<char>(FrameSum(reinterpret_cast<const std::uint8_t*>(bout[0].bytes.data()), bout[0].bytes.size() - 1)));
-    EXPECT_EQ(bout[1].bytes.back(), static_cast<char>(FrameSum(reinterpret_cast<const std::uint8_t*>(bout[1].bytes.data()), bout[1].bytes.size() - 1)));
+    EXPECT_FALSE(ChecksumHolds(bout[0].bytes));
+    EXPECT_TRUE(ChecksumHolds(bout[1].bytes));
     EXPECT_TRUE(bout[1].close);
     EXPECT_TRUE(b.Finished());
 }
@@ -506,19 +476,21 @@ TEST(Sessions, SerialLineSwitchesFramingWithBinaryMode) {
         return all;
     };
     auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
-    EXPECT_EQ(feed(EncodeRequest(kCmdLogStart, {})), "");  // a frame in text framing is no command
+    EXPECT_EQ(feed(Request(dakoral::kLogStart, {})), "");    // a frame in text framing is no command
     EXPECT_EQ(feed(text("\r")), "OK\r");                     // ... and does not spoil the next one
     // Leaving binary mode for display 13 (a CR among the frame's bytes) before
     // clearing the logs, as the report program does on a serial line.
-    EXPECT_EQ(feed(EncodeRequest(kCmdLeaveBinary, Bytes{13})), "");
+    EXPECT_EQ(feed(Request(dakoral::kLeaveBinary, Bytes{13})), "");
     EXPECT_EQ(feed(text("TRST0002\r")), "OK\r");
     EXPECT_FALSE(s.BinaryFraming());
     EXPECT_EQ(feed(text("FIRM0000\r")), "OK\r");
     EXPECT_TRUE(s.BinaryFraming());
-    const std::string size = feed(EncodeRequest(kCmdLogStart, {}));
-    const Bytes expect = EncodeReply(kCmdLogStart, kStatusOk, Bytes{static_cast<std::uint8_t>(c.displays[0].log.size() & 0xFF), static_cast<std::uint8_t>(c.displays[0].log.size() >> 8)});
+    const std::string size = feed(Request(dakoral::kLogStart, {}));
+    const Bytes expect = ReplyFrame(dakoral::kLogStart, true,
+                                    Bytes{static_cast<std::uint8_t>(c.displays[0].log.size() & 0xFF),
+                                          static_cast<std::uint8_t>(c.displays[0].log.size() >> 8)});
     EXPECT_EQ(size, std::string(expect.begin(), expect.end()));
-    feed(EncodeRequest(kCmdLeaveBinary, Bytes{0}));
+    feed(Request(dakoral::kLeaveBinary, Bytes{0}));
     EXPECT_FALSE(s.BinaryFraming());
     EXPECT_EQ(feed(text("SRNO????\r")), "=" + c.displays[0].serial + "\r");
 

@@ -1,6 +1,7 @@
 #include "sim_client.h"
 
 #include <arpa/inet.h>
+#include <dakoral/Frame.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -31,15 +32,7 @@ int Remaining(Clock::time_point end) {
 
 Bytes Frame(std::uint8_t cmd, const Bytes& params) {
     Bytes f;
-    f.reserve(params.size() + 5);
-    f.push_back(0xAA);
-    f.push_back(cmd);
-    f.push_back(static_cast<std::uint8_t>(params.size() & 0xFF));
-    f.push_back(static_cast<std::uint8_t>(params.size() >> 8));
-    for (auto b : params) f.push_back(b);  // (insert() trips a false -Warray-bounds in g++ 12)
-    unsigned sum = 0;
-    for (auto b : f) sum += b;
-    f.push_back(static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
+    dakoral::BuildRequest(cmd, params.data(), params.size(), f);
     return f;
 }
 
@@ -145,29 +138,16 @@ std::optional<Conn::Reply> Conn::Request(std::uint8_t cmd, const Bytes& params, 
 
 std::optional<Conn::Reply> Conn::ReadReply(std::uint8_t cmd, int timeoutMs) {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    dakoral::ReplyParser parser(cmd);
     while (true) {
-        const std::size_t start = m_buf.find(static_cast<char>(0xAA));
-        if (start != std::string::npos) {
-            m_buf.erase(0, start);
-            if (m_buf.size() >= 5) {
-                const std::size_t l = static_cast<std::uint8_t>(m_buf[2]) | (static_cast<std::uint8_t>(m_buf[3]) << 8);
-                const bool refused = static_cast<std::uint8_t>(m_buf[4]) == 0xFE;
-                const std::size_t total = refused ? 6 : 4 + l + 1;
-                if (m_buf.size() >= total) {
-                    Reply r;
-                    r.cmd = static_cast<std::uint8_t>(m_buf[1]);
-                    r.status = static_cast<std::uint8_t>(m_buf[4]);
-                    if (!refused && l >= 1) r.data.assign(m_buf.begin() + 5, m_buf.begin() + 4 + static_cast<long>(l));
-                    unsigned sum = 0;
-                    for (std::size_t i = 0; i + 1 < total; ++i) sum += static_cast<std::uint8_t>(m_buf[i]);
-                    r.checksumOk = static_cast<std::uint8_t>(m_buf[total - 1]) == static_cast<std::uint8_t>(0xFF - (sum & 0xFF));
-                    m_buf.erase(0, total);
-                    if (r.cmd == cmd) return r;
-                    continue;
-                }
-            }
-        } else {
-            m_buf.clear();
+        const std::size_t used =
+            parser.FeedAll(reinterpret_cast<const std::uint8_t*>(m_buf.data()), m_buf.size());
+        m_buf.erase(0, used);
+        if (parser.Finished()) {
+            Reply r;
+            r.refused = parser.Current() == dakoral::ReplyParser::kRefused;
+            r.data.assign(parser.Data(), parser.Data() + parser.Stored());
+            return r;
         }
         if (Remaining(end) <= 0 || !Fill(Remaining(end))) return std::nullopt;
     }

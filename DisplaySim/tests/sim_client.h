@@ -38,13 +38,12 @@ public:
     std::optional<std::string> Command(const std::string& cmd, int timeoutMs = 3000);
 
     struct Reply {
-        std::uint8_t cmd = 0;
-        std::uint8_t status = 0;
+        bool refused = false;  // status 0xFE
         Bytes data;
-        bool checksumOk = false;
     };
-    // Binary exchange: sends a request frame and reads one reply frame
-    // (bytes before 0xAA are skipped); nullopt on time-out.
+    // Binary exchange: sends a request frame and reads the reply as the PC
+    // does (dakoral::ReplyParser: noise, damaged frames and replies to other
+    // commands are passed over); nullopt on time-out.
     std::optional<Reply> Request(std::uint8_t cmd, const Bytes& params, int timeoutMs = 3000);
     std::optional<Reply> ReadReply(std::uint8_t cmd, int timeoutMs);
 
@@ -55,6 +54,7 @@ private:
     std::string m_buf;
 };
 
+// A request frame (dakoral::BuildRequest).
 Bytes Frame(std::uint8_t cmd, const Bytes& params);
 
 }  // namespace simtest

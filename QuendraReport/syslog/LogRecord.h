@@ -12,6 +12,8 @@
 #include <string>
 #include <variant>
 
+#include "common/loglayout.h"
+
 // Record kinds.
 enum : int {
     LOG_KIND_OPERATION = 1,
@@ -22,7 +24,7 @@ enum : int {
 };
 
 // Bytes of one record in the log data: the kind byte and the body.
-inline constexpr std::size_t kLogRecordSize = 10;
+inline constexpr std::size_t kLogRecordSize = cmn::loglayout::kRecordSize;
 
 // Kind 1: an operation by remote control, key or control command.
 struct stOperationLog {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "common/hex.h"
+#include "common/loglayout.h"
 #include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
@@ -15,11 +16,12 @@
 
 namespace {
 
-constexpr std::size_t kModelField = 16;
-constexpr std::size_t kSerialField = 16;
-constexpr std::size_t kEntryNameField = 31;
-constexpr std::size_t kEntryValueField = 21;
-constexpr std::size_t kBodySize = 9;
+namespace L = cmn::loglayout;
+using L::kEntryNameField;
+using L::kEntryValueField;
+using L::kModelField;
+using L::kSerialField;
+constexpr std::size_t kBodySize = L::kRecordBodySize;
 
 const char* const kFileVersionError = "File version error.";
 const char* const kCheckSumError = "Check sum error.";
@@ -48,18 +50,6 @@ void AppendUnsigned(std::string& s, std::uint32_t v, int width = 0) {
     } while (v);
     for (int i = n; i < width; ++i) s.push_back('0');
     while (n) s.push_back(buf[--n]);
-}
-
-std::time_t MakeLocal(int year, int month, int day, int hour, int minute, int second, int isdst) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = isdst;
-    return std::mktime(&tm);
 }
 
 // A display clock byte as it is shown: two digits, "00" for 100 and above.
@@ -344,16 +334,17 @@ bool CQuendraLog::ParseHeader(Reader& r) {
     const std::uint8_t* data = r.Data();
     const std::size_t len = r.Length();
     m_nFileVersion = data[0];
-    if (m_nFileVersion != 2 && m_nFileVersion != 5) return Fail(0, kFileVersionError);
+    if (!L::IsFileVersion(m_nFileVersion)) return Fail(0, kFileVersionError);
     if (m_bCheckSum != 0) {
-        const std::uint16_t crc = CCRC16::ComputeCrc16(data, static_cast<std::uint32_t>(len - 2), 0xFFFF);
-        if (crc != Le16(data + len - 2)) return Fail(static_cast<std::int64_t>(len - 2), kCheckSumError);
+        const std::size_t checked = len - L::kCheckValueSize;
+        const std::uint16_t crc = CCRC16::ComputeCrc16(data, static_cast<std::uint32_t>(checked), 0xFFFF);
+        if (crc != Le16(data + checked)) return Fail(static_cast<std::int64_t>(checked), kCheckSumError);
     }
     r.Skip(1);
     if (!r.String(kModelField, m_strModel)) return false;
-    if (m_nFileVersion == 2 && std::none_of(std::begin(kVersion2Models), std::end(kVersion2Models),
+    if (m_nFileVersion == L::kFileVersion2 && std::none_of(std::begin(kVersion2Models), std::end(kVersion2Models),
                                             [&](const char* m) { return m_strModel == m; })) {
-        return Fail(static_cast<std::int64_t>(len - 2), kModelError);
+        return Fail(static_cast<std::int64_t>(len - L::kCheckValueSize), kModelError);
     }
     return r.String(kSerialField, m_strSerial);
 }
@@ -367,13 +358,14 @@ bool CQuendraLog::ParseInformation(Reader& r) {
         if (!r.String(kEntryNameField, name) || !r.String(kEntryValueField, value)) return false;
         AppendEntry(m_strInfo, name, value);
     }
-    if (m_nFileVersion == 5) return ParseTypedEntries(r);
+    if (m_nFileVersion == L::kFileVersion5) return ParseTypedEntries(r);
 
     // File version 2: display clock, usage time and display id, in fixed places.
     std::string clock, usage, id;
-    const bool read = r.Field(6, [&](const std::uint8_t* p) { return GetClock(p, clock, m_strDispTime); }) &&
-                      r.Field(4, [&](const std::uint8_t* p) { return GetUsageTimeData(p, usage); }) &&
-                      r.Field(1, [&](const std::uint8_t* p) { return GetIdData(p, id); });
+    const bool read =
+        r.Field(L::kClockSize, [&](const std::uint8_t* p) { return GetClock(p, clock, m_strDispTime); }) &&
+        r.Field(L::kUsageTimeSize, [&](const std::uint8_t* p) { return GetUsageTimeData(p, usage); }) &&
+        r.Field(L::kDisplayIdSize, [&](const std::uint8_t* p) { return GetIdData(p, id); });
     if (!read) return false;
     AppendEntry(m_strInfo, "Usage Time", usage);
     AppendEntry(m_strInfo, "ID", id);
@@ -391,9 +383,15 @@ bool CQuendraLog::ParseTypedEntries(Reader& r) {
         value.clear();
         bool read = true;
         switch (type) {
-        case 1: read = r.Field(1, [&](const std::uint8_t* p) { return GetIdData(p, value); }); break;
-        case 4: read = r.Field(4, [&](const std::uint8_t* p) { return GetUsageTimeData(p, value); }); break;
-        case 6: read = r.Field(6, [&](const std::uint8_t* p) { return GetClock(p, value, m_strDispTime); }); break;
+        case L::kTypeDisplayId:
+            read = r.Field(L::kDisplayIdSize, [&](const std::uint8_t* p) { return GetIdData(p, value); });
+            break;
+        case L::kTypeUsageTime:
+            read = r.Field(L::kUsageTimeSize, [&](const std::uint8_t* p) { return GetUsageTimeData(p, value); });
+            break;
+        case L::kTypeClock:
+            read = r.Field(L::kClockSize, [&](const std::uint8_t* p) { return GetClock(p, value, m_strDispTime); });
+            break;
         default: break;  // no value
         }
         if (!read) return false;
@@ -406,15 +404,15 @@ bool CQuendraLog::ParseGroups(Reader& r) {
     const std::size_t formatAt = r.Pos();
     int format = 0;
     if (!r.Byte(format)) return false;
-    if (format != 2 && format != 3) return Fail(static_cast<std::int64_t>(formatAt), kSyslogVersionError);
+    if (!L::IsSyslogFormat(format)) return Fail(static_cast<std::int64_t>(formatAt), kSyslogVersionError);
 
     std::vector<stLogRecord> records;
     records.reserve(r.Length() / kLogRecordSize);
-    for (int group = 0; group < 4; ++group) {
+    for (int group = 0; group < static_cast<int>(L::kGroupCount); ++group) {
         std::size_t count = 0;
-        if (!r.Field(2, [&](const std::uint8_t* p) {
+        if (!r.Field(L::kRecordCountSize, [&](const std::uint8_t* p) {
                 count = Le16(p);
-                return p + 2;
+                return p + L::kRecordCountSize;
             })) {
             return false;
         }
@@ -433,7 +431,7 @@ bool CQuendraLog::ParseTemperatureSection(Reader& r) {
     if (!r.Need(1)) return false;
     const std::size_t at = r.Pos();
     const std::uint8_t version = *r.Here();
-    if (version != 4 && version != 5) return Fail(static_cast<std::int64_t>(at), kTempVersionError);
+    if (version != L::kTempFormat4 && version != L::kTempFormat5) return Fail(static_cast<std::int64_t>(at), kTempVersionError);
     m_strTempHex.clear();
     cmn::BytesToHex(r.Here(), r.Length() - at, m_strTempHex);
     return true;
@@ -473,7 +471,7 @@ int CQuendraLog::Date2Time(std::time_t& time, std::string_view text) {
         v[i] = (a - '0') * 10 + (b - '0');
     }
     if (v[1] == 0 || v[2] == 0) return 0;
-    time = MakeLocal(2000 + v[0], v[1], v[2], v[3], v[4], v[5], 0);
+    time = cmn::LocalStandardTime(2000 + v[0], v[1], v[2], v[3], v[4], v[5]);
     return 1;
 }
 
@@ -502,20 +500,20 @@ int CQuendraLog::GetItem(std::string& item, std::string& text, char separator) {
 
 const std::uint8_t* CQuendraLog::GetTimeData(const std::uint8_t* p, std::string& out) {
     out.clear();
-    for (int i = 0; i < 6; ++i) AppendUnsigned(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
-    return p + 6;
+    for (std::size_t i = 0; i < L::kClockSize; ++i) AppendUnsigned(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
+    return p + L::kClockSize;
 }
 
 const std::uint8_t* CQuendraLog::GetUsageTimeData(const std::uint8_t* p, std::string& out) {
     // The counter is a signed 32-bit value: FF FF FF FF reads -1.
     out = cmn::StrPrintf("%ld", static_cast<long>(static_cast<std::int32_t>(Le32(p))));
-    return p + 4;
+    return p + L::kUsageTimeSize;
 }
 
 const std::uint8_t* CQuendraLog::GetIdData(const std::uint8_t* p, std::string& out) {
     out.clear();
     AppendUnsigned(out, p[0]);
-    return p + 1;
+    return p + L::kDisplayIdSize;
 }
 
 const std::uint8_t* CQuendraLog::GetLogRecord(const std::uint8_t* p, int group, stLogRecord& out) {

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -120,6 +121,45 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// Converts `size` bytes at `bytes` through `h` into a string of Out's unit,
+// with room for `expected` units at first. Where the converter stops at a
+// sequence it cannot convert, one `replacement` unit stands for the input
+// bytes that `invalidLength(position, bytes left)` counts, and the
+// conversion goes on after them.
+template <typename Out, typename InvalidLength>
+Out ConvertAll(IconvHandle& h, const char* bytes, std::size_t size, std::size_t expected,
+               typename Out::value_type replacement, InvalidLength invalidLength) {
+    using Unit = typename Out::value_type;
+    constexpr std::size_t kSlack = 8;  // units kept free before each call: room for any one character
+    Out out(expected + kSlack, Unit{});
+    h.Reset();
+    char* in = const_cast<char*>(bytes);
+    std::size_t inLeft = size;
+    std::size_t used = 0;
+    while (inLeft > 0) {
+        if (out.size() - used < kSlack) out.resize(out.size() * 2 + kSlack);
+        char* outPtr = reinterpret_cast<char*>(out.data() + used);
+        std::size_t outLeft = (out.size() - used) * sizeof(Unit);
+        const std::size_t before = outLeft;
+        const std::size_t r = iconv(h.Get(), &in, &inLeft, &outPtr, &outLeft);
+        used += (before - outLeft) / sizeof(Unit);
+        if (r != static_cast<std::size_t>(-1)) continue;  // all of it converted
+        if (errno == E2BIG) {
+            if (before == outLeft) out.resize(out.size() * 2 + kSlack);
+            continue;
+        }
+        // EILSEQ (no mapping) or EINVAL (a sequence cut off at the end).
+        if (used == out.size()) out.resize(out.size() * 2 + kSlack);
+        out[used++] = replacement;
+        const std::size_t skip = std::min(invalidLength(in, inLeft), inLeft);
+        in += skip;
+        inLeft -= skip;
+        h.Reset();
+    }
+    out.resize(used);
+    return out;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -177,35 +217,16 @@ std::u16string Cp932ToUtf16(std::string_view bytes) {
             out += b < 0x80 ? static_cast<char16_t>(b) : static_cast<char16_t>(kReplacement);
         return out;
     }
-    h.Reset();
-    // Every CP932 character (one or two bytes) becomes one UTF-16 unit.
-    out.resize(bytes.size() + 4);
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    std::size_t used = 0;
-    while (inLeft > 0) {
-        if (out.size() - used < 4) out.resize(out.size() * 2 + 8);
-        char* outPtr = reinterpret_cast<char*>(out.data() + used);
-        std::size_t outLeft = (out.size() - used) * sizeof(char16_t);
-        const std::size_t before = outLeft;
-        const std::size_t r = iconv(h.Get(), &in, &inLeft, &outPtr, &outLeft);
-        used += (before - outLeft) / sizeof(char16_t);
-        if (r != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        // EILSEQ (a byte or pair without a mapping) or EINVAL (a lead byte cut off
-        // at the end): one replacement for the byte, or for the pair when the lead
-        // byte is followed by a byte that could be its trail byte.
-        if (out.size() - used < 1) out.resize(out.size() * 2 + 8);
-        out[used++] = static_cast<char16_t>(kReplacement);
-        const auto b0 = static_cast<unsigned char>(in[0]);
-        std::size_t skip = 1;
-        if (IsCp932Lead(b0) && inLeft >= 2 && IsCp932Trail(static_cast<unsigned char>(in[1]))) skip = 2;
-        in += skip;
-        inLeft -= skip;
-        h.Reset();
-    }
-    out.resize(used);
-    return out;
+    // Every CP932 character (one or two bytes) becomes one UTF-16 unit. A byte
+    // or pair without a mapping, or a lead byte cut off at the end, becomes one
+    // replacement: for the pair when the lead byte is followed by a byte that
+    // could be its trail byte.
+    return ConvertAll<std::u16string>(
+        h, bytes.data(), bytes.size(), bytes.size(), static_cast<char16_t>(kReplacement),
+        [](const char* in, std::size_t left) -> std::size_t {
+            const auto b0 = static_cast<unsigned char>(in[0]);
+            return IsCp932Lead(b0) && left >= 2 && IsCp932Trail(static_cast<unsigned char>(in[1])) ? 2 : 1;
+        });
 }
 
 std::string Utf16ToCp932(std::u16string_view text) {
@@ -216,35 +237,16 @@ std::string Utf16ToCp932(std::u16string_view text) {
         for (char16_t u : text) out += u < 0x80 ? static_cast<char>(u) : '?';
         return out;
     }
-    h.Reset();
-    out.resize(text.size() * 2 + 8);
-    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
-    std::size_t inLeft = text.size() * sizeof(char16_t);
-    std::size_t used = 0;
-    while (inLeft > 0) {
-        if (out.size() - used < 8) out.resize(out.size() * 2 + 8);
-        char* outPtr = out.data() + used;
-        std::size_t outLeft = out.size() - used;
-        const std::size_t before = outLeft;
-        const std::size_t r = iconv(h.Get(), &in, &inLeft, &outPtr, &outLeft);
-        used += before - outLeft;
-        if (r != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        // A character without a CP932 form or a broken surrogate: one '?' for the
-        // whole character (both units of a valid pair).
-        out[used++] = '?';
-        char16_t u0, u1 = 0;
-        std::memcpy(&u0, in, sizeof u0);
-        if (inLeft >= 2 * sizeof(char16_t)) std::memcpy(&u1, in + sizeof(char16_t), sizeof u1);
-        std::size_t skip = sizeof(char16_t);
-        if (IsHighSurrogate(u0) && IsLowSurrogate(u1)) skip = 2 * sizeof(char16_t);
-        if (skip > inLeft) skip = inLeft;
-        in += skip;
-        inLeft -= skip;
-        h.Reset();
-    }
-    out.resize(used);
-    return out;
+    // A character without a CP932 form or a broken surrogate: one '?' for the
+    // whole character (both units of a valid pair).
+    return ConvertAll<std::string>(
+        h, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t), text.size() * 2, '?',
+        [](const char* in, std::size_t left) -> std::size_t {
+            char16_t u0, u1 = 0;
+            std::memcpy(&u0, in, sizeof u0);
+            if (left >= 2 * sizeof(char16_t)) std::memcpy(&u1, in + sizeof(char16_t), sizeof u1);
+            return IsHighSurrogate(u0) && IsLowSurrogate(u1) ? 2 * sizeof(char16_t) : sizeof(char16_t);
+        });
 }
 
 std::string Cp932ToUtf8(std::string_view bytes) {

@@ -5,7 +5,9 @@
 
 namespace cmn {
 
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+namespace {
+
+std::time_t MakeLocal(int year, int month, int day, int hour, int minute, int second, int isdst) {
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
@@ -13,8 +15,25 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
     tm.tm_hour = hour;
     tm.tm_min = minute;
     tm.tm_sec = second;
-    tm.tm_isdst = -1;
+    tm.tm_isdst = isdst;
     return std::mktime(&tm);
+}
+
+}  // namespace
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    return MakeLocal(year, month, day, hour, minute, second, -1);
+}
+
+std::time_t LocalStandardTime(int year, int month, int day, int hour, int minute, int second) {
+    return MakeLocal(year, month, day, hour, minute, second, 0);
+}
+
+bool SplitLocal(std::time_t t, LocalFields& out) {
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return false;
+    out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return true;
 }
 
 std::time_t DisplayEpoch() { return LocalTime(2000, 1, 1, 0, 0, 0); }

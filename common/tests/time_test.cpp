@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <testsupport/TimeZone.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 
@@ -33,6 +34,13 @@ TEST(TimeUtil, DaylightSavingFlagIsLeftToTheLibrary) {
     std::time_t t = LocalTime(2020, 7, 1, 12, 0, 0);
     EXPECT_EQ(FormatLocal(t, "%H:%M"), "12:00");
     EXPECT_EQ(DisplayEpoch(), 946684800 - 3600);
+    LocalFields f;
+    ASSERT_TRUE(SplitLocal(t, f));
+    EXPECT_EQ((std::array{f.year, f.month, f.day, f.hour, f.minute, f.second}),
+              (std::array{2020, 7, 1, 12, 0, 0}));
+    // Read as standard time, a summer clock is an hour later than the same clock in summer time.
+    EXPECT_EQ(LocalStandardTime(2020, 7, 1, 12, 0, 0) - t, 3600);
+    EXPECT_EQ(LocalStandardTime(2020, 1, 1, 12, 0, 0), LocalTime(2020, 1, 1, 12, 0, 0));
 }
 
 TEST(TimeUtil, SpanFormat) {

@@ -8,23 +8,89 @@ std::uint8_t Minus(std::uint8_t sum, std::uint8_t b) {
     return static_cast<std::uint8_t>(sum - b);
 }
 
+// AA command lengthLo lengthHi [status] bytes... checksum.
+std::vector<std::uint8_t> MakeFrame(std::uint8_t command, std::size_t lengthField, const std::uint8_t* status,
+                                    const std::uint8_t* bytes, std::size_t count) {
+    std::vector<std::uint8_t> frame;
+    frame.reserve(count + 6);
+    frame.push_back(kFrameStart);
+    frame.push_back(command);
+    frame.push_back(static_cast<std::uint8_t>(lengthField & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>((lengthField >> 8) & 0xFF));
+    if (status) frame.push_back(*status);
+    if (count > 0) frame.insert(frame.end(), bytes, bytes + count);
+    frame.push_back(Checksum(frame.data(), frame.size()));
+    return frame;
+}
+
 }  // namespace
+
+std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count) {
+    std::uint8_t sum = 0xFF;
+    for (std::size_t i = 0; i < count; ++i) sum = Minus(sum, bytes[i]);
+    return sum;
+}
 
 bool BuildRequest(std::uint8_t command, const std::uint8_t* params, std::size_t count,
                   std::vector<std::uint8_t>& out) {
     if (count > static_cast<std::size_t>(kMaxRequestParams) || (count > 0 && params == nullptr)) return false;
-    std::vector<std::uint8_t> frame;
-    frame.reserve(count + 5);
-    frame.push_back(kFrameStart);
-    frame.push_back(command);
-    frame.push_back(static_cast<std::uint8_t>(count & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>((count >> 8) & 0xFF));
-    if (count > 0) frame.insert(frame.end(), params, params + count);
-    std::uint8_t sum = 0xFF;
-    for (std::uint8_t b : frame) sum = Minus(sum, b);
-    frame.push_back(sum);
-    out.swap(frame);
+    out = MakeFrame(command, count, nullptr, params, count);
     return true;
+}
+
+bool BuildReply(std::uint8_t command, std::uint8_t status, const std::uint8_t* data, std::size_t count,
+                std::vector<std::uint8_t>& out) {
+    if (count > static_cast<std::size_t>(kMaxReplyBlock) || (count > 0 && data == nullptr)) return false;
+    out = MakeFrame(command, count + 1, &status, data, count);
+    return true;
+}
+
+RequestParser::Event RequestParser::Feed(std::uint8_t b) {
+    switch (m_state) {
+        case State::kStart:
+            if (b == kFrameStart) {
+                m_sum = Minus(0xFF, b);
+                m_params.clear();
+                m_state = State::kCommand;
+            } else if (m_logoutByte && b == kLogoutByte) {
+                return Event::kLogout;
+            }
+            return Event::kNone;
+        case State::kCommand:
+            m_command = b;
+            m_sum = Minus(m_sum, b);
+            m_state = State::kLengthLow;
+            return Event::kNone;
+        case State::kLengthLow:
+            m_length = b;
+            m_sum = Minus(m_sum, b);
+            m_state = State::kLengthHigh;
+            return Event::kNone;
+        case State::kLengthHigh:
+            m_length |= static_cast<std::size_t>(b) << 8;
+            m_sum = Minus(m_sum, b);
+            if (m_length > m_maxParams) {
+                m_discard = m_length + 1;  // the parameter bytes and the checksum
+                m_state = State::kDiscard;
+                return Event::kNone;
+            }
+            m_params.reserve(m_length);
+            m_state = m_length > 0 ? State::kParams : State::kChecksum;
+            return Event::kNone;
+        case State::kParams:
+            m_params.push_back(b);
+            m_sum = Minus(m_sum, b);
+            if (m_params.size() == m_length) m_state = State::kChecksum;
+            return Event::kNone;
+        case State::kChecksum:
+            m_state = State::kStart;
+            return b == m_sum ? Event::kFrame : Event::kBadChecksum;
+        case State::kDiscard:
+            if (--m_discard > 0) return Event::kNone;
+            m_state = State::kStart;
+            return Event::kOversize;
+    }
+    return Event::kNone;
 }
 
 void ReplyParser::Reset(std::uint8_t command) {

@@ -1,9 +1,11 @@
-// Request frames and the reply parser of the binary transports.
+// Both sides of the binary frames: the PC's request builder and reply parser,
+// the display's request parser and reply builder.
 
 #include <dakoral/Frame.h>
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 using dakoral::ReplyParser;
 using Bytes = std::vector<std::uint8_t>;
@@ -16,15 +18,10 @@ Bytes Request(std::uint8_t cmd, const Bytes& params) {
     return out;
 }
 
-// A reply as the display sends it: AA cmd L status data sum.
 Bytes Reply(std::uint8_t cmd, const Bytes& data, std::uint8_t status = 0) {
-    Bytes f{0xAA, cmd, static_cast<std::uint8_t>((data.size() + 1) & 0xFF),
-            static_cast<std::uint8_t>((data.size() + 1) >> 8), status};
-    f.insert(f.end(), data.begin(), data.end());
-    std::uint8_t sum = 0xFF;
-    for (auto b : f) sum = static_cast<std::uint8_t>(sum - b);
-    f.push_back(sum);
-    return f;
+    Bytes out;
+    EXPECT_TRUE(dakoral::BuildReply(cmd, status, data.data(), data.size(), out));
+    return out;
 }
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -64,7 +61,79 @@ TEST(RequestFrame, LayoutChecksumAndLimits) {
     const Bytes tooBig(65536, 0x01);
     EXPECT_FALSE(dakoral::BuildRequest(0x48, tooBig.data(), tooBig.size(), keep));
     EXPECT_FALSE(dakoral::BuildRequest(0x48, nullptr, 4, keep));
+    EXPECT_FALSE(dakoral::BuildReply(0x41, 0, tooBig.data(), 65535, keep));
+    EXPECT_FALSE(dakoral::BuildReply(0x41, 0, nullptr, 1, keep));
     EXPECT_EQ(keep, Bytes{9});
+}
+
+TEST(ReplyFrame, LayoutOfDataAndRefusal) {
+    EXPECT_EQ(Reply(0x40, {0x12, 0x34}), (Bytes{0xAA, 0x40, 0x03, 0x00, 0x00, 0x12, 0x34, 0xCC}));
+    EXPECT_EQ(Reply(0x40, {}, 0xFE), (Bytes{0xAA, 0x40, 0x01, 0x00, 0xFE, 0x16}));
+}
+
+namespace {
+
+// What the display's parser reports for a stream: one letter per event
+// (F frame, B bad checksum, O oversize, L logout), and the last frame.
+struct RequestEvents {
+    std::string events;
+    std::uint8_t command = 0;
+    Bytes params;
+    bool idle = false;
+};
+
+RequestEvents ParseRequests(const Bytes& stream, std::size_t maxParams = 4096, bool logout = true) {
+    using Event = dakoral::RequestParser::Event;
+    dakoral::RequestParser p(maxParams, logout);
+    RequestEvents r;
+    for (auto b : stream) {
+        const Event ev = p.Feed(b);
+        if (ev == Event::kNone) continue;
+        r.events += " FBOL"[static_cast<int>(ev)];
+        if (ev == Event::kFrame) {
+            r.command = p.Command();
+            r.params = p.Params();
+        }
+    }
+    r.idle = p.Idle();
+    return r;
+}
+
+}  // namespace
+
+TEST(RequestParser, FramesChecksumsLogoutAndOversizeRequests) {
+    const Bytes block = Request(0x41, {1, 2, 3, 4});
+    Bytes spoilt = block;
+    spoilt.back() ^= 1;
+    // 8193 parameter bytes announced: refused once they and the checksum have
+    // passed; a logout byte or 0xAA among them is data, not a new frame.
+    Bytes oversize{0xAA, 0x48, 0x01, 0x20};
+    for (std::size_t i = 0; i < 0x2001 + 1; ++i) oversize.push_back(i % 2 ? 0x03 : 0xAA);
+    struct Case {
+        const char* what;
+        Bytes stream;
+        std::size_t maxParams;
+        bool logout;
+        std::string events;
+    } cases[] = {
+        {"noise, then a frame", Cat({{0x00, 0x55}, block}), 4096, true, "F"},
+        {"a spoilt checksum, then a frame", Cat({spoilt, block}), 4096, true, "BF"},
+        {"logout between frames", Cat({block, {0x03}, block}), 4096, true, "FLF"},
+        {"no logout byte on a serial line", Cat({{0x03}, block}), 4096, false, "F"},
+        {"oversize request passed over whole", Cat({oversize, block}), 4096, true, "OF"},
+        {"the largest request within the limit", Request(0x48, Bytes(65535, 0x03)), 65535, true, "F"},
+        {"an empty request", Request(0xF0, {}), 0, true, "F"},
+        {"one byte above the limit", Cat({Request(0xF0, {7, 7}), Request(0xF0, {7})}), 1, true, "OF"},
+    };
+    for (const auto& c : cases) {
+        const RequestEvents r = ParseRequests(c.stream, c.maxParams, c.logout);
+        EXPECT_EQ(r.events, c.events) << c.what;
+        EXPECT_TRUE(r.idle) << c.what;
+    }
+    const RequestEvents r = ParseRequests(Cat({block, {0xAA, 0x40}}));
+    EXPECT_EQ(r.command, 0x41);
+    EXPECT_EQ(r.params, (Bytes{1, 2, 3, 4}));
+    EXPECT_FALSE(r.idle);
 }
 
 TEST(ReplyParser, CompleteRefusedAndEmptyReplies) {
@@ -134,7 +203,7 @@ TEST(ReplyParser, LargestReplyAndBytesAfterTheEnd) {
     EXPECT_EQ(p.Stored(), 0);
 }
 
-TEST(ReplyParser, RoundTripOfRandomReplies) {
+TEST(Frames, RoundTripOfRandomRequestsAndReplies) {
     std::mt19937 rng(12345);
     for (int i = 0; i < 300; ++i) {
         Bytes data(rng() % 1153);
@@ -143,5 +212,9 @@ TEST(ReplyParser, RoundTripOfRandomReplies) {
         const Parsed r = Parse(cmd, Reply(cmd, data));
         ASSERT_EQ(r.state, ReplyParser::kComplete) << "size " << data.size();
         ASSERT_EQ(r.data, data);
+        const RequestEvents q = ParseRequests(Request(cmd, data));
+        ASSERT_EQ(q.events, "F") << "size " << data.size();
+        ASSERT_EQ(q.command, cmd);
+        ASSERT_EQ(q.params, data);
     }
 }

@@ -16,6 +16,7 @@
 #include "Immortal.h"
 #include "Settings.h"
 #include "common/textfile.h"
+#include "common/timeutil.h"
 #include "common/userfiles.h"
 
 namespace fs = std::filesystem;
@@ -136,11 +137,11 @@ fs::path MakeLogFolder(const fs::path& configDir) {
 }  // namespace
 
 std::string FormatLogLine(int level, std::string_view message, std::time_t when) {
-    std::tm tm{};
-    ::localtime_r(&when, &tm);
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "%04d/%02d/%02d %02d:%02d:%02d: %s: ", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, level == kTrace ? "Trace" : "ERROR");
+    cmn::LocalFields f;
+    cmn::SplitLocal(when, f);
+    char prefix[80];
+    std::snprintf(prefix, sizeof prefix, "%04d/%02d/%02d %02d:%02d:%02d: %s: ", f.year, f.month, f.day,
+                  f.hour, f.minute, f.second, level == kTrace ? "Trace" : "ERROR");
     std::string line(prefix);
     line.append(message);
     line += "\r\n";

@@ -1,6 +1,7 @@
 #include "FakeDisplay.h"
 
 #include <arpa/inet.h>
+#include <dakoral/Frame.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,28 +22,25 @@ int MsLeft(Clock::time_point deadline) {
     return ms < 0 ? 0 : static_cast<int>(ms);
 }
 
-std::uint8_t Checksum(const Bytes& b) {
-    std::uint8_t sum = 0xFF;
-    for (auto x : b) sum = static_cast<std::uint8_t>(sum - x);
-    return sum;
-}
-
 }  // namespace
 
 Bytes RawFrame(std::uint8_t command, std::uint16_t lengthField, const Bytes& body) {
-    Bytes f{0xAA, command, static_cast<std::uint8_t>(lengthField & 0xFF), static_cast<std::uint8_t>(lengthField >> 8)};
-    f.insert(f.end(), body.begin(), body.end());
-    f.push_back(Checksum(f));
+    Bytes f{dakoral::kFrameStart, command, static_cast<std::uint8_t>(lengthField & 0xFF),
+            static_cast<std::uint8_t>(lengthField >> 8)};
+    for (auto b : body) f.push_back(b);  // (insert() trips a false -Warray-bounds in g++ 12)
+    f.push_back(dakoral::Checksum(f.data(), f.size()));
     return f;
 }
 
 Bytes Reply(std::uint8_t command, const Bytes& data, std::uint8_t status) {
-    Bytes body{status};
-    body.insert(body.end(), data.begin(), data.end());
-    return RawFrame(command, static_cast<std::uint16_t>(data.size() + 1), body);
+    Bytes f;
+    dakoral::BuildReply(command, status, data.data(), data.size(), f);
+    return f;
 }
 
-Bytes Nack(std::uint8_t command) { return {0xAA, command, 0x01, 0x00, 0xFE}; }
+Bytes Nack(std::uint8_t command) {
+    return Reply(command, {}, dakoral::kStatusRefused);
+}
 
 bool Conn::ReadByte(std::uint8_t& b, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -69,34 +67,24 @@ bool Conn::ReadByte(std::uint8_t& b, int timeoutMs) {
 }
 
 bool Conn::ReadRequest(Request& req, int timeoutMs) {
+    using Event = dakoral::RequestParser::Event;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::uint8_t b = 0;
+    dakoral::RequestParser parser(dakoral::kMaxRequestParams, true);
     req = Request{};
-    for (;;) {
-        if (!ReadByte(b, MsLeft(deadline))) return false;
-        if (b == 0xAA) break;
-        if (b == 0x03) {
+    for (std::uint8_t b = 0; ReadByte(b, MsLeft(deadline));) {
+        const Event ev = parser.Feed(b);
+        if (ev == Event::kNone) continue;
+        if (ev == Event::kLogout) {
             req.logout = true;
-            m_server.RecordRequest(req);
-            return true;
+        } else {
+            req.command = parser.Command();
+            req.params = parser.Params();
+            req.checksumOk = ev == Event::kFrame;
         }
+        m_server.RecordRequest(req);
+        return true;
     }
-    Bytes head{0xAA};
-    for (int i = 0; i < 3; ++i) {
-        if (!ReadByte(b, MsLeft(deadline))) return false;
-        head.push_back(b);
-    }
-    req.command = head[1];
-    const std::size_t n = head[2] | (head[3] << 8);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!ReadByte(b, MsLeft(deadline))) return false;
-        req.params.push_back(b);
-    }
-    if (!ReadByte(b, MsLeft(deadline))) return false;
-    head.insert(head.end(), req.params.begin(), req.params.end());
-    req.checksumOk = Checksum(head) == b;
-    m_server.RecordRequest(req);
-    return true;
+    return false;
 }
 
 bool Conn::ReadLine(std::string& line, int timeoutMs) {

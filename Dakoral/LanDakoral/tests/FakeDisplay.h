@@ -23,11 +23,13 @@ struct Request {
     bool checksumOk = false;
 };
 
-// Reply frame AA cmd LLo LHi status data... sum.
+// Reply frame AA cmd LLo LHi status data... sum (dakoral::BuildReply).
 Bytes Reply(std::uint8_t command, const Bytes& data, std::uint8_t status = 0x00);
-// Refusal AA cmd 01 00 FE.
+// Refusal AA cmd 01 00 FE sum.
 Bytes Nack(std::uint8_t command);
-// A frame with any length field and body, checksum computed over what is given.
+// A frame with any length field and body (also one no display sends, such as
+// a length field that does not match the body), checksum computed over what
+// is given.
 Bytes RawFrame(std::uint8_t command, std::uint16_t lengthField, const Bytes& body);
 
 class FakeDisplay;
@@ -35,8 +37,9 @@ class FakeDisplay;
 class Conn {
 public:
     Conn(FakeDisplay& server, int fd) : m_server(server), m_fd(fd) {}
-    // Reads one request frame (bytes before 0xAA are skipped; a lone 0x03 is the
-    // logout). False when the client closed, the server stops or time runs out.
+    // Reads one request frame with dakoral::RequestParser (bytes before 0xAA
+    // are skipped; a lone 0x03 is the logout). False when the client closed,
+    // the server stops or time runs out.
     bool ReadRequest(Request& req, int timeoutMs = 5000);
     // Reads one CR LF terminated line (without the CR LF).
     bool ReadLine(std::string& line, int timeoutMs = 5000);

@@ -1,22 +1,15 @@
 #pragma once
 // Builds a display's log data block from a description: the header (file
 // version 2 or 5), the four system log groups, the temperature section (format
-// version 4 or 5) and the trailing check value.
-//
-// The block layout (all integers little-endian):
-//   file version (1) | model (zero-terminated, field of 16) | serial (16)
-//   | version entry count (1) | entries: name (31), value (21)
-//   | version 2: clock (6) usage time (4, signed) display id (1)
-//   | version 5: typed entry count (1) | entries: type (1), name (31), value
-//   | system log format version (1) | 4 x { record count (2), records (10 each) }
-//   | temperature section | CRC-16 of every byte before it (2)
+// version 4 or 5) and the trailing check value; and finds the parts of a block
+// that exists. The layout is common/loglayout.h.
 //
 // String fields: a text shorter than its field is written with its zero
 // terminator; a text of the field's size or longer fills the whole field with
 // its first bytes and no terminator (the decoder then reads it as empty).
 //
 // Used by the tests, by the sample log generator and by the display simulator.
-// Depends only on common (the check value).
+// Depends only on common. Pure functions: safe from any thread.
 
 #include <array>
 #include <cstddef>
@@ -26,18 +19,17 @@
 #include <vector>
 
 #include "common/crc16.h"
+#include "common/loglayout.h"
 
 namespace logimage {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Field sizes, terminator included.
-inline constexpr std::size_t kModelField = 16;
-inline constexpr std::size_t kSerialField = 16;
-inline constexpr std::size_t kEntryNameField = 31;
-inline constexpr std::size_t kEntryValueField = 21;
-// The largest block a display holds.
-inline constexpr std::size_t kMaxLogSize = 65535;
+using cmn::loglayout::kEntryNameField;
+using cmn::loglayout::kEntryValueField;
+using cmn::loglayout::kMaxLogSize;
+using cmn::loglayout::kModelField;
+using cmn::loglayout::kSerialField;
 
 // The check value of a block (see common/crc16.h).
 using cmn::Crc16;
@@ -81,7 +73,7 @@ enum RecordKind : std::uint8_t {
 // are the lap time (display seconds).
 struct Record {
     std::uint8_t kind = 0;
-    std::array<std::uint8_t, 9> body{};
+    std::array<std::uint8_t, cmn::loglayout::kRecordBodySize> body{};
 
     std::uint32_t LapTime() const;
 
@@ -98,7 +90,8 @@ struct Record {
     static Record DevInfo(std::uint32_t lap, unsigned type, unsigned id, std::uint16_t param1,
                           std::uint16_t param2);
     // Any kind with a body given byte by byte.
-    static Record Raw(std::uint8_t kind, const std::array<std::uint8_t, 9>& body);
+    static Record Raw(std::uint8_t kind,
+                      const std::array<std::uint8_t, cmn::loglayout::kRecordBodySize>& body);
 };
 
 // ---- Temperature section ------------------------------------------------
@@ -119,7 +112,7 @@ struct TempSlotV4 {
 };
 
 struct TempSectionV4 {
-    std::uint8_t version = 4;  // other values only for tests of the version check
+    std::uint8_t version = cmn::loglayout::kTempFormat4;  // other values only for tests of the version check
     std::uint8_t sensorCount = 0;
     std::uint8_t fanCount = 0;
     std::uint8_t fanType = 0;
@@ -151,7 +144,7 @@ struct TempEventV5 {
 };
 
 struct TempSectionV5 {
-    std::uint8_t version = 5;
+    std::uint8_t version = cmn::loglayout::kTempFormat5;
     std::uint8_t sensorCount = 0;
     std::vector<std::int8_t> current;
     std::uint8_t direction = 0;
@@ -170,7 +163,7 @@ Bytes BuildTempV5(const TempSectionV5& t);
 // ---- Whole block --------------------------------------------------------
 
 struct LogDescription {
-    std::uint8_t fileVersion = 2;
+    std::uint8_t fileVersion = cmn::loglayout::kFileVersion2;
     std::string model = "QM-X001";
     std::string serial = "00000001";
     std::vector<VersionEntry> versions;
@@ -181,8 +174,8 @@ struct LogDescription {
     // File version 5 only.
     std::vector<TypedEntry> typed;
 
-    std::uint8_t syslogFormat = 3;
-    std::array<std::vector<Record>, 4> groups;  // group 0 (running log) .. 3
+    std::uint8_t syslogFormat = cmn::loglayout::kSyslogFormat3;
+    std::array<std::vector<Record>, cmn::loglayout::kGroupCount> groups;  // group 0 (running log) .. 3
 
     // The temperature section as written (its first byte is its format version).
     Bytes temperature = BuildTempV4(TempSectionV4{});
@@ -190,20 +183,30 @@ struct LogDescription {
     bool appendCheck = true;
 };
 
-// Offsets of the parts of a built block.
+// Where the parts of a block lie, and its identity as the decoder reads it.
 struct LogLayout {
-    std::size_t serialOffset = 0;
-    std::size_t entryCountOffset = 0;
+    std::size_t serialOffset = 0;      // the model name field ends here
+    std::size_t entryCountOffset = 0;  // the serial number field ends here
     std::size_t syslogFormatOffset = 0;
-    std::array<std::size_t, 4> groupOffsets{};  // offset of each record count
-    std::size_t temperatureOffset = 0;
+    std::array<std::size_t, cmn::loglayout::kGroupCount> groupOffsets{};  // offset of each record count
+    std::size_t temperatureOffset = 0;                                    // the groups end here
     std::size_t checkOffset = 0;  // == size when there is no check value
     std::size_t size = 0;
+    std::size_t recordCount = 0;  // of all four groups
+    std::string model, serial;    // empty when the field has no terminator
+
+    bool operator==(const LogLayout&) const = default;
 };
 
 Bytes BuildLog(const LogDescription& d, LogLayout* layout = nullptr);
 // The size BuildLog would produce.
 std::size_t LogSize(const LogDescription& d);
+
+// Walks the header and the four groups of a block that ends with its check
+// value. False, with a message naming what and where, when a field runs past
+// the bytes before the check value or a file or system log format version is
+// unknown; the temperature section is not looked into.
+bool LocateLog(const Bytes& block, LogLayout& layout, std::string& error);
 
 // ---- Ready-made logs ----------------------------------------------------
 

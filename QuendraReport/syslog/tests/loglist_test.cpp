@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/prompt.h"
+#include "common/timeutil.h"
 #include "logimage/LogImage.h"
 #include "syslog/CodeTables.h"
 #include "syslog/LogListCtrl.h"
@@ -22,20 +23,7 @@ namespace {
 
 // Display seconds of a local date (the test's TZ is UTC).
 std::uint32_t Lap(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    std::tm e{};
-    e.tm_year = 100;
-    e.tm_mday = 1;
-    e.tm_isdst = -1;
-    return static_cast<std::uint32_t>(t - std::mktime(&e));
+    return static_cast<std::uint32_t>(cmn::TimeToDisplay(cmn::LocalTime(y, mo, d, h, mi, s)));
 }
 
 class LogListTest : public testsupport::TempDirTest {

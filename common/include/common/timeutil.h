@@ -10,9 +10,23 @@
 
 namespace cmn {
 
-// mktime of a local date and time with the daylight-saving flag -1. Returns -1
-// when the fields do not form a representable time.
+// Every conversion between time values and local calendar fields goes through
+// these functions. They read the process's time zone (TZ): safe from any
+// thread as long as no thread changes TZ meanwhile.
+
+// mktime of a local date and time with the daylight-saving flag -1 (the C
+// library decides whether daylight saving applies). Returns -1 when the
+// fields do not form a representable time.
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second);
+// The same date and time read as local standard time (daylight-saving flag 0).
+std::time_t LocalStandardTime(int year, int month, int day, int hour, int minute, int second);
+
+// Local calendar fields: the year in full, month 1..12, day 1..31.
+struct LocalFields {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+// The local calendar fields of t; false (fields untouched) when t cannot be converted.
+bool SplitLocal(std::time_t t, LocalFields& out);
 
 // 2000-01-01 00:00:00 local time.
 std::time_t DisplayEpoch();

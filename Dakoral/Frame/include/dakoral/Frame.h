@@ -1,12 +1,14 @@
 #pragma once
-// The binary frames of the display's transfer mode, without I/O: the request
-// builder and the reply parser that every binary transport uses.
+// The binary frames of the display's transfer mode, without I/O: the PC's
+// request builder and reply parser, and the display's request parser and
+// reply builder (used by the simulated displays).
 //   request: AA cmd nLo nHi params... sum
 //   reply:   AA cmd LLo LHi status data... sum   (L = 1 + data length;
 //            status 0xFE is a refusal and ends what is read of the frame)
 // sum is 0xFF minus the sum of all bytes before it, modulo 256.
-// Pure functions and a value type: thread-safe as long as one parser object
-// is used by one thread at a time.
+// Between frames the single byte 0x03 is the logout of a TCP connection.
+// Pure functions and value types: thread-safe as long as one parser object
+// is used by one thread at a time. Nothing throws but std::bad_alloc.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,16 +17,82 @@
 namespace dakoral {
 
 constexpr std::uint8_t kFrameStart = 0xAA;
+constexpr std::uint8_t kLogoutByte = 0x03;
+constexpr std::uint8_t kStatusAccepted = 0x00;
 constexpr std::uint8_t kStatusRefused = 0xFE;
 // Reply data a caller's buffer holds; a frame announcing more is not a reply.
 constexpr int kMaxReplyData = 1152;
 // Largest parameter block of one request (the length field has 16 bits).
 constexpr int kMaxRequestParams = 65535;
+// Largest data block of one reply (the length field counts the status too).
+constexpr int kMaxReplyBlock = 65534;
+// Image bytes one block request reads or writes.
+constexpr int kBlockSize = 1024;
+
+// The commands of the transfer: an image is read with its start code (reply:
+// the size, 2 bytes little-endian), block requests (offset and length, 2 + 2
+// bytes little-endian) and its end code; the NVRAM image is written with 0x47
+// (reply: its size), blocks (offset, 2 bytes little-endian, and the data) and
+// 0x49. 0xF0 (parameter: the display ID) leaves binary mode.
+enum Command : std::uint8_t {
+    kLogStart = 0x40,
+    kLogBlock = 0x41,
+    kLogEnd = 0x42,
+    kNvramStart = 0x44,
+    kNvramBlock = 0x45,
+    kNvramEnd = 0x46,
+    kWriteStart = 0x47,
+    kWriteBlock = 0x48,
+    kWriteEnd = 0x49,
+    kLeaveBinary = 0xF0,
+};
+
+// The checksum that ends a frame whose other bytes are `bytes`.
+std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count);
 
 // Builds a request frame into `out`. Returns false, leaving `out` untouched,
 // for more than kMaxRequestParams bytes or for null `params` with a count.
 bool BuildRequest(std::uint8_t command, const std::uint8_t* params, std::size_t count,
                   std::vector<std::uint8_t>& out);
+
+// Builds a reply frame (a refusal is status kStatusRefused with no data) into
+// `out`. Returns false, leaving `out` untouched, for more than kMaxReplyBlock
+// bytes or for null `data` with a count.
+bool BuildReply(std::uint8_t command, std::uint8_t status, const std::uint8_t* data, std::size_t count,
+                std::vector<std::uint8_t>& out);
+
+// The display's request parser, fed one byte at a time. Bytes outside a frame
+// are skipped; with `logoutByte`, a 0x03 there is the logout. A request
+// announcing more than `maxParams` bytes is not kept, but its announced bytes
+// and checksum are still passed over before it is reported as kOversize, so
+// that none of them is taken for a frame start or the logout byte. After
+// kFrame and kBadChecksum, Command() and Params() hold the request.
+class RequestParser {
+public:
+    enum class Event { kNone, kFrame, kBadChecksum, kOversize, kLogout };
+
+    RequestParser(std::size_t maxParams, bool logoutByte)
+        : m_maxParams(maxParams), m_logoutByte(logoutByte) {}
+    Event Feed(std::uint8_t b);
+    // True between frames.
+    bool Idle() const { return m_state == State::kStart; }
+    // Drops a frame begun so far.
+    void Reset() { m_state = State::kStart; }
+    std::uint8_t Command() const { return m_command; }
+    const std::vector<std::uint8_t>& Params() const { return m_params; }
+
+private:
+    enum class State { kStart, kCommand, kLengthLow, kLengthHigh, kParams, kChecksum, kDiscard };
+
+    std::size_t m_maxParams;
+    bool m_logoutByte;
+    State m_state = State::kStart;
+    std::uint8_t m_command = 0;
+    std::uint8_t m_sum = 0xFF;
+    std::size_t m_length = 0;
+    std::size_t m_discard = 0;  // bytes of an oversize request still to pass over
+    std::vector<std::uint8_t> m_params;
+};
 
 // The reply parser, fed one byte at a time. Bytes before 0xAA are skipped. A
 // wrong command echo, a length field of 0 or one announcing more than
