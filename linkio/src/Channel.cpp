@@ -117,20 +117,19 @@ IoResult Channel::Read(std::uint8_t* buf, std::size_t cap, std::size_t& got, con
     }
 }
 
-IoResult Channel::DiscardInput(std::size_t maxBytes) {
+IoResult Channel::ReadArrived(std::uint8_t* buf, std::size_t cap, std::size_t& got) {
+    got = 0;
     if (m_closed) return IoResult::kClosed;
-    if (!m_socket) ::tcflush(m_fd, TCIFLUSH);
-    std::uint8_t buf[4096];
-    // Whatever is already there, without waiting.
-    for (std::size_t dropped = 0; dropped < maxBytes;) {
+    if (cap == 0) return IoResult::kError;
+    while (true) {
         pollfd p{m_fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, 0);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0 || !(p.revents & (POLLIN | POLLHUP | POLLERR))) return IoResult::kOk;
-        const ssize_t k = ::read(m_fd, buf, sizeof buf);
+        const ssize_t k = ::read(m_fd, buf, cap);
         if (k > 0) {
-            dropped += static_cast<std::size_t>(k);
-            continue;
+            got = static_cast<std::size_t>(k);
+            return IoResult::kOk;
         }
         if (k < 0 && errno == EINTR) continue;
         if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return IoResult::kOk;
@@ -139,6 +138,19 @@ IoResult Channel::DiscardInput(std::size_t maxBytes) {
             return IoResult::kClosed;
         }
         return IoResult::kError;
+    }
+}
+
+IoResult Channel::DiscardInput(std::size_t maxBytes) {
+    if (m_closed) return IoResult::kClosed;
+    if (!m_socket) ::tcflush(m_fd, TCIFLUSH);
+    std::uint8_t buf[4096];
+    // Whatever is already there, without waiting.
+    for (std::size_t dropped = 0; dropped < maxBytes;) {
+        std::size_t got = 0;
+        const IoResult r = ReadArrived(buf, sizeof buf, got);
+        if (r != IoResult::kOk || got == 0) return r;
+        dropped += got;
     }
     return IoResult::kOk;
 }
@@ -221,17 +233,21 @@ std::unique_ptr<Channel> ConnectIpv4(const in_addr& address, int port, const std
 
 std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, const int* cancel,
                                     std::string& error) {
-    if (port <= 0 || port > 65535) {
-        error = "bad TCP port " + std::to_string(port);
-        return nullptr;
-    }
     in_addr address{};
     int lookupCode = 0;
     if (!ResolveIpv4(host, address, lookupCode)) {
         error = "cannot resolve host \"" + host + "\"";
         return nullptr;
     }
-    const std::string name = host + ":" + std::to_string(port);
+    return ConnectTcp(address, port, host + ":" + std::to_string(port), timeoutMs, cancel, error);
+}
+
+std::unique_ptr<Channel> ConnectTcp(const in_addr& address, int port, const std::string& name, int timeoutMs,
+                                    const int* cancel, std::string& error) {
+    if (port <= 0 || port > 65535) {
+        error = "bad TCP port " + std::to_string(port);
+        return nullptr;
+    }
     IoResult result = IoResult::kError;
     int err = 0;
     auto channel = ConnectIpv4(address, port, name, timeoutMs, cancel, result, err);

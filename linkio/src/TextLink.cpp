@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <mutex>
 
 #include <linkio/Cancel.h>
+#include <linkio/DisplayTurn.h>
 
 namespace linkio {
 
@@ -18,6 +21,35 @@ constexpr int kQuietLimitInReplyTimes = 3;
 // still ends the first exchange as a refused login (see Transact).
 constexpr int kPromptGraceMinMs = 50;
 constexpr int kPromptGraceConnectTimes = 4;
+
+// What the process has learnt about each display's login, by display key.
+// A display is not set up anew between two connections of one run, so the
+// first open finds out for every later one; whatever a display does against
+// what was learnt is learnt in its place.
+enum class LoginHabit { kUnknown, kSilent, kPrompts };
+
+class LoginHabits {
+public:
+    LoginHabit Recall(const std::string& key) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const auto it = m_habits.find(key);
+        return it == m_habits.end() ? LoginHabit::kUnknown : it->second;
+    }
+    void Learn(const std::string& key, LoginHabit habit) {
+        if (key.empty()) return;
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_habits[key] = habit;
+    }
+
+private:
+    std::mutex m_lock;
+    std::map<std::string, LoginHabit> m_habits;
+};
+
+LoginHabits& Habits() {
+    static auto* habits = new LoginHabits;  // lives as long as the process, like its links
+    return *habits;
+}
 
 bool LooksLikeLoginPrompt(const std::string& pending) {
     return MatchPrompt(pending, "Login:") == PromptMatch::kMatch ||
@@ -70,22 +102,40 @@ const char* StatusText(LinkStatus s) {
 std::unique_ptr<TextLink> TextLink::Open(const PortSpec& port, std::string_view account, std::string_view password,
                                          const TextLinkOptions& options, LinkStatus& status, std::string& error) {
     std::unique_ptr<TextLink> link(new TextLink(port, account, password, options));
+    if (port.kind == PortSpec::kTcp && !link->FindDisplay(error)) {
+        status = LinkStatus::kConnectFailed;
+        return nullptr;
+    }
     status = link->Connect(false, error);
     if (status != LinkStatus::kOk) return nullptr;
     return link;
 }
 
+bool TextLink::FindDisplay(std::string& error) {
+    DisplayIdentity display;
+    if (!IdentifyDisplay(m_port, display, error)) return false;
+    m_address = display.address;
+    m_displayKey = display.key + ":" + std::to_string(m_port.port);
+    return true;
+}
+
+std::unique_ptr<Channel> TextLink::OpenChannel(std::string& error) {
+    if (m_port.kind == PortSpec::kSerial) return OpenSerial(m_port.device, m_options.baud, error);
+    return ConnectTcp(m_address, m_port.port, m_port.host + ":" + std::to_string(m_port.port), m_options.connectMs,
+                      m_options.cancel, error);
+}
+
 LinkStatus TextLink::Connect(bool reconnect, std::string& error) {
     const bool tcp = m_port.kind == PortSpec::kTcp;
     const auto start = Clock::now();
-    m_channel = tcp ? ConnectTcp(m_port.host, m_port.port, m_options.connectMs, m_options.cancel, error)
-                    : OpenSerial(m_port.device, m_options.baud, error);
+    m_channel = OpenChannel(error);
     m_connectMs = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     if (!m_channel) return IsCancelled(m_options.cancel) ? LinkStatus::kCancelled : LinkStatus::kConnectFailed;
     LinkStatus s = LinkStatus::kOk;
     // A serial line has no login.
     if (tcp && (!reconnect || m_displayAskedForLogin)) s = Login(error);
+    m_greetingUnread = tcp && !m_displayAskedForLogin;
     if (s == LinkStatus::kOk && reconnect && !m_selection.empty()) {
         TextReply reply;
         s = Transact(m_selection, reply);
@@ -115,6 +165,11 @@ LinkStatus TextLink::Login(std::string& error) {
         return [word](const std::string& t) { return MatchPrompt(t, word) != PromptMatch::kIncomplete; };
     };
 
+    // A display known to send no prompt is not waited on; should it send one
+    // after all, the first exchange reads it (see Transact). With credentials
+    // the prompt is always waited for: the display may have been given an
+    // account since, and then its prompt comes at once.
+    if (!haveCredentials && Habits().Recall(m_displayKey) == LoginHabit::kSilent) return LinkStatus::kOk;
     int promptMs = m_options.loginMs;
     if (!haveCredentials) {
         const long long grace = std::max<long long>(kPromptGraceMinMs,
@@ -124,6 +179,7 @@ LinkStatus TextLink::Login(std::string& error) {
     std::string text;
     LinkStatus s = ReadText(text, Deadline(promptMs), promptDone("Login:"));
     if (s == LinkStatus::kTimeout && text.empty()) {
+        Habits().Learn(m_displayKey, LoginHabit::kSilent);
         if (!haveCredentials) return LinkStatus::kOk;  // a display without an account
         error = "an account or password was given, but the display asked for no login";
         return LinkStatus::kNoPrompt;
@@ -137,6 +193,7 @@ LinkStatus TextLink::Login(std::string& error) {
         return LinkStatus::kLoginRejected;
     }
     m_displayAskedForLogin = true;
+    Habits().Learn(m_displayKey, LoginHabit::kPrompts);
 
     std::string line = m_account + "\r\n";
     if (auto w = m_channel->Write(line, Deadline(m_options.replyMs), m_options.cancel); w != IoResult::kOk) {
@@ -210,8 +267,16 @@ LinkStatus TextLink::EndCutShortRequest() {
 }
 
 LinkStatus TextLink::Transact(std::string_view text, TextReply& reply) {
-    m_channel->DiscardInput();
     m_scanner.Reset();
+    // Bytes waiting on a new connection are no late reply but what the
+    // display sent on connect: a login prompt there is recognised, and the
+    // command does not go out to be taken for an account.
+    if (m_greetingUnread) {
+        m_greetingUnread = false;
+        if (const LinkStatus s = ScanGreeting(); s != LinkStatus::kOk) return s;
+    } else {
+        m_channel->DiscardInput();
+    }
     const Deadline deadline(m_options.replyMs);
     std::string request(text);
     request.push_back('\r');
@@ -237,11 +302,24 @@ LinkStatus TextLink::Transact(std::string_view text, TextReply& reply) {
         }
         // A display that asks for a login we were not given: it took the
         // command for an account, so the connection is of no further use.
-        if (!m_displayAskedForLogin && LooksLikeLoginPrompt(m_scanner.PendingLine())) {
-            m_channel.reset();
-            return LinkStatus::kLoginRejected;
-        }
+        if (!m_displayAskedForLogin && LooksLikeLoginPrompt(m_scanner.PendingLine())) return RefuseUnaskedLogin();
     }
+}
+
+LinkStatus TextLink::ScanGreeting() {
+    std::uint8_t buf[512];
+    std::size_t got = 0;
+    const IoResult r = m_channel->ReadArrived(buf, sizeof buf, got);
+    if (r != IoResult::kOk) return FromIo(r);
+    // A whole line before any request answers nothing: it is dropped.
+    for (std::size_t i = 0; i < got; ++i) (void)m_scanner.Feed(buf[i]);
+    return LooksLikeLoginPrompt(m_scanner.PendingLine()) ? RefuseUnaskedLogin() : LinkStatus::kOk;
+}
+
+LinkStatus TextLink::RefuseUnaskedLogin() {
+    Habits().Learn(m_displayKey, LoginHabit::kPrompts);
+    m_channel.reset();
+    return LinkStatus::kLoginRejected;
 }
 
 void TextLink::AfterGivingUp(IoResult result, std::size_t sent, std::size_t size) {

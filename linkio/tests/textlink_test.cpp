@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <linkio/TextLink.h>
@@ -198,3 +199,102 @@ TEST(TextLinkOverTcp, LoginPromptInPlaceOfAReplyIsARefusedLogin) {
     ASSERT_TRUE(link) << error;
     EXPECT_EQ(link->SetCommand(""), LinkStatus::kLoginRejected);
 }
+
+namespace {
+
+// One open of a text link to a scripted display, and the empty command on it.
+struct LoginStep {
+    const char* greeting;              // what the display sends on connect
+    std::vector<std::string> answers;  // its answers, request by request
+    const char* account;
+    const char* password;
+    bool shortHost;                    // the address written as "127.N"
+    LinkStatus open;
+    LinkStatus command;                // the empty command after a successful open
+    std::vector<std::string> requests;  // what the display received
+    bool waitsNot;                     // the open looks for no prompt
+};
+
+struct LoginCase {
+    const char* name;
+    std::vector<LoginStep> steps;
+};
+
+// Every wait for a prompt without credentials is at least this long.
+constexpr auto kShortestPromptWait = std::chrono::milliseconds(50);
+
+const std::vector<std::string> kLoggedIn = {"Password: ", "OK\r\n", "OK\r"};
+const std::vector<std::string> kLoginRefused = {"Password: ", "Login incorrect\r\n"};
+const std::vector<std::string> kSvcRequests = {"svc\r\n", "pw\r\n", "\r"};
+
+const LoginCase kLoginCases[] = {
+    {"NoPrompt",
+     {{"", {"OK\r"}, "", "", false, LinkStatus::kOk, LinkStatus::kOk, {"\r"}, false},
+      {"", {"OK\r"}, "", "", true, LinkStatus::kOk, LinkStatus::kOk, {"\r"}, true},
+      {"", {"OK\r"}, "", "", false, LinkStatus::kOk, LinkStatus::kOk, {"\r"}, true}}},
+    {"Prompt",
+     {{"Login: ", kLoggedIn, "svc", "pw", false, LinkStatus::kOk, LinkStatus::kOk, kSvcRequests, false},
+      {"Login: ", kLoggedIn, "svc", "pw", true, LinkStatus::kOk, LinkStatus::kOk, kSvcRequests, false},
+      {"Login: ", kLoginRefused, "", "", false, LinkStatus::kLoginRejected, LinkStatus::kOk, {"\r\n", "\r\n"},
+       false}}},
+    // A display that now asks for a login: its prompt is recognised in place
+    // of the first reply (no command goes out to be taken for an account),
+    // and the next open runs the login dialogue.
+    {"PromptAppearsLater",
+     {{"", {"OK\r"}, "", "", false, LinkStatus::kOk, LinkStatus::kOk, {"\r"}, false},
+      {"Login: ", {"Password: "}, "", "", false, LinkStatus::kOk, LinkStatus::kLoginRejected, {}, true},
+      {"Login: ", kLoginRefused, "", "", false, LinkStatus::kLoginRejected, LinkStatus::kOk, {"\r\n", "\r\n"},
+       false}}},
+    // Credentials always wait for the prompt, whatever was learnt.
+    {"AccountGivenLater",
+     {{"", {"OK\r"}, "", "", false, LinkStatus::kOk, LinkStatus::kOk, {"\r"}, false},
+      {"Login: ", kLoggedIn, "svc", "pw", false, LinkStatus::kOk, LinkStatus::kOk, kSvcRequests, false},
+      {"Login: ", kLoggedIn, "svc", "pw", true, LinkStatus::kOk, LinkStatus::kOk, kSvcRequests, false}}},
+    {"AccountRemovedLater",
+     {{"Login: ", kLoggedIn, "svc", "pw", false, LinkStatus::kOk, LinkStatus::kOk, kSvcRequests, false},
+      {"", {"OK\r"}, "", "", false, LinkStatus::kOk, LinkStatus::kOk, {"\r"}, false},
+      {"", {"OK\r"}, "", "", false, LinkStatus::kOk, LinkStatus::kOk, {"\r"}, true}}},
+};
+
+void PrintTo(const LoginCase& c, std::ostream* os) { *os << c.name; }
+
+class LearntLogin : public ::testing::TestWithParam<LoginCase> {};
+
+}  // namespace
+
+// Each case runs on its own address, so what the process learns about one
+// display is seen by the later steps of that case only.
+TEST_P(LearntLogin, OpensGoByWhatTheFirstLearnt) {
+    testsupport::LoopbackAddress address;
+    ASSERT_FALSE(address.Text().empty());
+    int index = 0;
+    for (const LoginStep& step : GetParam().steps) {
+        SCOPED_TRACE("step " + std::to_string(++index));
+        testsupport::ScriptedPeer peer(address.Text(), 10008, step.answers, step.greeting);
+        ASSERT_TRUE(peer.Ok());
+        linkio::PortSpec port;
+        port.host = step.shortHost ? address.ShortForm() : address.Text();
+        linkio::TextLinkOptions options;
+        options.replyMs = 2000;
+        LinkStatus status;
+        std::string error;
+        const auto start = std::chrono::steady_clock::now();
+        auto link = linkio::TextLink::Open(port, step.account, step.password, options, status, error);
+        const auto openTime = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(status, step.open) << error;
+        if (step.waitsNot) {
+            EXPECT_LT(openTime, kShortestPromptWait);
+        }
+        // The display has greeted before the command goes out.
+        for (const linkio::Deadline greeted(5000); peer.Connections() == 0 && !greeted.Passed();)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (link) {
+            EXPECT_EQ(link->SetCommand(""), step.command);
+        }
+        link.reset();
+        EXPECT_EQ(peer.Requests(), step.requests);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Displays, LearntLogin, ::testing::ValuesIn(kLoginCases),
+                         [](const ::testing::TestParamInfo<LoginCase>& info) { return info.param.name; });

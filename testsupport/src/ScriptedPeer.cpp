@@ -65,9 +65,9 @@ void ScriptedPeer::Run() {
             pollfd p{m_fd, POLLIN, 0};
             if (::poll(&p, 1, 20) <= 0) continue;
             conn = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (conn >= 0) ++m_connections;
             if (conn >= 0 && !m_greeting.empty())
                 (void)::send(conn, m_greeting.data(), m_greeting.size(), MSG_NOSIGNAL);
+            if (conn >= 0) ++m_connections;
             continue;
         }
         pollfd p{conn, POLLIN, 0};

@@ -52,6 +52,10 @@ public:
     // `got` receives the count (> 0 with kOk).
     IoResult Read(std::uint8_t* buf, std::size_t cap, std::size_t& got, const Deadline& deadline,
                   const int* cancel);
+    // Reads what has already arrived (at most cap), without waiting: kOk with
+    // `got` 0 when nothing has; kClosed when the peer closed the connection;
+    // kError when reading failed.
+    IoResult ReadArrived(std::uint8_t* buf, std::size_t cap, std::size_t& got);
     // Drops bytes that arrived before now (a late reply to an earlier
     // request), at most `maxBytes` so that a flooding peer cannot hold the
     // caller. kOk; kClosed when the peer closed the connection; kError when
@@ -98,6 +102,10 @@ std::unique_ptr<Channel> ConnectIpv4(const in_addr& address, int port, const std
 // gives up as soon as `cancel` (may be null) is set.
 std::unique_ptr<Channel> ConnectTcp(const std::string& host, int port, int timeoutMs, const int* cancel,
                                     std::string& error);
+// The same to an address already looked up; `name` names the channel and
+// the peer in `error`.
+std::unique_ptr<Channel> ConnectTcp(const in_addr& address, int port, const std::string& name, int timeoutMs,
+                                    const int* cancel, std::string& error);
 
 // Opens a serial device raw, 8 data bits, no parity, 1 stop bit, no flow control.
 // Fails for a baud rate the line does not know.

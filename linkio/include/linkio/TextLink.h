@@ -18,7 +18,14 @@
 // A connection that the display closed, or a line that failed, stays closed:
 // every later exchange returns kClosed.
 //
-// A TextLink belongs to one thread at a time (no locking inside).
+// Whether a display asks for a login is learnt once per process: the first
+// open of a TCP link to a display (its address and port, however the host was
+// spelled) finds out, and every later link to it, on any thread, goes by what
+// was learnt. It is learnt again whenever the display answers otherwise.
+//
+// A TextLink belongs to one thread at a time (no locking inside); what links
+// learn about displays is shared under a lock, so links on several threads
+// may open at once.
 
 #include <memory>
 #include <string>
@@ -58,9 +65,12 @@ public:
     // reason in `status` (kConnectFailed, kCancelled, kNoPrompt,
     // kLoginRejected, kTimeout, kClosed) and a message in `error`. The
     // credentials are kept for logging in again after a reconnect.
-    // Without credentials the login prompt is looked for only briefly (four
-    // connect times, at least 50 ms, at most loginMs); a display that asks
-    // for a login later fails the first exchange with kLoginRejected.
+    // With credentials the prompt is waited for up to loginMs and answered as
+    // soon as it comes. Without them it is looked for only briefly (four
+    // connect times, at least 50 ms, at most loginMs), and not at all on a
+    // display known to send none; a display that asks for a login after all
+    // fails the first exchange with kLoginRejected, its prompt never being
+    // taken for a reply.
     static std::unique_ptr<TextLink> Open(const PortSpec& port, std::string_view account,
                                           std::string_view password, const TextLinkOptions& options,
                                           LinkStatus& status, std::string& error);
@@ -89,6 +99,11 @@ private:
              const TextLinkOptions& options)
         : m_port(port), m_account(account), m_password(password), m_options(options) {}
 
+    // TCP: looks the host up once; every connect goes to that address, and
+    // what is learnt about the login is filed under it and the port.
+    bool FindDisplay(std::string& error);
+    std::unique_ptr<Channel> OpenChannel(std::string& error);
+
     // Opens the channel; on TCP runs the login dialogue (on a reconnect only
     // when the display asked for one before) and selects the display again.
     LinkStatus Connect(bool reconnect, std::string& error);
@@ -98,6 +113,11 @@ private:
     LinkStatus EndCutShortRequest();
     // One request and its reply on the current channel.
     LinkStatus Transact(std::string_view text, TextReply& reply);
+    // Feeds what the display sent on connect to the reply scanner; kLoginRejected
+    // when it is a login prompt.
+    LinkStatus ScanGreeting();
+    // Ends a connection whose display asks for a login it was not given.
+    LinkStatus RefuseUnaskedLogin();
     // After a request that gave up with `result`, `sent` of its `size` bytes out.
     void AfterGivingUp(IoResult result, std::size_t sent, std::size_t size);
     // Reads until `done` says the received text is complete, or the deadline passes.
@@ -105,11 +125,16 @@ private:
     LinkStatus ReadText(std::string& text, const Deadline& deadline, Done done);
 
     PortSpec m_port;
+    in_addr m_address{};     // TCP: the display's address
+    std::string m_displayKey;  // TCP: the display's address and port
     std::string m_account;
     std::string m_password;
     TextLinkOptions m_options;
     std::unique_ptr<Channel> m_channel;  // null while a dropped TCP link waits to reconnect
     bool m_displayAskedForLogin = false;
+    // A TCP connection that ran no login dialogue: what the display sent on
+    // connect has not been read and may be a login prompt after all.
+    bool m_greetingUnread = false;
     int m_connectMs = 0;  // how long the last connect took
     std::string m_selection;  // the last "IDSL" command the display accepted
     LineState m_line = LineState::kClean;

@@ -24,7 +24,7 @@ public:
     bool Ok() const { return m_fd >= 0; }
     const std::string& Path() const { return m_path; }  // the pseudo-terminal's device
     std::vector<std::string> Requests();
-    // Connections accepted so far (TCP).
+    // Connections accepted so far (TCP), each counted once its greeting is sent.
     int Connections() const { return m_connections.load(); }
 
 private:
