@@ -207,6 +207,8 @@ TEST_F(CalbrinDialogTest, ResetGoesOutOnlyAfterYes) {
         EXPECT_EQ(boxes.Boxes()[0].text, "Does reset begin?");
         EXPECT_EQ(boxes.Boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
         EXPECT_EQ(link.Commands().empty(), !c.confirmed);
-        if (c.confirmed) EXPECT_EQ(boxes.BoxTexts().back(), "Reset is completed.");
+        if (c.confirmed) {
+            EXPECT_EQ(boxes.BoxTexts().back(), "Reset is completed.");
+        }
     }
 }
