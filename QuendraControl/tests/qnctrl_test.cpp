@@ -26,6 +26,14 @@ double SecondsSince(std::chrono::steady_clock::time_point t) {
 
 int Set(QNCTRL_HANDLE h, const char* text) { return QNCTRL_SetCommand(h, "Command", text, nullptr, 0, 0); }
 
+// QNCTRL_GetLastError, its text into `text` when given.
+int LastError(std::string* text = nullptr) {
+    char buf[256];
+    const int code = QNCTRL_GetLastError(buf, sizeof buf);
+    if (text) *text = buf;
+    return code;
+}
+
 std::string GetString(QNCTRL_HANDLE h, const char* query, int* rc = nullptr) {
     char buf[256];
     std::memset(buf, 'X', sizeof buf);
@@ -36,11 +44,12 @@ std::string GetString(QNCTRL_HANDLE h, const char* query, int* rc = nullptr) {
 
 }  // namespace
 
-TEST(QuendraControl, ExportsTheSixCalls) {
+// The six calls of the report program, and the reason of a failure.
+TEST(QuendraControl, ExportsTheSixCallsAndTheReason) {
     void* lib = ::dlopen(QNCTRL_SO_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << ::dlerror();
     for (const char* name : {"QNCTRL_OpenEx", "QNCTRL_OpenIF", "QNCTRL_Close", "QNCTRL_SetCommand",
-                             "QNCTRL_GetStringEx", "QNCTRL_GetNumber"})
+                             "QNCTRL_GetStringEx", "QNCTRL_GetNumber", "QNCTRL_GetLastError"})
         EXPECT_NE(::dlsym(lib, name), nullptr) << name;
     ::dlclose(lib);
 }
@@ -62,6 +71,9 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
     // Refusals: an unknown command, a query outside maintenance mode, a set
     // command answered by a value, a number query whose value is text.
     EXPECT_EQ(Set(h, "XXXX0000"), QNCTRL_ERR_REFUSED);
+    std::string refused;
+    EXPECT_EQ(LastError(&refused), QNCTRL_ERR_REFUSED);
+    EXPECT_EQ(refused.rfind("\"XXXX0000\"", 0), 0u) << refused;
     int rc = 0;
     EXPECT_EQ(GetString(h, "Command:ERRT????", &rc), "");
     EXPECT_EQ(rc, QNCTRL_ERR_REFUSED);
@@ -108,7 +120,11 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
     EXPECT_EQ(QNCTRL_OpenEx(nullptr, "", "", kFlags, nullptr), nullptr);
     EXPECT_EQ(QNCTRL_OpenEx("TCP127.0.0.61:10008", "", "", kFlags, nullptr), nullptr);
     EXPECT_EQ(QNCTRL_OpenEx("LAN127.0.0.61:10008", "svc", "pw", kFlags, nullptr), nullptr);
+    EXPECT_EQ(LastError(), QNCTRL_ERR_LOGIN);
     EXPECT_EQ(QNCTRL_OpenEx("LAN127.0.0.61:10009", nullptr, nullptr, kFlags, nullptr), nullptr);
+    std::string why;
+    EXPECT_EQ(LastError(&why), QNCTRL_ERR_CONNECT);
+    EXPECT_NE(why.find("Connection refused"), std::string::npos) << why;
 }
 
 TEST(QuendraControl, LoginRightWrongAndMissingCredentials) {

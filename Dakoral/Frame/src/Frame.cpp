@@ -29,6 +29,7 @@ bool BuildRequest(std::uint8_t command, const std::uint8_t* params, std::size_t 
 
 void ReplyParser::Reset(std::uint8_t command) {
     m_command = command;
+    m_damaged = 0;
     StartOver();
 }
 
@@ -91,6 +92,9 @@ ReplyParser::State ReplyParser::Feed(std::uint8_t b) {
                 m_state = kComplete;
             } else {
                 // A damaged frame; this byte may already start the next one.
+                ++m_damaged;
+                m_damagedGot = b;
+                m_damagedWant = m_sum;
                 StartOver();
                 Feed(b);
             }
