@@ -22,12 +22,12 @@ std::string WithAddress(const std::string& port, const std::string& address) {
 
 }  // namespace
 
-CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress)
+CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress,
+                           int waitMs)
     : m_ports(ports) {
     linkio::DisplayIdentity display;
-    std::string error;
-    if (!linkio::IdentifyDisplay(ports.strControlPort, SerialNamesFile(), display, error)) {
-        progress.Notice(error);
+    if (!linkio::IdentifyDisplay(ports.strControlPort, SerialNamesFile(), display, m_why)) {
+        progress.Notice(m_why);
         return;
     }
     if (display.kind == linkio::PortSpec::kTcp) {
@@ -35,13 +35,29 @@ CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, 
         m_ports.strBinaryPort = WithAddress(ports.strBinaryPort, display.name);
     }
     m_turn = std::make_unique<linkio::DisplayTurn>(std::move(display));
-    m_turn->Take(kDisplayTurnWaitMs, cancel, [&progress](const std::string& text) { progress.Notice(text); });
+    std::string last;
+    const linkio::DisplayTurn::Result result = m_turn->Take(waitMs, cancel, [&](const std::string& text) {
+        last = text;
+        progress.Notice(text);
+    });
+    switch (result) {
+        case linkio::DisplayTurn::Result::kHeld:
+            m_state = State::kHeld;
+            break;
+        case linkio::DisplayTurn::Result::kBusy:
+            m_state = State::kBusy;
+            m_why = last;
+            break;
+        case linkio::DisplayTurn::Result::kCancelled:
+            m_state = State::kCancelled;
+            break;
+        case linkio::DisplayTurn::Result::kError:
+            m_state = State::kError;
+            m_why = last;
+            break;
+    }
 }
 
 CDisplayTurn::~CDisplayTurn() = default;
-
-bool CDisplayTurn::Held() const {
-    return m_turn && m_turn->Held();
-}
 
 }  // namespace acq

@@ -14,7 +14,6 @@
 
 #include "cli/LogJson.h"
 #include "common/options.h"
-#include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
 #include "report/HtmlDoc.h"
@@ -66,16 +65,6 @@ const char* const kHelp =
     "Exit status: 0 success, 1 the log could not be read or decoded (the reason\n"
     "is printed on standard error) or an output could not be written,\n"
     "64 usage error (also --compensate on a log without its PC time).\n";
-
-// Collects the decoder's messages so they reach standard error.
-class CollectingPrompt : public cmn::IPrompt {
-public:
-    int Message(const std::string& text, unsigned type, const std::string&) override {
-        m_messages.push_back(text);
-        return (type & 0xF) == cmn::MB_OK ? cmn::IDOK : cmn::IDNO;
-    }
-    std::vector<std::string> m_messages;
-};
 
 // Decimal digits, or hexadecimal digits after "0x"; nothing else (no sign, no
 // blanks, and a leading zero does not mean octal: "010" is ten).
@@ -222,19 +211,6 @@ std::string LogName(const stLogCliOptions& opt) {
     return opt.strLogFile == "-" ? "standard input" : Shown(opt.strLogFile);
 }
 
-// A decoder message as one line: "Error address:0xA\nCheck sum error." reads
-// "Check sum error. (address 0xA)".
-std::string OneLine(const std::string& message) {
-    const std::string head = "Error address:";
-    const std::size_t newline = message.find('\n');
-    std::string line = message;
-    if (message.rfind(head, 0) == 0 && newline != std::string::npos)
-        line = message.substr(newline + 1) + " (address " + message.substr(head.size(), newline - head.size()) + ")";
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    return Shown(line);
-}
-
 // Why a log file could not be read when the decoder said nothing.
 std::string ReadProblem(const std::string& path) {
     struct stat st {};
@@ -300,8 +276,6 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
     const stReportOptions options = ReportOptions(opt);
     CLogReports reports(programDir);
     {
-        CollectingPrompt prompt;
-        cmn::ScopedPrompt scoped(prompt);
         ReportResult loaded = REPORT_LOAD_FAILED;
         std::string problem;
         if (opt.strLogFile == "-") {
@@ -312,9 +286,10 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
                 problem = "cannot be read, or is larger than a log file can be";
         } else {
             loaded = reports.LoadLogForReports(opt.strLogFile, options);
-            if (loaded != REPORT_OK && prompt.m_messages.empty()) problem = ReadProblem(opt.strLogFile);
+            if (loaded != REPORT_OK && !reports.Log().m_decodeError) problem = ReadProblem(opt.strLogFile);
         }
-        for (const std::string& m : prompt.m_messages) err << "quendra-log: " << name << ": " << OneLine(m) << "\n";
+        if (const auto& decode = reports.Log().m_decodeError)
+            err << "quendra-log: " << name << ": " << Shown(DecodeErrorLine(*decode)) << "\n";
         if (loaded != REPORT_OK) {
             if (!problem.empty()) err << "quendra-log: " << name << ": " << problem << "\n";
             return LOGCLI_FAILED;

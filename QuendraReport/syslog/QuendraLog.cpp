@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "common/hex.h"
-#include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
 #include "common/timeutil.h"
@@ -31,10 +30,23 @@ const char* const kSizeError = "File size error.";
 // Models whose file version 2 logs are accepted.
 const char* const kVersion2Models[] = {"QM-X001", "QM-X002", "QM-X003", "QM-X004", "QM-X005"};
 
-void ShowDecodeError(std::size_t address, const char* what) {
-    cmn::MessageBox(cmn::StrPrintf("Error address:0x%X\n%s", static_cast<unsigned>(address), what),
-                    cmn::MB_OK | cmn::MB_ICONWARNING);
+void NoteDecodeError(std::optional<stDecodeError>& error, std::size_t address, const char* what) {
+    error = stDecodeError{what, true, address};
 }
+
+}  // namespace
+
+std::string DecodeErrorMessage(const stDecodeError& error) {
+    if (!error.bAddress) return error.strWhat;
+    return cmn::StrPrintf("Error address:0x%X\n%s", static_cast<unsigned>(error.nAddress), error.strWhat.c_str());
+}
+
+std::string DecodeErrorLine(const stDecodeError& error) {
+    if (!error.bAddress) return error.strWhat;
+    return cmn::StrPrintf("%s (address 0x%X)", error.strWhat.c_str(), static_cast<unsigned>(error.nAddress));
+}
+
+namespace {
 
 // Appends v in decimal, zero-padded to at least `width` digits ("%0*u").
 void AppendUnsigned(std::string& s, std::uint32_t v, int width = 0) {
@@ -125,17 +137,18 @@ void ReadParams(stLogItem& item, std::string_view& rest) {
 // Bounds-checked reading of the block for ParseLogData.
 class BlockReader {
 public:
-    BlockReader(const std::uint8_t* data, std::size_t length) : m_data(data), m_length(length) {}
+    BlockReader(const std::uint8_t* data, std::size_t length, std::optional<stDecodeError>& error)
+        : m_data(data), m_length(length), m_error(error) {}
 
     std::size_t Pos() const { return m_pos; }
     std::size_t Length() const { return m_length; }
     const std::uint8_t* Here() const { return m_data + m_pos; }
 
-    // False (after the message) when fewer than n bytes remain.
+    // False (the error noted) when fewer than n bytes remain.
     bool Need(std::size_t n) {
         if (m_length - m_pos >= n) return true;
         // The first missing byte is the one just past the block.
-        ShowDecodeError(m_length, kSizeError);
+        NoteDecodeError(m_error, m_length, kSizeError);
         return false;
     }
     std::uint8_t Byte() { return m_data[m_pos++]; }
@@ -164,6 +177,7 @@ private:
     const std::uint8_t* m_data;
     std::size_t m_length;
     std::size_t m_pos = 0;
+    std::optional<stDecodeError>& m_error;
 };
 
 void AppendEntry(std::string& info, std::string_view name, std::string_view value) {
@@ -220,6 +234,7 @@ void CQuendraLog::SetLogData(const std::uint8_t* data, std::size_t length) {
 // ---- files -----------------------------------------------------------------
 
 int CQuendraLog::ReadBin(const std::filesystem::path& path) {
+    m_decodeError.reset();
     m_bValid = 0;
     m_strModel.clear();
     m_strSerial.clear();
@@ -232,7 +247,7 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
     if (fstat(fileno(file.get()), &st) != 0) return 0;
     const auto size = static_cast<std::uintmax_t>(st.st_size);
     if (size < kMinFileSize || size > kMaxFileSize) {
-        cmn::MessageBox(kSizeError, cmn::MB_OK | cmn::MB_ICONWARNING);
+        m_decodeError = stDecodeError{kSizeError};
         return 0;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -241,12 +256,13 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
 }
 
 int CQuendraLog::ReadBytes(std::vector<std::uint8_t> bytes) {
+    m_decodeError.reset();
     m_bValid = 0;
     m_strModel.clear();
     m_strSerial.clear();
     ResetDecoded();
     if (bytes.size() < kMinFileSize || bytes.size() > kMaxFileSize) {
-        cmn::MessageBox(kSizeError, cmn::MB_OK | cmn::MB_ICONWARNING);
+        m_decodeError = stDecodeError{kSizeError};
         return 0;
     }
     m_pData = std::move(bytes);
@@ -260,29 +276,30 @@ int CQuendraLog::ReadBytes(std::vector<std::uint8_t> bytes) {
     return 0;
 }
 
-int CQuendraLog::SaveLogData(const std::filesystem::path& path) const {
+int CQuendraLog::SaveLogData(const std::filesystem::path& path, std::string* error) const {
     const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(m_nDataSize, 0)), m_pData.size());
     const std::string_view bytes(reinterpret_cast<const char*>(m_pData.data()), n);
-    return cmn::WriteFileAtomic(path, bytes) ? 1 : 0;
+    return cmn::WriteFileAtomic(path, bytes, error) ? 1 : 0;
 }
 
 // ---- decoding --------------------------------------------------------------
 
 int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
+    m_decodeError.reset();
     const std::size_t len = (data && length > 0) ? static_cast<std::size_t>(length) : 0;
-    BlockReader r(data, len);
+    BlockReader r(data, len, m_decodeError);
 
     // File version, check value: need the version byte and the two check bytes.
     if (!r.Need(3)) return 0;
     m_nFileVersion = data[0];
     if (m_nFileVersion != 2 && m_nFileVersion != 5) {
-        ShowDecodeError(0, kFileVersionError);
+        NoteDecodeError(m_decodeError, 0, kFileVersionError);
         return 0;
     }
     if (m_bCheckSum != 0) {
         const std::uint16_t crc = CCRC16::ComputeCrc16(data, static_cast<std::uint32_t>(len - 2), 0xFFFF);
         if (crc != Le16(data + len - 2)) {
-            ShowDecodeError(len - 2, kCheckSumError);
+            NoteDecodeError(m_decodeError, len - 2, kCheckSumError);
             return 0;
         }
     }
@@ -292,7 +309,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
     if (m_nFileVersion == 2 &&
         std::none_of(std::begin(kVersion2Models), std::end(kVersion2Models),
                      [&](const char* m) { return m_strModel == m; })) {
-        ShowDecodeError(len - 2, kModelError);
+        NoteDecodeError(m_decodeError, len - 2, kModelError);
         return 0;
     }
     if (!r.String(kSerialField, m_strSerial)) return 0;
@@ -349,7 +366,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
     const std::size_t syslogAt = r.Pos();
     const int syslogVersion = r.Byte();
     if (syslogVersion != 2 && syslogVersion != 3) {
-        ShowDecodeError(syslogAt, kSyslogVersionError);
+        NoteDecodeError(m_decodeError, syslogAt, kSyslogVersionError);
         return 0;
     }
 
@@ -384,7 +401,7 @@ int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
     const std::size_t tempAt = r.Pos();
     const std::uint8_t tempVersion = *r.Here();
     if (tempVersion != 4 && tempVersion != 5) {
-        ShowDecodeError(tempAt, kTempVersionError);
+        NoteDecodeError(m_decodeError, tempAt, kTempVersionError);
         return 0;
     }
     m_strTempHex.clear();
