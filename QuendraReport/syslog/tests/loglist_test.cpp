@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/CodeTables.h"
 #include "syslog/LogListCtrl.h"
@@ -69,8 +68,6 @@ protected:
     }
 
     fs::path m_model;
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
     std::unique_ptr<CQuendraLog> m_log;
     CLogListCtrl m_list;
 };
