@@ -90,6 +90,13 @@ qlink::stLinkAnswer Answer(How how, bool binary) {
     return a;
 }
 
+// A query answered with `text`.
+qlink::stLinkAnswer Text(const std::string& text) {
+    qlink::stLinkAnswer a;
+    a.strText = text;
+    return a;
+}
+
 // The display's logging back on over a connection of its own.
 Lines BackOn(int id = 0) {
     return ResumeLogging(id);
@@ -138,15 +145,11 @@ protected:
     }
     // Event logs whose replies hold their temperatures.
     static void TemperatureDisplay(qlink::RecordingDisplayLink& l) {
-        qlink::stLinkAnswer start, max;
-        start.strText = "2026/10/01 08:15,T1:55,T2:58,T3:57";
-        max.strText = "T1:62 T2:64 T3:63,1H00M";
-        for (int i = 0; i < 5; ++i) {
-            for (const char* word : {"BLRS000", "POLR000", "TLRS000"})
-                l.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")", start);
-            for (const char* word : {"BLRE000", "TLRE000"})
-                l.Answer("QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")", max);
-        }
+        for (int i = 0; i < 5; ++i)
+            for (const char* word : {"BLRS000", "POLR000", "TLRS000", "BLRE000", "TLRE000"})
+                l.Answer(
+                    "QnGetString(\"Command:" + std::string(word) + std::to_string(i) + "\")",
+                    Text(word[3] == 'E' ? "T1:62 T2:64 T3:63,1H00M" : "2026/10/01 08:15,T1:55,T2:58,T3:57"));
     }
 
     acq::stCommandResult Run(Cmd cmd, qlink::RecordingDisplayLink& l, int id = 0,
@@ -220,6 +223,7 @@ protected:
     qlink::RecordingDisplayLink link;
     RecordingProgress progress;
     Decision decision;
+    int cancel = 0;  // the user's cancel flag of a row's run
 };
 
 TEST_F(AcquireTest, EveryFailurePointSaysWhyAndPutsTheDisplayBack) {
@@ -239,365 +243,84 @@ TEST_F(AcquireTest, EveryFailurePointSaysWhyAndPutsTheDisplayBack) {
         std::vector<std::string> files;  // left in the folder "out"
         std::function<void(qlink::RecordingDisplayLink&)> prepare = {};
     };
+    // clang-format off
     const std::vector<Row> rows = {
-        {"no connection",
-         Cmd::kGetLogs,
-         0,
-         OpenEx(),
-         1,
-         How::kNoConnect,
-         1,
-         Reason::kCannotConnect,
-         Step::kOpenTextPort,
-         {"DkClose", OpenEx()},
-         {}},
-        {"login refused",
-         Cmd::kGetLogs,
-         0,
-         OpenEx(),
-         1,
-         How::kLogin,
-         1,
-         Reason::kLoginRefused,
-         Step::kOpenTextPort,
-         {"DkClose", OpenEx()},
-         {}},
-        {"third empty command dropped",
-         Cmd::kGetLogs,
-         0,
-         Set(""),
-         3,
-         How::kDropped,
-         1,
-         Reason::kNoReply,
-         Step::kLoggingOff,
-         {Set(""), "QnClose"},
-         {}},
-        {"display ID refused",
-         Cmd::kGetLogs,
-         5,
-         Set("IDSL5"),
-         1,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kLoggingOff,
-         {Set("IDSL5"), "QnClose"},
-         {}},
-        {"binary mode refused",
-         Cmd::kGetLogs,
-         0,
-         Set("FIRM0000"),
-         0,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kBinaryMode,
-         Lines{Set("FIRM0000"), "QnClose"} + BackOn(),
-         {}},
-        {"binary mode by ID answered wrong",
-         Cmd::kGetLogs,
-         5,
-         "",
-         0,
-         How::kNone,
-         1,
-         Reason::kRefused,
-         Step::kBinaryMode,
-         Lines{"QnGetString(\"Command:BNMD5\")", "QnClose"} + BackOn(5),
-         {},
-         [](qlink::RecordingDisplayLink& l) {
-             qlink::stLinkAnswer wrong;
-             wrong.strText = "BNMD0000";
-             l.Answer("QnGetString(\"Command:BNMD5\")", wrong);
-         }},
-        {"binary port cannot be opened",
-         Cmd::kGetLogs,
-         0,
-         "DkOpen(COM1,5,3,115200)",
-         0,
-         How::kNoConnect,
-         1,
-         Reason::kCannotConnect,
-         Step::kOpenBinaryPort,
-         LeaveBinaryShort(0) + BackOn(),
-         {}},
-        {"log size dropped",
-         Cmd::kGetLogs,
-         0,
-         Dk("40"),
-         0,
-         How::kDropped,
-         1,
-         Reason::kNoReply,
-         Step::kLogSize,
-         Lines{Dk("40")} + kEndRead + BackOn(),
-         {}},
-        {"log size of one byte",
-         Cmd::kGetLogs,
-         0,
-         Dk("40"),
-         0,
-         How::kShort,
-         1,
-         Reason::kCorrupted,
-         Step::kLogSize,
-         Lines{Dk("40")} + kEndRead + BackOn(),
-         {}},
-        {"log of 0 bytes",
-         Cmd::kGetAll,
-         0,
-         Dk("40"),
-         0,
-         How::kZero,
-         1,
-         Reason::kRefused,
-         Step::kLogSize,
-         upToBlocks + kEndRead + BackOn(),
-         {}},
-        {"damaged block",
-         Cmd::kGetLogs,
-         0,
-         block2,
-         0,
-         How::kCorrupted,
-         1,
-         Reason::kCorrupted,
-         Step::kLogBlock,
-         Lines{block2} + kEndRead + BackOn(),
-         {}},
-        {"connection closed in a block",
-         Cmd::kGetLogs,
-         0,
-         block2,
-         0,
-         How::kClosed,
-         1,
-         Reason::kConnectionClosed,
-         Step::kLogBlock,
-         Lines{block2} + kEndRead + BackOn(),
-         {}},
-        {"delayed block (LAN retries over)",
-         Cmd::kGetLogs,
-         0,
-         block2,
-         0,
-         How::kLanRetryOver,
-         1,
-         Reason::kNoReply,
-         Step::kLogBlock,
-         Lines{block2} + kEndRead + BackOn(),
-         {}},
-        {"end of read refused",
-         Cmd::kGetLogs,
-         0,
-         Dk("42"),
-         0,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kLogEnd,
-         Lines{Dk("42")} + kEndRead + BackOn(),
-         {}},
-        {"log that does not decode (raw image kept)",
-         Cmd::kGetAll,
-         0,
-         "",
-         0,
-         How::kNone,
-         1,
-         Reason::kCorrupted,
-         Step::kLogDecode,
-         kEndRead + BackOn(),
-         {"QM-X001_.dat"},
+        {"no connection", Cmd::kGetLogs, 0, OpenEx(), 1, How::kNoConnect, 1, Reason::kCannotConnect,
+         Step::kOpenTextPort, {"DkClose", OpenEx()}, {}},
+        {"login refused", Cmd::kGetLogs, 0, OpenEx(), 1, How::kLogin, 1, Reason::kLoginRefused,
+         Step::kOpenTextPort, {"DkClose", OpenEx()}, {}},
+        {"third empty command dropped", Cmd::kGetLogs, 0, Set(""), 3, How::kDropped, 1, Reason::kNoReply,
+         Step::kLoggingOff, {Set(""), "QnClose"}, {}},
+        {"display ID refused", Cmd::kGetLogs, 5, Set("IDSL5"), 1, How::kRefused, 1, Reason::kRefused,
+         Step::kLoggingOff, {Set("IDSL5"), "QnClose"}, {}},
+        {"binary mode refused", Cmd::kGetLogs, 0, Set("FIRM0000"), 0, How::kRefused, 1, Reason::kRefused,
+         Step::kBinaryMode, Lines{Set("FIRM0000"), "QnClose"} + BackOn(), {}},
+        {"binary mode by ID answered wrong", Cmd::kGetLogs, 5, "", 0, How::kNone, 1, Reason::kRefused,
+         Step::kBinaryMode, Lines{"QnGetString(\"Command:BNMD5\")", "QnClose"} + BackOn(5), {},
+         [](qlink::RecordingDisplayLink& l) { l.Answer("QnGetString(\"Command:BNMD5\")", Text("BNMD0000")); }},
+        {"binary port cannot be opened", Cmd::kGetLogs, 0, "DkOpen(COM1,5,3,115200)", 0, How::kNoConnect, 1,
+         Reason::kCannotConnect, Step::kOpenBinaryPort, LeaveBinaryShort(0) + BackOn(), {}},
+        {"log size dropped", Cmd::kGetLogs, 0, Dk("40"), 0, How::kDropped, 1, Reason::kNoReply, Step::kLogSize,
+         Lines{Dk("40")} + kEndRead + BackOn(), {}},
+        {"log size of one byte", Cmd::kGetLogs, 0, Dk("40"), 0, How::kShort, 1, Reason::kCorrupted, Step::kLogSize,
+         Lines{Dk("40")} + kEndRead + BackOn(), {}},
+        {"log of 0 bytes", Cmd::kGetAll, 0, Dk("40"), 0, How::kZero, 1, Reason::kRefused, Step::kLogSize,
+         upToBlocks + kEndRead + BackOn(), {}},
+        {"damaged block", Cmd::kGetLogs, 0, block2, 0, How::kCorrupted, 1, Reason::kCorrupted, Step::kLogBlock,
+         Lines{block2} + kEndRead + BackOn(), {}},
+        {"connection closed in a block", Cmd::kGetLogs, 0, block2, 0, How::kClosed, 1, Reason::kConnectionClosed,
+         Step::kLogBlock, Lines{block2} + kEndRead + BackOn(), {}},
+        {"delayed block (LAN retries over)", Cmd::kGetLogs, 0, block2, 0, How::kLanRetryOver, 1, Reason::kNoReply,
+         Step::kLogBlock, Lines{block2} + kEndRead + BackOn(), {}},
+        {"end of read refused", Cmd::kGetLogs, 0, Dk("42"), 0, How::kRefused, 1, Reason::kRefused, Step::kLogEnd,
+         Lines{Dk("42")} + kEndRead + BackOn(), {}},
+        {"log that does not decode (raw image kept)", Cmd::kGetAll, 0, "", 0, How::kNone, 1, Reason::kCorrupted,
+         Step::kLogDecode, kEndRead + BackOn(), {"QM-X001_.dat"},
          [](qlink::RecordingDisplayLink& l) { l.logImage.back() ^= 0x55; }},
-        {"logging cannot be put back on",
-         Cmd::kGetLogs,
-         0,
-         OpenEx(),
-         2,
-         How::kNoConnect,
-         1,
-         Reason::kCannotConnect,
-         Step::kLoggingOn,
-         kEndRead + Lines{OpenEx()},
-         {}},
-        {"logging on never accepted",
-         Cmd::kGetLogs,
-         0,
-         Set("SRLG0001"),
-         0,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kLoggingOn,
-         {Set("SRLG0001"), Set("SRLG0001"), "QnClose"},
-         {}},
-        {"NVRAM block dropped",
-         Cmd::kGetAll,
-         0,
-         Dk("45 " + Le4(1024, 1024)),
-         0,
-         How::kDropped,
-         1,
-         Reason::kNoReply,
-         Step::kNvramBlock,
-         Lines{Dk("45 " + Le4(1024, 1024))} + kEndRead + BackOn(),
-         {kReport}},
-        {"NVRAM file one byte short",
-         Cmd::kWriteNvram,
-         0,
-         "",
-         0,
-         How::kNone,
-         1,
-         Reason::kSizeMismatch,
-         Step::kNvramWriteSize,
-         Lines{Dk("47"), "DkClose"} + LeaveBinaryShort(0) + BackOn(),
-         {},
+        {"logging cannot be put back on", Cmd::kGetLogs, 0, OpenEx(), 2, How::kNoConnect, 1, Reason::kCannotConnect,
+         Step::kLoggingOn, kEndRead + Lines{OpenEx()}, {}},
+        {"logging on never accepted", Cmd::kGetLogs, 0, Set("SRLG0001"), 0, How::kRefused, 1, Reason::kRefused,
+         Step::kLoggingOn, {Set("SRLG0001"), Set("SRLG0001"), "QnClose"}, {}},
+        {"NVRAM block dropped", Cmd::kGetAll, 0, Dk("45 " + Le4(1024, 1024)), 0, How::kDropped, 1, Reason::kNoReply,
+         Step::kNvramBlock, Lines{Dk("45 " + Le4(1024, 1024))} + kEndRead + BackOn(), {kReport}},
+        {"NVRAM file one byte short", Cmd::kWriteNvram, 0, "", 0, How::kNone, 1, Reason::kSizeMismatch,
+         Step::kNvramWriteSize, Lines{Dk("47"), "DkClose"} + LeaveBinaryShort(0) + BackOn(), {},
          [this](qlink::RecordingDisplayLink&) { Write("image.bin", std::string(2499, 'x')); }},
-        {"NVRAM written with a display ID",
-         Cmd::kWriteNvram,
-         5,
-         "",
-         0,
-         How::kNone,
-         3,
-         Reason::kRefused,
-         Step::kCheck,
-         {},
-         {}},
-        {"NVRAM file missing",
-         Cmd::kWriteNvram,
-         0,
-         "",
-         0,
-         How::kNone,
-         1,
-         Reason::kFileError,
-         Step::kReadFile,
-         Lines{"DkOpen(COM1,5,3,115200)", "DkClose"} + LeaveBinaryShort(0) + BackOn(),
-         {},
+        {"NVRAM written with a display ID", Cmd::kWriteNvram, 5, "", 0, How::kNone, 3, Reason::kRefused,
+         Step::kCheck, {}, {}},
+        {"NVRAM file missing", Cmd::kWriteNvram, 0, "", 0, How::kNone, 1, Reason::kFileError, Step::kReadFile,
+         Lines{"DkOpen(COM1,5,3,115200)", "DkClose"} + LeaveBinaryShort(0) + BackOn(), {},
          [this](qlink::RecordingDisplayLink&) { fs::remove(dir / "image.bin"); }},
-        {"NVRAM block write refused",
-         Cmd::kWriteNvram,
-         0,
-         Dk("48 0004 +1024"),
-         0,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kNvramWriteBlock,
-         Lines{Dk("48 0004 +1024"), "DkClose"} + LeaveBinaryShort(0) + BackOn(),
-         {}},
-        {"clear refused",
-         Cmd::kClearLogs,
-         0,
-         Set("TRST0002"),
-         0,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kClear,
-         {Set("TRST0002"), "QnClose"},
-         {}},
-        {"connection closed at the clear",
-         Cmd::kClearLogs,
-         0,
-         Set("ACLG0000"),
-         0,
-         How::kClosed,
-         1,
-         Reason::kConnectionClosed,
-         Step::kClear,
-         {Set("ACLG0000"), Set("SRLG0001"), "QnClose"},
-         {}},
-        {"maintenance mode refused",
-         Cmd::kTempDump,
-         0,
-         Set("ESPC0001"),
-         0,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kMaintenanceMode,
-         {Set("ESPC0001"), Set("ESPC0000"), Set("SRLG0001"), "QnClose"},
-         {}},
-        {"temperature query dropped",
-         Cmd::kTempDump,
-         0,
-         "QnGetNumber(\"Command:BRIG????\")",
-         0,
-         How::kDropped,
-         1,
-         Reason::kNoReply,
-         Step::kQuery,
-         {"QnGetNumber(\"Command:BRIG????\")", Set("ESPC0000"), Set("SRLG0001"), "QnClose"},
-         {}},
-        {"event without its temperatures",
-         Cmd::kTempDump,
-         0,
-         "",
-         0,
-         How::kNone,
-         1,
-         Reason::kCorrupted,
-         Step::kQuery,
-         {"QnGetString(\"Command:BLRS0000\")", Set("ESPC0000"), Set("SRLG0001"), "QnClose"},
-         {},
+        {"NVRAM block write refused", Cmd::kWriteNvram, 0, Dk("48 0004 +1024"), 0, How::kRefused, 1,
+         Reason::kRefused, Step::kNvramWriteBlock, Lines{Dk("48 0004 +1024"), "DkClose"} + LeaveBinaryShort(0) + BackOn(), {}},
+        {"clear refused", Cmd::kClearLogs, 0, Set("TRST0002"), 0, How::kRefused, 1, Reason::kRefused, Step::kClear,
+         {Set("TRST0002"), "QnClose"}, {}},
+        {"connection closed at the clear", Cmd::kClearLogs, 0, Set("ACLG0000"), 0, How::kClosed, 1,
+         Reason::kConnectionClosed, Step::kClear, {Set("ACLG0000"), Set("SRLG0001"), "QnClose"}, {}},
+        {"maintenance mode refused", Cmd::kTempDump, 0, Set("ESPC0001"), 0, How::kRefused, 1, Reason::kRefused,
+         Step::kMaintenanceMode, {Set("ESPC0001"), Set("ESPC0000"), Set("SRLG0001"), "QnClose"}, {}},
+        {"temperature query dropped", Cmd::kTempDump, 0, "QnGetNumber(\"Command:BRIG????\")", 0, How::kDropped, 1,
+         Reason::kNoReply, Step::kQuery, {"QnGetNumber(\"Command:BRIG????\")", Set("ESPC0000"), Set("SRLG0001"), "QnClose"}, {}},
+        {"event without its temperatures", Cmd::kTempDump, 0, "", 0, How::kNone, 1, Reason::kCorrupted, Step::kQuery,
+         {"QnGetString(\"Command:BLRS0000\")", Set("ESPC0000"), Set("SRLG0001"), "QnClose"}, {},
          [](qlink::RecordingDisplayLink& l) {
-             qlink::stLinkAnswer twoOnly;
-             twoOnly.strText = "2026/10/01 08:15,T1:55,T2:58";
-             l.Answer("QnGetString(\"Command:BLRS0000\")", twoOnly);
+             l.Answer("QnGetString(\"Command:BLRS0000\")", Text("2026/10/01 08:15,T1:55,T2:58"));
          }},
-        {"maintenance mode never left (dump kept)",
-         Cmd::kTempDump,
-         0,
-         Set("ESPC0000"),
-         0,
-         How::kRefused,
-         1,
-         Reason::kRefused,
-         Step::kMaintenanceMode,
-         {OpenEx(), Set("ESPC0000"), Set("ESPC0000"), "QnClose"},
-         {"t.txt"}},
-        {"dump folder gone",
-         Cmd::kDumpNvram,
-         0,
-         "",
-         0,
-         How::kNone,
-         4,
-         Reason::kFileError,
-         Step::kWriteFile,
-         kEndRead + BackOn(),
-         {},
-         [this](qlink::RecordingDisplayLink&) { fs::remove_all(dir / "out"); }},
-        {"archive exists, not replaced",
-         Cmd::kUnattended,
-         0,
-         "",
-         0,
-         How::kNone,
-         4,
-         Reason::kFileError,
-         Step::kArchive,
-         kEndRead + BackOn(),
-         {"LogData_5K1234567.zip"},
+        {"maintenance mode never left (dump kept)", Cmd::kTempDump, 0, Set("ESPC0000"), 0, How::kRefused, 1,
+         Reason::kRefused, Step::kMaintenanceMode, {OpenEx(), Set("ESPC0000"), Set("ESPC0000"), "QnClose"}, {"t.txt"}},
+        {"dump folder gone", Cmd::kDumpNvram, 0, "", 0, How::kNone, 4, Reason::kFileError, Step::kWriteFile,
+         kEndRead + BackOn(), {}, [this](qlink::RecordingDisplayLink&) { fs::remove_all(dir / "out"); }},
+        {"archive exists, not replaced", Cmd::kUnattended, 0, "", 0, How::kNone, 4, Reason::kFileError,
+         Step::kArchive, kEndRead + BackOn(), {"LogData_5K1234567.zip"},
          [this](qlink::RecordingDisplayLink&) { Write("out/LogData_5K1234567.zip", "older"); }},
-        {"work folder of the user's own",
-         Cmd::kUnattended,
-         0,
-         "",
-         0,
-         How::kNone,
-         4,
-         Reason::kFileError,
-         Step::kWorkFolder,
-         {},
-         {},
-         [this](qlink::RecordingDisplayLink&) { Write("work/temp/mine.txt", "mine"); }},
+        {"cancelled between two blocks", Cmd::kDumpNvram, 0, "", 0, How::kNone, 2, Reason::kCancelled, Step::kNvramBlock,
+         Lines{Dk("45 " + Le4(1024, 1024))} + kEndRead + BackOn(), {}, [this](qlink::RecordingDisplayLink& l) {
+             l.onCall = [this](const std::string& call) { cancel += call == Dk("45 " + Le4(1024, 1024)); };
+         }},
+        {"work folder of the user's own", Cmd::kUnattended, 0, "", 0, How::kNone, 4, Reason::kFileError,
+         Step::kWorkFolder, {}, {}, [this](qlink::RecordingDisplayLink&) { Write("work/temp/mine.txt", "mine"); }},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         fs::remove_all(dir / "out");
@@ -605,6 +328,7 @@ TEST_F(AcquireTest, EveryFailurePointSaysWhyAndPutsTheDisplayBack) {
         fs::create_directories(dir / "out");
         fs::create_directories(dir / "work");
         progress.Clear();
+        cancel = 0;
         qlink::RecordingDisplayLink l;
         Prepare(l);
         if (row.cmd == Cmd::kTempDump) TemperatureDisplay(l);
@@ -613,7 +337,7 @@ TEST_F(AcquireTest, EveryFailurePointSaysWhyAndPutsTheDisplayBack) {
             const bool binary = row.call.rfind("Dk", 0) == 0;
             l.Answer(row.call, Answer(row.how, binary), row.occurrence);
         }
-        const acq::stCommandResult r = Run(row.cmd, l, row.id);
+        const acq::stCommandResult r = Run(row.cmd, l, row.id, &cancel);
         EXPECT_EQ(r.nExitCode, row.code);
         EXPECT_EQ(acq::ReasonName(r.failure.reason), std::string(acq::ReasonName(row.reason)));
         EXPECT_EQ(acq::StepName(r.failure.step), std::string(acq::StepName(row.step)));
@@ -707,7 +431,7 @@ TEST_F(AcquireTest, ABusyDisplayIsReportedAndLeftAlone) {
     EXPECT_EQ(r.failure.reason, Reason::kDisplayBusy);
     EXPECT_EQ(r.failure.step, Step::kDisplayTurn);
     EXPECT_NE(r.failure.strDetail.find("busy"), std::string::npos) << r.failure.strDetail;
-    int cancel = 1;
+    cancel = 1;
     request.nTurnWaitMs = 60000;
     r = acq::DumpNvram(link, request, progress, &cancel);
     EXPECT_EQ(r.nExitCode, 2);
@@ -716,23 +440,6 @@ TEST_F(AcquireTest, ABusyDisplayIsReportedAndLeftAlone) {
     EXPECT_EQ(progress.Events().front(), "begin");
     EXPECT_EQ(progress.Events()[1],
               "notice waiting for display " + display.name + ": another program is using it");
-}
-
-// Cancelled between two blocks: binary mode left, logging back on, no file.
-TEST_F(AcquireTest, CancelStopsBetweenRequests) {
-    int cancel = 0;
-    link.onCall = [&](const std::string& call) {
-        if (call == Dk("45 " + Le4(1024, 1024))) cancel = 1;
-    };
-    const acq::stCommandResult r = Run(Cmd::kDumpNvram, link, 0, &cancel);
-    EXPECT_EQ(r.nExitCode, 2);
-    EXPECT_EQ(r.failure.reason, Reason::kCancelled);
-    EXPECT_EQ(r.failure.step, Step::kNvramBlock);
-    const Lines calls = link.Calls();
-    EXPECT_EQ(Lines(calls.end() - 9, calls.end()),
-              (Lines{Dk("45 " + Le4(1024, 1024))} + kEndRead + BackOn()));
-    EXPECT_TRUE(Names(dir / "out").empty());
-    ExpectClean(link);
 }
 
 std::vector<std::string> ZipEntries(const fs::path& archive) {
@@ -763,10 +470,7 @@ TEST_F(AcquireTest, UnattendedRunPacksItsWorkFolder) {
     EXPECT_EQ(r.nExitCode, 0);
     EXPECT_EQ(decision.asked, 1);
 
-    int cancel = 0;
-    link.onCall = [&](const std::string& call) {
-        if (call == Dk("46")) cancel = 1;
-    };
+    link.onCall = [this](const std::string& call) { cancel += call == Dk("46"); };
     fs::remove(archive);
     r = Run(Cmd::kUnattended, link, 0, &cancel);
     EXPECT_EQ(r.nExitCode, 2);

@@ -205,6 +205,56 @@ TEST_F(FrameTest, GetLogsFromTheButtonFillsTheWindow) {
     EXPECT_EQ(frame->ControlBar().InfoList()->topLevelItemCount(), 0);
 }
 
+// Whatever went wrong, the box says the same; its details say why and
+// where, as the link libraries and the command found it.
+TEST_F(FrameTest, FailuresSayWhyInTheMessageDetails) {
+    Write("QuendraReport.ini", "[COMMON]\r\nPORT=COM1\r\nWRITENVR=1\r\n");
+    const auto failing = [](int code, int detail) {
+        qlink::stLinkAnswer a;
+        a.nResult = code;
+        a.bNullHandle = true;
+        a.nErrorCode = detail;
+        return a;
+    };
+    const std::string size = "Dk(40)";
+    const struct {
+        std::string call;
+        qlink::stLinkAnswer answer;
+        int command;
+        const char* details;  // how the details begin
+    } rows[] = {
+        {"QnOpenEx(COM1,,,0x00010200)", failing(0, 9), kCmdGetLogs,
+         "Reason: login refused (login-refused)\nStep: open-text-port"},
+        {"QnSet(\"FIRM0000\")", failing(1, 0), kCmdGetLogs,
+         "Reason: refused by the display (refused)\nStep: binary-mode\n\"FIRM0000\""},
+        {size, failing(1, 21), kCmdGetLogs, "Reason: no reply in time (no-reply)\nStep: log-size\n0x40"},
+        {size, failing(1, 23), kCmdGetLogs, "Reason: corrupted reply (corrupted)\nStep: log-size"},
+        {size, failing(1, 24), kCmdGetLogs, "Reason: connection closed (connection-closed)\nStep: log-size"},
+        {"Dk(47)",
+         {},
+         kCmdWriteNvram,
+         "Reason: size mismatch (size-mismatch)\nStep: nvram-write-size\n"
+         "the display's NVRAM holds 4096 bytes, the file 10"},
+    };
+    Write("image.bin", std::string(10, 'x'));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.call);
+        qlink::RecordingDisplayLink l;
+        l.logImage = link.logImage;
+        l.Answer(row.call, row.answer);
+        auto frame = Frame(l);
+        ModalScript script;
+        if (row.command == kCmdWriteNvram)
+            script.ChooseFile(QString::fromStdString((dir / "image.bin").string()));
+        script.Press(QMessageBox::Ok);
+        Run(*frame, row.command, script);
+        const auto& boxes = script.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, acq::kMsgCommFailed);
+        EXPECT_EQ(boxes[0].details.rfind(row.details, 0), 0u) << boxes[0].details;
+    }
+}
+
 TEST_F(FrameTest, GetAllReportsAsksForAFolderAndRunsTwoSteps) {
     Write("QuendraReport.ini", "[COMMON]\r\nPORT=COM2\r\n");
     fs::create_directories(dir / "out");
