@@ -9,6 +9,7 @@
 #include "QuendraControl.h"
 #include <linkio/Channel.h>
 #include <linkio/HandleTable.h>
+#include <linkio/LastError.h>
 #include <linkio/TextLink.h>
 #include "common/strutil.h"
 
@@ -24,17 +25,9 @@ linkio::HandleTable<Connection>& Table() {
     return *table;
 }
 
-// Why the last failed call of this thread failed (QNCTRL_GetLastError).
-struct LastError {
-    int code = QNCTRL_OK;
-    std::string message;
-};
-thread_local LastError t_lastError;
-
-// Records a failure of this thread's call and returns its code.
+// Records why this thread's call failed (the GetLastError export); returns `code`.
 int Failed(int code, std::string message) {
-    t_lastError = {code, std::move(message)};
-    return code;
+    return linkio::RecordFailure(code, std::move(message));
 }
 
 int ToCode(linkio::LinkStatus s) {
@@ -194,12 +187,7 @@ int QNCTRL_CALL QNCTRL_GetNumber(QNCTRL_HANDLE handle, const char* query, int* v
 }
 
 int QNCTRL_CALL QNCTRL_GetLastError(char* message, int size) {
-    if (message != nullptr && size > 0) {
-        const std::size_t n = std::min(t_lastError.message.size(), static_cast<std::size_t>(size) - 1);
-        std::memcpy(message, t_lastError.message.data(), n);
-        message[n] = '\0';
-    }
-    return t_lastError.code;
+    return linkio::CopyLastFailure(message, size);
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <linkio/Cancel.h>
 #include <linkio/Channel.h>
 #include <linkio/HandleTable.h>
+#include <linkio/LastError.h>
 
 #include <algorithm>
 #include <cstring>
@@ -24,17 +25,9 @@ namespace {
 
 constexpr const char* kLanLibrary = "libLanDakoral.so";
 
-// Why the last failed call of this thread failed (DAKR_GetLastError).
-struct LastError {
-    int code = DAKR_OK;
-    std::string message;
-};
-thread_local LastError t_lastError;
-
-// Records a failure of this thread's call; returns `code`.
+// Records why this thread's call failed (the GetLastError export); returns `code`.
 int Failed(int code, std::string message) {
-    t_lastError = {code, std::move(message)};
-    return code;
+    return linkio::RecordFailure(code, std::move(message));
 }
 
 std::string CodeText(std::uint8_t command) {
@@ -324,12 +317,7 @@ int DAKR_CALL DAKR_GetData(DAKR_HANDLE handle, const unsigned char* command, con
 }
 
 int DAKR_CALL DAKR_GetLastError(char* message, int size) {
-    if (message != nullptr && size > 0) {
-        const std::size_t n = std::min(t_lastError.message.size(), static_cast<std::size_t>(size) - 1);
-        std::memcpy(message, t_lastError.message.data(), n);
-        message[n] = '\0';
-    }
-    return t_lastError.code;
+    return linkio::CopyLastFailure(message, size);
 }
 
 }  // extern "C"
