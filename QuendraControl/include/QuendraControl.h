@@ -13,7 +13,9 @@
    for one reply time (at most three), so that a late reply never answers it.
 
    Results: the open functions return a handle or null; every other call
-   returns QNCTRL_OK (0) on success and one of the QNCTRL_ERR_* codes otherwise.
+   returns QNCTRL_OK (0) on success and one of the QNCTRL_ERR_* codes 1..7
+   otherwise. QNCTRL_GetLastError tells why the last failed call of the
+   calling thread failed, also an open (codes 1..9).
    A handle is used by one thread at a time and closed exactly once. */
 
 #ifdef _WIN32
@@ -38,6 +40,10 @@ typedef void* QNCTRL_HANDLE;
 #define QNCTRL_ERR_ARGUMENT 5 /* null text or buffer, text not sendable, bad buffer size */
 #define QNCTRL_ERR_VALUE 6    /* a number query answered with something else than a decimal integer */
 #define QNCTRL_ERR_CANCEL 7   /* the caller's cancel flag was set */
+/* Reasons that only QNCTRL_GetLastError gives (a failed open returns null). */
+#define QNCTRL_ERR_CONNECT 8  /* no connection, or the serial device could not be opened */
+#define QNCTRL_ERR_LOGIN 9    /* login refused: wrong account or password, or credentials for a display
+                                 that asks for none, or an unexpected text in the login dialogue */
 
 /* Open flags of QNCTRL_OpenEx. */
 #define QNCTRL_FLAG_ID_MASK 0x000000FFu /* display ID selected on open ("IDSL" + ID), 0 = none */
@@ -81,6 +87,17 @@ QNCTRL_API int QNCTRL_CALL QNCTRL_GetStringEx(QNCTRL_HANDLE handle, const char* 
    on success. The last three arguments are reserved (NULL, 0, 0). */
 QNCTRL_API int QNCTRL_CALL QNCTRL_GetNumber(QNCTRL_HANDLE handle, const char* query, int* value, void* reserved,
                                             int reservedLen, int reservedFlags);
+
+/* Why the calling thread's last failed call of this library failed: an open
+   that returned null, or a call that did not return QNCTRL_OK. Returns its
+   QNCTRL_ERR_* code (QNCTRL_OK when no call of this thread has failed yet)
+   and puts a one-line text into message (size bytes, cut to fit; may be
+   null): the system's message of a connect that failed, what the login
+   dialogue got, the command a display refused. A later failure replaces it;
+   a successful call leaves it. This function is not one of the six calls the
+   report program makes: a library taking this one's place may lack it, so
+   callers look it up at run time. */
+QNCTRL_API int QNCTRL_CALL QNCTRL_GetLastError(char* message, int size);
 
 #ifdef __cplusplus
 }

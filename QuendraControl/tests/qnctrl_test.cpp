@@ -30,6 +30,14 @@ std::string Lan(const std::string& address, const std::string& port = ":10008") 
 
 int Set(QNCTRL_HANDLE h, const char* text) { return QNCTRL_SetCommand(h, "Command", text, nullptr, 0, 0); }
 
+// QNCTRL_GetLastError, its text into `text` when given.
+int LastError(std::string* text = nullptr) {
+    char buf[256];
+    const int code = QNCTRL_GetLastError(buf, sizeof buf);
+    if (text) *text = buf;
+    return code;
+}
+
 std::string GetString(QNCTRL_HANDLE h, const char* query, int* rc = nullptr) {
     char buf[256];
     std::memset(buf, 'X', sizeof buf);
@@ -40,11 +48,12 @@ std::string GetString(QNCTRL_HANDLE h, const char* query, int* rc = nullptr) {
 
 }  // namespace
 
-TEST(QuendraControl, ExportsTheSixCalls) {
+// The six calls of the report program, and the reason of a failure.
+TEST(QuendraControl, ExportsTheSixCallsAndTheReason) {
     void* lib = ::dlopen(QNCTRL_SO_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << ::dlerror();
     for (const char* name : {"QNCTRL_OpenEx", "QNCTRL_OpenIF", "QNCTRL_Close", "QNCTRL_SetCommand",
-                             "QNCTRL_GetStringEx", "QNCTRL_GetNumber"})
+                             "QNCTRL_GetStringEx", "QNCTRL_GetNumber", "QNCTRL_GetLastError"})
         EXPECT_NE(::dlsym(lib, name), nullptr) << name;
     ::dlclose(lib);
 }
@@ -67,6 +76,9 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
     // Refusals: an unknown command, a query outside maintenance mode, a set
     // command answered by a value, a number query whose value is text.
     EXPECT_EQ(Set(h, "XXXX0000"), QNCTRL_ERR_REFUSED);
+    std::string refused;
+    EXPECT_EQ(LastError(&refused), QNCTRL_ERR_REFUSED);
+    EXPECT_EQ(refused.rfind("\"XXXX0000\"", 0), 0u) << refused;
     int rc = 0;
     EXPECT_EQ(GetString(h, "Command:ERRT????", &rc), "");
     EXPECT_EQ(rc, QNCTRL_ERR_REFUSED);
@@ -113,7 +125,11 @@ TEST(QuendraControl, EveryCallOverTcpWithoutAccount) {
     EXPECT_EQ(QNCTRL_OpenEx(nullptr, "", "", kFlags, nullptr), nullptr);
     EXPECT_EQ(QNCTRL_OpenEx(("TCP" + ip.Text() + ":10008").c_str(), "", "", kFlags, nullptr), nullptr);
     EXPECT_EQ(QNCTRL_OpenEx(Lan(ip).c_str(), "svc", "pw", kFlags, nullptr), nullptr);
+    EXPECT_EQ(LastError(), QNCTRL_ERR_LOGIN);
     EXPECT_EQ(QNCTRL_OpenEx(Lan(ip, ":10009").c_str(), nullptr, nullptr, kFlags, nullptr), nullptr);
+    std::string why;
+    EXPECT_EQ(LastError(&why), QNCTRL_ERR_CONNECT);
+    EXPECT_NE(why.find("Connection refused"), std::string::npos) << why;
 }
 
 TEST(QuendraControl, LoginRightWrongAndMissingCredentials) {

@@ -23,12 +23,11 @@ std::string WithAddress(const std::string& port, const std::string& address) {
 }  // namespace
 
 CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, IProgress& progress,
-                           bool binaryPort)
+                           bool binaryPort, int waitMs)
     : m_ports(ports) {
     linkio::DisplayIdentity display;
-    std::string error;
-    if (!linkio::IdentifyDisplay(ports.strControlPort, SerialNamesFile(), display, error)) {
-        progress.Notice(error);
+    if (!linkio::IdentifyDisplay(ports.strControlPort, SerialNamesFile(), display, m_why)) {
+        progress.Notice(m_why);
         return;
     }
     if (display.kind == linkio::PortSpec::kTcp) {
@@ -36,17 +35,35 @@ CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, 
         m_ports.strBinaryPort = WithAddress(ports.strBinaryPort, display.name);
     }
     m_turn = std::make_unique<linkio::DisplayTurn>(std::move(display));
-    const auto notice = [&progress](const std::string& text) { progress.Notice(text); };
+    std::string last;
+    const auto notice = [&](const std::string& text) {
+        last = text;
+        progress.Notice(text);
+    };
     using Result = linkio::DisplayTurn::Result;
-    if (m_turn->Take(kDisplayTurnWaitMs, cancel, notice) == Result::kHeld && binaryPort &&
-        m_turn->CheckHostLock(kDisplayTurnWaitMs, cancel, notice) != Result::kHeld)
-        m_turn->Release();
+    Result result = m_turn->Take(waitMs, cancel, notice);
+    if (result == Result::kHeld && binaryPort) {
+        result = m_turn->CheckHostLock(waitMs, cancel, notice);
+        if (result != Result::kHeld) m_turn->Release();
+    }
+    switch (result) {
+        case Result::kHeld:
+            m_state = State::kHeld;
+            break;
+        case Result::kBusy:
+            m_state = State::kBusy;
+            m_why = last;
+            break;
+        case Result::kCancelled:
+            m_state = State::kCancelled;
+            break;
+        case Result::kError:
+            m_state = State::kError;
+            m_why = last;
+            break;
+    }
 }
 
 CDisplayTurn::~CDisplayTurn() = default;
-
-bool CDisplayTurn::Held() const {
-    return m_turn && m_turn->Held();
-}
 
 }  // namespace acq

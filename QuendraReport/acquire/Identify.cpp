@@ -1,22 +1,23 @@
 #include "acquire/Identify.h"
 
-#include "acquire/DisplayTurn.h"
-#include "acquire/Workers.h"
-#include "linkio/Cancel.h"
+#include "acquire/Session.h"
 
 namespace acq {
 
-bool QueryDisplayIdentity(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, const int* cancel,
-                          IProgress& progress, stDisplayIdentity& identity) {
+bool QueryDisplayIdentity(qlink::IDisplayLink& link, const stDisplayRequest& request, const int* cancel,
+                          IProgress& progress, stDisplayIdentity& identity, stFailure& failure) {
     identity = {};
-    const CDisplayTurn turn(ports, cancel, progress, false);
-    if (!turn.Held() || linkio::IsCancelled(cancel)) return false;
-    void* control = OpenControl(link, turn.Ports(), true);
-    if (control == nullptr) return false;
-    const bool answered = link.QnGetStringEx(control, "Command:INF1????", identity.strModel) == 0 &&
-                          !linkio::IsCancelled(cancel) &&
-                          link.QnGetStringEx(control, "Command:SRNO????", identity.strSerial) == 0;
-    link.QnClose(control);
+    CDisplaySession s(link, request.ports, progress, cancel);
+    bool answered = false;
+    if (s.TakeTurn(request.nTurnWaitMs, false) && !s.Cancelled()) {
+        if (void* control = s.OpenControl(true)) {
+            answered = s.QueryString(control, "Command:INF1????", identity.strModel) && !s.Cancelled() &&
+                       s.QueryString(control, "Command:SRNO????", identity.strSerial);
+            s.CloseControl(control);
+        }
+    }
+    if (!answered) s.Fail(Step::kIdentify);
+    failure = s.Failure();
     return answered;
 }
 

@@ -2,13 +2,11 @@
 // Which display a port leads to: the model name and serial number it reports
 // over its text port, asked before a command that changes the display, so
 // that the user sees what is about to be written or cleared.
-// Thread-safety: as the workers (Workers.h).
+// Thread-safety: as the commands (Acquire.h).
 
 #include <string>
 
-#include "acquire/Progress.h"
-#include "link/DisplayLink.h"
-#include "link/Ports.h"
+#include "acquire/Acquire.h"
 
 namespace acq {
 
@@ -17,12 +15,13 @@ struct stDisplayIdentity {
     std::string strSerial;  // reply of "SRNO????"
 };
 
-// Holds the display's turn (CDisplayTurn) while it opens the control port
-// (by ID when one is selected), asks "Command:INF1????" and
-// "Command:SRNO????", and closes; nothing else is sent. False when the turn,
-// the port or a reply could not be had; `cancel` (may be null) is read
-// before each step; `progress` hears the turn's notices (waiting, busy).
-bool QueryDisplayIdentity(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, const int* cancel,
-                          IProgress& progress, stDisplayIdentity& identity);
+// Holds the display's turn while it opens the control port (by ID when one
+// is selected), asks "Command:INF1????" and "Command:SRNO????", and closes;
+// nothing else is sent. False when the turn, the port or a reply could not
+// be had, with why in `failure` (step display-turn, or identify); `cancel`
+// (may be null) is read before each step; `progress` hears the turn's
+// notices (waiting, busy).
+bool QueryDisplayIdentity(qlink::IDisplayLink& link, const stDisplayRequest& request, const int* cancel,
+                          IProgress& progress, stDisplayIdentity& identity, stFailure& failure);
 
 }  // namespace acq

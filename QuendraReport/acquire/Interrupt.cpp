@@ -4,14 +4,16 @@
 
 #include <atomic>
 
-#include "acquire/HeadlessFrameUi.h"
-
 namespace acq {
 
 namespace {
 
-std::atomic<HeadlessFrameUi*> g_target{nullptr};
+std::atomic<int*> g_target{nullptr};
 std::atomic<bool> g_interrupted{false};
+
+void SetCancel(int* flag) {
+    std::atomic_ref<int>(*flag).store(1, std::memory_order_release);
+}
 
 void OnSignal(int) {
     RequestInterrupt();
@@ -38,19 +40,19 @@ void InstallInterruptHandlers() {
 
 void RequestInterrupt() {
     g_interrupted.store(true);
-    HeadlessFrameUi* ui = g_target.load();
-    if (ui != nullptr) ui->RequestCancel();
+    int* flag = g_target.load();
+    if (flag != nullptr) SetCancel(flag);
 }
 
 bool InterruptRequested() {
     return g_interrupted.load();
 }
 
-CInterruptTarget::CInterruptTarget(HeadlessFrameUi& ui) {
-    g_target.store(&ui);
+CInterruptTarget::CInterruptTarget(int& cancel) {
+    g_target.store(&cancel);
     // Stored before the flag is read: a signal in between reaches the run
     // through one of the two.
-    if (g_interrupted.load()) ui.RequestCancel();
+    if (g_interrupted.load()) SetCancel(&cancel);
 }
 
 CInterruptTarget::~CInterruptTarget() {

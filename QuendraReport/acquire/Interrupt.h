@@ -8,8 +8,6 @@
 
 namespace acq {
 
-class HeadlessFrameUi;
-
 // Handles SIGINT and SIGTERM as above (the handlers call RequestInterrupt and
 // give both signals back their default action).
 void InstallInterruptHandlers();
@@ -18,11 +16,12 @@ void RequestInterrupt();
 // True once RequestInterrupt was called.
 bool InterruptRequested();
 
-// Registers `ui` as the run that RequestInterrupt cancels, for the lifetime
-// of the object; an interrupt that came before is passed on at once.
+// Registers `cancel`, the running command's cancel flag, as the one that
+// RequestInterrupt sets (atomically), for the lifetime of the object; an
+// interrupt that came before sets it at once.
 class CInterruptTarget {
 public:
-    explicit CInterruptTarget(HeadlessFrameUi& ui);
+    explicit CInterruptTarget(int& cancel);
     ~CInterruptTarget();
     CInterruptTarget(const CInterruptTarget&) = delete;
     CInterruptTarget& operator=(const CInterruptTarget&) = delete;

@@ -120,14 +120,19 @@ std::string EventTimeText(int seconds) {
 
 class DumpQueries {
 public:
-    DumpQueries(qlink::IDisplayLink& link, void* control, const int* cancel)
-        : m_link(link), m_control(control), m_cancel(cancel) {}
+    DumpQueries(CDisplaySession& s, void* control) : m_s(s), m_control(control) {}
 
     bool String(const std::string& query, std::string& reply) {
-        return !linkio::IsCancelled(m_cancel) && m_link.QnGetStringEx(m_control, query, reply) == 0;
+        return !m_s.Cancelled() && m_s.QueryString(m_control, query, reply);
     }
     bool Number(const std::string& query, int& value) {
-        return !linkio::IsCancelled(m_cancel) && m_link.QnGetNumber(m_control, query, value) == 0;
+        return !m_s.Cancelled() && m_s.QueryNumber(m_control, query, value);
+    }
+    // A reply without the numbers it must hold.
+    bool TooFewNumbers(const std::string& query, const std::string& reply) {
+        m_s.Note(Reason::kCorrupted,
+                 "\"" + query + "\" answered \"" + reply + "\", without three temperatures");
+        return false;
     }
     // Appends one line per row ("Command:" + the row's command).
     bool Rows(const stQueryRow* rows, std::size_t count, std::string& text) {
@@ -140,26 +145,27 @@ public:
     }
 
 private:
-    qlink::IDisplayLink& m_link;
+    CDisplaySession& m_s;
     void* m_control;
-    const int* m_cancel;
 };
 
 // One entry of an event log: the start line (and the maximum), then its time line.
 bool AppendEvent(DumpQueries& q, const stEventKind& kind, int entry, std::string& text) {
     text += FormatInt(kind.heading, entry + 1);
     std::string reply, rest;
-    if (!q.String(FormatInt(kind.startQuery, entry), reply)) return false;
+    const std::string startQuery = FormatInt(kind.startQuery, entry);
+    if (!q.String(startQuery, reply)) return false;
     const std::string date = FirstCommaField(reply, rest);
     int start[3];
-    if (!SplitThree(rest, start)) return false;
+    if (!SplitThree(rest, start)) return q.TooFewNumbers(startQuery, reply);
     text += cmn::StrPrintf("%s START(TEMP1 : %d, TEMP2 : %d, TEMP3 : %d) ", date.c_str(), start[0], start[1],
                            start[2]);
     if (kind.maxQuery != nullptr) {
-        if (!q.String(FormatInt(kind.maxQuery, entry), reply)) return false;
+        const std::string maxQuery = FormatInt(kind.maxQuery, entry);
+        if (!q.String(maxQuery, reply)) return false;
         const std::string first = FirstCommaField(reply, rest);
         int max[3];
-        if (!SplitThree(first, max)) return false;
+        if (!SplitThree(first, max)) return q.TooFewNumbers(maxQuery, reply);
         text += cmn::StrPrintf("MAX(TEMP1 : %d, TEMP2 : %d, TEMP3 : %d) %s", max[0], max[1], max[2],
                                rest.c_str());
     }
@@ -219,19 +225,22 @@ bool CollectDump(DumpQueries& q, IProgress& progress, std::string& text) {
 // Logging is put back on also when "SRLG0000" seemed to fail: its reply may
 // have been lost after the display had switched logging off. What this
 // connection could not get accepted is tried once more over a new one (a
-// display may have closed the first). False when the display stays in
+// display may have closed the first). Records why when the display stays in
 // maintenance mode or with its logging off.
-bool PutDisplayBack(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, void* control) {
-    bool maintenanceOff = SendUntilAccepted(link, control, "ESPC0000");
-    bool loggingOn = ResumeLogRecord(link, control);
-    link.QnClose(control);
-    if (maintenanceOff && loggingOn) return true;
-    void* again = OpenControl(link, ports, true);
-    if (again == nullptr) return false;
-    if (!maintenanceOff) maintenanceOff = SendUntilAccepted(link, again, "ESPC0000");
-    if (!loggingOn) loggingOn = ResumeLogRecord(link, again);
-    link.QnClose(again);
-    return maintenanceOff && loggingOn;
+void PutDisplayBack(CDisplaySession& s, void* control) {
+    bool maintenanceOff = SendUntilAccepted(s, control, "ESPC0000");
+    bool loggingOn = ResumeLogRecord(s, control);
+    s.CloseControl(control);
+    if (maintenanceOff && loggingOn) return;
+    if (void* again = s.OpenControl(true)) {
+        if (!maintenanceOff) maintenanceOff = SendUntilAccepted(s, again, "ESPC0000");
+        if (!maintenanceOff) s.Fail(Step::kMaintenanceMode);
+        if (!loggingOn) loggingOn = ResumeLogRecord(s, again);
+        if (!loggingOn) s.Fail(Step::kLoggingOn);
+        s.CloseControl(again);
+        return;
+    }
+    s.Fail(maintenanceOff ? Step::kLoggingOn : Step::kMaintenanceMode);
 }
 
 }  // namespace
@@ -263,33 +272,39 @@ void SplitCurrentTemps(const std::string& reply, int (&temps)[3]) {
     }
 }
 
-bool GetTempLogs(qlink::IDisplayLink& link, void* control, int kind, std::string& text, const int* cancel) {
-    DumpQueries q(link, control, cancel);
+bool GetTempLogs(CDisplaySession& s, void* control, int kind, std::string& text) {
+    DumpQueries q(s, control);
     return EventSection(q, kind, text);
 }
 
-int GetTemperatureThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitComm, false, [&ctx](IProgress& progress) {
-        qlink::IDisplayLink& link = *ctx.pLink;
-        void* control = OpenControl(link, ctx.ports, true);
-        if (control == nullptr) return static_cast<int>(kExitComm);
-        int result = kExitComm;
-        link.QnSetCommand(control, "SRLG0000");
-        if (link.QnSetCommand(control, "ESPC0001") == 0) {
-            DumpQueries q(link, control, ctx.pCancel);
-            std::string text;
-            if (!CollectDump(q, progress, text)) {
-                result = linkio::IsCancelled(ctx.pCancel) ? kExitCancel : kExitComm;
-            } else if (cmn::WriteFileAtomic(ctx.transferPath, cmn::ToCrLf(text))) {
-                ctx.written.push_back(ctx.transferPath);
-                result = kExitOk;
-            } else {
-                result = kExitFile;
-            }
+int GetTemperatureThread(stStepContext& ctx) {
+    CDisplaySession& s = *ctx.pSession;
+    void* control = s.OpenControl(true);
+    if (control == nullptr) {
+        s.Fail(Step::kOpenTextPort);
+        return kExitComm;
+    }
+    int result = kExitComm;
+    s.Command(control, "SRLG0000");
+    if (!s.Command(control, "ESPC0001")) {
+        s.Fail(Step::kMaintenanceMode);
+    } else {
+        DumpQueries q(s, control);
+        std::string text, error;
+        if (!CollectDump(q, s.Progress(), text)) {
+            s.Fail(Step::kQuery);
+            result = linkio::IsCancelled(s.CancelFlag()) ? kExitCancel : kExitComm;
+        } else if (cmn::WriteFileAtomic(ctx.transferPath, cmn::ToCrLf(text), &error)) {
+            ctx.written.push_back(ctx.transferPath);
+            result = kExitOk;
+        } else {
+            s.Fail(Reason::kFileError, Step::kWriteFile, error);
+            result = kExitFile;
         }
-        if (!PutDisplayBack(link, ctx.ports, control) && result == kExitOk) result = kExitComm;
-        return result;
-    });
+    }
+    PutDisplayBack(s, control);
+    if (result == kExitOk && s.Failed()) result = kExitComm;
+    return result;
 }
 
 }  // namespace acq

@@ -20,12 +20,11 @@ constexpr int kTempDumpRange = 6;
 // (also when the display could not be taken out of maintenance mode or its
 // logging put back on; a complete dump is still written then), 2 when
 // cancelled between queries, or 4 when the file could not be written.
-int GetTemperatureThread(stWorkerContext& ctx);
+int GetTemperatureThread(stStepContext& ctx);
 // One event-log section of kind 0..2 appended to `text`; false when a query
-// was refused or a reply holds too few numbers. `cancel` (may be null) is
-// read before each query.
-bool GetTempLogs(qlink::IDisplayLink& link, void* control, int kind, std::string& text,
-                 const int* cancel = nullptr);
+// was refused or a reply holds too few numbers (the session notes why). The
+// session's cancel flag is read before each query.
+bool GetTempLogs(CDisplaySession& s, void* control, int kind, std::string& text);
 // Takes the run of digits right after the first ":" of `text` into `value`
 // and keeps only what follows it; false (nothing changed) when there is no
 // ":" or no digit right after it. A run too long for an int saturates.

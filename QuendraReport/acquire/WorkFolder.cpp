@@ -239,8 +239,9 @@ bool ZipFolder(const fs::path& folder, const fs::path& archive, std::string& err
         error = Failure("Cannot create", archive, error);
         return false;
     }
-    if (!cmn::WriteFileAtomic(archive, bytes)) {
-        error = Failure("Cannot write", archive, "write failed");
+    std::string why;
+    if (!cmn::WriteFileAtomic(archive, bytes, &why)) {
+        error = "Cannot write " + why;
         return false;
     }
     return true;

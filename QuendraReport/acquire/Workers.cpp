@@ -1,6 +1,5 @@
 #include "acquire/Workers.h"
 
-#include "acquire/DisplayTurn.h"
 #include "acquire/Names.h"
 #include "acquire/Transfer.h"
 #include "linkio/Cancel.h"
@@ -11,48 +10,39 @@ namespace {
 
 enum class Transfer { kReadLog, kReadNvram, kWriteNvram };
 
-// Brings a display left in binary mode back over a short (1, 1) binary
-// connection; the outcome does not matter.
-void LeaveBinaryMode(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, int displayId) {
-    void* binary = link.DkOpenIF(ports.strBinaryPort, 1, 1, ports.nBinaryBaud);
-    if (binary == nullptr) return;
-    EndBinMode(link, binary, displayId);
-    link.DkClose(binary);
-}
-
 // Logging on again over a new control connection, and over one more when the
 // first did not get "SRLG0001" accepted (a refusal or a lost reply must not
 // leave the display's logging off); a port that cannot be opened is not tried
 // again. False when the display could not be told.
-bool ResumeLogging(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, int displayId) {
+bool ResumeLogging(CDisplaySession& s) {
     constexpr int kConnections = 2;
     for (int i = 0; i < kConnections; ++i) {
-        void* control = OpenControl(link, ports, false);
+        void* control = s.OpenControl(false);
         if (control == nullptr) return false;
-        const bool resumed = SetLogRecord(link, control, displayId, true);
-        link.QnClose(control);
+        const bool resumed = SetLogRecord(s, control, s.DisplayId(), true);
+        s.CloseControl(control);
         if (resumed) return true;
     }
     return false;
 }
 
 // The transfer itself over an open binary connection.
-bool RunBlocks(Transfer kind, stWorkerContext& ctx, void* binary, IProgress& progress, bool& writeFailed) {
-    qlink::IDisplayLink& link = *ctx.pLink;
+bool RunBlocks(Transfer kind, stStepContext& ctx, void* binary) {
+    CDisplaySession& s = *ctx.pSession;
     switch (kind) {
         case Transfer::kReadLog:
-            progress.SetText(kTextLogReading);
-            return GetBinLogs(link, binary, *ctx.pLog, progress, ctx.pCancel);
+            s.Progress().SetText(kTextLogReading);
+            return GetBinLogs(s, binary, *ctx.pLog);
         case Transfer::kReadNvram: {
-            progress.SetText(kTextNvramReading);
+            s.Progress().SetText(kTextNvramReading);
             const std::filesystem::path dump = ctx.transferPath / StampedName(kNvramDumpName, ctx.strFileStamp);
-            if (!GetBinNvramData(link, binary, dump, progress, ctx.pCancel, &writeFailed)) return false;
+            if (!GetBinNvramData(s, binary, dump)) return false;
             ctx.written.push_back(dump);
             return true;
         }
         case Transfer::kWriteNvram:
-            progress.SetText(kTextNvramWriting);
-            return SetBinNvramData(link, binary, ctx.transferPath, progress, ctx.pCancel);
+            s.Progress().SetText(kTextNvramWriting);
+            return SetBinNvramData(s, binary, ctx.transferPath);
     }
     return false;
 }
@@ -60,120 +50,94 @@ bool RunBlocks(Transfer kind, stWorkerContext& ctx, void* binary, IProgress& pro
 // The common sequence: logging off and binary mode over the control port,
 // the transfer over the binary port, binary mode left, logging on again.
 // Returns the exit code.
-int TransferSequence(Transfer kind, stWorkerContext& ctx, IProgress& progress) {
-    qlink::IDisplayLink& link = *ctx.pLink;
-    const qlink::stPortChoice& ports = ctx.ports;
-    const int displayId = ports.nDisplayId;  // 0 for a write (SetNvramThread refuses an ID)
+int TransferSequence(Transfer kind, stStepContext& ctx) {
+    CDisplaySession& s = *ctx.pSession;
+    const int displayId = s.DisplayId();  // 0 for a write (the command refuses an ID)
 
-    void* control = OpenControl(link, ports, false);
-    if (control == nullptr) return kExitComm;
+    void* control = s.OpenControl(false);
+    if (control == nullptr) {
+        s.Fail(Step::kOpenTextPort);
+        return kExitComm;
+    }
     // A write announced the connection before it checked the display ID.
-    if (kind != Transfer::kWriteNvram) progress.SetText(kTextConnecting);
-    if (!SetLogRecord(link, control, displayId, false)) {
-        link.QnClose(control);
+    if (kind != Transfer::kWriteNvram) s.Progress().SetText(kTextConnecting);
+    if (!SetLogRecord(s, control, displayId, false)) {
+        s.Fail(Step::kLoggingOff);
+        s.CloseControl(control);
         return kExitComm;
     }
     // From here on "SRLG0000" has gone out: logging is always put back on.
-    progress.SetText(kTextBinaryMode);
-    const bool binaryMode = SetBinMode(link, control, displayId);
-    link.QnClose(control);
+    s.Progress().SetText(kTextBinaryMode);
+    const bool binaryMode = SetBinMode(s, control, displayId);
+    if (!binaryMode) s.Fail(Step::kBinaryMode);
+    s.CloseControl(control);
 
     bool done = false;
-    bool writeFailed = false;
     if (binaryMode) {
-        void* binary = link.DkOpenIF(ports.strBinaryPort, 5, 3, ports.nBinaryBaud);
+        void* binary = s.OpenBinary(5, 3);
         if (binary == nullptr) {
-            LeaveBinaryMode(link, ports, displayId);
+            s.Fail(Step::kOpenBinaryPort);
+            LeaveBinaryMode(s);
         } else {
-            done = RunBlocks(kind, ctx, binary, progress, writeFailed);
-            progress.SetText(kTextAsciiMode);
-            if (kind != Transfer::kWriteNvram) EndBinMode(link, binary, displayId);
-            link.DkClose(binary);
+            done = RunBlocks(kind, ctx, binary);
+            s.Progress().SetText(kTextAsciiMode);
+            if (kind != Transfer::kWriteNvram) EndBinMode(s, binary, displayId);
+            s.CloseBinary(binary);
             // After a write, 0xF0 goes over a short connection of its own: the
             // write's connection would wait three 5-second attempts for the
             // reply of a display still busy with its new image.
-            if (kind == Transfer::kWriteNvram) LeaveBinaryMode(link, ports, displayId);
+            if (kind == Transfer::kWriteNvram) LeaveBinaryMode(s);
         }
     }
-    const bool resumed = ResumeLogging(link, ports, displayId);
-    if (done) return resumed ? kExitOk : kExitComm;
-    if (writeFailed) return kExitFile;
-    return linkio::IsCancelled(ctx.pCancel) ? kExitCancel : kExitComm;
+    if (!ResumeLogging(s)) s.Fail(Step::kLoggingOn);
+    if (done && !s.Failed()) return kExitOk;
+    if (linkio::IsCancelled(s.CancelFlag())) return kExitCancel;
+    return s.Failure().reason == Reason::kFileError && s.Failure().step == Step::kWriteFile ? kExitFile
+                                                                                           : kExitComm;
 }
 
 }  // namespace
 
-int RunWithDisplayTurn(stWorkerContext& ctx, int codeWhenTurnCancelled, bool binaryPort,
-                       const std::function<int(IProgress&)>& body) {
-    NullProgress none;
-    IProgress& progress = ctx.pProgress ? *ctx.pProgress : none;
-    int code = kExitComm;
-    try {
-        if (ctx.pLink != nullptr) {
-            const CDisplayTurn turn(ctx.ports, ctx.pCancel, progress, binaryPort);
-            if (turn.Held()) {
-                ctx.ports = turn.Ports();
-                code = body(progress);
-            } else if (linkio::IsCancelled(ctx.pCancel)) {
-                code = codeWhenTurnCancelled;
-            }
-        }
-    } catch (...) {
-        code = kExitComm;
+void LeaveBinaryMode(CDisplaySession& s) {
+    void* binary = s.OpenBinary(1, 1);
+    if (binary == nullptr) return;
+    EndBinMode(s, binary, s.DisplayId());
+    s.CloseBinary(binary);
+}
+
+int GetLogThread(stStepContext& ctx) {
+    if (ctx.pLog == nullptr) return kExitComm;
+    ResetLog(*ctx.pLog);
+    LeaveBinaryMode(*ctx.pSession);
+    return TransferSequence(Transfer::kReadLog, ctx);
+}
+
+int GetNvramThread(stStepContext& ctx) {
+    return TransferSequence(Transfer::kReadNvram, ctx);
+}
+
+int SetNvramThread(stStepContext& ctx) {
+    return TransferSequence(Transfer::kWriteNvram, ctx);
+}
+
+int ClearDisplayLogs(CDisplaySession& s, bool& opened) {
+    LeaveBinaryMode(s);
+    void* control = s.OpenControl(true);
+    opened = control != nullptr;
+    if (!opened) {
+        s.Fail(Step::kOpenTextPort);
+        return kExitComm;
     }
-    progress.End();
-    return code;
-}
-
-void* OpenControl(qlink::IDisplayLink& link, const qlink::stPortChoice& ports, bool byIdWhenSelected) {
-    if (byIdWhenSelected && ports.nDisplayId != 0)
-        return link.QnOpenIF(ports.strControlPort, ports.strUser, ports.strPassword, ports.nDisplayId,
-                             ports.nControlBaud);
-    return link.QnOpenEx(ports.strControlPort, ports.strUser, ports.strPassword,
-                         qlink::OpenFlagsForBaud(ports.nControlBaud));
-}
-
-int GetLogThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitCancel, true, [&](IProgress& progress) -> int {
-        if (ctx.pLog == nullptr) return kExitComm;
-        ResetLog(*ctx.pLog);
-        LeaveBinaryMode(*ctx.pLink, ctx.ports, ctx.ports.nDisplayId);
-        return TransferSequence(Transfer::kReadLog, ctx, progress);
-    });
-}
-
-int GetNvramThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitCancel, true, [&](IProgress& progress) -> int {
-        return TransferSequence(Transfer::kReadNvram, ctx, progress);
-    });
-}
-
-int SetNvramThread(stWorkerContext& ctx) {
-    return RunWithDisplayTurn(ctx, kExitCancel, true, [&](IProgress& progress) -> int {
-        progress.SetText(kTextConnecting);
-        if (ctx.ports.nDisplayId != 0) return kExitRefused;
-        return TransferSequence(Transfer::kWriteNvram, ctx, progress);
-    });
-}
-
-stClearResult ClearDisplayLogs(qlink::IDisplayLink& link, const qlink::stPortChoice& choice, IProgress* notices) {
-    stClearResult result;
-    NullProgress none;
-    const CDisplayTurn turn(choice, nullptr, notices ? *notices : none, true);
-    if (!turn.Held()) return result;
-    const qlink::stPortChoice& ports = turn.Ports();
-    LeaveBinaryMode(link, ports, ports.nDisplayId);
-    void* control = OpenControl(link, ports, true);
-    if (control == nullptr) return result;
-    result.bOpened = true;
-    if (link.QnSetCommand(control, "TRST0002") == 0) {
-        link.QnSetCommand(control, "SRLG0000");
-        result.bCleared = link.QnSetCommand(control, "ACLG0000") == 0;
+    if (!s.Command(control, "TRST0002")) {
+        s.Fail(Step::kClear);
+    } else {
+        s.Command(control, "SRLG0000");
+        if (!s.Command(control, "ACLG0000")) s.Fail(Step::kClear);
         // Logging back on whatever the clear answered.
-        result.bLoggingLeftOff = !ResumeLogRecord(link, control);
+        if (!ResumeLogRecord(s, control)) s.Fail(Step::kLoggingOn);
     }
-    link.QnClose(control);
-    return result;
+    s.CloseControl(control);
+    return s.Failed() ? kExitComm : kExitOk;
 }
 
 }  // namespace acq

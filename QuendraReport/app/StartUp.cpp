@@ -88,10 +88,10 @@ StartUpDecision DecideStartUp(const std::vector<std::string>& args, const std::f
     return d;
 }
 
-StartUpDecision RunStartUp(const std::vector<std::string>& args, const std::filesystem::path& programDir) {
+StartUpDecision RunStartUp(const std::vector<std::string>& args, const std::filesystem::path& programDir,
+                           cmn::IPrompt& prompt) {
     StartUpDecision d = DecideStartUp(args, programDir);
     if (d.m_kind == StartUpDecision::Kind::Message) {
-        cmn::IPrompt& prompt = cmn::Prompt();
         prompt.Message(d.m_strMessage, cmn::MB_OK | cmn::MB_ICONWARNING);
         if (dynamic_cast<cmn::ConsolePrompt*>(&prompt) == nullptr) {
             std::fprintf(stderr, "%s\n", d.m_strMessage.c_str());
@@ -104,5 +104,6 @@ StartUpDecision RunStartUp(const std::vector<std::string>& args, const std::file
 StartUpDecision RunStartUp(int argc, const char* const* argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
-    return RunStartUp(args, cmn::ProgramDir());
+    cmn::ConsolePrompt console;
+    return RunStartUp(args, cmn::ProgramDir(), console);
 }

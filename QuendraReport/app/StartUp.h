@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/MyCommandLine.h"
+#include "common/prompt.h"
 
 // One line of "ModelName.csv": model name, model folder name, feature bits.
 struct stModelEntry {
@@ -59,9 +60,11 @@ extern const char* const kMsgInvalidModel;   // "Invalid Model. Please check Mod
 // that others may read ends the run (a message) before anything is sent.
 StartUpDecision DecideStartUp(const std::vector<std::string>& args, const std::filesystem::path& programDir);
 
-// Decides, and when the decision is a message shows it with the prompt (OK
+// Decides, and when the decision is a message shows it with `prompt` (OK
 // button) and writes it as one line to standard error (unless the prompt is the
 // console one, which already writes there), so that scripts can tell what happened.
-StartUpDecision RunStartUp(const std::vector<std::string>& args, const std::filesystem::path& programDir);
-// The same for main()'s argc/argv, in the folder of the running executable.
+StartUpDecision RunStartUp(const std::vector<std::string>& args, const std::filesystem::path& programDir,
+                           cmn::IPrompt& prompt);
+// The same for main()'s argc/argv, in the folder of the running executable,
+// with the console prompt.
 StartUpDecision RunStartUp(int argc, const char* const* argv);

@@ -8,13 +8,14 @@
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <ostream>
 #include <system_error>
 
-#include "acquire/Commands.h"
-#include "acquire/HeadlessFrameUi.h"
+#include "acquire/Acquire.h"
 #include "acquire/Identify.h"
 #include "acquire/Interrupt.h"
+#include "acquire/Outcome.h"
 #include "acquire/Transfer.h"
 #include "cli/FleetCli.h"
 #include "report/LogJson.h"
@@ -70,7 +71,9 @@ const char* const kHelp =
     "                         they ask on the terminal, and refuse when standard\n"
     "                         input is none\n"
     "  --json                 print one summary object on standard output: display,\n"
-    "                         files written with their sizes, model, serial, durations\n"
+    "                         files written with their sizes, model, serial,\n"
+    "                         durations, and after a failure \"error\": its reason,\n"
+    "                         step and detail\n"
     "  --help                 this text\n"
     "  --version              the program's version\n"
     "An option's value may also follow an \"=\": --out=logs.\n"
@@ -98,6 +101,11 @@ const char* const kHelp =
     "two requests; the display is still put back (binary mode left, logging on).\n"
     "A second Ctrl+C ends at once.\n"
     "\n"
+    "After a failure the last line on standard error says why and where:\n"
+    "\"quendra-acquire: reason REASON, step STEP: DETAIL\"; REASON is one of\n"
+    "cannot-connect, login-refused, no-reply, refused, corrupted,\n"
+    "connection-closed, display-busy, size-mismatch, file-error, cancelled.\n"
+    "\n"
     "Exit status: 0 success, 1 communication failure, 2 cancelled (Ctrl+C, or\n"
     "clear-logs or write-nvram not confirmed), 3 refused (NVRAM write with a\n"
     "display ID), 4 a file could not be read or written, 64 usage error.\n";
@@ -124,16 +132,12 @@ bool IsFleetCommand(const std::string& command) {
     return command == "get-all" || command == "get-logs" || command == "dump-nvram";
 }
 
-// The commands that change the display, and ask first.
-bool ChangesDisplay(const stAcquireOptions& o) {
-    return o.strCommand == "clear-logs" || o.strCommand == "write-nvram";
-}
 
 // Progress on standard error: a bar on a terminal, plain lines otherwise.
 class CliProgress : public acq::IProgress {
 public:
     CliProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
-    void Start(const acq::stProgressParams& params) {
+    void Begin(const acq::stProgressParams& params) override {
         m_range = params.nRange > 0 ? params.nRange : 1;
         m_caption = "Communicating" + params.strSuffix;
         m_pos = 0;
@@ -182,85 +186,11 @@ private:
     std::string m_text;
 };
 
-// The headless window with the progress shown.
-class CliFrameUi : public acq::HeadlessFrameUi {
-public:
-    explicit CliFrameUi(CliProgress& bar) : m_bar(bar) { progress = &bar; }
-    int RunWorker(const acq::stProgressParams& params, const acq::WorkerFn& worker) override {
-        m_bar.Start(params);
-        return HeadlessFrameUi::RunWorker(params, worker);
-    }
-
-private:
-    CliProgress& m_bar;
-};
-
-// Messages as lines on `err` (printable ASCII only); questions answered yes
-// without a word once the user confirmed the command (--yes, or on the
-// terminal before it started), else asked on the terminal by the console
-// prompt (no without one).
-class CliPrompt : public cmn::IPrompt {
-public:
-    CliPrompt(std::ostream& err, bool yes) : m_err(err), m_yes(yes) {}
-    int Message(const std::string& text, unsigned type, const std::string& caption) override {
-        const unsigned buttons = type & 0x0F;
-        const bool question = buttons == cmn::MB_YESNO || buttons == cmn::MB_OKCANCEL;
-        if (question && !m_yes) return m_console.Message(text, type, caption);
-        // The question the user already answered (or --yes did) is not shown again.
-        if (question) return buttons == cmn::MB_YESNO ? cmn::IDYES : cmn::IDOK;
-        std::string line = text;
-        for (char& c : line)
-            if (c == '\n' || c == '\r') c = ' ';
-        m_err << cmn::EscapeNonPrintable(line) << '\n';
-        m_err.flush();
-        return cmn::IDOK;
-    }
-
-private:
-    std::ostream& m_err;
-    bool m_yes;
-    cmn::ConsolePrompt m_console;
-};
-
 // An NVRAM image to write: a regular file of 1..65,535 bytes.
 bool IsNvramFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
            static_cast<std::uintmax_t>(st.st_size) <= acq::kMaxImageBytes && ::access(path.c_str(), R_OK) == 0;
-}
-
-int ExitCodeOf(int frameCode) {
-    switch (frameCode) {
-        case acq::kExitOk:
-            return ACQCLI_OK;
-        case acq::kExitCancel:
-        case acq::kExitDeclined:
-            return ACQCLI_CANCEL;
-        case acq::kExitRefused:
-            return ACQCLI_REFUSED;
-        case acq::kExitFile:
-            return ACQCLI_FILE;
-        default:
-            return ACQCLI_COMM;
-    }
-}
-
-int RunCommand(const stAcquireOptions& o, acq::CReportFrame& frame) {
-    const std::string& c = o.strCommand;
-    if (c == "get-logs") {
-        int code = frame.OnGetLogs();
-        // The image is kept whenever it arrived, as Get All keeps it.
-        if (frame.Log().m_bValid != 0) {
-            const int saved = frame.OnCreateReport();
-            if (code == acq::kExitOk) code = saved;
-        }
-        return code;
-    }
-    if (c == "get-all") return frame.OnGetAll();
-    if (c == "dump-nvram") return frame.OnDumpNvram();
-    if (c == "write-nvram") return frame.OnWriteNvram();
-    if (c == "clear-logs") return frame.OnClearLogs();
-    return frame.OnDumpTemperature();
 }
 
 std::string Millis(std::chrono::steady_clock::duration d) {
@@ -275,37 +205,41 @@ std::string DisplayLabel(const stAcquireOptions& o) {
     return label;
 }
 
-std::string Summary(const stAcquireOptions& o, const acq::CReportFrame& frame, const CliFrameUi& ui,
-                    const acq::stDisplayIdentity& identity, int exitCode,
-                    std::chrono::steady_clock::duration total) {
+// The summary object of --json.
+std::string Summary(const stAcquireOptions& o, const acq::stCommandResult& result,
+                    const acq::stDisplayIdentity& identity, std::chrono::steady_clock::duration total) {
     // A command that reads no log names the display by what it reported.
-    const bool logRead = !frame.Log().m_strModel.empty() || !frame.Log().m_strSerial.empty();
-    const std::string& model = logRead ? frame.Log().m_strModel : identity.strModel;
-    const std::string& serial = logRead ? frame.Log().m_strSerial : identity.strSerial;
+    const acq::stLogState& log = result.logState;
+    const bool logRead = !log.strModel.empty() || !log.strSerial.empty();
+    const std::string& model = logRead ? log.strModel : identity.strModel;
+    const std::string& serial = logRead ? log.strSerial : identity.strSerial;
     std::string json =
-        "{\"command\":" + JsonString(o.strCommand) + ",\"exit_code\":" + std::to_string(exitCode);
+        "{\"command\":" + JsonString(o.strCommand) + ",\"exit_code\":" + std::to_string(result.nExitCode);
     json += ",\"model\":" + JsonString(cmn::Cp932ToUtf8(model));
     json += ",\"serial\":" + JsonString(cmn::Cp932ToUtf8(serial));
     json += ",\"files\":[";
     bool first = true;
-    for (const fs::path& p : frame.WrittenFiles()) {
+    for (const acq::stWrittenFile& f : result.files) {
         std::error_code ec;
-        const std::uintmax_t size = fs::file_size(p, ec);
-        if (ec) continue;
-        const std::string name = fs::absolute(p, ec).lexically_normal().string();
-        json += std::string(first ? "" : ",") +
-                "{\"path\":" + JsonAnyText(name) +
-                ",\"bytes\":" + std::to_string(size) + "}";
+        const std::string name = fs::absolute(f.path, ec).lexically_normal().string();
+        json += std::string(first ? "" : ",") + "{\"path\":" + JsonAnyText(name) +
+                ",\"bytes\":" + std::to_string(f.nBytes) + "}";
         first = false;
     }
     json += "],\"duration_ms\":" + Millis(total) + ",\"steps\":[";
     first = true;
-    for (const auto& run : ui.Runs()) {
-        json += std::string(first ? "" : ",") + "{\"exit_code\":" + std::to_string(run.nExitCode) +
-                ",\"duration_ms\":" + Millis(run.elapsed) + "}";
+    for (const acq::stStepRun& step : result.steps) {
+        json += std::string(first ? "" : ",") + "{\"exit_code\":" + std::to_string(step.nExitCode) +
+                ",\"duration_ms\":" + Millis(step.elapsed) + "}";
         first = false;
     }
-    return json + "],\"display\":" + JsonAnyText(DisplayLabel(o)) + "}\n";
+    json += "],\"display\":" + JsonAnyText(DisplayLabel(o));
+    if (result.nExitCode != ACQCLI_OK) {
+        const acq::stFailure& f = result.failure;
+        json += ",\"error\":{\"reason\":" + JsonString(acq::ReasonName(f.reason)) +
+                ",\"step\":" + JsonString(acq::StepName(f.step)) + ",\"detail\":" + JsonAnyText(f.strDetail) + "}";
+    }
+    return json + "}\n";
 }
 
 }  // namespace
@@ -355,11 +289,168 @@ const char* NotDone(const stAcquireOptions& o) {
     return o.strCommand == "clear-logs" ? "the logs were not cleared" : "nothing was written";
 }
 
+// One subcommand over the acquisition API: the checks it makes before the
+// display is talked to, whether it changes the display (and asks first),
+// and the command it runs with its request.
+class CCommand {
+public:
+    virtual ~CCommand() = default;
+    virtual acq::Command Kind() const = 0;
+    // ACQCLI_OK, or the exit code of a check that failed (its message on `err`).
+    virtual int Check(std::ostream& err) const = 0;
+    virtual bool ChangesDisplay() const { return false; }
+    virtual acq::stCommandResult Run(qlink::IDisplayLink& link, acq::IProgress& progress,
+                                     const int* cancel) const = 0;
+};
+
+// get-logs, get-all, dump-nvram: files into --out, made when missing.
+class CFolderCommand : public CCommand {
+public:
+    explicit CFolderCommand(std::string folder) : m_folder(std::move(folder)) {}
+    int Check(std::ostream& err) const override { return MakeOutFolder(m_folder, err) ? ACQCLI_OK : ACQCLI_FILE; }
+
+private:
+    std::string m_folder;
+};
+
+class CGetLogs final : public CFolderCommand {
+public:
+    explicit CGetLogs(const acq::stGetLogsRequest& r) : CFolderCommand(r.reportFolder.string()), m_request(r) {}
+    acq::Command Kind() const override { return acq::Command::kGetLogs; }
+    acq::stCommandResult Run(qlink::IDisplayLink& link, acq::IProgress& p, const int* cancel) const override {
+        return acq::GetLogs(link, m_request, p, cancel);
+    }
+
+private:
+    acq::stGetLogsRequest m_request;
+};
+
+class CGetAll final : public CFolderCommand {
+public:
+    explicit CGetAll(const acq::stGetAllRequest& r) : CFolderCommand(r.reportFolder.string()), m_request(r) {}
+    acq::Command Kind() const override { return acq::Command::kGetAll; }
+    acq::stCommandResult Run(qlink::IDisplayLink& link, acq::IProgress& p, const int* cancel) const override {
+        return acq::GetAll(link, m_request, p, cancel);
+    }
+
+private:
+    acq::stGetAllRequest m_request;
+};
+
+class CDumpNvram final : public CFolderCommand {
+public:
+    explicit CDumpNvram(const acq::stNvramDumpRequest& r) : CFolderCommand(r.folder.string()), m_request(r) {}
+    acq::Command Kind() const override { return acq::Command::kDumpNvram; }
+    acq::stCommandResult Run(qlink::IDisplayLink& link, acq::IProgress& p, const int* cancel) const override {
+        return acq::DumpNvram(link, m_request, p, cancel);
+    }
+
+private:
+    acq::stNvramDumpRequest m_request;
+};
+
+class CWriteNvram final : public CCommand {
+public:
+    explicit CWriteNvram(const acq::stNvramWriteRequest& r) : m_request(r) {}
+    acq::Command Kind() const override { return acq::Command::kWriteNvram; }
+    int Check(std::ostream& err) const override {
+        if (IsNvramFile(m_request.file.string())) return ACQCLI_OK;
+        err << "quendra-acquire: " << Shown(m_request.file.string())
+            << " is not a readable file of 1 to 65535 bytes\n";
+        return ACQCLI_FILE;
+    }
+    // A write with a display ID is refused by the command itself, before anything is sent.
+    bool ChangesDisplay() const override { return m_request.ports.nDisplayId == 0; }
+    acq::stCommandResult Run(qlink::IDisplayLink& link, acq::IProgress& p, const int* cancel) const override {
+        return acq::WriteNvram(link, m_request, p, cancel);
+    }
+
+private:
+    acq::stNvramWriteRequest m_request;
+};
+
+class CClearLogs final : public CCommand {
+public:
+    explicit CClearLogs(const acq::stClearLogsRequest& r) : m_request(r) {}
+    acq::Command Kind() const override { return acq::Command::kClearLogs; }
+    int Check(std::ostream&) const override { return ACQCLI_OK; }
+    bool ChangesDisplay() const override { return true; }
+    acq::stCommandResult Run(qlink::IDisplayLink& link, acq::IProgress& p, const int* cancel) const override {
+        acq::stCommandResult r = acq::ClearLogs(link, m_request, p, cancel);
+        r.log.reset();  // no log to report: the display is named by what it reported
+        r.logState = {};
+        return r;
+    }
+
+private:
+    acq::stClearLogsRequest m_request;
+};
+
+class CDumpTemperature final : public CCommand {
+public:
+    explicit CDumpTemperature(const acq::stTempDumpRequest& r) : m_request(r) {}
+    acq::Command Kind() const override { return acq::Command::kDumpTemperature; }
+    int Check(std::ostream& err) const override {
+        const cmn::stOutputTarget target = cmn::ResolveOutputPath(m_request.file);
+        if (target.kind != cmn::OutputKind::Refused) return ACQCLI_OK;
+        err << "quendra-acquire: " << Shown(target.error) << '\n';
+        return ACQCLI_FILE;
+    }
+    acq::stCommandResult Run(qlink::IDisplayLink& link, acq::IProgress& p, const int* cancel) const override {
+        return acq::DumpTemperature(link, m_request, p, cancel);
+    }
+
+private:
+    acq::stTempDumpRequest m_request;
+};
+
+// The subcommand of the options, with its request.
+std::unique_ptr<CCommand> MakeCommand(const stAcquireOptions& o, const qlink::stPortChoice& ports,
+                                      const fs::path& programDir) {
+    const std::string stamp = o.bStamp ? FileStamp() : std::string();
+    const std::string& c = o.strCommand;
+    if (c == "get-logs" || c == "get-all") {
+        acq::stGetAllRequest r;
+        r.ports = ports;
+        r.programDir = programDir;
+        r.reportFolder = o.strOut;
+        r.strModelName = o.strModel;
+        r.strFileStamp = stamp;
+        if (c == "get-all") return std::make_unique<CGetAll>(r);
+        return std::make_unique<CGetLogs>(r);
+    }
+    if (c == "dump-nvram") {
+        acq::stNvramDumpRequest r;
+        r.ports = ports;
+        r.folder = o.strOut;
+        r.strFileStamp = stamp;
+        return std::make_unique<CDumpNvram>(r);
+    }
+    if (c == "write-nvram") {
+        acq::stNvramWriteRequest r;
+        r.ports = ports;
+        r.file = o.strFile;
+        return std::make_unique<CWriteNvram>(r);
+    }
+    if (c == "clear-logs") {
+        acq::stClearLogsRequest r;
+        r.ports = ports;
+        r.programDir = programDir;
+        return std::make_unique<CClearLogs>(r);
+    }
+    acq::stTempDumpRequest r;
+    r.ports = ports;
+    r.file = o.strFile;
+    return std::make_unique<CDumpTemperature>(r);
+}
+
 // Before clear-logs or write-nvram: the display's model and serial number
 // (and the file's name and size), then the question on the terminal unless
 // --yes. ACQCLI_OK to go on; nothing but the two queries was sent otherwise.
-int ConfirmChange(const stAcquireOptions& o, qlink::IDisplayLink& link, CliFrameUi& ui,
-                  acq::stDisplayIdentity& identity, std::ostream& err) {
+// When the display could not be asked, `failed` says why.
+int ConfirmChange(const stAcquireOptions& o, qlink::IDisplayLink& link, const qlink::stPortChoice& ports,
+                  CliProgress& progress, acq::stDisplayIdentity& identity, acq::stCommandResult& failed,
+                  std::ostream& err) {
     const bool terminal = ::isatty(STDIN_FILENO) == 1;
     if (!o.bYes && !terminal) {
         err << "quendra-acquire: " << NotDone(o) << ": " << o.strCommand
@@ -368,14 +459,15 @@ int ConfirmChange(const stAcquireOptions& o, qlink::IDisplayLink& link, CliFrame
     }
     bool known;
     {
-        const acq::CInterruptTarget running(ui);
-        acq::NullProgress quiet;
-        acq::IProgress* notices = ui.NoticeSink();
-        known = acq::QueryDisplayIdentity(link, ui.ports, &ui.cancelFlag, notices ? *notices : quiet, identity);
+        int cancel = 0;
+        const acq::CInterruptTarget running(cancel);
+        acq::stDisplayRequest request;
+        request.ports = ports;
+        known = acq::QueryDisplayIdentity(link, request, &cancel, progress, identity, failed.failure);
     }
     if (!known) {
-        err << (AcquireCliInterrupted() ? acq::kMsgCanceled : acq::kMsgCommFailed) << '\n';
-        return AcquireCliInterrupted() ? ACQCLI_CANCEL : ACQCLI_COMM;
+        failed.nExitCode = failed.failure.reason == acq::Reason::kCancelled ? ACQCLI_CANCEL : ACQCLI_COMM;
+        return failed.nExitCode;
     }
     const std::string display =
         Shown(DisplayLabel(o)) + " (" + Shown(identity.strModel) + " " + Shown(identity.strSerial) + ")";
@@ -391,23 +483,21 @@ int ConfirmChange(const stAcquireOptions& o, qlink::IDisplayLink& link, CliFrame
     return ACQCLI_CANCEL;
 }
 
-// Checks made before the display is talked to; 0 or the exit code.
-int CheckFiles(const stAcquireOptions& o, std::ostream& err) {
-    if (!NeedsFile(o.strCommand) && o.strCommand != "clear-logs" && !MakeOutFolder(o.strOut, err)) {
-        return ACQCLI_FILE;
-    }
-    if (o.strCommand == "write-nvram" && !IsNvramFile(o.strFile)) {
-        err << "quendra-acquire: " << Shown(o.strFile) << " is not a readable file of 1 to 65535 bytes\n";
-        return ACQCLI_FILE;
-    }
-    if (o.strCommand == "dump-temperature") {
-        const cmn::stOutputTarget target = cmn::ResolveOutputPath(o.strFile);
-        if (target.kind == cmn::OutputKind::Refused) {
-            err << "quendra-acquire: " << Shown(target.error) << '\n';
-            return ACQCLI_FILE;
-        }
-    }
-    return ACQCLI_OK;
+// What the run ends with on standard error: the decoder's reason when a log
+// did not decode, the command's message, and after a failure its reason and
+// step.
+void ShowResult(acq::Command kind, const acq::stCommandResult& result, std::ostream& err) {
+    const auto line = [&err](const std::string& text) {
+        std::string one = text;
+        for (char& c : one)
+            if (c == '\n' || c == '\r') c = ' ';
+        err << Shown(one) << '\n';
+    };
+    if (result.decodeError) line(DecodeErrorMessage(*result.decodeError));
+    const acq::stOutcomeMessage message = acq::OutcomeMessage(kind, result.nExitCode);
+    if (message.text != nullptr) line(message.text);
+    if (result.nExitCode != ACQCLI_OK) line("quendra-acquire: " + acq::FailureLine(result.failure));
+    err.flush();
 }
 
 int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLink& link, std::ostream& out,
@@ -415,46 +505,35 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
     const auto start = std::chrono::steady_clock::now();
     std::string password;
     if (!ReadPasswordOption(o, password, err)) return ACQCLI_FILE;
-    if (const int code = CheckFiles(o, err); code != ACQCLI_OK) return code;
-    fs::path modelFolder;
-    if (!o.strModel.empty()) {
-        modelFolder = ModelFolderFor(programDir, o.strModel);
-        if (modelFolder.empty()) {
-            err << "quendra-acquire: model " << Shown(o.strModel) << " is not listed in ModelName.csv\n";
-            return ACQCLI_USAGE;
-        }
+    const qlink::stPortChoice ports = o.bLan
+                                          ? qlink::LanHostChoice(o.strHost, o.nLanPort, o.strUser, password, o.nDisplayId)
+                                          : qlink::SerialChoice(o.strSerial, o.nBaud, o.nDisplayId);
+    const std::unique_ptr<CCommand> command = MakeCommand(o, ports, programDir);
+    if (const int code = command->Check(err); code != ACQCLI_OK) return code;
+    if (!o.strModel.empty() && ModelFolderFor(programDir, o.strModel).empty()) {
+        err << "quendra-acquire: model " << Shown(o.strModel) << " is not listed in ModelName.csv\n";
+        return ACQCLI_USAGE;
     }
 
     CliProgress bar(err, errIsTerminal);
-    CliFrameUi ui(bar);
-    ui.ports = o.bLan ? qlink::LanHostChoice(o.strHost, o.nLanPort, o.strUser, password, o.nDisplayId)
-                      : qlink::SerialChoice(o.strSerial, o.nBaud, o.nDisplayId);
-    ui.folder = o.strOut;
-    if (o.strCommand == "write-nvram") ui.openPath = o.strFile;
-    if (o.strCommand == "dump-temperature") ui.savePath = o.strFile;
-
-    // A write with a display ID is refused by the command itself, before anything is sent.
     acq::stDisplayIdentity identity;
-    const bool asks = ChangesDisplay(o) && !(o.strCommand == "write-nvram" && o.nDisplayId != 0);
-    if (asks) {
-        if (const int code = ConfirmChange(o, link, ui, identity, err); code != ACQCLI_OK) return code;
+    acq::stCommandResult result;
+    if (command->ChangesDisplay()) {
+        const int code = ConfirmChange(o, link, ports, bar, identity, result, err);
+        // Declined: nothing was sent and nothing is summed up.
+        if (code != ACQCLI_OK && result.nExitCode == ACQCLI_OK) return code;
     }
-
-    CliPrompt prompt(err, o.bYes || asks);
-    cmn::ScopedPrompt scoped(prompt);
-    acq::stFrameSetup setup = acq::MakeFrameSetup(programDir, o.strModel, modelFolder, true);
-    if (o.bStamp) setup.strFileStamp = FileStamp();
-    acq::CReportFrame frame(setup, ui, link);
-    int code;
-    {
-        const acq::CInterruptTarget running(ui);
-        code = ExitCodeOf(RunCommand(o, frame));
+    if (result.nExitCode == ACQCLI_OK) {
+        int cancel = 0;
+        const acq::CInterruptTarget running(cancel);
+        result = command->Run(link, bar, &cancel);
     }
+    ShowResult(command->Kind(), result, err);
     if (o.bJson) {
-        out << Summary(o, frame, ui, identity, code, std::chrono::steady_clock::now() - start);
+        out << Summary(o, result, identity, std::chrono::steady_clock::now() - start);
         out.flush();
     }
-    return code;
+    return result.nExitCode;
 }
 
 }  // namespace

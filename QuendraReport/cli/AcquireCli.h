@@ -1,8 +1,8 @@
 #pragma once
 // quendra-acquire: the report program's display commands for scripts and
-// fleets, over the same core as the window (CReportFrame with a headless
-// window): the same files, names and wire sequence. The pieces are here so
-// that tests and the fuzz target can drive them.
+// fleets, over the same requests and results as the window (acquire/
+// Acquire.h): the same files, names, wire sequence and messages. The pieces
+// are here so that tests and the fuzz target can drive them.
 
 #include <filesystem>
 #include <iosfwd>
@@ -71,7 +71,10 @@ bool MakeOutFolder(const std::string& path, std::ostream& err);
 // "QuendraReport.ini", "ModelName.csv" and the model folders (and
 // quendra-acquire, which a fleet run starts for each display). Messages and
 // the progress (a bar when `errIsTerminal`, else plain lines) go to `err`;
-// --json and --help to `out`. Each step that talks to the display holds the
+// after a failure the last line names its reason and step ("quendra-acquire:
+// reason no-reply, step log-block: ..."), as --json's "error" object does
+// ({"reason", "step", "detail"}; acquire/Failure.h lists the reasons).
+// --json and --help go to `out`. Each step that talks to the display holds the
 // display's turn (acq::CDisplayTurn: a cross-process lock on its address or
 // serial device, whatever the spelling), so that two runs, or a run and
 // another program, never mix their requests on one display or daisy chain;
@@ -81,7 +84,8 @@ bool MakeOutFolder(const std::string& path, std::ostream& err);
 // serial number and show them, then ask on the terminal (standard input)
 // unless --yes was given; without a terminal they refuse before connecting.
 // Nothing throws.
-// Not thread-safe: it sets the process-wide prompt and code tables.
+// Not thread-safe: one run per process (Ctrl+C reaches the running command
+// through acquire/Interrupt.h).
 int RunAcquireCli(const std::vector<std::string>& args, const std::filesystem::path& programDir,
                   qlink::IDisplayLink& link, std::ostream& out, std::ostream& err, bool errIsTerminal);
 

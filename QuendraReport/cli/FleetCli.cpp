@@ -219,18 +219,20 @@ void Drain(Job& job, int stream) {
     }
 }
 
-// The last non-empty line of a text.
-std::string LastLine(const std::string& text) {
-    std::size_t end = text.size();
-    while (end > 0) {
-        while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
-        const std::size_t start = text.find_last_of("\r\n", end == 0 ? 0 : end - 1);
-        const std::size_t from = start == std::string::npos ? 0 : start + 1;
-        if (end > from) return text.substr(from, end - from);
-        if (start == std::string::npos) break;
-        end = start;
+// The last message of a run's standard error: its last non-empty line, the
+// line naming a failure's reason passed over (the reason has a field of its own).
+std::string LastMessage(const std::string& text) {
+    const std::string reasonLine = "quendra-acquire: reason ";
+    std::string last;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.rfind(reasonLine, 0) != 0) last = line;
+        start = end + 1;
     }
-    return "";
+    return last;
 }
 
 // The summary object the display's own run printed, when it printed one.
@@ -253,9 +255,20 @@ std::string SummaryText(const std::string& json, const std::string& key) {
     return end == std::string::npos ? "" : json.substr(from, end - from);
 }
 
+// Why a display failed: the reason its own run gave, or for a run that did
+// not start, the tool's; empty when it did not fail or nothing says why.
+std::string Reason(const Job& job) {
+    if (job.exitCode == ACQCLI_OK) return "";
+    const std::string reason = SummaryText(RunSummary(job), "reason");
+    if (!reason.empty()) return reason;
+    if (job.cancelled && job.pid <= 0 && !job.problem.empty()) return "cancelled";
+    if (job.exitCode == ACQCLI_FILE && !job.problem.empty()) return "file-error";
+    return "";
+}
+
 std::string Message(const Job& job) {
     if (!job.problem.empty()) return job.problem;
-    std::string m = LastLine(job.captured[1]);
+    std::string m = LastMessage(job.captured[1]);
     if (job.killed) m = "no end after " + std::to_string(kRunLimit.count()) + " minutes; stopped";
     return m;
 }
@@ -271,6 +284,7 @@ const char* Status(const Job& job) {
 std::string JsonLine(const Job& job) {
     const stFleetDisplay& d = *job.display;
     const std::string message = Message(job);
+    const std::string reason = Reason(job);
     const std::string folder = job.folder.string();
     return "{\"host\":" + JsonAnyText(d.strHost) +
            ",\"port\":" + std::to_string(d.nPort) + ",\"id\":" + std::to_string(d.nDisplayId) +
@@ -278,7 +292,8 @@ std::string JsonLine(const Job& job) {
            ",\"folder\":" + JsonAnyText(folder) +
            ",\"exit_code\":" + std::to_string(job.exitCode) + ",\"message\":" +
            JsonString(cmn::IsValidUtf8(message) ? message : cmn::EscapeNonPrintable(message)) +
-           ",\"status\":\"" + Status(job) + "\",\"seconds\":" + cmn::StrPrintf("%.3f", job.seconds) + ",\"run\":" + RunSummary(job) + "}";
+           ",\"status\":\"" + Status(job) + "\",\"reason\":" + (reason.empty() ? "null" : JsonString(reason)) +
+           ",\"seconds\":" + cmn::StrPrintf("%.3f", job.seconds) + ",\"run\":" + RunSummary(job) + "}";
 }
 
 // The line of a display as it ends, after its place in the run ("[17/40] ").
@@ -289,8 +304,10 @@ std::string TextLine(const Job& job) {
         line += "ok " + SummaryText(run, "model") + " " + SummaryText(run, "serial") +
                 cmn::StrPrintf(" in %.2f s -> ", job.seconds) + cmn::EscapeNonPrintable(job.folder.string());
     } else {
+        const std::string reason = Reason(job);
         line += std::string(Status(job)) + " (exit " + std::to_string(job.exitCode) +
-                cmn::StrPrintf(", %.2f s): ", job.seconds) + cmn::EscapeNonPrintable(Message(job));
+                (reason.empty() ? std::string() : ", " + reason) + cmn::StrPrintf(", %.2f s): ", job.seconds) +
+                cmn::EscapeNonPrintable(Message(job));
     }
     return line;
 }

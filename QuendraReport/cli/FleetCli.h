@@ -11,7 +11,8 @@
 // output as it ends, starting with its place in the run ("[17/40] "; its
 // JSON line with --json), and every JSON line to DIR/summary.jsonl in the
 // order of the file. A display ends "collected", "failed", or "cancelled"
-// when Ctrl+C kept it from starting or interrupted it.
+// when Ctrl+C kept it from starting or interrupted it; a display that did
+// not end collected carries the reason its run gave ("reason" in its line).
 
 #include <filesystem>
 #include <iosfwd>

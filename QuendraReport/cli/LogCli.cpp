@@ -14,7 +14,6 @@
 
 #include "report/LogJson.h"
 #include "common/options.h"
-#include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
 #include "report/HtmlDoc.h"
@@ -66,15 +65,6 @@ const char* const kHelp =
     "Exit status: 0 success, 1 the log could not be read or decoded (the reason\n"
     "is printed on standard error) or an output could not be written,\n"
     "64 usage error (also --compensate on a log without its PC time).\n";
-
-// Keeps the decoder's message boxes off the terminal: the reason of a failure
-// is read from the log object and printed as one line instead.
-class SilentPrompt : public cmn::IPrompt {
-public:
-    int Message(const std::string&, unsigned type, const std::string&) override {
-        return (type & 0xF) == cmn::MB_OK ? cmn::IDOK : cmn::IDNO;
-    }
-};
 
 // Decimal digits, or hexadecimal digits after "0x"; nothing else (no sign, no
 // blanks, and a leading zero does not mean octal: "010" is ten).
@@ -209,14 +199,6 @@ std::string LogName(const stLogCliOptions& opt) {
     return opt.strLogFile == "-" ? "standard input" : Shown(opt.strLogFile);
 }
 
-// Why the decoder refused the log, as one line: "Check sum error. (address 0xA)".
-std::string DecodeProblem(const CQuendraLog& log) {
-    std::string line = log.m_strError;
-    if (log.m_nErrorAddress >= 0)
-        line += cmn::StrPrintf(" (address 0x%llX)", static_cast<unsigned long long>(log.m_nErrorAddress));
-    return Shown(line);
-}
-
 // Why a log file could not be read when the decoder said nothing.
 std::string ReadProblem(const std::string& path) {
     struct stat st {};
@@ -282,8 +264,6 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
     const stReportOptions options = ReportOptions(opt);
     CLogReports reports(programDir);
     {
-        SilentPrompt prompt;
-        cmn::ScopedPrompt scoped(prompt);
         ReportResult loaded = REPORT_LOAD_FAILED;
         std::string problem;
         if (opt.strLogFile == "-") {
@@ -296,7 +276,7 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
             loaded = reports.LoadLogForReports(opt.strLogFile, options);
         }
         if (loaded != REPORT_OK) {
-            if (problem.empty() && !reports.Log().m_strError.empty()) problem = DecodeProblem(reports.Log());
+            if (const auto& decode = reports.Log().m_decodeError) problem = Shown(DecodeErrorLine(*decode));
             if (problem.empty()) problem = opt.strLogFile == "-" ? "cannot be read" : ReadProblem(opt.strLogFile);
             err << "quendra-log: " << name << ": " << problem << "\n";
             return LOGCLI_FAILED;

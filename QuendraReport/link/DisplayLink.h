@@ -8,7 +8,8 @@
 //
 // Results follow the libraries: opens return a handle or null; the other
 // calls return 0 on success and non-zero on failure (the libraries' codes,
-// passed on unchanged). No method throws.
+// passed on unchanged). Why a call failed, as far as a library tells it, is
+// asked right after it (QnLastError, DkLastError). No method throws.
 // Thread-safety: an object may be used from one worker thread at a time; a
 // handle is never shared between threads.
 
@@ -21,6 +22,31 @@ namespace qlink {
 constexpr int kBinReplyBuffer = 1152;
 // Reply buffer of QNCTRL_GetStringEx.
 constexpr int kTextReplyBuffer = 256;
+
+// What a failed call amounts to, as far as the library's codes tell.
+enum class LinkFault {
+    kUnknown,  // the library does not say (a library without the optional call, a code it gives for several)
+    kCannotConnect,  // no connection, no device, not a port
+    kLoginRefused,   // the display refused the login
+    kNoReply,        // nothing came back within the reply time
+    kRefused,        // the display refused the command or request
+    kDamaged,        // a reply came but failed its check, or is not of the form asked for
+    kClosed,         // the connection or the line closed
+    kCancelled,      // the caller's cancel flag
+};
+
+struct stLinkError {
+    LinkFault fault = LinkFault::kUnknown;
+    std::string strText;  // the library's one-line text; empty when it has none
+};
+
+// The fault a QuendraControl code (QNCTRL_ERR_*) stands for.
+LinkFault TextFault(int code);
+// The fault a Dakoral code stands for: its own, those of the LAN library it
+// passes on (1, a LAN request without a valid reply after the retries, is
+// kUnknown: refused, damaged and missing replies alike), and those of
+// DAKR_GetLastError.
+LinkFault BinaryFault(int code);
 
 class IDisplayLink {
 public:
@@ -55,6 +81,14 @@ public:
     // `paramLen` is 0.
     virtual int DkGetData(void* handle, std::uint8_t command, const std::uint8_t* params, int paramLen,
                           std::uint8_t (&reply)[kBinReplyBuffer], int& replyLen) = 0;
+
+    // Why this thread's last failed open (null) or call of the text library
+    // failed: QNCTRL_GetLastError when the library has it (looked up at run
+    // time), else what `code`, the failed call's result (0 for an open),
+    // tells. Ask right after the failed call.
+    virtual stLinkError QnLastError(int code) = 0;
+    // The same for the binary library (DAKR_GetLastError).
+    virtual stLinkError DkLastError(int code) = 0;
 };
 
 // The open flags of QNCTRL_OpenEx for a control baud rate:

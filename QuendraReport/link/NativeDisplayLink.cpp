@@ -2,6 +2,7 @@
 
 #include <Dakoral.h>
 #include <QuendraControl.h>
+#include <dlfcn.h>
 
 #include <cstring>
 
@@ -10,6 +11,27 @@ namespace qlink {
 namespace {
 // The text library's queries and commands all go under this kind.
 const char* const kCommandKind = "Command";
+
+// int XXX_GetLastError(char* message, int size), when the loaded library has it.
+using GetLastErrorFn = int (*)(char*, int);
+
+GetLastErrorFn Optional(const char* name) {
+    return reinterpret_cast<GetLastErrorFn>(::dlsym(RTLD_DEFAULT, name));
+}
+
+// The library's reason when it tells one, else what the returned code says.
+stLinkError LastError(GetLastErrorFn getLastError, int code, LinkFault (*fault)(int)) {
+    stLinkError e;
+    e.fault = fault(code);
+    if (getLastError == nullptr) return e;
+    char text[256] = {};
+    const int detail = getLastError(text, sizeof text);
+    text[sizeof text - 1] = '\0';
+    if (detail == 0) return e;
+    e.fault = fault(detail);
+    e.strText = text;
+    return e;
+}
 }  // namespace
 
 void* NativeDisplayLink::QnOpenEx(const std::string& port, const std::string& user,
@@ -59,6 +81,16 @@ int NativeDisplayLink::DkGetData(void* handle, std::uint8_t command, const std::
     const int rc = DAKR_GetData(handle, &command, params, reply, paramLen, &size);
     replyLen = rc == 0 && size >= 0 && size <= kBinReplyBuffer ? size : 0;
     return rc;
+}
+
+stLinkError NativeDisplayLink::QnLastError(int code) {
+    static const GetLastErrorFn getLastError = Optional("QNCTRL_GetLastError");
+    return LastError(getLastError, code, &TextFault);
+}
+
+stLinkError NativeDisplayLink::DkLastError(int code) {
+    static const GetLastErrorFn getLastError = Optional("DAKR_GetLastError");
+    return LastError(getLastError, code, &BinaryFault);
 }
 
 }  // namespace qlink

@@ -1,7 +1,9 @@
 #pragma once
 // IDisplayLink over the real libraries: libQuendraControl.so and
 // libDakoral.so, linked at load time (an installation that replaces them
-// keeps working). Stateless: every handle belongs to its caller.
+// keeps working; their optional QNCTRL_GetLastError and DAKR_GetLastError
+// are looked up at run time, and without them a failure's reason is what
+// the failed call's code tells). Stateless: every handle belongs to its caller.
 // Thread-safety: as IDisplayLink (the libraries take one thread per handle).
 
 #include "link/DisplayLink.h"
@@ -23,6 +25,8 @@ public:
     void DkClose(void* handle) override;
     int DkGetData(void* handle, std::uint8_t command, const std::uint8_t* params, int paramLen,
                   std::uint8_t (&reply)[kBinReplyBuffer], int& replyLen) override;
+    stLinkError QnLastError(int code) override;
+    stLinkError DkLastError(int code) override;
 };
 
 }  // namespace qlink

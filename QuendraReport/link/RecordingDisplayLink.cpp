@@ -1,5 +1,7 @@
 #include "link/RecordingDisplayLink.h"
 
+#include <Dakoral.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -114,11 +116,37 @@ bool RecordingDisplayLink::CloseHandle(void* handle, char kind) {
     return true;
 }
 
+void RecordingDisplayLink::NoteFailure(const stLinkAnswer* answer, bool binary) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    (binary ? m_lastBinary : m_lastText) =
+        answer ? std::pair{answer->nErrorCode, answer->strErrorText} : std::pair{0, std::string()};
+}
+
+namespace {
+stLinkError Explain(const std::pair<int, std::string>& last, int code, LinkFault (*fault)(int)) {
+    if (last.first == 0) return {fault(code), ""};
+    return {fault(last.first), last.second};
+}
+}  // namespace
+
+stLinkError RecordingDisplayLink::QnLastError(int code) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Explain(m_lastText, code, &TextFault);
+}
+
+stLinkError RecordingDisplayLink::DkLastError(int code) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Explain(m_lastBinary, code, &BinaryFault);
+}
+
 void* RecordingDisplayLink::QnOpenEx(const std::string& port, const std::string& user,
                                      const std::string& password, std::uint32_t flags) {
     const stLinkAnswer* a = Record(
         cmn::StrPrintf("QnOpenEx(%s,%s,%s,0x%08X)", port.c_str(), user.c_str(), password.c_str(), flags));
-    if (a && a->bNullHandle) return nullptr;
+    if (a && a->bNullHandle) {
+        NoteFailure(a, false);
+        return nullptr;
+    }
     return NewHandle('Q');
 }
 
@@ -126,7 +154,10 @@ void* RecordingDisplayLink::QnOpenIF(const std::string& port, const std::string&
                                      const std::string& password, int displayId, int baud) {
     const stLinkAnswer* a = Record(cmn::StrPrintf("QnOpenIF(%s,%s,%s,%d,%d)", port.c_str(), user.c_str(),
                                                   password.c_str(), displayId, baud));
-    if (a && a->bNullHandle) return nullptr;
+    if (a && a->bNullHandle) {
+        NoteFailure(a, false);
+        return nullptr;
+    }
     return NewHandle('Q');
 }
 
@@ -137,6 +168,7 @@ void RecordingDisplayLink::QnClose(void* handle) {
 
 int RecordingDisplayLink::QnSetCommand(void*, const std::string& text) {
     const stLinkAnswer* a = Record("QnSet(" + Quoted(text) + ")");
+    if (a && a->nResult != 0) NoteFailure(a, false);
     return a ? a->nResult : 0;
 }
 
@@ -144,7 +176,10 @@ int RecordingDisplayLink::QnGetStringEx(void*, const std::string& query, std::st
     const stLinkAnswer* a = Record("QnGetString(" + Quoted(query) + ")");
     reply.clear();
     if (a) {
-        if (a->nResult == 0) reply = a->strText.substr(0, kTextReplyBuffer - 1);
+        if (a->nResult == 0)
+            reply = a->strText.substr(0, kTextReplyBuffer - 1);
+        else
+            NoteFailure(a, false);
         return a->nResult;
     }
     if (query.rfind("Command:BNMD", 0) == 0) reply = "BNMD9999";
@@ -154,7 +189,10 @@ int RecordingDisplayLink::QnGetStringEx(void*, const std::string& query, std::st
 int RecordingDisplayLink::QnGetNumber(void*, const std::string& query, int& value) {
     const stLinkAnswer* a = Record("QnGetNumber(" + Quoted(query) + ")");
     if (a) {
-        if (a->nResult == 0) value = a->nNumber;
+        if (a->nResult == 0)
+            value = a->nNumber;
+        else
+            NoteFailure(a, false);
         return a->nResult;
     }
     value = 0;
@@ -163,7 +201,10 @@ int RecordingDisplayLink::QnGetNumber(void*, const std::string& query, int& valu
 
 void* RecordingDisplayLink::DkOpenIF(const std::string& port, int a, int b, int baud) {
     const stLinkAnswer* ans = Record(cmn::StrPrintf("DkOpen(%s,%d,%d,%d)", port.c_str(), a, b, baud));
-    if (ans && ans->bNullHandle) return nullptr;
+    if (ans && ans->bNullHandle) {
+        NoteFailure(ans, true);
+        return nullptr;
+    }
     return NewHandle('D');
 }
 
@@ -237,8 +278,15 @@ int RecordingDisplayLink::DkGetData(void*, std::uint8_t command, const std::uint
     if (a && (a->nResult != 0 || a->bHasData)) {
         result = a->nResult;
         data = a->data;
+        if (result != 0) NoteFailure(a, true);
     } else {
         BuiltInReply(command, params, paramLen, result, data);
+        if (result != 0) {
+            stLinkAnswer refused;
+            refused.nErrorCode = DAKR_ERR_REFUSED;
+            refused.strErrorText = cmn::StrPrintf("the display refused 0x%02X", command);
+            NoteFailure(&refused, true);
+        }
     }
     if (result != 0) return result;
     const std::size_t n = std::min<std::size_t>(data.size(), kBinReplyBuffer);

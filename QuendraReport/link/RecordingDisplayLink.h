@@ -14,6 +14,9 @@
 //
 // (Dk lines show the code and its parameter bytes in hexadecimal when there
 // are at most four; of a longer list the first two, then "+N" for the rest.)
+// A failing answer may carry the reason the library's GetLastError would
+// give (QnLastError, DkLastError); a request the built-in display cannot
+// serve is refused.
 // Thread-safety: calls may come from one worker thread while the test thread
 // waits; the recording is guarded, the script is set before the run.
 
@@ -37,6 +40,8 @@ struct stLinkAnswer {
     bool bHasData = false;           // DkGetData: reply with `data` instead of the built-in one
     std::vector<std::uint8_t> data;  // DkGetData reply bytes (at most 1152)
     int nReplyLen = -1;              // DkGetData size written back; -1: data.size()
+    int nErrorCode = 0;              // a failure: what QNCTRL_/DAKR_GetLastError would give; 0: nothing
+    std::string strErrorText;        // ... and its text
 };
 
 class RecordingDisplayLink : public IDisplayLink {
@@ -78,8 +83,12 @@ public:
     void DkClose(void* handle) override;
     int DkGetData(void* handle, std::uint8_t command, const std::uint8_t* params, int paramLen,
                   std::uint8_t (&reply)[kBinReplyBuffer], int& replyLen) override;
+    stLinkError QnLastError(int code) override;
+    stLinkError DkLastError(int code) override;
 
 private:
+    // Keeps what GetLastError would give after a failing answer.
+    void NoteFailure(const stLinkAnswer* answer, bool binary);
     // Records `line` and returns its scripted answer, if any.
     const stLinkAnswer* Record(const std::string& line);
     void* NewHandle(char kind);
@@ -96,6 +105,7 @@ private:
     int m_badCloses = 0;
     std::vector<std::uint8_t> m_staged;
     bool m_writing = false;
+    std::pair<int, std::string> m_lastText, m_lastBinary;  // (GetLastError code, text)
 };
 
 }  // namespace qlink

@@ -7,8 +7,8 @@
 //
 // Report files are replaced whole: a failed write leaves no partial file and
 // keeps the one that was there. Nothing here throws; every failure is a
-// result code, and decoding failures also reach the user through the
-// process-wide prompt (cmn::Prompt) with the decoder's message.
+// result code, and a decoding failure leaves the decoder's reason in the
+// log (CQuendraLog::m_decodeError) for the caller to show.
 //
 // Not thread-safe: the views belong to one thread, and setting them up
 // replaces the process-wide code tables (which other threads may go on
@@ -27,7 +27,7 @@
 enum ReportResult : int {
     REPORT_OK = 0,
     REPORT_LOAD_FAILED = 1,   // the log file could not be read, or its data was refused
-                              // (the prompt got the reason when there is one)
+                              // (the log's m_decodeError says why when it decoded none)
     REPORT_WRITE_FAILED = 2,  // a report file could not be written; an earlier file stays
     REPORT_NO_DATA = 3,       // no decoded log is shown: nothing was written
 };

@@ -9,7 +9,6 @@
 
 #include "common/hex.h"
 #include "common/loglayout.h"
-#include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/textfile.h"
 #include "common/timeutil.h"
@@ -237,8 +236,7 @@ void CQuendraLog::ResetDecoded() {
     m_strTempHex.clear();
     m_strDispTime.clear();
     m_strPcTime.clear();
-    m_strError.clear();
-    m_nErrorAddress = -1;
+    m_decodeError.reset();
 }
 
 void CQuendraLog::SetLogData(const std::uint8_t* data, std::size_t length) {
@@ -267,7 +265,6 @@ int CQuendraLog::ReadBin(const std::filesystem::path& path) {
     const auto size = static_cast<std::uintmax_t>(st.st_size);
     if (size < kMinFileSize || size > kMaxFileSize) {
         Fail(-1, kSizeError);
-        ShowDecodeError();
         return 0;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -282,7 +279,6 @@ int CQuendraLog::ReadBytes(std::vector<std::uint8_t> bytes) {
     ResetDecoded();
     if (bytes.size() < kMinFileSize || bytes.size() > kMaxFileSize) {
         Fail(-1, kSizeError);
-        ShowDecodeError();
         return 0;
     }
     m_pData = std::move(bytes);
@@ -296,36 +292,37 @@ int CQuendraLog::ReadBytes(std::vector<std::uint8_t> bytes) {
     return 0;
 }
 
-int CQuendraLog::SaveLogData(const std::filesystem::path& path) const {
+int CQuendraLog::SaveLogData(const std::filesystem::path& path, std::string* error) const {
     const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(m_nDataSize, 0)), m_pData.size());
     const std::string_view bytes(reinterpret_cast<const char*>(m_pData.data()), n);
-    return cmn::WriteFileAtomic(path, bytes) ? 1 : 0;
+    return cmn::WriteFileAtomic(path, bytes, error) ? 1 : 0;
 }
 
 // ---- decoding --------------------------------------------------------------
 
 bool CQuendraLog::Fail(std::int64_t address, const char* reason) {
-    m_strError = reason;
-    m_nErrorAddress = address;
+    stDecodeError error;
+    error.strWhat = reason;
+    error.bAddress = address >= 0;
+    error.nAddress = address >= 0 ? static_cast<std::size_t>(address) : 0;
+    m_decodeError = std::move(error);
     return false;
 }
 
-std::string CQuendraLog::DecodeErrorMessage() const {
-    if (m_strError.empty() || m_nErrorAddress < 0) return m_strError;
-    return cmn::StrPrintf("Error address:0x%X\n%s", static_cast<unsigned>(m_nErrorAddress), m_strError.c_str());
+std::string DecodeErrorMessage(const stDecodeError& error) {
+    if (!error.bAddress) return error.strWhat;
+    return cmn::StrPrintf("Error address:0x%X\n%s", static_cast<unsigned>(error.nAddress), error.strWhat.c_str());
 }
 
-void CQuendraLog::ShowDecodeError() const {
-    cmn::MessageBox(DecodeErrorMessage(), cmn::MB_OK | cmn::MB_ICONWARNING);
+std::string DecodeErrorLine(const stDecodeError& error) {
+    if (!error.bAddress) return error.strWhat;
+    return cmn::StrPrintf("%s (address 0x%X)", error.strWhat.c_str(), static_cast<unsigned>(error.nAddress));
 }
 
 int CQuendraLog::ParseLogData(const std::uint8_t* data, int length) {
-    m_strError.clear();
-    m_nErrorAddress = -1;
+    m_decodeError.reset();
     Reader r(*this, data, (data && length > 0) ? static_cast<std::size_t>(length) : 0);
-    if (ParseHeader(r) && ParseInformation(r) && ParseGroups(r) && ParseTemperatureSection(r)) return 1;
-    ShowDecodeError();
-    return 0;
+    return ParseHeader(r) && ParseInformation(r) && ParseGroups(r) && ParseTemperatureSection(r) ? 1 : 0;
 }
 
 bool CQuendraLog::ParseHeader(Reader& r) {

@@ -12,14 +12,16 @@
 //   | 4 x { record count (2), records of 10 bytes: kind, 9-byte body }
 //   | temperature section (format version 4 or 5) | CRC-16 of all before it (2)
 //
-// A decoding failure makes the decoding fail, keeps its reason (text and the
-// offset it names) in m_strError and m_nErrorAddress, and is shown to the user
-// through cmn::MessageBox. The decoder never reads beyond the block.
+// A decoding failure makes the decoding fail and is kept in m_decodeError
+// (the text and the address of the message the user is shown,
+// DecodeErrorMessage); the caller shows it. The decoder never reads beyond
+// the block.
 // Not thread-safe: a log object belongs to one thread at a time.
 
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +43,18 @@ public:
 // each split at its first comma; views into `info`. An empty text has none.
 std::vector<std::pair<std::string_view, std::string_view>> InfoEntries(std::string_view info);
 
+// Why a block or file did not decode.
+struct stDecodeError {
+    std::string strWhat;    // "Check sum error.", "File size error.", ...
+    bool bAddress = false;  // the failure has an address in the block
+    std::size_t nAddress = 0;
+};
+// The message shown for it: "Error address:0x%X\n" (uppercase hexadecimal)
+// followed by the text, or the text alone without an address.
+std::string DecodeErrorMessage(const stDecodeError& error);
+// The same in one line: "Check sum error. (address 0x3FE)".
+std::string DecodeErrorLine(const stDecodeError& error);
+
 class CQuendraLog {
 public:
     // Loads the settings file of the program directory.
@@ -57,19 +71,20 @@ public:
     static constexpr std::uintmax_t kMinFileSize = 100;
 
     // Reads a log data file and decodes it; 1 on success. A file that cannot
-    // be opened gives 0 without a message.
+    // be opened gives 0 without a decoding error.
     int ReadBin(const std::filesystem::path& path);
     // The same for the bytes of a log data file read elsewhere (a pipe).
     int ReadBytes(std::vector<std::uint8_t> bytes);
     // Checks and decodes a block (m_nFileVersion, header strings, records,
-    // m_strTempHex); 1 on success, 0 after a message (m_strError says why).
+    // m_strTempHex); 1 on success, 0 with the reason in m_decodeError.
     int ParseLogData(const std::uint8_t* data, int length);
     // Rebuilds m_listLog from the decoded records (empty when m_bValid is 0).
     void CreateList();
     // Writes the held block to `path`, replacing the file whole (temporary
     // file beside it, then rename); 1 on success. On failure 0, and a file
-    // already at `path` stays as it was.
-    int SaveLogData(const std::filesystem::path& path) const;
+    // already at `path` stays as it was; `error` (may be null) gets the path
+    // and the system's message.
+    int SaveLogData(const std::filesystem::path& path, std::string* error = nullptr) const;
     // Sets m_bValid; with 0 also empties model name and serial number.
     void Validate(int flag);
     // Empties everything an earlier decoding or acquisition left behind: the
@@ -93,10 +108,6 @@ public:
     // The temperature section as hexadecimal text.
     std::string GetTempLog() const { return m_strTempHex; }
 
-    // The decoder's message for the last failure: "Error address:0x%X\n" and
-    // the reason, or the reason alone when it names no address; empty after
-    // a success.
-    std::string DecodeErrorMessage() const;
 
     // Field decoders: read from `p` (the caller guarantees the bytes), write
     // the text or the fields, return the position after the field.
@@ -132,18 +143,16 @@ public:
     std::string m_strTempHex;
     int m_bValid = 0;
     std::filesystem::path m_strSourceFile;  // kept by the main frame
-    // Why the last decoding failed ("Check sum error."), and the offset in
-    // the block the failure names (-1: none); empty and -1 after a success.
-    std::string m_strError;
-    std::int64_t m_nErrorAddress = -1;
+    // Why the last ReadBin, ReadBytes or ParseLogData failed to decode; empty
+    // after one that decoded, or that failed without a decoding error.
+    std::optional<stDecodeError> m_decodeError;
 
 private:
     class Reader;
 
     void Init();
-    // Records the reason of a failure; returns false.
+    // Records the reason of a failure in m_decodeError; returns false.
     bool Fail(std::int64_t address, const char* reason);
-    void ShowDecodeError() const;
     // The sections of a block, in order; each stops at the end of the block.
     bool ParseHeader(Reader& r);       // file version, check value, model, serial
     bool ParseInformation(Reader& r);  // version entries, then the typed or fixed entries

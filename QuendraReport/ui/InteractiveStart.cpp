@@ -1,7 +1,6 @@
 #include "InteractiveStart.h"
 
 #include <common/options.h>
-#include <common/prompt.h>
 #include <qtsupport/QtPrompt.h>
 
 #include <QApplication>
@@ -27,8 +26,6 @@ int RunInteractive(int& argc, char** argv, const std::filesystem::path& programD
                    qlink::IDisplayLink& link) {
     QApplication app(argc, argv);
     NameApplication();
-    qtsupport::QtPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
 
     CModelSelectDlg select(ReadModelList(programDir));
     if (select.exec() != QDialog::Accepted) return 0;
@@ -38,11 +35,8 @@ int RunInteractive(int& argc, char** argv, const std::filesystem::path& programD
     const acq::stFrameSetup setup =
         acq::MakeFrameSetup(programDir, choice.strModel, programDir / choice.strFolder, choice.bLanDefault);
     CMainFrame frame(setup, link, ListSerialAdapters());
-    prompt.SetOwner(&frame);
     frame.show();
-    const int code = app.exec();
-    prompt.SetOwner(nullptr);
-    return code;
+    return app.exec();
 }
 
 void ShowStartUpMessage(int& argc, char** argv, const std::string& text) {

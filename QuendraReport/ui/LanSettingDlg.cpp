@@ -2,6 +2,7 @@
 
 #include <common/prompt.h>
 #include <qtsupport/DisplayText.h>
+#include <qtsupport/QtPrompt.h>
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -126,7 +127,9 @@ void CLanSettingDlg::accept() {
     bool ok = false;
     const uint port = m_port->text().toUInt(&ok);
     if (!ok || port == 0 || port > kMaxPort) {
-        cmn::MessageBox(kMsgBadPort, cmn::MB_OK | cmn::MB_ICONWARNING);
+        qtsupport::QtPrompt boxes;
+        boxes.SetOwner(this);
+        boxes.Message(kMsgBadPort, cmn::MB_OK | cmn::MB_ICONWARNING, {});
         m_port->setFocus();
         m_port->selectAll();
         return;

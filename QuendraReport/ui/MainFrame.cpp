@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
 
@@ -20,6 +21,7 @@
 #include "RowIcons.h"
 #include "SetFilterDlg.h"
 #include "TempLogView.h"
+#include "acquire/Transfer.h"
 #include "link/Ports.h"
 #include "syslog/CodeTables.h"
 
@@ -31,43 +33,49 @@ namespace {
 
 constexpr int kViewMargin = 5;
 
-// Progress of a worker, handed to the progress window by queued calls: the
-// worker thread never touches the window. A call that arrives after the
-// window is gone, or after its run (a late call of an earlier worker), is
-// dropped.
+// Progress of a command's worker, handed to the window by queued calls: the
+// worker thread never touches a widget. Each call carries the command's
+// number and the number of the step it belongs to.
 class QueuedProgress final : public acq::IProgress {
 public:
-    QueuedProgress(CProgressDlg* dialog, int run) : m_dialog(dialog), m_run(run) {}
+    QueuedProgress(CMainFrame* frame, int run) : m_frame(frame), m_run(run) {}
+    void Begin(const acq::stProgressParams& params) override {
+        const int step = ++m_step;
+        Post([params, step](CMainFrame& f, int run) { f.OnStepBegin(run, step, params); });
+    }
     void SetText(const char* text) override {
-        Post([text](CProgressDlg& d) { d.SetText(text); });
+        const std::string copy = text ? text : "";
+        Post([copy, step = m_step](CMainFrame& f, int run) { f.OnStepText(run, step, copy); });
     }
     void SetPos(int pos) override {
-        Post([pos](CProgressDlg& d) { d.SetPos(pos); });
+        Post([pos, step = m_step](CMainFrame& f, int run) { f.OnStepPos(run, step, pos); });
     }
     void End() override {
-        Post([](CProgressDlg& d) { d.Finish(); });
+        Post([step = m_step](CMainFrame& f, int run) { f.OnStepEnd(run, step); });
     }
     // Shown in the text line until the next step's text replaces it.
     void Notice(const std::string& text) override {
-        Post([text](CProgressDlg& d) { d.SetText(text.c_str()); });
-    }
-    // The same for a call made on the GUI thread's side (the thread's end).
-    template <typename F>
-    static void Apply(CProgressDlg& dialog, int run, F f) {
-        if (dialog.CurrentRun() == run) f(dialog);
+        Post([text, step = m_step](CMainFrame& f, int run) { f.OnStepText(run, step, text); });
     }
 
 private:
     template <typename F>
     void Post(F f) {
-        CProgressDlg* dialog = m_dialog;
+        CMainFrame* frame = m_frame;
         const int run = m_run;
         QMetaObject::invokeMethod(
-            dialog, [dialog, run, f] { Apply(*dialog, run, f); }, Qt::QueuedConnection);
+            frame, [frame, run, f] { f(*frame, run); }, Qt::QueuedConnection);
     }
-    CProgressDlg* m_dialog;
+    CMainFrame* m_frame;
     int m_run;
+    int m_step = 0;  // worker thread only
 };
+
+const char* const kFolderTitle = "Select folder to save report files";
+const char* const kLogFilter = "Log file (*.dat)|*.dat|All files (*.*)|*.*||";
+const char* const kBinFilter = "Binary files (*.bin)|*.bin|All files (*.*)|*.*||";
+const char* const kHtmlFilter = "HTML file (*.html)|*.html|All files (*.*)|*.*||";
+const char* const kTextFilter = "Text file (*.txt)|*.txt|All files (*.*)|*.*||";
 
 // Runs a file dialog; the first chosen path, or false when nothing was chosen.
 bool ChosenPath(QFileDialog& dialog, std::filesystem::path& path) {
@@ -98,10 +106,10 @@ QStringList NameFilters(const std::string& filter) {
 
 CMainFrame::CMainFrame(const acq::stFrameSetup& setup, qlink::IDisplayLink& link,
                        std::vector<std::string> serialAdapters, QWidget* parent)
-    : QMainWindow(parent) {
+    : QMainWindow(parent), m_frame(std::make_unique<acq::CReportFrame>(setup)), m_link(link) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(AppIcon());
-    m_frame = std::make_unique<acq::CReportFrame>(setup, *this, link);
+    m_boxes.SetOwner(this);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
@@ -134,7 +142,8 @@ CMainFrame::CMainFrame(const acq::stFrameSetup& setup, qlink::IDisplayLink& link
     m_progress = new CProgressDlg(this);
     BuildMenu();
     SetTitle({});
-    ShowViews();
+    m_list->ShowList(m_frame->List());
+    m_temp->ShowText(m_frame->Temp().GetText());
 
     // The window is never smaller than the bar's width and twice its height.
     const QSize bar = m_bar->sizeHint();
@@ -201,42 +210,40 @@ void CMainFrame::PostCommand(int id) {
 void CMainFrame::OnCommand(int id) {
     // The log and its views belong to the running worker until it ends.
     if (m_busy) return;
-    acq::CReportFrame& f = *m_frame;
     switch (id) {
         case kCmdGetLogs:
-            f.OnGetLogs();
+            OnGetLogs();
             break;
         case kCmdGetAll:
-            f.OnGetAll();
+            OnGetAll();
             break;
         case kCmdClearLogs:
-            f.OnClearLogs();
+            OnClearLogs();
             break;
         case kCmdWriteNvram:
-            f.OnWriteNvram();
+            OnWriteNvram();
             break;
         case kCmdDumpNvram:
-            f.OnDumpNvram();
+            OnDumpNvram();
             break;
         case kCmdDumpTemperature:
-            f.OnDumpTemperature();
+            OnDumpTemperature();
             break;
         case kCmdOpenLogFile:
-            f.OnFileOpenlogfile();
+            OnOpenLogFile();
             break;
         case kCmdCreateReport:
-            f.OnCreateReport();
+            OnCreateReport();
             break;
         case kCmdCreateHtml:
-            f.OnCreateCsv();
+            OnCreateHtml();
             break;
         case kCmdCompare:
-            f.OnFileCompare();
+            OnCompare();
             break;
         case kCmdCompensation:
-            f.OnTimeCompensation();
-            // The item shows the frame's state, not the click's own toggle.
-            MenuItem(kCmdCompensation)->setChecked(f.Compensating());
+            m_frame->ToggleCompensation();
+            ShowState();
             break;
         case kCmdSetFilter:
             OnSetFilter();
@@ -252,13 +259,204 @@ void CMainFrame::OnCommand(int id) {
     }
 }
 
+// ---- display commands ------------------------------------------------------
+
+void CMainFrame::OnGetLogs() {
+    SetTitle({});
+    const acq::stGetLogsRequest request = m_frame->GetLogsRequest(ChoosePorts());
+    Finish(acq::Command::kGetLogs, RunCommand(false, [&](acq::IProgress& p, const int* c) {
+               return acq::GetLogs(m_link, request, p, c);
+           }));
+}
+
+void CMainFrame::OnGetAll() {
+    std::filesystem::path folder;
+    if (!BrowseFolder(folder)) return;
+    SetTitle({});
+    const acq::stGetAllRequest request = m_frame->GetAllRequest(ChoosePorts(), folder);
+    Finish(acq::Command::kGetAll, RunCommand(false, [&](acq::IProgress& p, const int* c) {
+               return acq::GetAll(m_link, request, p, c);
+           }));
+}
+
+void CMainFrame::OnClearLogs() {
+    if (m_boxes.Message(acq::kMsgClearConfirm, cmn::MB_OKCANCEL | cmn::MB_ICONWARNING, {}) != cmn::IDOK)
+        return;
+    const acq::stClearLogsRequest request = m_frame->ClearLogsRequest(ChoosePorts());
+    acq::stCommandResult result = RunCommand(
+        false, [&](acq::IProgress& p, const int* c) { return acq::ClearLogs(m_link, request, p, c); });
+    if (result.log) SetTitle({});
+    Finish(acq::Command::kClearLogs, std::move(result));
+}
+
+void CMainFrame::OnWriteNvram() {
+    std::filesystem::path file;
+    if (!OpenFile(acq::kNvramDumpName, kBinFilter, file)) return;
+    SetTitle({});
+    acq::stNvramWriteRequest request;
+    request.ports = ChoosePorts();
+    request.file = file;
+    Finish(acq::Command::kWriteNvram, RunCommand(false, [&](acq::IProgress& p, const int* c) {
+               return acq::WriteNvram(m_link, request, p, c);
+           }));
+}
+
+void CMainFrame::OnDumpNvram() {
+    std::filesystem::path folder;
+    if (!BrowseFolder(folder)) return;
+    acq::stNvramDumpRequest request;
+    request.ports = ChoosePorts();
+    request.folder = folder;
+    Finish(acq::Command::kDumpNvram, RunCommand(true, [&](acq::IProgress& p, const int* c) {
+               return acq::DumpNvram(m_link, request, p, c);
+           }));
+}
+
+void CMainFrame::OnDumpTemperature() {
+    std::filesystem::path file;
+    if (!SaveFile("Temperature.txt", ".txt", kTextFilter, file)) return;
+    acq::stTempDumpRequest request;
+    request.ports = ChoosePorts();
+    request.file = file;
+    Finish(acq::Command::kDumpTemperature, RunCommand(false, [&](acq::IProgress& p, const int* c) {
+               return acq::DumpTemperature(m_link, request, p, c);
+           }));
+}
+
+acq::stCommandResult CMainFrame::RunCommand(bool cancellable, const CommandFn& command) {
+    if (m_busy || !command) {
+        acq::stCommandResult refused;
+        refused.nExitCode = acq::kExitComm;
+        return refused;
+    }
+    m_busy = true;
+    const int run = ++m_commandRun;
+    m_shownStep = 0;
+    m_steps.clear();
+    QueuedProgress progress(this, run);
+    const int* cancel = cancellable ? m_progress->CancelFlag() : nullptr;
+    acq::stCommandResult result;
+    QThread* thread = QThread::create([&] {
+        try {
+            result = command(progress, cancel);
+        } catch (...) {
+            result = {};
+            result.nExitCode = acq::kExitComm;
+        }
+    });
+    QEventLoop betweenSteps;
+    m_betweenSteps = &betweenSteps;
+    // However the worker ends, its end closes the window (a worker that
+    // forgot its End still lets the window go).
+    CProgressDlg* dialog = m_progress;
+    connect(thread, &QThread::finished, this, [this, dialog, run] {
+        if (m_commandRun == run) dialog->Finish();
+    });
+    connect(thread, &QThread::finished, &betweenSteps, &QEventLoop::quit);
+    thread->start();
+    // Each step the worker begins shows the progress window modally until
+    // its end; between them the window takes no input, and the steps' calls
+    // are taken meanwhile.
+    for (;;) {
+        if (!m_steps.empty()) {
+            const auto next = m_steps.begin();
+            const stPendingStep step = next->second;
+            m_shownStep = next->first;
+            m_steps.erase(next);
+            m_progress->SetParams(step.params.nRange, step.params.bCancelEnabled, step.params.strSuffix);
+            if (!step.text.empty()) m_progress->SetText(step.text.c_str());
+            if (step.pos >= 0) m_progress->SetPos(step.pos);
+            // A step that ended already still comes up, and goes at once.
+            if (step.ended || thread->isFinished())
+                QTimer::singleShot(0, m_progress, [dialog] { dialog->Finish(); });
+            m_progress->RunModal();
+            continue;
+        }
+        if (thread->isFinished()) break;
+        betweenSteps.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    m_betweenSteps = nullptr;
+    thread->wait();
+    delete thread;
+    // Calls still queued for this command find another number and are dropped.
+    ++m_commandRun;
+    m_busy = false;
+    return result;
+}
+
+void CMainFrame::OnStepBegin(int run, int step, const acq::stProgressParams& params) {
+    if (run != m_commandRun) return;
+    m_steps[step].params = params;
+    if (m_betweenSteps) m_betweenSteps->quit();
+}
+
+void CMainFrame::OnStepText(int run, int step, const std::string& text) {
+    if (run != m_commandRun) return;
+    if (step == m_shownStep)
+        m_progress->SetText(text.c_str());
+    else if (step > m_shownStep)
+        m_steps[step].text = text;
+}
+
+void CMainFrame::OnStepPos(int run, int step, int pos) {
+    if (run != m_commandRun) return;
+    if (step == m_shownStep)
+        m_progress->SetPos(pos);
+    else if (step > m_shownStep)
+        m_steps[step].pos = pos;
+}
+
+void CMainFrame::OnStepEnd(int run, int step) {
+    if (run != m_commandRun) return;
+    if (step == m_shownStep)
+        m_progress->Finish();
+    else if (step > m_shownStep)
+        m_steps[step].ended = true;
+}
+
+// ---- file commands ---------------------------------------------------------
+
+void CMainFrame::OnOpenLogFile() {
+    std::filesystem::path file;
+    OpenFile("monitorlog.dat", kLogFilter, file);
+    ShowOpenedLog(file, m_frame->OpenLogFile(file));
+}
+
+void CMainFrame::OnCreateReport() {
+    std::filesystem::path file;
+    if (!SaveFile(m_frame->GetReportName(), ".dat", kLogFilter, file)) return;
+    ShowFileOutcome(m_frame->CreateReport(file));
+}
+
+void CMainFrame::OnCreateHtml() {
+    std::filesystem::path file;
+    if (!SaveFile(m_frame->GetHtmlName(), ".html", kHtmlFilter, file)) return;
+    ShowFileOutcome(m_frame->CreateHtml(file));
+}
+
+void CMainFrame::OnCompare() {
+    std::filesystem::path second;
+    OpenFile("monitorlog.dat", kLogFilter, second);
+    ShowOpenedLog(second, m_frame->Compare(second));
+}
+
+void CMainFrame::ShowOpenedLog(const std::filesystem::path& chosen, const acq::stFileOutcome& outcome) {
+    SetTitle(m_frame->Log().m_strSourceFile.string());
+    ShowState();
+    // Compensation is off; without a new log it stays unavailable.
+    if (chosen.empty()) MenuItem(kCmdCompensation)->setEnabled(false);
+    ShowFileOutcome(outcome);
+}
+
 void CMainFrame::OnSetFilter() {
     const std::shared_ptr<const CCodeTables> tables = CodeTables();
     std::string powerCaption;
     if (tables && tables->m_aryResource.size() > kResPowerCaption)
         powerCaption = tables->m_aryResource[kResPowerCaption];
     CSetFilterDlg dialog(m_frame->Features().m_bLan, powerCaption, m_frame->List().GetFilter(), this);
-    if (dialog.exec() == QDialog::Accepted) m_frame->OnSetFilter(dialog.m_nFilter);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_frame->SetFilter(dialog.m_nFilter);
+    ShowState();
 }
 
 void CMainFrame::OnColumnClick(int column) {
@@ -267,101 +465,85 @@ void CMainFrame::OnColumnClick(int column) {
     m_list->ShowList(m_frame->List());
 }
 
-int CMainFrame::RunWorker(const acq::stProgressParams& params, const acq::WorkerFn& worker) {
-    if (m_busy || !worker) return acq::kExitComm;
-    m_busy = true;
-    m_progress->SetParams(params.nRange, params.bCancelEnabled, params.strSuffix);
-    const int run = m_progress->CurrentRun();
-    QueuedProgress progress(m_progress, run);
-    const int* cancel = params.bCancelEnabled ? m_progress->CancelFlag() : nullptr;
-    std::atomic<int> code{acq::kExitComm};
-    QThread* thread = QThread::create([&] {
-        try {
-            code.store(worker(progress, cancel));
-        } catch (...) {
-            code.store(acq::kExitComm);
-        }
-    });
-    // However the worker ends, its end closes the window (a worker that
-    // forgot its End still lets the window go).
-    CProgressDlg* dialog = m_progress;
-    connect(thread, &QThread::finished, m_progress,
-            [dialog, run] { QueuedProgress::Apply(*dialog, run, [](CProgressDlg& d) { d.Finish(); }); });
-    QEventLoop untilFinished;
-    connect(thread, &QThread::finished, &untilFinished, &QEventLoop::quit);
-    thread->start();
-    m_progress->RunModal();
-    // The window closes at the worker's End; the thread returns just after.
-    // Messages it may still hand over are shown meanwhile, user input waits.
-    if (!thread->isFinished()) untilFinished.exec(QEventLoop::ExcludeUserInputEvents);
-    thread->wait();
-    delete thread;
-    m_busy = false;
-    return code.load();
-}
+// ---- dialogs ---------------------------------------------------------------
 
-qlink::stPortChoice CMainFrame::ChoosePorts() {
+qlink::stPortChoice CMainFrame::ChoosePorts() const {
     const stLinkChoice c = m_bar->GetLinkChoice();
     if (c.bLan) return qlink::LanChoice(c.dwIp, c.nLanPort, c.strUser, c.strPassword, c.nDisplayId);
     return qlink::SerialChoice(c.strPort, c.nBaud, c.nDisplayId);
 }
 
-bool CMainFrame::BrowseFolder(const std::string& title, std::filesystem::path& folder) {
-    QFileDialog dialog(this, QString::fromStdString(title));
+bool CMainFrame::BrowseFolder(std::filesystem::path& folder) {
+    QFileDialog dialog(this, QString::fromLatin1(kFolderTitle));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    return ChosenPath(dialog, folder);
+    return ChosenPath(dialog, folder) && !folder.empty();
 }
 
-bool CMainFrame::OpenFile(const acq::stFileDialog& spec, std::filesystem::path& path) {
+bool CMainFrame::OpenFile(const char* defaultName, const char* filter, std::filesystem::path& path) {
     QFileDialog dialog(this, QStringLiteral("Open"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(NameFilters(spec.strFilter));
-    dialog.selectFile(QString::fromStdString(spec.strDefaultName));
+    dialog.setNameFilters(NameFilters(filter));
+    dialog.selectFile(QString::fromLatin1(defaultName));
     return ChosenPath(dialog, path);
 }
 
-bool CMainFrame::SaveFile(const acq::stFileDialog& spec, std::filesystem::path& path) {
+bool CMainFrame::SaveFile(const std::string& defaultName, const char* ext, const char* filter,
+                          std::filesystem::path& path) {
     QFileDialog dialog(this, QStringLiteral("Save As"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(NameFilters(spec.strFilter));
-    QString suffix = QString::fromStdString(spec.strDefaultExt);
-    if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
-    dialog.setDefaultSuffix(suffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.bOverwritePrompt);
-    dialog.selectFile(QString::fromStdString(spec.strDefaultName));
+    dialog.setNameFilters(NameFilters(filter));
+    dialog.setDefaultSuffix(QString::fromLatin1(ext + 1));  // without its dot
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.selectFile(QString::fromStdString(defaultName));
     return ChosenPath(dialog, path);
 }
 
-void CMainFrame::SetTitle(const std::string& text) {
-    setWindowTitle(text.empty() ? QString::fromLatin1(kAppTitle) : qtsupport::FromAnyBytes(text));
+// ---- after a command -------------------------------------------------------
+
+void CMainFrame::Finish(acq::Command command, acq::stCommandResult result) {
+    if (result.log) m_frame->AdoptLog(std::move(result.log));
+    // Get Logs, Get All and Clear Logs change the log; the window shows it.
+    if (command == acq::Command::kGetLogs || command == acq::Command::kGetAll ||
+        command == acq::Command::kClearLogs)
+        ShowState();
+    ShowDecodeError(result.decodeError);
+    const acq::stOutcomeMessage message = acq::OutcomeMessage(command, result.nExitCode);
+    if (message.text == nullptr) return;
+    const unsigned icon = message.bInformation ? cmn::MB_ICONINFORMATION : cmn::MB_ICONWARNING;
+    m_boxes.Message(message.text, cmn::MB_OK | icon, {},
+                    result.nExitCode == acq::kExitOk ? std::string() : acq::FailureDetails(result.failure));
 }
 
-void CMainFrame::ShowLogState(const acq::stLogState& state, const CLogListCtrl& list,
-                              const CTempLogCtrl& temp) {
-    if (m_bar == nullptr) return;  // still being built: the views are filled once they exist
+void CMainFrame::ShowFileOutcome(const acq::stFileOutcome& outcome) {
+    ShowDecodeError(outcome.decodeError);
+    if (outcome.bOk) return;
+    m_boxes.Message(
+        outcome.strMessage, cmn::MB_OK | cmn::MB_ICONWARNING, {},
+        outcome.failure.reason == acq::Reason::kNone ? std::string() : acq::FailureDetails(outcome.failure));
+}
+
+void CMainFrame::ShowDecodeError(const std::optional<stDecodeError>& error) {
+    if (error) m_boxes.Message(DecodeErrorMessage(*error), cmn::MB_OK | cmn::MB_ICONWARNING, {});
+}
+
+void CMainFrame::ShowState() {
+    const acq::stLogState state = m_frame->LogState();
     for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompare, kCmdCompensation}) {
         if (QAction* item = MenuItem(id)) item->setEnabled(state.bPresent);
     }
+    MenuItem(kCmdCompensation)->setChecked(m_frame->Compensating());
     m_bar->EnableCreateReport(state.bPresent);
     m_bar->SetLogInfo(state.bPresent, state.strModel, state.strSerial, state.strInfo, state.nFileVersion);
-    m_list->ShowList(list);
-    m_temp->ShowText(temp.GetText());
-}
-
-void CMainFrame::ShowViews() {
     m_list->ShowList(m_frame->List());
     m_temp->ShowText(m_frame->Temp().GetText());
 }
 
-void CMainFrame::SetCompensationItem(bool enabled, bool checked) {
-    QAction* item = MenuItem(kCmdCompensation);
-    if (item == nullptr) return;  // the menu is not built yet
-    item->setEnabled(enabled);
-    item->setChecked(checked);
+void CMainFrame::SetTitle(const std::string& text) {
+    setWindowTitle(text.empty() ? QString::fromLatin1(kAppTitle) : qtsupport::FromAnyBytes(text));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

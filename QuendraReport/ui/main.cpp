@@ -37,8 +37,9 @@ const char* const kHelp =
     "is then packed into DIR/LogData_SERIAL.zip. NAME is a model of ModelName.csv.\n"
     "The arguments must come in the order shown; USER= and PASS= must be given but\n"
     "may be empty. PORT= of the COM form is a port name (COM1 ... COM256) or a\n"
-    "device path. Messages go to standard error; a question is asked on the\n"
-    "terminal, or answered No without one.\n"
+    "device path. Messages go to standard error, after a failure one more line\n"
+    "with its reason and step (\"QuendraReport: reason no-reply, step log-block:\n"
+    "...\"); a question is asked on the terminal, or answered No without one.\n"
     "\n"
     "PASSFILE=FILE takes the password from the first line of FILE instead: every\n"
     "user of the machine can read a PASS= word in the process list. FILE must be\n"
@@ -72,19 +73,6 @@ const char* const kHelp =
     "Options (each only as the only argument):\n"
     "  --help      this text\n"
     "  --version   the program's version\n";
-
-// The unattended run's notices (the wait for another program's turn on the
-// display) as lines on standard error; its progress steps are not shown.
-class NoticeLines final : public acq::IProgress {
-public:
-    void SetText(const char*) override {}
-    void SetPos(int) override {}
-    void End() override {}
-    void Notice(const std::string& text) override {
-        std::fprintf(stderr, "QuendraReport: %s\n", cmn::EscapeNonPrintable(text).c_str());
-        std::fflush(stderr);
-    }
-};
 
 bool Set(const char* name) {
     const char* value = std::getenv(name);
@@ -132,8 +120,7 @@ int main(int argc, char** argv) {
             acq::InstallInterruptHandlers();
             qlink::NativeDisplayLink link;
             // Whatever the outcome, its message has been shown; the run ends with 0.
-            NoticeLines notices;
-            acq::RunSilent(decision, programDir, link, "temp", &notices);
+            acq::RunSilent(decision, programDir, link);
             return 0;
         }
         case StartUpDecision::Kind::Interactive:

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -10,12 +9,6 @@
 namespace cmn {
 
 namespace {
-std::atomic<IPrompt*> g_prompt{nullptr};
-
-ConsolePrompt& Console() {
-    static ConsolePrompt console;
-    return console;
-}
 
 unsigned Buttons(unsigned type) { return type & 0x0F; }
 
@@ -27,17 +20,6 @@ int NegativeAnswer(unsigned type) {
         case MB_OKCANCEL: return IDCANCEL;
         default: return IDOK;
     }
-}
-
-IPrompt& Prompt() {
-    IPrompt* p = g_prompt.load();
-    return p ? *p : Console();
-}
-
-IPrompt* SetPrompt(IPrompt* p) { return g_prompt.exchange(p); }
-
-int MessageBox(const std::string& text, unsigned type, const std::string& caption) {
-    return Prompt().Message(text, type, caption);
 }
 
 bool AskYesNo(const std::string& question, std::istream& in, std::FILE* out) {

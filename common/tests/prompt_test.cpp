@@ -11,31 +11,18 @@ using namespace cmn;
 
 TEST(Prompt, RecorderCapturesAndAnswers) {
     RecordingPrompt rec;
-    ScopedPrompt scope(rec);
-    EXPECT_EQ(MessageBox("Invalid option format."), IDOK);
-    EXPECT_EQ(MessageBox("Overwrite?", MB_YESNO | MB_ICONQUESTION), IDNO);  // default answer
+    IPrompt& prompt = rec;
+    EXPECT_EQ(prompt.Message("Invalid option format."), IDOK);
+    EXPECT_EQ(prompt.Message("Overwrite?", MB_YESNO | MB_ICONQUESTION), IDNO);  // default answer
     rec.QueueAnswer(IDYES);
-    EXPECT_EQ(MessageBox("Again?", MB_YESNO), IDYES);
-    EXPECT_EQ(MessageBox("Go on?", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(prompt.Message("Again?", MB_YESNO), IDYES);
+    EXPECT_EQ(prompt.Message("Go on?", MB_OKCANCEL), IDCANCEL);
     rec.defaultAnswer = IDYES;
-    EXPECT_EQ(MessageBox("Go on?", MB_OKCANCEL), IDOK);
+    EXPECT_EQ(prompt.Message("Go on?", MB_OKCANCEL), IDOK);
     auto entries = rec.Entries();
     ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries[1].type, MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(rec.Texts()[0], "Invalid option format.");
-}
-
-TEST(Prompt, ScopedPromptRestoresThePrevious) {
-    RecordingPrompt outer, inner;
-    ScopedPrompt a(outer);
-    {
-        ScopedPrompt b(inner);
-        MessageBox("inner");
-    }
-    MessageBox("outer");
-    EXPECT_EQ(inner.Texts().size(), 1u);
-    ASSERT_EQ(outer.Texts().size(), 1u);
-    EXPECT_EQ(outer.Texts()[0], "outer");
 }
 
 TEST(Prompt, ConsoleWithoutTerminalAnswersNo) {

@@ -53,16 +53,22 @@ const ButtonSet& ButtonSetOf(unsigned type) {
 }  // namespace
 
 int QtPrompt::Message(const std::string& text, unsigned type, const std::string& caption) {
+    return Message(text, type, caption, {});
+}
+
+int QtPrompt::Message(const std::string& text, unsigned type, const std::string& caption,
+                      const std::string& details) {
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr) return cmn::NegativeAnswer(type);
-    if (QThread::currentThread() == app->thread()) return ShowOnGuiThread(text, type, caption);
+    if (QThread::currentThread() == app->thread()) return ShowOnGuiThread(text, type, caption, details);
     int answer = cmn::NegativeAnswer(type);
     const bool called = QMetaObject::invokeMethod(
-        app, [&] { answer = ShowOnGuiThread(text, type, caption); }, Qt::BlockingQueuedConnection);
+        app, [&] { answer = ShowOnGuiThread(text, type, caption, details); }, Qt::BlockingQueuedConnection);
     return called ? answer : cmn::NegativeAnswer(type);
 }
 
-int QtPrompt::ShowOnGuiThread(const std::string& text, unsigned type, const std::string& caption) {
+int QtPrompt::ShowOnGuiThread(const std::string& text, unsigned type, const std::string& caption,
+                              const std::string& details) {
     const ButtonSet& set = ButtonSetOf(type);
     // Without a caption the box carries the program's name, as message boxes do.
     const QString title = caption.empty() ? QCoreApplication::applicationName() : FromAnyBytes(caption);
@@ -75,6 +81,7 @@ int QtPrompt::ShowOnGuiThread(const std::string& text, unsigned type, const std:
         if (answer == set.escapeAnswer) escape = added;
     }
     box.setEscapeButton(escape);
+    if (!details.empty()) box.setDetailedText(FromAnyBytes(details));
     box.exec();
     // A box closed without a button (by its owner going away) gets the
     // answer of Escape as well.

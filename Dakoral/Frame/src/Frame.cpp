@@ -95,6 +95,7 @@ RequestParser::Event RequestParser::Feed(std::uint8_t b) {
 
 void ReplyParser::Reset(std::uint8_t command) {
     m_command = command;
+    m_damaged = 0;
     StartOver();
 }
 
@@ -157,6 +158,9 @@ ReplyParser::State ReplyParser::Feed(std::uint8_t b) {
                 m_state = kComplete;
             } else {
                 // A damaged frame; this byte may already start the next one.
+                ++m_damaged;
+                m_damagedGot = b;
+                m_damagedWant = m_sum;
                 StartOver();
                 Feed(b);
             }

@@ -185,6 +185,16 @@ TEST(ReplyParser, FindsTheReplyAfterNoise) {
     oversized.resize(oversized.size() + 1153, 0x00);
     for (const Bytes& stream : {badSum, oversized, Bytes{0xAA, 0x40, 0x01, 0x00, 0xFE}})
         EXPECT_NE(Parse(0x41, stream).state, ReplyParser::kComplete);
+
+    // A frame that failed its checksum is counted, with the check values, so
+    // that a damaged reply is told from silence; Reset forgets it.
+    ReplyParser parser(0x41);
+    parser.FeedAll(badSum.data(), badSum.size());
+    EXPECT_EQ(parser.Damaged(), 1);
+    EXPECT_EQ(parser.DamagedChecksum(), badSum.back());
+    EXPECT_EQ(parser.DamagedExpected(), static_cast<std::uint8_t>(badSum.back() ^ 0xFF));
+    parser.Reset(0x41);
+    EXPECT_EQ(parser.Damaged(), 0);
 }
 
 TEST(ReplyParser, LargestReplyAndBytesAfterTheEnd) {

@@ -11,7 +11,9 @@
      no login and no logout byte.
 
    Results: open gives a handle or null; DAKR_GetData gives DAKR_OK (0) or a
-   non-zero code; DAKR_Close gives 1, or 0 for a null or unknown handle. */
+   non-zero code; DAKR_Close gives 1, or 0 for a null or unknown handle.
+   DAKR_GetLastError tells why the calling thread's last failed open or
+   request failed. */
 
 #ifdef _WIN32
 #define DAKR_CALL __stdcall
@@ -33,6 +35,17 @@ typedef void* DAKR_HANDLE;
 /* A LAN handle also passes on the other codes of the LAN library
    (7 no connection, 8 login time-out, 11 cancelled while connecting,
    12 authentication error, 13 access denied). */
+
+/* Reasons that only DAKR_GetLastError gives. On a serial line the reason is
+   that of the last attempt; over the LAN, DAKR_GetLastError gives the LAN
+   library's code, which does not tell a refusal, a damaged reply and silence
+   apart (1 for all three). */
+#define DAKR_ERR_OPEN 20    /* the port could not be opened (the system's message) */
+#define DAKR_ERR_TIMEOUT 21 /* no reply within the reply time */
+#define DAKR_ERR_REFUSED 22 /* the display refused the request (status 0xFE) */
+#define DAKR_ERR_DAMAGED 23 /* a reply came but failed its checksum */
+#define DAKR_ERR_CLOSED 24  /* the line failed or was closed */
+#define DAKR_ERR_CANCEL 25  /* the caller's cancel flag was set */
 
 /* Largest reply data copied into the caller's buffer. */
 #define DAKR_MAX_REPLY 1152
@@ -57,6 +70,15 @@ DAKR_API int DAKR_CALL DAKR_Close(DAKR_HANDLE handle);
    be null; params may be null only when paramLen is 0. */
 DAKR_API int DAKR_CALL DAKR_GetData(DAKR_HANDLE handle, const unsigned char* command, const unsigned char* params,
                                     unsigned char* reply, int paramLen, int* size);
+
+/* Why the calling thread's last failed DAKR_OpenIF (null) or DAKR_GetData
+   (non-zero) failed: one of the codes above, or a DAKR_GetData code
+   (DAKR_OK when no call of this thread has failed yet); and a one-line text
+   in message (size bytes, cut to fit; may be null). A later failure replaces
+   it; a successful call leaves it. Not one of the three calls the report
+   program makes: a library taking this one's place may lack it, so callers
+   look it up at run time. */
+DAKR_API int DAKR_CALL DAKR_GetLastError(char* message, int size);
 
 #ifdef __cplusplus
 }

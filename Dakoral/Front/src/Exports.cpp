@@ -6,7 +6,9 @@
 #include <linkio/Cancel.h>
 #include <linkio/Channel.h>
 #include <linkio/HandleTable.h>
+#include <linkio/LastError.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -22,6 +24,15 @@
 namespace {
 
 constexpr const char* kLanLibrary = "libLanDakoral.so";
+
+// Records why this thread's call failed (the GetLastError export); returns `code`.
+int Failed(int code, std::string message) {
+    return linkio::RecordFailure(code, std::move(message));
+}
+
+std::string CodeText(std::uint8_t command) {
+    return cmn::StrPrintf("0x%02X", command);
+}
 
 // The LAN library's exports.
 struct LanApi {
@@ -59,13 +70,18 @@ const LanApi* LoadLan() {
         if (lib != nullptr) break;
     }
     if (lib == nullptr) lib = ::dlopen(kLanLibrary, RTLD_NOW | RTLD_LOCAL);
-    if (lib == nullptr) return nullptr;
+    if (lib == nullptr) {
+        const char* why = ::dlerror();
+        Failed(DAKR_ERR_OPEN, std::string("cannot load ") + kLanLibrary + (why ? std::string(": ") + why : ""));
+        return nullptr;
+    }
     LanApi a;
     a.openIF = reinterpret_cast<LanApi::OpenIF>(::dlsym(lib, "DAKRIF_OpenIF"));
     a.close = reinterpret_cast<LanApi::Close>(::dlsym(lib, "DAKRIF_Close"));
     a.getCommand = reinterpret_cast<LanApi::GetCommand>(::dlsym(lib, "DAKRIF_GetCommand"));
     if (!a.openIF || !a.close || !a.getCommand) {
         ::dlclose(lib);
+        Failed(DAKR_ERR_OPEN, std::string(kLanLibrary) + " lacks its exports");
         return nullptr;
     }
     api = a;
@@ -115,19 +131,49 @@ bool AwaitSilence(Port& p) {
 
 enum class Attempt { kReply, kRetry, kFailed };
 
+// What became of one attempt; `why` and `text` say why when it is no reply.
+struct AttemptOutcome {
+    Attempt attempt = Attempt::kFailed;
+    int why = DAKR_ERR_FAILED;
+    std::string text;
+};
+
+AttemptOutcome Outcome(Attempt a, int why, std::string text) {
+    return {a, why, std::move(text)};
+}
+
+// A read that ended without a reply: a damaged frame is told from silence.
+AttemptOutcome NoReply(const Port& p, std::uint8_t command, const dakoral::ReplyParser& parser) {
+    if (parser.Damaged() > 0)
+        return Outcome(Attempt::kRetry, DAKR_ERR_DAMAGED,
+                       cmn::StrPrintf("the reply to %s failed its checksum (0x%02X, its bytes give 0x%02X)",
+                                      CodeText(command).c_str(), parser.DamagedChecksum(),
+                                      parser.DamagedExpected()));
+    return Outcome(Attempt::kRetry, DAKR_ERR_TIMEOUT,
+                   "no reply to " + CodeText(command) + " within " + std::to_string(p.timeoutSec) + " s");
+}
+
 // One attempt: sends the request and reads its reply into `parser`.
-Attempt SerialAttempt(Port& p, const std::vector<std::uint8_t>& frame, std::uint8_t command,
-                      dakoral::ReplyParser& parser) {
-    if (linkio::IsCancelled(p.cancel)) return Attempt::kFailed;
-    if (!AwaitSilence(p)) return linkio::IsCancelled(p.cancel) ? Attempt::kFailed : Attempt::kRetry;
+AttemptOutcome SerialAttempt(Port& p, const std::vector<std::uint8_t>& frame, std::uint8_t command,
+                             dakoral::ReplyParser& parser) {
+    const AttemptOutcome cancelled = Outcome(Attempt::kFailed, DAKR_ERR_CANCEL, "cancelled");
+    const AttemptOutcome closed = Outcome(Attempt::kFailed, DAKR_ERR_CLOSED, "the serial line failed or was closed");
+    if (linkio::IsCancelled(p.cancel)) return cancelled;
+    if (!AwaitSilence(p))
+        return linkio::IsCancelled(p.cancel)
+                   ? cancelled
+                   : Outcome(Attempt::kRetry, DAKR_ERR_TIMEOUT, "the line did not fall silent after a late reply");
     // Bytes of an earlier, abandoned reply must not be read as this one.
     p.line->DiscardInput();
     const linkio::Deadline deadline(p.timeoutSec * 1000);
     const auto w = p.line->Write(frame.data(), frame.size(), deadline, p.cancel);
-    if (w == linkio::IoResult::kClosed || w == linkio::IoResult::kError) return Attempt::kFailed;
+    if (w == linkio::IoResult::kClosed || w == linkio::IoResult::kError) return closed;
     if (w != linkio::IoResult::kOk) {
         p.lateReplyPossible = true;  // part of the request may be on the line
-        return w == linkio::IoResult::kCancelled ? Attempt::kFailed : Attempt::kRetry;
+        return w == linkio::IoResult::kCancelled
+                   ? cancelled
+                   : Outcome(Attempt::kRetry, DAKR_ERR_TIMEOUT, "the request to " + CodeText(command) +
+                                                                    " could not be sent in time");
     }
     parser.Reset(command);
     std::uint8_t buf[512];
@@ -137,13 +183,14 @@ Attempt SerialAttempt(Port& p, const std::vector<std::uint8_t>& frame, std::uint
         const auto r = p.line->Read(buf, sizeof buf, got, deadline, p.cancel);
         if (r == linkio::IoResult::kTimeout || r == linkio::IoResult::kCancelled) {
             p.lateReplyPossible = true;
-            return r == linkio::IoResult::kTimeout ? Attempt::kRetry : Attempt::kFailed;
+            return r == linkio::IoResult::kTimeout ? NoReply(p, command, parser) : cancelled;
         }
-        if (r != linkio::IoResult::kOk) return Attempt::kFailed;
+        if (r != linkio::IoResult::kOk) return closed;
         parser.FeedAll(buf, got);
     }
+    if (parser.Current() == dakoral::ReplyParser::kComplete) return Outcome(Attempt::kReply, DAKR_OK, {});
     // A refusal: try again.
-    return parser.Current() == dakoral::ReplyParser::kComplete ? Attempt::kReply : Attempt::kRetry;
+    return Outcome(Attempt::kRetry, DAKR_ERR_REFUSED, "the display refused " + CodeText(command));
 }
 
 // One request on a serial line, with the attempts of the open call.
@@ -151,38 +198,52 @@ int SerialExchange(Port& p, std::uint8_t command, const std::uint8_t* params, in
                    int capacity, int& length) {
     std::vector<std::uint8_t> frame;
     if (!dakoral::BuildRequest(command, params, static_cast<std::size_t>(paramLen), frame))
-        return DAKR_ERR_FAILED;
+        return Failed(DAKR_ERR_FAILED, "the request to " + CodeText(command) + " cannot be framed");
     dakoral::ReplyParser parser;
+    AttemptOutcome last = Outcome(Attempt::kFailed, DAKR_ERR_FAILED, "no attempt made (retry count 0)");
     for (int attempt = 0; attempt < p.attempts; ++attempt) {
-        const Attempt a = SerialAttempt(p, frame, command, parser);
-        if (a == Attempt::kFailed) return DAKR_ERR_FAILED;
-        if (a == Attempt::kReply) {
+        last = SerialAttempt(p, frame, command, parser);
+        if (last.attempt == Attempt::kFailed) break;
+        if (last.attempt == Attempt::kReply) {
             length = parser.Stored();
             std::memcpy(reply, parser.Data(),
                         static_cast<std::size_t>(length < capacity ? length : capacity));
             return DAKR_OK;
         }
     }
+    Failed(last.why, last.text);
     return DAKR_ERR_FAILED;
 }
 
 DAKR_HANDLE OpenPort(const char* port, const char* account, const char* password, int displayId,
                      int timeoutSec, int retryCount, int baudRate, unsigned int connFlags, int* cancel) {
-    if (port == nullptr) return nullptr;
+    if (port == nullptr) {
+        Failed(DAKR_ERR_OPEN, "no port");
+        return nullptr;
+    }
     auto p = std::make_shared<Port>();
     if (std::strlen(port) >= 3 && cmn::EqualsNoCase(std::string_view(port, 3), "LAN")) {
         p->lan = LoadLan();
         if (p->lan == nullptr) return nullptr;
         p->lanHandle =
             p->lan->openIF(port, account, password, displayId, timeoutSec, retryCount, baudRate, connFlags, cancel);
-        if (p->lanHandle == nullptr) return nullptr;
+        if (p->lanHandle == nullptr) {
+            Failed(DAKR_ERR_OPEN, std::string(kLanLibrary) + " refused to open " + port + " (see its log file)");
+            return nullptr;
+        }
     } else {
         const std::filesystem::path settings = SettingsFile();
         const auto spec = linkio::ParsePort(port, settings);
-        if (!spec || spec->kind != linkio::PortSpec::kSerial) return nullptr;
+        if (!spec || spec->kind != linkio::PortSpec::kSerial) {
+            Failed(DAKR_ERR_OPEN, std::string("not a port: ") + port);
+            return nullptr;
+        }
         std::string error;
         p->line = linkio::OpenSerial(spec->device, baudRate <= 0 ? 115200 : baudRate, error);
-        if (!p->line) return nullptr;
+        if (!p->line) {
+            Failed(DAKR_ERR_OPEN, error.empty() ? spec->device + ": cannot be opened" : error);
+            return nullptr;
+        }
         // At most one day, so that the milliseconds of a wait (times 4) stay within the int range.
         p->timeoutSec = timeoutSec > 0 ? Clamp(timeoutSec, 1, 86400)
                                        : Clamp(cmn::IniGetInt(settings, "Common", "Timeout", 10), 1, 86400);
@@ -195,10 +256,10 @@ DAKR_HANDLE OpenPort(const char* port, const char* account, const char* password
 int GetData(DAKR_HANDLE handle, const unsigned char* command, const unsigned char* params,
             unsigned char* reply, int paramLen, int* size) {
     const std::shared_ptr<Port> p = Ports().Find(handle);
-    if (!p) return DAKR_ERR_HANDLE;
+    if (!p) return Failed(DAKR_ERR_HANDLE, "unknown handle");
     if (command == nullptr || reply == nullptr || size == nullptr || paramLen < 0 ||
         paramLen > dakoral::kMaxRequestParams || (paramLen > 0 && params == nullptr))
-        return DAKR_ERR_FAILED;
+        return Failed(DAKR_ERR_FAILED, "invalid request arguments");
     const int capacity = *size >= 0 && *size < DAKR_MAX_REPLY ? *size : DAKR_MAX_REPLY;
     *size = 0;
     std::lock_guard<std::mutex> lock(p->busy);
@@ -211,6 +272,8 @@ int GetData(DAKR_HANDLE handle, const unsigned char* command, const unsigned cha
         if (rc == DAKR_OK) {
             length = Clamp(length, 0, DAKR_MAX_REPLY);
             std::memcpy(reply, data, static_cast<std::size_t>(length < capacity ? length : capacity));
+        } else {
+            Failed(rc, cmn::StrPrintf("%s answered %d to %s", kLanLibrary, rc, CodeText(*command).c_str()));
         }
     } else {
         rc = SerialExchange(*p, *command, params, paramLen, reply, capacity, length);
@@ -230,6 +293,7 @@ DAKR_HANDLE DAKR_CALL DAKR_OpenIF(const char* port, const char* account, const c
         return OpenPort(port, account, password, displayId, timeoutSec, retryCount, baudRate, connFlags,
                         cancel);
     } catch (...) {
+        Failed(DAKR_ERR_OPEN, "unexpected failure");
         return nullptr;
     }
 }
@@ -248,8 +312,12 @@ int DAKR_CALL DAKR_GetData(DAKR_HANDLE handle, const unsigned char* command, con
     try {
         return GetData(handle, command, params, reply, paramLen, size);
     } catch (...) {
-        return DAKR_ERR_FAILED;
+        return Failed(DAKR_ERR_FAILED, "unexpected failure");
     }
+}
+
+int DAKR_CALL DAKR_GetLastError(char* message, int size) {
+    return linkio::CopyLastFailure(message, size);
 }
 
 }  // extern "C"

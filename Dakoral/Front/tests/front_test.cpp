@@ -125,10 +125,11 @@ void ExpectNoCallReturnsAnotherRequestsData(const std::string& port, const Bytes
 
 }  // namespace
 
-TEST(DakoralFront, ExportsTheThreeCalls) {
+// The three calls of the report program, and the reason of a failure.
+TEST(DakoralFront, ExportsTheThreeCallsAndTheReason) {
     void* lib = ::dlopen(DAKORAL_SO_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << ::dlerror();
-    for (const char* name : {"DAKR_OpenIF", "DAKR_Close", "DAKR_GetData"})
+    for (const char* name : {"DAKR_OpenIF", "DAKR_Close", "DAKR_GetData", "DAKR_GetLastError"})
         EXPECT_NE(::dlsym(lib, name), nullptr) << name;
     EXPECT_EQ(::dlsym(lib, "DAKRIF_OpenIF"), nullptr);
     ::dlclose(lib);
@@ -238,6 +239,7 @@ TEST(DakoralFront, SerialRetriesDamagedRepliesAndGivesUpOnSilence) {
     r = Get(h, 0x45, Le(60000, 16));
     EXPECT_NE(r.rc, DAKR_OK);
     EXPECT_EQ(r.size, 0);
+    EXPECT_EQ(DAKR_GetLastError(nullptr, 0), DAKR_ERR_REFUSED);
     EXPECT_EQ(DAKR_Close(h), 1);
 
     // One attempt of 1 s: the dropped reply fails the call in about that time.
@@ -250,6 +252,7 @@ TEST(DakoralFront, SerialRetriesDamagedRepliesAndGivesUpOnSilence) {
     EXPECT_NE(r.rc, DAKR_OK);
     EXPECT_GE(SecondsSince(t), 0.9);
     EXPECT_LT(SecondsSince(t), 3.0);
+    EXPECT_EQ(DAKR_GetLastError(nullptr, 0), DAKR_ERR_TIMEOUT);
     EXPECT_EQ(Get(h, 0xF0, {0}).rc, DAKR_OK);
     EXPECT_EQ(DAKR_Close(h), 1);
 }

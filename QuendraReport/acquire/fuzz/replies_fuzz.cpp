@@ -1,13 +1,12 @@
-// Replies from a display, as the workers parse them: text and number replies
+// Replies from a display, as the commands parse them: text and number replies
 // of the temperature dump, size and block replies of the transfers (short,
-// long, refused), fed from the fuzzer's bytes.
+// long, refused), and the libraries' reasons of failed calls, fed from the
+// fuzzer's bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
 
-#include "acquire/TempDump.h"
-#include "acquire/Workers.h"
-#include "common/prompt.h"
+#include "acquire/Acquire.h"
 #include "link/Ports.h"
 
 namespace {
@@ -41,6 +40,8 @@ public:
         replyLen = m_in.ConsumeIntegralInRange<int>(0, qlink::kBinReplyBuffer);
         return Result();
     }
+    qlink::stLinkError QnLastError(int) override { return Explain(); }
+    qlink::stLinkError DkLastError(int) override { return Explain(); }
 
 private:
     // Mostly success, so the sequences get far; nothing at the end of the input.
@@ -48,39 +49,46 @@ private:
         return m_in.remaining_bytes() == 0 || m_in.ConsumeIntegralInRange<int>(0, 15) == 0 ? 1 : 0;
     }
     void* Handle() { return m_in.remaining_bytes() == 0 ? nullptr : &m_in; }
+    qlink::stLinkError Explain() {
+        qlink::stLinkError e;
+        e.fault = static_cast<qlink::LinkFault>(m_in.ConsumeIntegralInRange<int>(0, 7));
+        e.strText = m_in.ConsumeRandomLengthString(300);
+        return e;
+    }
     FuzzedDataProvider& m_in;
-};
-
-class Quiet : public cmn::IPrompt {
-public:
-    int Message(const std::string&, unsigned, const std::string&) override { return cmn::IDOK; }
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Quiet quiet;
-    cmn::SetPrompt(&quiet);
     FuzzedDataProvider in(data, size);
     FuzzedLink link(in);
-    acq::stWorkerContext ctx;
-    ctx.pLink = &link;
-    ctx.ports = qlink::SerialChoice("COM1", 9600, in.ConsumeIntegralInRange<int>(0, 2));
+    acq::NullProgress progress;
+    const qlink::stPortChoice ports = qlink::SerialChoice("COM1", 9600, in.ConsumeIntegralInRange<int>(0, 2));
     // No folder: the files are never written, the parsing is what is tried.
-    ctx.transferPath = "/nonexistent-quendra-fuzz/out.txt";
+    const std::filesystem::path nowhere = "/nonexistent-quendra-fuzz";
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
-        case 0:
-            acq::GetTemperatureThread(ctx);
-            break;
-        case 1: {
-            CQuendraLog log("/nonexistent-quendra-fuzz");
-            ctx.pLog = &log;
-            acq::GetLogThread(ctx);
+        case 0: {
+            acq::stTempDumpRequest request;
+            request.ports = ports;
+            request.file = nowhere / "out.txt";
+            acq::DumpTemperature(link, request, progress, nullptr);
             break;
         }
-        default:
-            acq::GetNvramThread(ctx);
+        case 1: {
+            acq::stGetLogsRequest request;
+            request.ports = ports;
+            request.programDir = nowhere;
+            acq::GetLogs(link, request, progress, nullptr);
             break;
+        }
+        default: {
+            acq::stNvramDumpRequest request;
+            request.ports = ports;
+            request.folder = nowhere;
+            acq::DumpNvram(link, request, progress, nullptr);
+            break;
+        }
     }
     return 0;
 }

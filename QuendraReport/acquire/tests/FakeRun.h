@@ -76,9 +76,11 @@ inline Lines BlockReads(const char* start, const char* block, const char* end, i
     return l;
 }
 
-// Records the progress calls as "text", "pos N", "end" and "notice TEXT".
+// Records the progress calls as "begin SUFFIX", "text", "pos N", "end" and
+// "notice TEXT".
 class RecordingProgress : public acq::IProgress {
 public:
+    void Begin(const acq::stProgressParams& params) override { Add("begin" + params.strSuffix); }
     void SetText(const char* text) override { Add(text); }
     void SetPos(int pos) override { Add("pos " + std::to_string(pos)); }
     void End() override { Add("end"); }

@@ -126,10 +126,9 @@ TEST_F(StartUpTest, FilesNamedWithAnotherCaseAreFound) {
 
 TEST_F(StartUpTest, MessagesGoToThePromptAndOneLineToStandardError) {
     cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
 
     testing::internal::CaptureStderr();
-    StartUpDecision d = RunStartUp({"SILENT", "MODEL=QM-X001"}, dir);
+    StartUpDecision d = RunStartUp({"SILENT", "MODEL=QM-X001"}, dir, prompt);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Invalid option format.\n");
     EXPECT_EQ(d.m_kind, Kind::Message);
     ASSERT_EQ(prompt.Entries().size(), 1u);
@@ -138,14 +137,14 @@ TEST_F(StartUpTest, MessagesGoToThePromptAndOneLineToStandardError) {
 
     prompt.Clear();
     testing::internal::CaptureStderr();
-    RunStartUp(kComRun, dir);
+    RunStartUp(kComRun, dir, prompt);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Invalid Model. Please check Model Name File (CSV).\n");
     EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"Invalid Model. Please check Model Name File (CSV)."});
 
     // Normal starts say nothing.
     prompt.Clear();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(RunStartUp(std::vector<std::string>{}, dir).m_kind, Kind::Interactive);
+    EXPECT_EQ(RunStartUp(std::vector<std::string>{}, dir, prompt).m_kind, Kind::Interactive);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(prompt.Texts().empty());
 }

@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "cli/LogCli.h"
-#include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "report/HtmlDoc.h"
 #include "syslog/LogListCtrl.h"
@@ -34,8 +33,6 @@ void DecodeLarge(CQuendraLog& log) {
 }  // namespace
 
 static void BM_RefreshListSorted(benchmark::State& state) {
-    cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
     CQuendraLog log("/nonexistent-folder");
     DecodeLarge(log);
     CLogListCtrl list;
@@ -50,8 +47,6 @@ static void BM_RefreshListSorted(benchmark::State& state) {
 BENCHMARK(BM_RefreshListSorted)->Arg(0)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 static void BM_WriteHtml(benchmark::State& state) {
-    cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
     CQuendraLog log("/nonexistent-folder");
     DecodeLarge(log);
     CLogListCtrl list;

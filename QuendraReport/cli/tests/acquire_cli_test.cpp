@@ -114,6 +114,7 @@ TEST_F(AcquireToolTest, GetAllWithSummary) {
         0u)
         << out;
     EXPECT_NE(out.find("\"steps\":[{\"exit_code\":0,"), std::string::npos);
+    EXPECT_EQ(out.find("\"error\""), std::string::npos);  // only a failure says why
     // Plain progress lines and the final message, as standard error is no terminal.
     EXPECT_NE(err.find("Communicating 1/2: Log data reading...\n"), std::string::npos);
     EXPECT_NE(err.find("Complete to communicate and create file.\n"), std::string::npos);
@@ -130,7 +131,10 @@ TEST_F(AcquireToolTest, ExitCodesTellWhatHappened) {
     ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--chain", "5"}));
     testsupport::WriteFile(dir / "img.bin", std::string(4096, 'x'));
     EXPECT_EQ(Tool(With({"write-nvram", (dir / "img.bin").string(), "--id", "5"}, Lan())), ACQCLI_REFUSED);
-    EXPECT_NE(err.find("Not support to write NvramData with a specific display ID."), std::string::npos);
+    EXPECT_NE(err.find("Not support to write NvramData with a specific display ID.\n"
+                       "quendra-acquire: reason refused, step check: "),
+              std::string::npos)
+        << err;
     EXPECT_EQ(Tool(With({"write-nvram", (dir / "missing.bin").string()}, Lan())), ACQCLI_FILE);
     EXPECT_EQ(Tool(With({"get-all", "--out", (dir / "img.bin").string()}, Lan())), ACQCLI_FILE);
     EXPECT_NE(err.find("img.bin is not a folder"), std::string::npos);
@@ -141,9 +145,22 @@ TEST_F(AcquireToolTest, ExitCodesTellWhatHappened) {
     EXPECT_EQ(Tool({"get-all", "--lan"}), ACQCLI_USAGE);
     EXPECT_EQ(Tool({"--help"}), ACQCLI_OK);
     EXPECT_NE(out.find("Exit status"), std::string::npos);
+    // Nobody answers any more: the message, then why, on standard error and
+    // in the summary.
     sim.Stop();
-    EXPECT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string()}, Lan())), ACQCLI_COMM);
+    EXPECT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string(), "--json"}, Lan())), ACQCLI_COMM);
     EXPECT_TRUE(fs::is_empty(dir / "out"));
+    const std::string detail =
+        "LAN" + address.Text() + ":10008: cannot connect to " + address.Text() + ":10008: Connection refused";
+    EXPECT_NE(err.find("Failed to communicate with Quendra display. Check cable connection and interface "
+                       "settings.\nquendra-acquire: reason cannot-connect, step open-text-port: " +
+                       detail + "\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(out.find(",\"error\":{\"reason\":\"cannot-connect\",\"step\":\"open-text-port\",\"detail\":\"" +
+                       detail + "\"}}\n"),
+              std::string::npos)
+        << out;
 }
 
 // write-nvram and clear-logs name the display (and the file) before they

@@ -167,6 +167,9 @@ TEST_F(FleetTest, SixteenSimulatorsAndADeadHost) {
               std::string::npos);
     EXPECT_NE(summary[2].find("\"id\":1,\"line\":4,"), std::string::npos) << summary[2];
     EXPECT_NE(summary[24].find("\"exit_code\":1,\"message\":\"Failed to communicate"), std::string::npos);
+    EXPECT_NE(summary[24].find("\"status\":\"failed\",\"reason\":\"cannot-connect\","), std::string::npos)
+        << summary[24];
+    EXPECT_NE(summary[0].find("\"status\":\"collected\",\"reason\":null,"), std::string::npos) << summary[0];
     EXPECT_NE(summary[24].find("\"run\":{\"command\":\"get-all\",\"exit_code\":1,"), std::string::npos);
 }
 
@@ -234,8 +237,8 @@ TEST_F(FleetTest, InterruptCancelsTheRunningDisplayAndStartsNoOther) {
     const std::vector<std::string> lines = Lines(fleet.Output());
     // Lines come as displays end: the one never started first.
     ASSERT_EQ(lines.size(), 2u) << fleet.Output();
-    EXPECT_EQ(lines[0], "[1/2] " + second.Text() + ": cancelled (exit 2, 0.00 s): not started");
-    EXPECT_EQ(lines[1].rfind("[2/2] " + first.Text() + ": cancelled (exit 2, ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[0], "[1/2] " + second.Text() + ": cancelled (exit 2, cancelled, 0.00 s): not started");
+    EXPECT_EQ(lines[1].rfind("[2/2] " + first.Text() + ": cancelled (exit 2, cancelled, ", 0), 0u) << lines[1];
     EXPECT_NE(lines[1].find("Canceled communication."), std::string::npos) << lines[1];
     EXPECT_EQ(Lines(testsupport::ReadFile(transcript)).back(), "10008 text \"SRLG0001\"");
     EXPECT_FALSE(fs::exists(dir / "out" / second.Text()));

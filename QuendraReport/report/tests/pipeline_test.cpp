@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <string>
 
-#include "common/prompt.h"
 #include "report/ReportPipeline.h"
 #include "syslog/CodeTables.h"
 
@@ -34,9 +33,6 @@ protected:
     std::size_t Files() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
     }
-
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
 };
 
 TEST_F(PipelineTest, SampleLogsGiveTheGoldenFiles) {
@@ -62,7 +58,7 @@ TEST_F(PipelineTest, SampleLogsGiveTheGoldenFiles) {
     options.bSortAscending = false;
     ASSERT_EQ(reports.LoadLogForReports(kSamples / "logs" / "abnormal.dat", options), REPORT_OK);
     ExpectGolden(reports, &CLogReports::WriteTreatedHtml, kReportGolden / "abnormal.filtered.html");
-    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_FALSE(reports.Log().m_decodeError);
 }
 
 TEST_F(PipelineTest, FailedLoadsShowNothingAndWriteNothing) {
@@ -78,11 +74,11 @@ TEST_F(PipelineTest, FailedLoadsShowNothingAndWriteNothing) {
     ASSERT_EQ(reports.LoadLogForReports(kSamples / "logs" / "healthy.dat", options), REPORT_OK);
     ASSERT_FALSE(reports.List().Rows().empty());
 
-    // A refused log: the decoder's message reaches the prompt, the views drop
-    // the earlier log, and no report can be written from them.
+    // A refused log: the decoder says why, the views drop the earlier log,
+    // and no report can be written from them.
     EXPECT_EQ(reports.LoadLogForReports(dir / "bad.dat", options), REPORT_LOAD_FAILED);
-    ASSERT_EQ(m_prompt.Texts().size(), 1u);
-    EXPECT_NE(m_prompt.Texts()[0].find("Check sum error."), std::string::npos);
+    ASSERT_TRUE(reports.Log().m_decodeError);
+    EXPECT_EQ(reports.Log().m_decodeError->strWhat, "Check sum error.");
     EXPECT_TRUE(reports.List().Rows().empty());
     EXPECT_EQ(reports.Temp().GetTempLogV4(), nullptr);
     EXPECT_EQ(reports.Log().m_strModel, "");
@@ -90,10 +86,9 @@ TEST_F(PipelineTest, FailedLoadsShowNothingAndWriteNothing) {
     EXPECT_EQ(reports.WriteCompareText(dir / "bad.txt"), REPORT_NO_DATA);
     EXPECT_EQ(reports.WriteTempText(dir / "bad.temp.txt"), REPORT_NO_DATA);
 
-    // A missing file fails without a message.
-    m_prompt.Clear();
+    // A missing file fails without a decoding error.
     EXPECT_EQ(reports.LoadLogForReports(dir / "missing.dat", options), REPORT_LOAD_FAILED);
-    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_FALSE(reports.Log().m_decodeError);
     EXPECT_EQ(Files(), 1u);  // only bad.dat
 
     // Skipping the check value loads the same file; the next load checks again.

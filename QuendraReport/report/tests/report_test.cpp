@@ -12,7 +12,6 @@
 #include <ostream>
 #include <streambuf>
 
-#include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "report/HtmlDoc.h"
 #include "report/LogJson.h"
@@ -75,8 +74,6 @@ protected:
         ShowLogInViews(*m_log, folder, v.options, *m_list, *m_temp);
     }
 
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
     std::unique_ptr<CQuendraLog> m_log;
     std::unique_ptr<CLogListCtrl> m_list;
     std::unique_ptr<CTempLogCtrl> m_temp;
@@ -203,7 +200,6 @@ TEST_F(LogReportTest, GoldenReportsOfTheSampleLogs) {
             }
         }
     }
-    EXPECT_TRUE(m_prompt.Texts().empty());
 }
 
 TEST_F(LogReportTest, SectionsOfTheReports) {

@@ -2,13 +2,10 @@
 // its record list.
 #include <benchmark/benchmark.h>
 
-#include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/QuendraLog.h"
 
 static void BM_ParseAndCreateList(benchmark::State& state) {
-    cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
     const logimage::Bytes block = logimage::BuildLog(logimage::LargeLog());
     CQuendraLog log("/nonexistent-folder");  // default settings: check value on
     log.SetLogData(block.data(), block.size());

@@ -6,22 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "common/prompt.h"
 #include "syslog/QuendraLog.h"
 
-namespace {
-class SilentPrompt : public cmn::IPrompt {
-public:
-    int Message(const std::string&, unsigned, const std::string&) override { return cmn::IDOK; }
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static SilentPrompt prompt;
-    static CQuendraLog* log = [] {
-        cmn::SetPrompt(&prompt);
-        return new CQuendraLog("/nonexistent-folder");
-    }();
+    static CQuendraLog* log = new CQuendraLog("/nonexistent-folder");
     if (size == 0 || size > 70000) return 0;
     // The first byte chooses whether the check value is tested, so that the
     // fuzzer reaches the decoding behind it.

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "common/prompt.h"
 #include "common/timeutil.h"
 #include "logimage/LogImage.h"
 #include "syslog/CodeTables.h"
@@ -56,8 +55,6 @@ protected:
     }
 
     fs::path m_model;
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
     std::unique_ptr<CQuendraLog> m_log;
     CLogListCtrl m_list;
 };

@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "common/hex.h"
-#include "common/prompt.h"
 #include "common/strutil.h"
 #include "common/timeutil.h"
 #include "logimage/LogImage.h"
@@ -49,9 +48,11 @@ protected:
         return dir / name;
     }
     static std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
-
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
+    // The message the decoder leaves for its caller to show, if any.
+    static std::vector<std::string> Messages(const CQuendraLog& log) {
+        if (!log.m_decodeError) return {};
+        return {DecodeErrorMessage(*log.m_decodeError)};
+    }
 };
 
 // Every record kind, with values that show each bit field.
@@ -88,7 +89,7 @@ TEST_F(QuendraLogTest, GoldenDecodeVersion2AllKinds) {
     logimage::LogLayout layout;
     const Bytes b = logimage::BuildLog(AllKinds(), &layout);
     ASSERT_EQ(Parse(log, b), 1);
-    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_FALSE(log.m_decodeError);
     EXPECT_EQ(log.m_nFileVersion, 2);
     EXPECT_EQ(log.m_strModel, "QM-X003");
     EXPECT_EQ(log.m_strSerial, "SN-42");
@@ -208,14 +209,8 @@ TEST_F(QuendraLogTest, FailureMessagesAndAddresses) {
     const Bytes good = logimage::BuildLog(AllKinds(), &l);
     const auto expectFail = [&](const Bytes& b, const std::string& message) {
         CQuendraLog log(dir);
-        m_prompt.Clear();
         EXPECT_EQ(Parse(log, b), 0) << message;
-        EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{message});
-        // Callers read the same reason from the log object.
-        EXPECT_EQ(log.DecodeErrorMessage(), message);
-        EXPECT_EQ("Error address:0x" + cmn::StrPrintf("%llX", static_cast<long long>(log.m_nErrorAddress)) + "\n" +
-                      log.m_strError,
-                  message);
+        EXPECT_EQ(Messages(log), std::vector<std::string>{message});
     };
     const auto hex = [](std::size_t v) { return cmn::StrPrintf("%X", static_cast<unsigned>(v)); };
 
@@ -263,7 +258,7 @@ TEST_F(QuendraLogTest, ChecksumSettingAndTemperatureVersions) {
     d.temperature = logimage::BuildTempV5(t);
     ASSERT_EQ(Parse(log, logimage::BuildLog(d)), 1);
     EXPECT_EQ(log.m_strTempHex.substr(0, 4), "0502");
-    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_FALSE(log.m_decodeError);
 
     // A failing parse keeps the temperature text of the last good one.
     d.temperature[0] = 3;
@@ -281,9 +276,8 @@ TEST_F(QuendraLogTest, TruncationAtEveryFieldFailsAtTheEnd) {
         const Bytes full = logimage::BuildLog(d, &l);
         for (std::size_t n = 0; n <= l.temperatureOffset; ++n) {
             CQuendraLog log(dir);
-            m_prompt.Clear();
             EXPECT_EQ(Parse(log, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n))), 0) << n;
-            EXPECT_EQ(m_prompt.Texts(),
+            EXPECT_EQ(Messages(log),
                       std::vector<std::string>{cmn::StrPrintf("Error address:0x%X\nFile size error.",
                                                               static_cast<unsigned>(n))})
                 << n;
@@ -298,24 +292,21 @@ TEST_F(QuendraLogTest, ReadBinStartsCleanAndChecksSize) {
     testsupport::ScopedTimeZone tz("UTC");
     CQuendraLog log(dir);
     EXPECT_EQ(log.ReadBin(dir / "missing.dat"), 0);
-    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_FALSE(log.m_decodeError);
 
     EXPECT_EQ(log.ReadBin(WriteFile("short.dat", Bytes(80, 2))), 0);
-    EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{"File size error."});
-    EXPECT_EQ(log.DecodeErrorMessage(), "File size error.");  // no address
+    EXPECT_EQ(Messages(log), std::vector<std::string>{"File size error."});
     EXPECT_EQ(log.m_bValid, 0);
 
-    m_prompt.Clear();
     const fs::path huge = dir / "huge.dat";
     Write("huge.dat", "");
     fs::resize_file(huge, CQuendraLog::kMaxFileSize + 1);
     EXPECT_EQ(log.ReadBin(huge), 0);
-    EXPECT_EQ(m_prompt.Texts(), std::vector<std::string>{"File size error."});
+    EXPECT_EQ(Messages(log), std::vector<std::string>{"File size error."});
 
-    m_prompt.Clear();
     const Bytes abnormal = logimage::BuildLog(logimage::AbnormalDisplay());
     ASSERT_EQ(log.ReadBin(WriteFile("a.dat", abnormal)), 1);
-    EXPECT_EQ(log.m_strError, "");
+    EXPECT_FALSE(log.m_decodeError);
     EXPECT_EQ(log.m_bValid, 1);
     EXPECT_EQ(log.m_nDataSize, static_cast<int>(abnormal.size()));
     EXPECT_FALSE(log.m_listLog.empty());
@@ -401,8 +392,6 @@ TEST(QuendraLogTimes, Date2TimeAndGapInTwoZones) {
     CQuendraLog::Log2Time(t, "86400");
     EXPECT_EQ(t, 946652400 + 86400);  // 2000-01-02 00:00 JST
 
-    cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
     CQuendraLog log("/nonexistent-folder");
     log.m_strPcTime = "250101000130";
     log.m_strDispTime = "241231235900";
@@ -440,5 +429,4 @@ TEST_F(QuendraLogTest, SampleLogsDecodeAndMatchTheirGenerator) {
         EXPECT_FALSE(log.m_listLog.empty()) << path;
         EXPECT_FALSE(log.GetTempLog().empty()) << path;
     }
-    EXPECT_TRUE(m_prompt.Texts().empty());
 }

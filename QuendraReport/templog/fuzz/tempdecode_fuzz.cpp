@@ -5,16 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "common/prompt.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static cmn::RecordingPrompt prompt;
-    static CQuendraLog* log = [] {
-        cmn::SetPrompt(&prompt);
-        return new CQuendraLog("/nonexistent-folder");
-    }();
+    static CQuendraLog* log = new CQuendraLog("/nonexistent-folder");
     if (size > 20000) return 0;
     // Exactly sized copy, so any read past the section is caught.
     std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[size ? size : 1]);

@@ -125,7 +125,7 @@ class DecodeFixtureTest : public ::testing::Test {
 protected:
     // Decodes `block` with the check value tested (the default settings).
     void Decode(const Bytes& block) {
-        ASSERT_EQ(m_log.ParseLogData(block.data(), static_cast<int>(block.size())), 1) << m_log.DecodeErrorMessage();
+        ASSERT_EQ(m_log.ParseLogData(block.data(), static_cast<int>(block.size())), 1) << (m_log.m_decodeError ? DecodeErrorMessage(*m_log.m_decodeError) : "");
         m_log.m_bValid = 1;
         m_log.CreateList();
         m_temp.SetLogObject(&m_log);

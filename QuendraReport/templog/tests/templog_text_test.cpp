@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
@@ -40,8 +39,6 @@ protected:
         return m_ctrl.GetText();
     }
 
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
     CQuendraLog m_log{fs::path("/nonexistent-folder")};
     CTempLogCtrl m_ctrl;
 };

@@ -8,7 +8,6 @@
 #include <QHeaderView>
 
 #include "LogListView.h"
-#include "common/prompt.h"
 #include "report/ReportPipeline.h"
 
 namespace {
@@ -40,8 +39,6 @@ struct Page {
 };
 
 void RefreshSorted(benchmark::State& state, int column, bool ascending) {
-    cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
     Page page(column, ascending);
     if (page.list.Rows().empty()) {
         state.SkipWithError("the large sample log did not load");
@@ -63,8 +60,6 @@ void BM_RefreshByInformation(benchmark::State& state) {
 
 // A header click: the rows are sorted again and shown.
 void BM_HeaderClickSort(benchmark::State& state) {
-    cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
     Page page(LOG_COL_ID, true);
     for (auto _ : state) {
         page.list.OnColumnClick(LOG_COL_KIND);

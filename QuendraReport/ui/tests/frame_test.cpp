@@ -3,11 +3,11 @@
 // message boxes each command brings up (answered by their buttons and keys),
 // workers on their thread under the progress window, and a run against
 // display-sim.
-#include <common/prompt.h>
+#include "acquire/Frame.h"
+
 #include <common/timeutil.h>
 #include <gtest/gtest.h>
 #include <logimage/LogImage.h>
-#include <qtsupport/QtPrompt.h>
 #include <stdlib.h>
 #include <testsupport/ModalScript.h>
 #include <testsupport/OffscreenApp.h>
@@ -40,7 +40,7 @@
 #include "ProgressDlg.h"
 #include "SetFilterDlg.h"
 #include "TempLogView.h"
-#include "acquire/Commands.h"
+#include "acquire/Outcome.h"
 #include "link/NativeDisplayLink.h"
 #include "link/RecordingDisplayLink.h"
 #include "syslog/CodeTables.h"
@@ -76,7 +76,6 @@ protected:
             std::make_unique<CMainFrame>(acq::MakeFrameSetup(dir, model, dir / "QMX001", lanDefault), with);
         frame->show();
         frame->Progress().installEventFilter(&m_showWatch);
-        boxes.SetOwner(frame.get());
         return frame;
     }
     std::unique_ptr<CMainFrame> Frame() { return Frame(link); }
@@ -101,11 +100,8 @@ protected:
 
     testsupport::ScopedTimeZone tz{"UTC"};
     std::optional<ModalWatchdog> watchdog;
+    // A message box no script answers is closed by the watchdog and fails the test.
     qlink::RecordingDisplayLink link;
-    // The window's own message boxes: a box no script answers is closed by
-    // the watchdog and fails the test.
-    qtsupport::QtPrompt boxes;
-    cmn::ScopedPrompt scoped{boxes};
     // Caption of the progress window each time it comes up.
     std::vector<std::string> captions;
 
@@ -188,17 +184,75 @@ TEST_F(FrameTest, GetLogsFromTheButtonFillsTheWindow) {
         EXPECT_TRUE(Enabled(*frame, id)) << id;
     EXPECT_TRUE(frame->ControlBar().CreateReportButton()->isEnabled());
 
-    // A failed read leaves no log: the report commands are grayed again.
-    link.Fail("QnOpenEx(LAN192.168.1.20:10008,,,0x00010200)");
+    // A failed read leaves no log: the report commands are grayed again. The
+    // message is the program's; why, and where, is in its details.
+    qlink::stLinkAnswer refused;
+    refused.bNullHandle = true;
+    refused.nErrorCode = 8;  // the text library could not connect
+    refused.strErrorText = "cannot connect to 192.168.1.20:10008: Connection refused";
+    link.Answer("QnOpenEx(LAN192.168.1.20:10008,,,0x00010200)", refused);
     ModalScript failed;
     failed.Press(QMessageBox::Ok);
     Click(frame->ControlBar().GetLogsButton());
-    EXPECT_EQ(failed.BoxTexts(), std::vector<std::string>{acq::kMsgCommFailed});
+    ASSERT_EQ(failed.BoxTexts(), std::vector<std::string>{acq::kMsgCommFailed});
+    EXPECT_EQ(failed.Boxes()[0].details,
+              "Reason: cannot connect (cannot-connect)\nStep: open-text-port\n"
+              "LAN192.168.1.20:10008: cannot connect to 192.168.1.20:10008: Connection refused");
     for (int id : {kCmdCreateHtml, kCmdCreateReport, kCmdCompensation})
         EXPECT_FALSE(Enabled(*frame, id)) << id;
     EXPECT_FALSE(frame->ControlBar().CreateReportButton()->isEnabled());
     EXPECT_EQ(frame->LogList().Model().rowCount(), 0);
     EXPECT_EQ(frame->ControlBar().InfoList()->topLevelItemCount(), 0);
+}
+
+// Whatever went wrong, the box says the same; its details say why and
+// where, as the link libraries and the command found it.
+TEST_F(FrameTest, FailuresSayWhyInTheMessageDetails) {
+    Write("QuendraReport.ini", "[COMMON]\r\nPORT=COM1\r\nWRITENVR=1\r\n");
+    const auto failing = [](int code, int detail) {
+        qlink::stLinkAnswer a;
+        a.nResult = code;
+        a.bNullHandle = true;
+        a.nErrorCode = detail;
+        return a;
+    };
+    const std::string size = "Dk(40)";
+    const struct {
+        std::string call;
+        qlink::stLinkAnswer answer;
+        int command;
+        const char* details;  // how the details begin
+    } rows[] = {
+        {"QnOpenEx(COM1,,,0x00010200)", failing(0, 9), kCmdGetLogs,
+         "Reason: login refused (login-refused)\nStep: open-text-port"},
+        {"QnSet(\"FIRM0000\")", failing(1, 0), kCmdGetLogs,
+         "Reason: refused by the display (refused)\nStep: binary-mode\n\"FIRM0000\""},
+        {size, failing(1, 21), kCmdGetLogs, "Reason: no reply in time (no-reply)\nStep: log-size\n0x40"},
+        {size, failing(1, 23), kCmdGetLogs, "Reason: corrupted reply (corrupted)\nStep: log-size"},
+        {size, failing(1, 24), kCmdGetLogs, "Reason: connection closed (connection-closed)\nStep: log-size"},
+        {"Dk(47)",
+         {},
+         kCmdWriteNvram,
+         "Reason: size mismatch (size-mismatch)\nStep: nvram-write-size\n"
+         "the display's NVRAM holds 4096 bytes, the file 10"},
+    };
+    Write("image.bin", std::string(10, 'x'));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.call);
+        qlink::RecordingDisplayLink l;
+        l.logImage = link.logImage;
+        l.Answer(row.call, row.answer);
+        auto frame = Frame(l);
+        ModalScript script;
+        if (row.command == kCmdWriteNvram)
+            script.ChooseFile(QString::fromStdString((dir / "image.bin").string()));
+        script.Press(QMessageBox::Ok);
+        Run(*frame, row.command, script);
+        const auto& boxes = script.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, acq::kMsgCommFailed);
+        EXPECT_EQ(boxes[0].details.rfind(row.details, 0), 0u) << boxes[0].details;
+    }
 }
 
 TEST_F(FrameTest, GetAllReportsAsksForAFolderAndRunsTwoSteps) {
@@ -212,6 +266,7 @@ TEST_F(FrameTest, GetAllReportsAsksForAFolderAndRunsTwoSteps) {
     EXPECT_EQ(captions, (std::vector<std::string>{"Communicating 1/2", "Communicating 2/2"}));
     ASSERT_EQ(script.BoxTexts(), std::vector<std::string>{acq::kMsgComplete});
     EXPECT_EQ(script.Boxes()[0].icon, QMessageBox::Information);
+    EXPECT_EQ(script.Boxes()[0].details, "");  // a success has no details
     EXPECT_TRUE(fs::exists(dir / "out" / "NvramDump1.bin"));
     EXPECT_TRUE(fs::exists(dir / "out" / frame->Frame().GetReportName()));
     const std::vector<std::string> calls = link.Calls();
@@ -414,37 +469,46 @@ TEST_F(FrameTest, HeaderSortingAndPostedCommands) {
     EXPECT_TRUE(frame->Progress().CancelButton()->isHidden());
 }
 
-TEST_F(FrameTest, DecoderMessageOfAWorkerIsShownByTheWindow) {
+// A log that arrives but does not decode: the decoder's message once the
+// progress window is gone, then the program's, which says why in its details.
+TEST_F(FrameTest, DecoderMessageAfterTheRun) {
     Write("QuendraReport.ini", "[COMMON]\r\nPORT=COM1\r\n");
     link.logImage.back() ^= 0x55;  // check value wrong
     auto frame = Frame();
-    bool progressUp = false;
+    bool progressUp = true;
     ModalScript script;
-    script.On<QMessageBox>([&](QMessageBox*) {
-        progressUp = frame->Progress().isVisible();  // the worker still waits under its window
-    });
+    script.On<QMessageBox>([&](QMessageBox*) { progressUp = frame->Progress().isVisible(); });
     script.Press(QMessageBox::Ok).Press(QMessageBox::Ok);
     Run(*frame, kCmdGetLogs, script);
     const std::vector<std::string> texts = script.BoxTexts();
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_NE(texts[0], acq::kMsgCommFailed);
-    EXPECT_TRUE(progressUp);
+    EXPECT_EQ(texts[0].rfind("Error address:0x", 0), 0u) << texts[0];
+    EXPECT_NE(texts[0].find("Check sum error."), std::string::npos);
+    EXPECT_FALSE(progressUp);
     EXPECT_EQ(texts[1], acq::kMsgCommFailed);
-    EXPECT_FALSE(frame->Progress().isVisible());
+    EXPECT_EQ(script.Boxes()[1].details.rfind(
+                  "Reason: corrupted reply (corrupted)\nStep: log-decode\nCheck sum error.", 0),
+              0u)
+        << script.Boxes()[1].details;
 }
 
-// The progress window stays up until its own worker ends, however quickly
-// the runs before it ended (their late calls must not close it).
-TEST_F(FrameTest, ProgressWindowBelongsToItsOwnRun) {
+// The progress window comes up for each step of a command and stays up until
+// that step ends, however quickly the commands before it ended (their late
+// calls must not close it).
+TEST_F(FrameTest, ProgressWindowBelongsToItsOwnStep) {
     auto frame = Frame();
     for (int i = 0; i < 10; ++i) {
-        const int code = frame->RunWorker({12, false, ""}, [i](acq::IProgress& p, const int*) {
+        const acq::stCommandResult r = frame->RunCommand(false, [i](acq::IProgress& p, const int*) {
+            p.Begin({12, false, ""});
             p.SetPos(12);
             p.End();
-            return i % 3;
+            acq::stCommandResult result;
+            result.nExitCode = i % 3;
+            return result;
         });
-        ASSERT_EQ(code, i % 3);
+        ASSERT_EQ(r.nExitCode, i % 3);
     }
+    captions.clear();
     std::promise<void> seen;
     std::future<void> released = seen.get_future();
     bool upWhileRunning = false;
@@ -453,15 +517,21 @@ TEST_F(FrameTest, ProgressWindowBelongsToItsOwnRun) {
         upWhileRunning = d->isVisible() && d->windowTitle() == "Communicating 2/2";
         seen.set_value();
     });
-    const int code = frame->RunWorker({6, false, " 2/2"}, [&](acq::IProgress& p, const int*) {
+    const acq::stCommandResult r = frame->RunCommand(false, [&](acq::IProgress& p, const int*) {
+        p.Begin({12, false, " 1/2"});
+        p.End();
+        p.Begin({6, false, " 2/2"});
         p.SetText(acq::kTextConnecting);
         // Bounded: a window that closed too early is never seen.
         const bool ok = released.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         p.End();
-        return ok ? 0 : 1;
+        acq::stCommandResult result;
+        result.nExitCode = ok ? 0 : 1;
+        return result;
     });
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(r.nExitCode, 0);
     EXPECT_TRUE(upWhileRunning);
+    EXPECT_EQ(captions, (std::vector<std::string>{"Communicating 1/2", "Communicating 2/2"}));
     EXPECT_FALSE(frame->Progress().isVisible());
     EXPECT_EQ(frame->Progress().TextLine()->text().toStdString(), acq::kTextConnecting);
 }

@@ -111,7 +111,9 @@ TEST_F(SilentRunTest, LanFormRunsToItsEndWithoutADisplayServer) {
     const Outcome again = Run({"SILENT", "MODEL=QM-X003", "PATH=" + (dir / "archive").string(),
                                "INTERFACE=LAN", "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
     EXPECT_EQ(again.code, 0);
-    EXPECT_EQ(again.err, "Filename already exists.  Do you want to replace it?\nFailed to create file.\n");
+    EXPECT_EQ(again.err, "Filename already exists.  Do you want to replace it?\nFailed to create file.\n"
+                         "QuendraReport: reason file-error, step archive: " +
+                             (dir / "archive" / "LogData_QX30001001.zip").string() + " exists and was kept\n");
     EXPECT_EQ(testsupport::ReadFile(dir / "archive" / "LogData_QX30001001.zip"), archive);
 }
 
@@ -124,7 +126,8 @@ TEST_F(SilentRunTest, ComFormOverThePseudoTerminal) {
     ExpectResults();
 }
 
-// Every message is one line on standard error, its bytes as they are.
+// Every message is one line on standard error, its bytes as they are; after
+// a failure the last one names its reason and step.
 TEST_F(SilentRunTest, MessagesAreSingleLinesAndTheExitCodeIsZero) {
     testsupport::LoopbackAddress address;
     ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--account", "svc", "--password", "pw"}));
@@ -134,15 +137,19 @@ TEST_F(SilentRunTest, MessagesAreSingleLinesAndTheExitCodeIsZero) {
     EXPECT_EQ(o.code, 0);
     const std::size_t first = o.err.find('\n');
     ASSERT_NE(first, std::string::npos);
-    EXPECT_NE(o.err.substr(0, first).find(cp932Folder), std::string::npos);
-    EXPECT_EQ(o.err.substr(first + 1), "Failed to create file.\n");
+    EXPECT_EQ(o.err.substr(0, first), "Failed to create file.");
+    const std::string why = o.err.substr(first + 1);
+    EXPECT_EQ(why.rfind("QuendraReport: reason file-error, step archive: Cannot write " + cp932Folder, 0), 0u) << why;
+    EXPECT_EQ(std::count(why.begin(), why.end(), '\n'), 1);
 
     sim.Stop();  // nobody answers any more
     const Outcome down = Run({"SILENT", "MODEL=QM-X003", "PATH=" + (dir / "archive").string(),
                               "INTERFACE=LAN", "IP=" + address.Text(), "PORT=10008", "USER=", "PASS="});
     EXPECT_EQ(down.code, 0);
     EXPECT_EQ(down.err,
-              "Failed to communicate with Quendra display. Check cable connection and interface settings.\n");
+              "Failed to communicate with Quendra display. Check cable connection and interface settings.\n"
+              "QuendraReport: reason cannot-connect, step open-text-port: LAN" +
+                  address.Text() + ":10008: cannot connect to " + address.Text() + ":10008: Connection refused\n");
 
     EXPECT_EQ(Run({"SILENT", "MODEL=QM-X003"}).err, "Invalid option format.\n");
     const Outcome model =
@@ -223,7 +230,7 @@ TEST_F(SilentRunTest, TwoRunsInOneFolderTakeTurns) {
     EXPECT_EQ(a.Wait(), 0);
     EXPECT_EQ(b.Wait(), 0);
     EXPECT_EQ(a.ErrorText(), "Complete to communicate and create file.\n");
-    EXPECT_EQ(b.ErrorText().rfind("Waiting for another unattended run in "), 0u) << b.ErrorText();
+    EXPECT_EQ(b.ErrorText().rfind("QuendraReport: Waiting for another unattended run in ", 0), 0u) << b.ErrorText();
     EXPECT_EQ(b.ErrorText().substr(b.ErrorText().find('\n') + 1),
               "Complete to communicate and create file.\n");
     // Each archive names one report, its own display's; the other serial
@@ -249,7 +256,9 @@ TEST_F(SilentRunTest, InterruptPutsTheDisplayBackAndLeavesNoFiles) {
     ASSERT_TRUE(WaitForText(transcript, "18081 bin 45 00040004"));
     run.Signal(SIGINT);
     EXPECT_EQ(run.Wait(), 0);
-    EXPECT_EQ(run.ErrorText(), "Canceled communication.\n");
+    EXPECT_EQ(run.ErrorText(),
+              "Canceled communication.\nQuendraReport: reason cancelled, step nvram-block: cancelled between two "
+              "requests\n");
     EXPECT_TRUE(fs::is_empty(dir / "archive"));
     EXPECT_EQ(Names(dir / "run" / "temp"), std::vector<std::string>{".quendra-work-folder"});
     ASSERT_EQ(sim.Stop(), 0);

@@ -1,9 +1,7 @@
 // The report program's dialogs, control bar and views on the offscreen
 // platform: what each shows, what it hands back, and the rules between its
 // controls.
-#include <common/prompt.h>
 #include <gtest/gtest.h>
-#include <qtsupport/QtPrompt.h>
 #include <testsupport/ModalScript.h>
 #include <testsupport/OffscreenApp.h>
 #include <testsupport/TempDir.h>
@@ -95,8 +93,6 @@ protected:
     }
 
     std::optional<testsupport::ModalWatchdog> m_watchdog;
-    qtsupport::QtPrompt m_boxes;
-    cmn::ScopedPrompt m_scoped{m_boxes};
     std::deque<CIniManaged> m_settings;  // one per bar, living as long as the test
 };
 

@@ -8,8 +8,6 @@
 // is never written. The display link is a recording fake: nothing is sent
 // anywhere.
 #include <common/ini.h>
-#include <common/prompt.h>
-#include <qtsupport/QtPrompt.h>
 #include <testsupport/ModalScript.h>
 
 #include <QApplication>
@@ -101,7 +99,7 @@ std::unique_ptr<CMainFrame> Window(const fs::path& programDir, const char* model
 }
 
 // `logs`: the sample logs as the caller named them (their path is the title).
-void MainWindowPictures(const fs::path& programDir, const fs::path& logs, qlink::IDisplayLink& link) {
+void MainWindowPictures(const fs::path& programDir, const fs::path& logs, qlink::RecordingDisplayLink& link) {
     auto frame = Window(programDir, "QM-X003", "QMX001", link);
     if (!OpenLog(*frame, logs / "abnormal.dat")) {
         std::fprintf(stderr, "quendra-report-screenshot: the sample log did not open\n");
@@ -127,15 +125,22 @@ void MainWindowPictures(const fs::path& programDir, const fs::path& logs, qlink:
     Save(*frame, "main-filtered-sorted.png");
 
     // "Clear Logs" asks first; the picture is taken before Cancel is pressed.
-    qtsupport::QtPrompt boxes;
-    boxes.SetOwner(frame.get());
-    {
-        cmn::ScopedPrompt real(boxes);
-        ModalScript clear;
-        clear.On<QMessageBox>([](QMessageBox* box) { Save(*box, "dialog-clear-logs.png"); })
-            .Press(QMessageBox::Cancel);
-        if (!Drive(*frame, kCmdClearLogs, clear)) ++g_failures;
-    }
+    ModalScript clear;
+    clear.On<QMessageBox>([](QMessageBox* box) { Save(*box, "dialog-clear-logs.png"); })
+        .Press(QMessageBox::Cancel);
+    if (!Drive(*frame, kCmdClearLogs, clear)) ++g_failures;
+
+    // A failed "Get Logs": the message, and why behind "Show Details...".
+    link.Fail("Dk(41 00000004)");
+    ModalScript failed;
+    failed.On<QMessageBox>([](QMessageBox* box) {
+        Save(*box, "dialog-message.png");
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QMessageBox::ActionRole) button->click();
+        Save(*box, "dialog-message-details.png");
+    });
+    failed.Press(QMessageBox::Ok);
+    if (!Drive(*frame, kCmdGetLogs, failed)) ++g_failures;
 
     // A model with elapsed times: lines under the power supply records.
     auto elapsed = Window(programDir, "QM-Y210", "QMY210", link);
@@ -167,13 +172,6 @@ void DialogPictures(const fs::path& programDir) {
     CSetFilterDlg kinds(true, "Power Change Reason", LOG_FILTER_ALL & ~LOG_FILTER_SIGNAL);
     kinds.show();
     Save(kinds, "dialog-select-kind.png");
-
-    // The message boxes as the programs show them, answered like a user.
-    qtsupport::QtPrompt boxes;
-    ModalScript failed;
-    failed.On<QMessageBox>([](QMessageBox* box) { Save(*box, "dialog-message.png"); }).Press(QMessageBox::Ok);
-    boxes.Message(acq::kMsgCommFailed, cmn::MB_OK | cmn::MB_ICONWARNING, {});
-    if (!failed.Done()) ++g_failures;
 }
 
 }  // namespace
@@ -200,13 +198,10 @@ int main(int argc, char** argv) {
     // Every command of the menu and the bar: comparing and NVRAM writing on.
     cmn::IniWriteString(programDir / "QuendraReport.ini", "COMMON", "COMPARE", "1");
     cmn::IniWriteString(programDir / "QuendraReport.ini", "COMMON", "WRITENVR", "1");
-    cmn::RecordingPrompt prompt;  // a message would only stop the pictures
-    cmn::ScopedPrompt scoped(prompt);
     qlink::RecordingDisplayLink link;
     ModalWatchdog watchdog;
 
     DialogPictures(programDir);
     MainWindowPictures(programDir, argc == 4 ? fs::path(argv[3]) : fs::path(argv[1]) / "logs", link);
-    for (const std::string& text : prompt.Texts()) std::fprintf(stderr, "message: %s\n", text.c_str());
     return g_failures == 0 && watchdog.Closed().empty() ? 0 : 1;
 }

@@ -1,8 +1,10 @@
 #pragma once
-// How the program cores talk to the user: a message box with buttons and an
-// icon, and Yes/No or OK/Cancel questions. The GUI installs a Qt
-// implementation; unattended runs use the console one; tests use the recorder.
-// Texts are bytes as the program holds them (ASCII or UTF-8 for display).
+// How a program core that talks to its user while it works (the setting
+// programs' dialogs) shows a message box with buttons and an icon and asks
+// Yes/No or OK/Cancel questions: it is handed an IPrompt. The GUI programs
+// pass a Qt implementation, a run without a window the console one, tests
+// the recorder. Texts are bytes as the program holds them (ASCII or UTF-8
+// for display).
 
 #include <cstdio>
 #include <iosfwd>
@@ -35,13 +37,6 @@ public:
     // Shows text with the buttons and icon of `type`; returns the answer.
     virtual int Message(const std::string& text, unsigned type = MB_OK, const std::string& caption = {}) = 0;
 };
-
-// The process-wide prompt (a ConsolePrompt unless one was installed).
-IPrompt& Prompt();
-// Installs p (not owned; nullptr restores the console prompt). Returns the previous one.
-IPrompt* SetPrompt(IPrompt* p);
-// Shortcut for Prompt().Message(...).
-int MessageBox(const std::string& text, unsigned type = MB_OK, const std::string& caption = {});
 
 // A question as a terminal asks it: `question` and " [y/N] " on `out`, then
 // lines from `in` until one is y, yes, n or no in any case (an empty line is
@@ -78,16 +73,6 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Entry> m_entries;
     std::vector<int> m_answers;
-};
-
-// Installs a prompt for the lifetime of the object (for tests).
-class ScopedPrompt {
-public:
-    explicit ScopedPrompt(IPrompt& p) : m_prev(SetPrompt(&p)) {}
-    ~ScopedPrompt() { SetPrompt(m_prev); }
-
-private:
-    IPrompt* m_prev;
 };
 
 }  // namespace cmn

@@ -26,9 +26,14 @@ public:
     // the box's negative answer (Cancel, No, or OK for a box with OK alone),
     // and so does a call without an application object to show the box.
     int Message(const std::string& text, unsigned type, const std::string& caption) override;
+    // The same with `details` behind the box's "Show Details..." button
+    // (none when empty).
+    int Message(const std::string& text, unsigned type, const std::string& caption,
+                const std::string& details);
 
 private:
-    int ShowOnGuiThread(const std::string& text, unsigned type, const std::string& caption);
+    int ShowOnGuiThread(const std::string& text, unsigned type, const std::string& caption,
+                        const std::string& details);
 
     QWidget* m_owner = nullptr;
 };

@@ -103,6 +103,7 @@ public:
         std::string text;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        std::string details;  // its detailed text
     };
     const std::vector<Box>& Boxes() const { return m_boxes; }
     std::vector<std::string> BoxTexts() const {
@@ -118,7 +119,7 @@ public:
 private:
     void Keep(const QMessageBox& box) {
         m_boxes.push_back({box.windowTitle().toStdString(), box.text().toStdString(), box.icon(),
-                           box.standardButtons()});
+                           box.standardButtons(), box.detailedText().toStdString()});
     }
     void Tick() {
         if (m_steps.empty()) {

@@ -125,6 +125,12 @@ public:
     // Data bytes stored so far: all of the reply's data in kComplete, 0 in kRefused.
     int Stored() const { return m_stored; }
     const std::uint8_t* Data() const { return m_data; }
+    // Frames for this command passed over since Reset because their checksum
+    // did not match, and of the last one the check value it carried and the
+    // one its bytes give: a damaged reply tells itself apart from silence.
+    int Damaged() const { return m_damaged; }
+    std::uint8_t DamagedChecksum() const { return m_damagedGot; }
+    std::uint8_t DamagedExpected() const { return m_damagedWant; }
 
 private:
     void StartOver();
@@ -134,6 +140,9 @@ private:
     State m_state = kWaitStart;
     int m_length = 0;
     int m_stored = 0;
+    int m_damaged = 0;
+    std::uint8_t m_damagedGot = 0;
+    std::uint8_t m_damagedWant = 0;
     std::uint8_t m_data[kMaxReplyData] = {};
 };
 
