@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "common/prompt.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 
@@ -133,8 +132,6 @@ protected:
     }
 
     testsupport::ScopedTimeZone m_tz{"UTC"};
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
     CQuendraLog m_log{std::filesystem::path("/nonexistent-folder")};
     CTempLogCtrl m_temp;
 };
@@ -188,7 +185,7 @@ TEST_F(DecodeFixtureTest, FileVersion2SystemLog2Temperature4) {
               (std::vector<long long>{0, 3, 4, 85}));
     EXPECT_EQ(t->aryHighTempLog.size(), 5u);
     EXPECT_EQ(t->aryPowerOffLog.at(4).listTemp.size(), 1u);
-    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_FALSE(m_log.m_decodeError);
 }
 
 TEST_F(DecodeFixtureTest, FileVersion5SystemLog3Temperature5) {
@@ -221,5 +218,5 @@ TEST_F(DecodeFixtureTest, FileVersion5SystemLog3Temperature5) {
     EXPECT_EQ(t->logPowerOff.dwTime, 0u);
     EXPECT_EQ(t->logPowerOff.dwHour, 9u);
     EXPECT_EQ(temps(t->logPowerOff.listTemp), (std::vector<int>{-10, 1}));
-    EXPECT_TRUE(m_prompt.Texts().empty());
+    EXPECT_FALSE(m_log.m_decodeError);
 }
