@@ -17,7 +17,7 @@
 #include "acquire/Transfer.h"
 #include "acquire/WorkFolder.h"
 #include "app/StartUp.h"
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "link/Ports.h"
 #include "link/RecordingDisplayLink.h"
 

@@ -14,7 +14,7 @@
 #include "acquire/Commands.h"
 #include "acquire/HeadlessFrameUi.h"
 #include "acquire/Transfer.h"
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "link/NativeDisplayLink.h"
 #include "link/Ports.h"
 

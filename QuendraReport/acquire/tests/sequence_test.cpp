@@ -13,7 +13,7 @@
 #include "acquire/TempDump.h"
 #include "acquire/Transfer.h"
 #include "acquire/Workers.h"
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "link/Ports.h"
 #include "link/RecordingDisplayLink.h"
 #include "linkio/DisplayTurn.h"

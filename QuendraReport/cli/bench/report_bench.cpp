@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/LogCli.h"
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "logimage/LogImage.h"
 #include "report/HtmlDoc.h"
 #include "syslog/LogListCtrl.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "report/ReportPipeline.h"
 #include "syslog/CodeTables.h"
 

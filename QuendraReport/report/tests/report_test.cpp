@@ -12,7 +12,7 @@
 #include <ostream>
 #include <streambuf>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "logimage/LogImage.h"
 #include "report/HtmlDoc.h"
 #include "report/LogJson.h"

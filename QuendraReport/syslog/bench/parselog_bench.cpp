@@ -2,7 +2,7 @@
 // its record list.
 #include <benchmark/benchmark.h>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/QuendraLog.h"
 

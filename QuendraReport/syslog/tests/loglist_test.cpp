@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "common/timeutil.h"
 #include "logimage/LogImage.h"
 #include "syslog/CodeTables.h"

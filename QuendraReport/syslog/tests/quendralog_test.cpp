@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "common/hex.h"
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "common/strutil.h"
 #include "common/timeutil.h"
 #include "logimage/LogImage.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "logimage/LogImage.h"
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"

@@ -8,7 +8,7 @@
 #include <QHeaderView>
 
 #include "LogListView.h"
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 #include "report/ReportPipeline.h"
 
 namespace {

@@ -8,7 +8,7 @@
 // is never written. The display link is a recording fake: nothing is sent
 // anywhere.
 #include <common/ini.h>
-#include <common/prompt.h>
+#include <common/RecordingPrompt.h>
 #include <qtsupport/QtPrompt.h>
 #include <testsupport/ModalScript.h>
 

@@ -1,14 +1,13 @@
 #pragma once
 // How the program cores talk to the user: a message box with buttons and an
 // icon, and Yes/No or OK/Cancel questions. The GUI installs a Qt
-// implementation; unattended runs use the console one; tests use the recorder.
+// implementation; unattended runs use the console one; tests use the recorder
+// (common/RecordingPrompt.h, built only into tests).
 // Texts are bytes as the program holds them (ASCII or UTF-8 for display).
 
 #include <cstdio>
 #include <iosfwd>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace cmn {
 
@@ -58,29 +57,7 @@ public:
     int Message(const std::string& text, unsigned type, const std::string& caption) override;
 };
 
-// Records every message and answers from a queue (default: OK for OK boxes,
-// `defaultAnswer` for questions).
-class RecordingPrompt : public IPrompt {
-public:
-    struct Entry {
-        std::string text;
-        unsigned type;
-        std::string caption;
-    };
-    int Message(const std::string& text, unsigned type, const std::string& caption) override;
-    void QueueAnswer(int answer);
-    std::vector<Entry> Entries() const;
-    std::vector<std::string> Texts() const;
-    void Clear();
-    int defaultAnswer = IDNO;
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<Entry> m_entries;
-    std::vector<int> m_answers;
-};
-
-// Installs a prompt for the lifetime of the object (for tests).
+// Installs a prompt for the lifetime of the object.
 class ScopedPrompt {
 public:
     explicit ScopedPrompt(IPrompt& p) : m_prev(SetPrompt(&p)) {}

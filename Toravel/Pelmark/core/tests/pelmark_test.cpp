@@ -4,10 +4,12 @@
 #include <testsupport/TimeZone.h>
 #include <stdlib.h>
 
+#include <common/RecordingPrompt.h>
 #include <common/codepage.h>
 #include <pelmark/Form.h>
 #include <pelmark/PelmarkTool.h>
 #include <testsupport/TempDir.h>
+#include <toravel/RecordingLinkara.h>
 
 using namespace pelmark;
 using Calls = std::vector<std::string>;

@@ -15,6 +15,7 @@
 #include <qtsupport/QtPrompt.h>
 #include <testsupport/ModalScript.h>
 #include <testsupport/OffscreenApp.h>
+#include <toravel/RecordingLinkara.h>
 
 #include "PelmarkDialog.h"
 
