@@ -1,5 +1,6 @@
 // The command-line tools' option table: both value forms, "--", "-", and
-// every way a command line can be wrong.
+// every way a command line can be wrong; --help and --version of programs
+// whose other words are not options.
 #include <gtest/gtest.h>
 
 #include "common/options.h"
@@ -39,4 +40,22 @@ TEST(Options, FormsAndMistakes) {
         EXPECT_FALSE(parse(args)) << args[0];
         EXPECT_EQ(error, reason);
     }
+}
+
+TEST(Options, InfoOptionOnlyAsTheWholeCommandLine) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--help"}, "help text"},
+        {{"--version"}, std::string("prog ") + SuiteVersion() + "\n"},
+        {{"--version=1"}, ""}, {{"--"}, ""}, {{"--version", "x"}, ""}, {{"SILENT"}, ""}, {{}, ""},
+    };
+    for (const auto& [args, printed] : cases) {
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(AnswerInfoOption(args, "prog", "help text", out), !printed.empty()) << ::testing::PrintToString(args);
+        std::rewind(out);
+        char buf[64] = {};
+        EXPECT_EQ(std::string(buf, std::fread(buf, 1, sizeof buf - 1, out)), printed);
+        std::fclose(out);
+    }
+    EXPECT_FALSE(AnswerInfoOption({"--help"}, "prog", nullptr, stdout));  // a program without a help text
 }
