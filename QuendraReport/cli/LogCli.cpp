@@ -67,15 +67,6 @@ const char* const kHelp =
     "is printed on standard error) or an output could not be written,\n"
     "64 usage error (also --compensate on a log without its PC time).\n";
 
-// Keeps the decoder's message boxes off the terminal: the reason of a failure
-// is read from the log object and printed as one line instead.
-class SilentPrompt : public cmn::IPrompt {
-public:
-    int Message(const std::string&, unsigned type, const std::string&) override {
-        return (type & 0xF) == cmn::MB_OK ? cmn::IDOK : cmn::IDNO;
-    }
-};
-
 // Decimal digits, or hexadecimal digits after "0x"; nothing else (no sign, no
 // blanks, and a leading zero does not mean octal: "010" is ten).
 bool ParseUnsigned(const std::string& text, unsigned long long limit, unsigned long long& value) {
@@ -283,7 +274,9 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
     const stReportOptions options = ReportOptions(opt);
     CLogReports reports(programDir);
     {
-        SilentPrompt prompt;
+        // The decoder's message boxes stay off the terminal: the reason of a
+        // failure is read from the log object and printed as one line instead.
+        cmn::SilentPrompt prompt;
         cmn::ScopedPrompt scoped(prompt);
         ReportResult loaded = REPORT_LOAD_FAILED;
         std::string problem;

@@ -72,4 +72,6 @@ int ConsolePrompt::Message(const std::string& text, unsigned type, const std::st
     return buttons == MB_YESNO ? IDYES : IDOK;
 }
 
+int SilentPrompt::Message(const std::string&, unsigned type, const std::string&) { return NegativeAnswer(type); }
+
 }  // namespace cmn

@@ -13,17 +13,8 @@
 #include "syslog/QuendraLog.h"
 #include "templog/TempLogCtrl.h"
 
-namespace {
-
-class SilentPrompt : public cmn::IPrompt {
-public:
-    int Message(const std::string&, unsigned, const std::string&) override { return cmn::IDOK; }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static SilentPrompt prompt;
+    static cmn::SilentPrompt prompt;
     static const bool once = [] {
         cmn::SetPrompt(&prompt);
         LoadCodeTables(QUENDRA_FUZZ_MODEL_DIR);

@@ -9,15 +9,8 @@
 #include "common/prompt.h"
 #include "syslog/QuendraLog.h"
 
-namespace {
-class SilentPrompt : public cmn::IPrompt {
-public:
-    int Message(const std::string&, unsigned, const std::string&) override { return cmn::IDOK; }
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static SilentPrompt prompt;
+    static cmn::SilentPrompt prompt;
     static CQuendraLog* log = [] {
         cmn::SetPrompt(&prompt);
         return new CQuendraLog("/nonexistent-folder");

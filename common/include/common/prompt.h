@@ -57,6 +57,14 @@ public:
     int Message(const std::string& text, unsigned type, const std::string& caption) override;
 };
 
+// Shows nothing and answers every box as nobody could (NegativeAnswer): for a
+// run that reports an outcome its own way, such as quendra-log printing the
+// decoder's reason as one line.
+class SilentPrompt : public IPrompt {
+public:
+    int Message(const std::string& text, unsigned type, const std::string& caption) override;
+};
+
 // Installs a prompt for the lifetime of the object.
 class ScopedPrompt {
 public:
