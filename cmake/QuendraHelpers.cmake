@@ -38,3 +38,30 @@ function(quendra_fuzz)
     set_target_properties(${QF_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
   endif()
 endfunction()
+
+# quendra_export_folder(TARGET [FOLDER dir] [AS name])
+# Gives TARGET an include folder of its own in the build tree that holds one
+# link, NAME (default: the folder's own name), to FOLDER (default: the current
+# source folder), and makes it the target's public include folder. Headers are
+# included as "NAME/Header.h", and a target sees exactly its own folder and
+# those of the targets it links: an include of any other folder is not found,
+# so the build refuses a dependency that the target list does not have.
+function(quendra_export_folder target)
+  cmake_parse_arguments(QE "" "FOLDER;AS" "" ${ARGN})
+  if(NOT QE_FOLDER)
+    set(QE_FOLDER ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  get_filename_component(QE_FOLDER ${QE_FOLDER} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT QE_AS)
+    get_filename_component(QE_AS ${QE_FOLDER} NAME)
+  endif()
+  set(dir ${CMAKE_BINARY_DIR}/include/${target})
+  file(MAKE_DIRECTORY ${dir})
+  file(CREATE_LINK ${QE_FOLDER} ${dir}/${QE_AS} SYMBOLIC)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${dir})
+  else()
+    target_include_directories(${target} PUBLIC ${dir})
+  endif()
+endfunction()

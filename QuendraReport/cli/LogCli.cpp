@@ -167,7 +167,8 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
                  }
              }
              if (column.size() != 1 || column[0] < '0' || column[0] >= '0' + LOG_COLUMN_COUNT) {
-                 why = "--sort takes a column from 0 to 6, not \"" + column + "\"";
+                 why = "--sort takes a column from 0 to " + std::to_string(LOG_COLUMN_COUNT - 1) + ", not \"" +
+                       column + "\"";
                  return false;
              }
              o.nSortColumn = column[0] - '0';

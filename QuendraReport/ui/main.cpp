@@ -102,14 +102,7 @@ void ShowMessage(int& argc, char** argv, const std::string& text) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     // Any other argument list belongs to the positional start-up parsing.
-    if (args.size() == 1 && args[0] == "--help") {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
-        std::fputs(cmn::VersionLine("QuendraReport").c_str(), stdout);
-        return 0;
-    }
+    if (cmn::AnswerInfoOption(args, "QuendraReport", kHelp, stdout)) return 0;
     const std::filesystem::path programDir = cmn::ProgramDir();
     const StartUpDecision decision = DecideStartUp(args, programDir);
     switch (decision.m_kind) {

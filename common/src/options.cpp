@@ -73,6 +73,20 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<stOpti
     return true;
 }
 
+bool AnswerInfoOption(const std::vector<std::string>& args, const std::string& program, const char* help,
+                      std::FILE* out) {
+    if (args.size() != 1) return false;
+    bool wantsHelp = false, wantsVersion = false;
+    std::vector<stOption> table = {SwitchOption("--version", wantsVersion)};
+    if (help != nullptr) table.push_back(SwitchOption("--help", wantsHelp));
+    const auto noOperands = [](const std::string&, std::string&) { return false; };
+    std::string error;
+    if (!ParseOptions(args, table, noOperands, error) || !(wantsHelp || wantsVersion)) return false;  // "--" alone
+    std::fputs(wantsHelp ? help : VersionLine(program).c_str(), out);
+    std::fflush(out);
+    return true;
+}
+
 const char* SuiteVersion() { return QUENDRA_SUITE_VERSION; }
 
 std::string VersionLine(const std::string& program) { return program + " " + SuiteVersion() + "\n"; }

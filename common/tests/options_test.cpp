@@ -1,5 +1,6 @@
 // The command-line tools' option table: both value forms, "--", "-", and
-// every way a command line can be wrong.
+// every way a command line can be wrong; what a program whose other words are
+// not options does not take for --help or --version.
 #include <gtest/gtest.h>
 
 #include "common/options.h"
@@ -39,4 +40,12 @@ TEST(Options, FormsAndMistakes) {
         EXPECT_FALSE(parse(args)) << args[0];
         EXPECT_EQ(error, reason);
     }
+}
+
+// What the programs answer is tested through them (--help and --version alone,
+// and among positional words); here what is not theirs to answer.
+TEST(Options, InfoOptionAnswersNothingElse) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--"}, {"--version=1"}, {"--help", "x"}, {}})
+        EXPECT_FALSE(AnswerInfoOption(args, "prog", "help text", stdout)) << ::testing::PrintToString(args);
+    EXPECT_FALSE(AnswerInfoOption({"--help"}, "prog", nullptr, stdout));  // a program without a help text
 }

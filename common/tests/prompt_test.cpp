@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/RecordingPrompt.h"
 #include "common/prompt.h"
 
 using namespace cmn;

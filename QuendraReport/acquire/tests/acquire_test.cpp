@@ -5,8 +5,6 @@
 // unattended run's folder and archive; the file commands of the window.
 #include "acquire/Acquire.h"
 
-#include <Dakoral.h>
-#include <QuendraControl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <sys/stat.h>
@@ -36,62 +34,9 @@ namespace {
 
 enum class Cmd { kGetLogs, kGetAll, kDumpNvram, kWriteNvram, kClearLogs, kTempDump, kUnattended };
 
-// How a call fails, as the libraries report it.
-enum class How {
-    kNone,
-    kNoConnect,
-    kLogin,
-    kDropped,
-    kRefused,
-    kCorrupted,
-    kClosed,
-    kLanRetryOver,
-    kShort,
-    kZero
-};
+using How = qlink::ScriptedFault;
 
-qlink::stLinkAnswer Answer(How how, bool binary) {
-    qlink::stLinkAnswer a;
-    a.nResult = binary ? DAKR_ERR_FAILED : 0;
-    a.bNullHandle = true;
-    switch (how) {
-        case How::kNoConnect:
-            a.nErrorCode = binary ? DAKR_ERR_OPEN : QNCTRL_ERR_CONNECT;
-            a.strErrorText = "cannot connect to 127.0.0.9:10008: Connection refused";
-            break;
-        case How::kLogin:
-            a.nErrorCode = QNCTRL_ERR_LOGIN;
-            a.strErrorText = "login refused: Login incorrect";
-            break;
-        case How::kDropped:
-            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_TIMEOUT;
-            a.nErrorCode = binary ? DAKR_ERR_TIMEOUT : 0;
-            break;
-        case How::kRefused:
-            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_REFUSED;
-            a.nErrorCode = binary ? DAKR_ERR_REFUSED : 0;
-            break;
-        case How::kCorrupted:
-            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_VALUE;
-            a.nErrorCode = binary ? DAKR_ERR_DAMAGED : 0;
-            a.strErrorText = "the reply failed its checksum (0x12, its bytes give 0x34)";
-            break;
-        case How::kClosed:
-            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_LINK;
-            a.nErrorCode = binary ? DAKR_ERR_CLOSED : 0;
-            break;
-        case How::kShort:
-        case How::kZero:
-            a = {};
-            a.bHasData = true;
-            a.data = how == How::kShort ? std::vector<std::uint8_t>{0x00} : std::vector<std::uint8_t>{0, 0};
-            break;
-        case How::kLanRetryOver:  // the LAN library's 1, which it does not explain
-        case How::kNone:
-            break;
-    }
-    return a;
-}
+qlink::stLinkAnswer Answer(How how, bool binary) { return qlink::FaultAnswer(how, binary); }
 
 // A query answered with `text`.
 qlink::stLinkAnswer Text(const std::string& text) {

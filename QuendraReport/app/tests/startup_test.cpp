@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/ModelIni.h"
-#include "common/prompt.h"
+#include "common/RecordingPrompt.h"
 
 #include <testsupport/TempDir.h>
 

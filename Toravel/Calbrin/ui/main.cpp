@@ -3,7 +3,6 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
 
 #include <common/options.h>
 
@@ -16,10 +15,7 @@
 
 int main(int argc, char** argv) {
     // Answered before Qt starts, so that it needs no display.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::fputs(cmn::VersionLine("Calbrin").c_str(), stdout);
-        return 0;
-    }
+    if (cmn::AnswerInfoOption({argv + 1, argv + argc}, "Calbrin", nullptr, stdout)) return 0;
     QApplication app(argc, argv);
     qtsupport::QtPrompt prompt;
     calbrin::QtFileChooser files;

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "Linkara.h"
+#include <testsupport/OffscreenApp.h>
 #include <testsupport/ScriptedPeer.h>
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
@@ -22,15 +23,6 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "linkara-dialog-test";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Runs `act` on the modal dialog as soon as it is shown.
 void WhenShown(std::function<void(QWidget*)> act) {
@@ -53,7 +45,7 @@ QPushButton* OkButton(QWidget* w) {
 }  // namespace
 
 TEST(LinkaraDialog, ConfirmedSettingsAreKeptAndCancelChangesNothing) {
-    App();
+    testsupport::OffscreenApp();
     testsupport::TempDir dir;
     ::setenv("QUENDRA_LINKARA_DIR", dir.Path().c_str(), 1);
     ::setenv("QUENDRA_LOCK_DIR", dir.Path().c_str(), 1);

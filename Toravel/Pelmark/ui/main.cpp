@@ -5,7 +5,6 @@
 #include <QDebug>
 
 #include <cstdio>
-#include <cstring>
 
 #include <common/options.h>
 
@@ -18,10 +17,7 @@
 int main(int argc, char** argv) {
     if (argc < 2) return 0;
     // Answered before Qt starts, so that it needs no display.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::fputs(cmn::VersionLine("Pelmark").c_str(), stdout);
-        return 0;
-    }
+    if (cmn::AnswerInfoOption({argv + 1, argv + argc}, "Pelmark", nullptr, stdout)) return 0;
     QApplication app(argc, argv);
     const std::filesystem::path file = pelmark::SettingsPath(cmn::ProgramDir(), argv[1]);
     qDebug() << "settings:" << QString::fromStdString(file.string());

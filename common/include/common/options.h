@@ -6,6 +6,7 @@
 // operands, in order.
 // Thread-safety: ParseOptions touches only what its handlers touch.
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,6 +42,13 @@ stOption TextOption(std::string name, std::string& target, OptionValue value = O
 bool ParseOptions(const std::vector<std::string>& args, const std::vector<stOption>& table,
                   const std::function<bool(const std::string& operand, std::string& error)>& operand,
                   std::string& error);
+
+// For a program whose command line belongs to something else (the report
+// program's positional words, Qt's options): answers --version, and --help
+// when `help` is given, when one of them is the whole command line `args`
+// (without the program name). True when it answered; the text went to `out`.
+bool AnswerInfoOption(const std::vector<std::string>& args, const std::string& program, const char* help,
+                      std::FILE* out);
 
 // The version of this build ("0.1.0").
 const char* SuiteVersion();

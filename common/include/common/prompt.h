@@ -3,14 +3,12 @@
 // programs' dialogs) shows a message box with buttons and an icon and asks
 // Yes/No or OK/Cancel questions: it is handed an IPrompt. The GUI programs
 // pass a Qt implementation, a run without a window the console one, tests
-// the recorder. Texts are bytes as the program holds them (ASCII or UTF-8
-// for display).
+// the recorder (common/RecordingPrompt.h, built only into tests). Texts are
+// bytes as the program holds them (ASCII or UTF-8 for display).
 
 #include <cstdio>
 #include <iosfwd>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace cmn {
 
@@ -51,28 +49,6 @@ bool AskYesNo(const std::string& question, std::istream& in, std::FILE* out);
 class ConsolePrompt : public IPrompt {
 public:
     int Message(const std::string& text, unsigned type, const std::string& caption) override;
-};
-
-// Records every message and answers from a queue (default: OK for OK boxes,
-// `defaultAnswer` for questions).
-class RecordingPrompt : public IPrompt {
-public:
-    struct Entry {
-        std::string text;
-        unsigned type;
-        std::string caption;
-    };
-    int Message(const std::string& text, unsigned type, const std::string& caption) override;
-    void QueueAnswer(int answer);
-    std::vector<Entry> Entries() const;
-    std::vector<std::string> Texts() const;
-    void Clear();
-    int defaultAnswer = IDNO;
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<Entry> m_entries;
-    std::vector<int> m_answers;
 };
 
 }  // namespace cmn

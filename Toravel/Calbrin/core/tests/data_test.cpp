@@ -4,13 +4,12 @@
 #include <stdlib.h>
 
 #include <calbrin/Commands.h>
+#include <calbrin/DataFiles.h>
 #include <calbrin/Settings.h>
 #include <calbrin/WbData.h>
 #include <common/codepage.h>
 #include <common/ini.h>
 #include <testsupport/TempDir.h>
-
-#include "DataFiles.h"
 
 using namespace calbrin;
 

@@ -4,11 +4,13 @@
 #include <testsupport/TimeZone.h>
 #include <stdlib.h>
 
+#include <calbrin/DataFiles.h>
 #include <calbrin/WhiteBalanceTool.h>
+#include <common/RecordingPrompt.h>
 #include <common/codepage.h>
 #include <testsupport/TempDir.h>
+#include <toravel/RecordingLinkara.h>
 
-#include "DataFiles.h"
 
 using namespace calbrin;
 using calbrin_test::DataSample;

@@ -2,13 +2,14 @@
 // the sample installations.
 #include <gtest/gtest.h>
 
+#include <calbrin/DataFiles.h>
 #include <calbrin/WhiteBalanceTool.h>
+#include <common/RecordingPrompt.h>
 #include <common/codepage.h>
 #include <testsupport/LinkaraDir.h>
 #include <testsupport/SimProcess.h>
 #include <testsupport/TempDir.h>
 
-#include "DataFiles.h"
 
 using namespace calbrin;
 

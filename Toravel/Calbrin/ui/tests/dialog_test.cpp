@@ -10,16 +10,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <calbrin/DataFiles.h>
 #include <qtsupport/QtPrompt.h>
 #include <testsupport/ModalScript.h>
 #include <testsupport/OffscreenApp.h>
 #include <testsupport/TempDir.h>
+#include <toravel/RecordingLinkara.h>
 
 #include <functional>
 #include <optional>
 
 #include "CalbrinDialog.h"
-#include "DataFiles.h"
 
 // The font configuration library keeps a cache for the life of the process.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }

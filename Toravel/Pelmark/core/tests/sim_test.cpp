@@ -2,6 +2,7 @@
 // sample settings files.
 #include <gtest/gtest.h>
 
+#include <common/RecordingPrompt.h>
 #include <common/codepage.h>
 #include <pelmark/Form.h>
 #include <pelmark/PelmarkTool.h>

@@ -15,6 +15,7 @@
 #include <qtsupport/QtPrompt.h>
 #include <testsupport/ModalScript.h>
 #include <testsupport/OffscreenApp.h>
+#include <toravel/RecordingLinkara.h>
 
 #include "PelmarkDialog.h"
 
@@ -90,7 +91,9 @@ TEST_F(PelmarkDialogTest, BuiltFromTheSettingsAtTheScreensDensity) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
     const Form own = FormForScreen(Settings{}, screen);
-    EXPECT_EQ(own.width, static_cast<int>(460 * ScaleFactor(screen->logicalDotsPerInchX())));
+    const Form expected = BuildForm(Settings{}, ScaleFactor(screen->logicalDotsPerInchX()),
+                                    ScaleFactor(screen->logicalDotsPerInchY()));
+    EXPECT_EQ(std::make_pair(own.width, own.height), std::make_pair(expected.width, expected.height));
 }
 
 TEST_F(PelmarkDialogTest, WriteButtonFollowsTheLengthRuleAndTheBusyState) {

@@ -1,6 +1,6 @@
 #include <common/codepage.h>
 
-#include "toravel/LinkaraPort.h"
+#include "toravel/RecordingLinkara.h"
 
 namespace toravel {
 

@@ -5,8 +5,8 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include <common/prompt.h>
-#include <toravel/LinkaraPort.h>
+#include <common/RecordingPrompt.h>
+#include <toravel/RecordingLinkara.h>
 
 #include "PelmarkDialog.h"
 

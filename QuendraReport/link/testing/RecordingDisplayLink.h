@@ -44,6 +44,22 @@ struct stLinkAnswer {
     std::string strErrorText;        // ... and its text
 };
 
+// How a scripted call fails, as the link libraries report it.
+enum class ScriptedFault {
+    kNone,
+    kNoConnect,     // the open could not connect
+    kLogin,         // the display refused the login
+    kDropped,       // no reply in time
+    kRefused,       // the display refused the request
+    kCorrupted,     // a reply that failed its check value
+    kClosed,        // the connection closed
+    kLanRetryOver,  // the LAN library's general failure, which it does not explain
+    kShort,         // a binary reply of one byte
+    kZero,          // a size reply of 0
+};
+// The answer of a text (binary false) or binary call that fails as `fault` says.
+stLinkAnswer FaultAnswer(ScriptedFault fault, bool binary);
+
 class RecordingDisplayLink : public IDisplayLink {
 public:
     RecordingDisplayLink();

@@ -1,6 +1,7 @@
 #include "link/RecordingDisplayLink.h"
 
 #include <Dakoral.h>
+#include <QuendraControl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -293,6 +294,50 @@ int RecordingDisplayLink::DkGetData(void*, std::uint8_t command, const std::uint
     if (n > 0) std::memcpy(reply, data.data(), n);
     replyLen = a && a->nReplyLen >= 0 ? a->nReplyLen : static_cast<int>(n);
     return 0;
+}
+
+stLinkAnswer FaultAnswer(ScriptedFault fault, bool binary) {
+    stLinkAnswer a;
+    a.nResult = binary ? DAKR_ERR_FAILED : 0;
+    a.bNullHandle = true;
+    switch (fault) {
+        case ScriptedFault::kNoConnect:
+            a.nErrorCode = binary ? DAKR_ERR_OPEN : QNCTRL_ERR_CONNECT;
+            a.strErrorText = "cannot connect to 127.0.0.9:10008: Connection refused";
+            break;
+        case ScriptedFault::kLogin:
+            a.nErrorCode = QNCTRL_ERR_LOGIN;
+            a.strErrorText = "login refused: Login incorrect";
+            break;
+        case ScriptedFault::kDropped:
+            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_TIMEOUT;
+            a.nErrorCode = binary ? DAKR_ERR_TIMEOUT : 0;
+            break;
+        case ScriptedFault::kRefused:
+            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_REFUSED;
+            a.nErrorCode = binary ? DAKR_ERR_REFUSED : 0;
+            break;
+        case ScriptedFault::kCorrupted:
+            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_VALUE;
+            a.nErrorCode = binary ? DAKR_ERR_DAMAGED : 0;
+            a.strErrorText = "the reply failed its checksum (0x12, its bytes give 0x34)";
+            break;
+        case ScriptedFault::kClosed:
+            a.nResult = binary ? DAKR_ERR_FAILED : QNCTRL_ERR_LINK;
+            a.nErrorCode = binary ? DAKR_ERR_CLOSED : 0;
+            break;
+        case ScriptedFault::kShort:
+        case ScriptedFault::kZero:
+            a = {};
+            a.bHasData = true;
+            a.data = fault == ScriptedFault::kShort ? std::vector<std::uint8_t>{0x00}
+                                                    : std::vector<std::uint8_t>{0, 0};
+            break;
+        case ScriptedFault::kLanRetryOver:
+        case ScriptedFault::kNone:
+            break;
+    }
+    return a;
 }
 
 }  // namespace qlink
