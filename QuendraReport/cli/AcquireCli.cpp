@@ -26,6 +26,7 @@
 #include "common/textfile.h"
 #include "common/timeutil.h"
 #include "link/Ports.h"
+#include "link/SerialDevices.h"
 #include "linkio/TextProtocol.h"
 #include "report/ReportPipeline.h"
 
@@ -50,6 +51,9 @@ const char* const kHelp =
     "                         --yes)\n"
     "  dump-temperature FILE  write the temperature settings dump to FILE (\"-\":\n"
     "                         standard output)\n"
+    "  list-ports             list this machine's serial ports: the COMn names that\n"
+    "                         lead to a device, and the USB adapters by their stable\n"
+    "                         names (/dev/serial/by-id/...); no connection, --json\n"
     "\n"
     "Connection (one of):\n"
     "  --lan HOST[:PORT]      text port PORT (default 10008), binary port 18081\n"
@@ -110,8 +114,8 @@ const char* const kHelp =
     "clear-logs or write-nvram not confirmed), 3 refused (NVRAM write with a\n"
     "display ID), 4 a file could not be read or written, 64 usage error.\n";
 
-const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
-                                 "write-nvram", "clear-logs", "dump-temperature"};
+const char* const kCommands[] = {"get-logs",   "get-all",          "dump-nvram", "write-nvram",
+                                 "clear-logs", "dump-temperature", "list-ports"};
 
 constexpr std::size_t kMaxPasswordFile = 4096;
 constexpr int kMaxJobs = 64;
@@ -637,6 +641,13 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         error = o.strCommand + " needs a FILE";
         return false;
     }
+    if (o.strCommand == "list-ports") {
+        const bool other = o.bLan || o.bSerial || haveBaud || haveId || haveJobs || o.bYes || o.bStamp ||
+                           !o.strHosts.empty() || !o.strUser.empty() || !o.strPasswordFile.empty() ||
+                           !o.strModel.empty() || o.strOut != ".";
+        if (other) error = "list-ports takes --json only";
+        return !other;
+    }
     if (o.bStamp && !IsFleetCommand(o.strCommand)) {
         error = "--stamp applies to get-logs, get-all and dump-nvram";
         return false;
@@ -675,6 +686,39 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
     return true;
 }
 
+namespace {
+
+// The device a stable name leads to, for showing beside it.
+std::string DeviceOf(const std::string& path) {
+    std::error_code ec;
+    const fs::path device = fs::canonical(path, ec);
+    return ec ? std::string() : device.string();
+}
+
+// list-ports: one line per port ("COM1<TAB>/dev/ttyS0", then each adapter
+// and its device), or one JSON object.
+int ListPorts(bool json, std::ostream& out) {
+    const std::vector<qlink::stComPort> com = qlink::ListComPorts();
+    const std::vector<std::string> adapters = qlink::ListSerialAdapters();
+    if (!json) {
+        for (const qlink::stComPort& p : com) out << p.strName << '\t' << Shown(p.strDevice) << '\n';
+        for (const std::string& a : adapters) out << Shown(a) << '\t' << Shown(DeviceOf(a)) << '\n';
+        return ACQCLI_OK;
+    }
+    out << "{\"com\":[";
+    for (std::size_t i = 0; i < com.size(); ++i)
+        out << (i ? "," : "") << "{\"name\":" << JsonString(com[i].strName)
+            << ",\"device\":" << JsonAnyText(com[i].strDevice) << '}';
+    out << "],\"adapters\":[";
+    for (std::size_t i = 0; i < adapters.size(); ++i)
+        out << (i ? "," : "") << "{\"path\":" << JsonAnyText(adapters[i])
+            << ",\"device\":" << JsonAnyText(DeviceOf(adapters[i])) << '}';
+    out << "]}\n";
+    return ACQCLI_OK;
+}
+
+}  // namespace
+
 int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programDir, qlink::IDisplayLink& link,
                   std::ostream& out, std::ostream& err, bool errIsTerminal) {
     try {
@@ -693,6 +737,7 @@ int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programD
             out << cmn::VersionLine("quendra-acquire");
             return ACQCLI_OK;
         }
+        if (options.strCommand == "list-ports") return ListPorts(options.bJson, out);
         if (!options.strHosts.empty()) return RunFleet(options, programDir / "quendra-acquire", out, err);
         return Run(options, programDir, link, out, err, errIsTerminal);
     } catch (const std::exception& e) {
