@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -18,16 +19,34 @@
 #include "common/strutil.h"
 #include "common/textfile.h"
 #include "report/HtmlDoc.h"
+#include "report/Overview.h"
 #include "report/ReportPipeline.h"
 
 namespace {
 
 const char* const kHelp =
     "Usage: quendra-log [OPTIONS] LOGFILE\n"
+    "       quendra-log --overview OUT.html [--no-reports] [SETTINGS] PATH...\n"
     "\n"
     "Decodes a saved display log (\".dat\") and writes its reports without a GUI.\n"
     "LOGFILE \"-\" reads the log from standard input. Without an output option the\n"
     "log is only checked.\n"
+    "\n"
+    "Fleet overview:\n"
+    "  --overview OUT.html  one page on which displays need attention and why, from\n"
+    "                    every log (*.dat) under the PATHs (folders and log files),\n"
+    "                    one row per display (its newest log; older logs of the\n"
+    "                    same serial number are counted), with OUT.csv and OUT.json\n"
+    "                    beside it holding the same rows. A folder of a fleet run\n"
+    "                    (quendra-acquire --hosts ... --out DIR) adds the hosts and\n"
+    "                    the displays it could not collect, from DIR/summary.jsonl.\n"
+    "                    Each display's full HTML report goes to the folder\n"
+    "                    OUT-reports beside the page, and its row links to it and\n"
+    "                    to its log. A log that cannot be decoded is a row with the\n"
+    "                    decoder's message. The collection time of a log is the time\n"
+    "                    in its name (MODEL_SERIAL_YYYYmmdd-HHMMSS.dat, --stamp),\n"
+    "                    else the time the file was written.\n"
+    "  --no-reports      write the overview without the full reports\n"
     "\n"
     "Outputs (FILE \"-\" is standard output; a file is replaced whole, so a failed\n"
     "run never leaves a half-written report; a link to a file replaces the file it\n"
@@ -65,7 +84,9 @@ const char* const kHelp =
     "\n"
     "Exit status: 0 success, 1 the log could not be read or decoded (the reason\n"
     "is printed on standard error) or an output could not be written,\n"
-    "64 usage error (also --compensate on a log without its PC time).\n";
+    "64 usage error (also --compensate on a log without its PC time).\n"
+    "With --overview: 0 the overview was written (whatever the displays' status),\n"
+    "1 a PATH could not be read or the overview not written, 64 usage error.\n";
 
 // Keeps the decoder's message boxes off the terminal: the reason of a failure
 // is read from the log object and printed as one line instead.
@@ -124,6 +145,24 @@ stReportOptions ReportOptions(const stLogCliOptions& opt) {
     return o;
 }
 
+// The command line of an overview: PATHs, and none of a single log's outputs.
+bool CheckOverviewArgs(const stLogCliOptions& o, std::string& error) {
+    if (o.paths.empty()) {
+        error = "--overview needs at least one PATH (a folder or a log file)";
+    } else if (!o.strHtml.empty() || !o.strCompare.empty() || !o.strText.empty() || !o.strJson.empty()) {
+        error = "--overview writes its own files; --html, --compare, --text and --json report one log";
+    } else if (o.strOverview == "-") {
+        error = "--overview writes files (OUT.html, OUT.csv, OUT.json), not standard output";
+    } else if (std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end()) {
+        error = "--overview reads folders and log files, not standard input";
+    } else if (o.bCompensate) {
+        error = "--compensate needs the PC time of a log's reading, and saved logs carry none";
+    } else {
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 const char* LogCliHelp() { return kHelp; }
@@ -131,7 +170,6 @@ const char* LogCliHelp() { return kHelp; }
 bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& options, std::string& error) {
     options = stLogCliOptions{};
     stLogCliOptions& o = options;
-    bool haveLog = false;
     const std::vector<cmn::stOption> table = {
         cmn::SwitchOption("--help", o.bHelp, "-h"),
         cmn::SwitchOption("--version", o.bVersion),
@@ -140,6 +178,8 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
         cmn::TextOption("--compare", o.strCompare),
         cmn::TextOption("--text", o.strText),
         cmn::TextOption("--json", o.strJson),
+        cmn::TextOption("--overview", o.strOverview),
+        cmn::SwitchOption("--no-reports", o.bNoReports),
         cmn::SwitchOption("--compensate", o.bCompensate),
         cmn::SwitchOption("--no-checksum", o.bNoChecksum),
         {"--time-mode", {}, cmn::OptionValue::Required,
@@ -184,21 +224,30 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
              return true;
          }},
     };
-    const auto logFile = [&](const std::string& operand, std::string& why) {
-        if (haveLog) {
-            why = "exactly one LOGFILE is expected";
+    const auto operand = [&](const std::string& path, std::string& why) {
+        if (path.empty()) {
+            why = "an empty file name";
             return false;
         }
-        o.strLogFile = operand;
-        haveLog = true;
+        o.paths.push_back(path);
         return true;
     };
-    if (!cmn::ParseOptions(args, table, logFile, error)) return false;
+    if (!cmn::ParseOptions(args, table, operand, error)) return false;
     if (o.bHelp || o.bVersion) return true;
-    if (!haveLog || o.strLogFile.empty()) {
+    if (!o.strOverview.empty()) return CheckOverviewArgs(o, error);
+    if (o.bNoReports) {
+        error = "--no-reports goes with --overview";
+        return false;
+    }
+    if (o.paths.size() > 1) {
+        error = "exactly one LOGFILE is expected";
+        return false;
+    }
+    if (o.paths.empty()) {
         error = "no LOGFILE given";
         return false;
     }
+    o.strLogFile = o.paths.front();
     return true;
 }
 
@@ -276,6 +325,13 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         err << "quendra-log: model folder \"" << Shown(opt.strModelDir) << "\" not found\n";
         return LOGCLI_USAGE;
     }
+    if (!opt.strOverview.empty()) {
+        stOverviewRequest request;
+        request.paths.assign(opt.paths.begin(), opt.paths.end());
+        request.programDir = programDir;
+        request.reportOptions = ReportOptions(opt);
+        return RunOverview("quendra-log", request, opt.strOverview, !opt.bNoReports, err);
+    }
     if (!OutputsUsable(opt, err)) return LOGCLI_FAILED;
 
     const std::string name = LogName(opt);
@@ -344,6 +400,22 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
 }
 
 }  // namespace
+
+int RunOverview(const char* program, const stOverviewRequest& request, const std::filesystem::path& html,
+                bool writeReports, std::ostream& err) {
+    stOverviewResult result;
+    {
+        SilentPrompt prompt;
+        cmn::ScopedPrompt scoped(prompt);
+        result = WriteOverview(request, html, writeReports);
+    }
+    for (const std::string& note : result.notes) err << program << ": note: " << Shown(note) << "\n";
+    if (!result.bWritten) {
+        err << program << ": " << Shown(result.strError) << "\n";
+        return LOGCLI_FAILED;
+    }
+    return LOGCLI_OK;
+}
 
 int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::istream& in,
               std::ostream& out, std::ostream& err) {
