@@ -2,8 +2,9 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <utility>
+
+#include "common/codepage.h"
 
 namespace {
 
@@ -15,33 +16,17 @@ struct JsonValue {
     enum Kind { kNull, kBool, kNumber, kString, kArray, kObject };
     Kind kind = kNull;
     std::string text;  // a string's UTF-8, or a number as written
-    std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;
+    std::vector<JsonValue> items;  // an array's items, an object's values
+    std::vector<std::string> keys;  // an object's keys, one per value
 
-    const JsonValue* Member(std::string_view key) const {
-        if (kind != kObject) return nullptr;
-        for (const auto& [name, value] : members)
-            if (name == key) return &value;
-        return nullptr;
-    }
+    const JsonValue* Member(std::string_view key) const;
 };
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+const JsonValue* JsonValue::Member(std::string_view key) const {
+    if (kind != kObject) return nullptr;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (keys[i] == key) return &items[i];
+    return nullptr;
 }
 
 // A reader of one JSON text. Every read checks the end of the text first.
@@ -111,7 +96,8 @@ private:
             ++m_pos;
             JsonValue value;
             if (!Value(value, depth)) return false;
-            out.members.emplace_back(std::move(key), std::move(value));
+            out.keys.push_back(std::move(key));
+            out.items.push_back(std::move(value));
             SkipBlanks();
             if (AtEnd()) return Fail("the line ends inside an object");
             if (Peek() == '}') {
@@ -175,19 +161,20 @@ private:
             case 'u': break;
             default: return Fail("an unknown escape");
         }
-        std::uint32_t cp = 0;
-        if (!Hex4(cp)) return false;
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
+        std::uint32_t unit = 0;
+        if (!Hex4(unit)) return false;
+        std::u16string units(1, static_cast<char16_t>(unit));
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
             std::uint32_t low = 0;
             if (m_s.substr(m_pos, 2) != "\\u") return Fail("a lone surrogate");
             m_pos += 2;
             if (!Hex4(low)) return false;
             if (low < 0xDC00 || low > 0xDFFF) return Fail("a lone surrogate");
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+            units += static_cast<char16_t>(low);
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
             return Fail("a lone surrogate");
         }
-        AppendUtf8(out, cp);
+        out += cmn::Utf16ToUtf8(units);
         return true;
     }
 

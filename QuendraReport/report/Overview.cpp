@@ -7,10 +7,12 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <tuple>
 
@@ -50,11 +52,12 @@ bool OneOf(const int (&codes)[N], int code) {
 
 bool IsLogFile(const fs::path& p) { return cmn::EqualsNoCase(p.extension().string(), ".dat"); }
 
-// A path in a message (the caller makes it safe to print).
-std::string Shown(const fs::path& p) { return p.string(); }
+// A path in a message, as it is (whoever prints it makes it safe to print).
+std::string Name(const fs::path& p) { return p.string(); }
 
 struct stSummaryFile {
     fs::path dir;
+    fs::path real;  // the folder with links resolved
     stFleetSummary summary;
 };
 
@@ -64,14 +67,19 @@ struct stSources {
 };
 
 void ReadSummary(const fs::path& file, stSources& sources, std::vector<std::string>& notes) {
+    // A folder named twice is one fleet: its displays once.
+    std::error_code ec;
+    const fs::path dir = fs::weakly_canonical(file.parent_path(), ec);
+    for (const stSummaryFile& known : sources.summaries)
+        if (known.real == dir) return;
     std::string text;
     if (!cmn::ReadFileBytes(file, text, kMaxFleetSummaryBytes)) {
-        notes.push_back(Shown(file) + ": cannot be read, or is larger than " +
+        notes.push_back(Name(file) + ": cannot be read, or is larger than " +
                         std::to_string(kMaxFleetSummaryBytes) + " bytes; its displays are not named");
         return;
     }
-    stSummaryFile s{file.parent_path(), ParseFleetSummary(text)};
-    for (const std::string& problem : s.summary.problems) notes.push_back(Shown(file) + " " + problem + ": left out");
+    stSummaryFile s{file.parent_path(), dir, ParseFleetSummary(text)};
+    for (const std::string& problem : s.summary.problems) notes.push_back(Name(file) + " " + problem + ": left out");
     sources.summaries.push_back(std::move(s));
 }
 
@@ -83,12 +91,12 @@ void SearchFolder(const fs::path& dir, stSources& sources, std::vector<std::stri
     if (fs::is_regular_file(fs::symlink_status(summary, ec))) ReadSummary(summary, sources, notes);
     fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
     if (ec) {
-        notes.push_back(Shown(dir) + ": " + ec.message());
+        notes.push_back(Name(dir) + ": " + ec.message());
         return;
     }
     for (; it != end; it.increment(ec)) {
         if (ec) {
-            notes.push_back(Shown(dir) + ": " + ec.message());
+            notes.push_back(Name(dir) + ": " + ec.message());
             break;
         }
         std::error_code kindEc;
@@ -110,7 +118,7 @@ bool FindSources(const std::vector<fs::path>& paths, stSources& sources, std::ve
             else
                 sources.logs.push_back(path);
         } else {
-            error = Shown(given) + (fs::exists(st) ? ": neither a log file nor a folder" : ": no such file or folder");
+            error = Name(given) + (fs::exists(st) ? ": neither a log file nor a folder" : ": no such file or folder");
             return false;
         }
     }
@@ -137,7 +145,10 @@ std::optional<std::time_t> FileTime(const fs::path& file) {
     return st.st_mtime;
 }
 
-// The display clock of a log: twelve digits YYMMDDhhmmss.
+// The display clock of a log (twelve digits YYMMDDhhmmss) as the instant its
+// wall-clock time stands for, daylight saving as the time zone has it, so
+// that it compares with the collection time (the log object's Date2Time reads
+// it as standard time, to compare with a PC time read the same way).
 std::optional<std::time_t> DisplayClock(const std::string& digits) {
     if (digits.size() != 12 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
     int v[6];
@@ -363,19 +374,32 @@ unsigned ThreadCount(unsigned wanted, std::size_t jobs) {
     return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(n, jobs)));
 }
 
-// Runs work(i) for i in [0, count) on `threads` threads; each thread makes
-// its own state with make() first.
+// Runs work(state, i) for i in [0, count) on at most `threads` threads
+// (this one among them); each thread makes its own state with make() first.
+// An exception of any thread is thrown here once all have ended.
 template <typename Make, typename Work>
 void Parallel(std::size_t count, unsigned threads, Make make, Work work) {
     std::atomic<std::size_t> next{0};
+    std::mutex mutex;
+    std::exception_ptr failure;
     auto run = [&] {
-        auto state = make();
-        for (std::size_t i = next++; i < count; i = next++) work(state, i);
+        try {
+            auto state = make();
+            for (std::size_t i = next++; i < count; i = next++) work(state, i);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!failure) failure = std::current_exception();
+        }
     };
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(run);
+    try {
+        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(run);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: those there are share the work.
+    }
     run();
     for (std::thread& t : pool) t.join();
+    if (failure) std::rethrow_exception(failure);
 }
 
 std::vector<stOverviewRow> DecodeLogs(const stOverviewRequest& request, const std::vector<fs::path>& logs) {
@@ -524,6 +548,7 @@ bool BuildOverview(const stOverviewRequest& request, stOverview& overview, std::
         stSources sources;
         if (!FindSources(request.paths, sources, overview.notes, error)) return false;
         overview.nLogs = sources.logs.size();
+        if (sources.logs.empty()) overview.notes.push_back("no log (*.dat) under the paths given");
         overview.rows = DecodeLogs(request, sources.logs);
         KeepNewestPerSerial(overview.rows);
         MergeSummaries(sources.summaries, overview.rows);
@@ -546,15 +571,15 @@ bool ReportsFolder(const fs::path& dir, std::string& error) {
     struct stat st {};
     if (::lstat(dir.c_str(), &st) != 0) {
         if (errno == ENOENT && ::mkdir(dir.c_str(), 0777) == 0) return true;
-        error = Shown(dir) + ": " + std::strerror(errno);
+        error = Name(dir) + ": " + std::strerror(errno);
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
-        error = Shown(dir) + ": is " + cmn::DescribePathKind(dir) + ", not a folder";
+        error = Name(dir) + ": is " + cmn::DescribePathKind(dir) + ", not a folder";
         return false;
     }
     if (st.st_uid != ::geteuid()) {
-        error = Shown(dir) + ": belongs to another user";
+        error = Name(dir) + ": belongs to another user";
         return false;
     }
     return true;
@@ -602,8 +627,9 @@ void WriteReports(const stOverviewRequest& request, std::vector<stOverviewRow>& 
     std::map<fs::path, std::vector<stOverviewRow*>> byModel;
     for (stOverviewRow& row : rows)
         if (!row.report.empty()) byModel[row.modelFolder].push_back(&row);
-    for (auto& [folder, group] : byModel) {
-        LoadCodeTables(folder);
+    for (auto& entry : byModel) {
+        LoadCodeTables(entry.first);
+        const std::vector<stOverviewRow*>& group = entry.second;
         std::vector<char> written(group.size(), 0);
         Parallel(
             group.size(), ThreadCount(request.nThreads, group.size()),
@@ -617,7 +643,7 @@ void WriteReports(const stOverviewRequest& request, std::vector<stOverviewRow>& 
             });
         for (std::size_t i = 0; i < group.size(); ++i) {
             if (written[i]) continue;
-            notes.push_back(Shown(group[i]->report) + ": the full report could not be written");
+            notes.push_back(Name(group[i]->report) + ": the full report could not be written");
             group[i]->report.clear();
         }
     }
@@ -635,7 +661,7 @@ stOverviewResult WriteOverview(const stOverviewRequest& request, const fs::path&
             if (target.kind != cmn::OutputKind::Replace) {
                 result.strError = target.kind == cmn::OutputKind::Refused
                                       ? target.error
-                                      : Shown(*path) + ": the overview is written to regular files only";
+                                      : Name(*path) + ": the overview is written to regular files only";
                 return result;
             }
         }

@@ -68,14 +68,15 @@ const char* CollectedFromText(CollectedFrom from) {
     return "";
 }
 
-// A link from the page's folder to `target`: a relative path, percent-encoded.
+// A link from the page's folder to `target`: a relative path with every byte
+// but letters, digits, "-._~" and "/" percent-encoded, so that no file name
+// can make the link a "javascript:" one or leave the attribute.
 std::string Href(const fs::path& target, const fs::path& base) {
-    fs::path rel = target.lexically_relative(base);
-    std::string text = rel.empty() ? "file://" + target.string() : rel.string();
-    std::string out;
-    for (const char ch : text) {
+    const fs::path rel = target.lexically_relative(base);
+    std::string out = rel.empty() ? "file://" : "";
+    for (const char ch : rel.empty() ? target.string() : rel.string()) {
         const auto c = static_cast<unsigned char>(ch);
-        if (std::isalnum(c) || std::strchr("-._~/:", ch) != nullptr) {
+        if (std::isalnum(c) || (c != 0 && std::strchr("-._~/", ch) != nullptr)) {
             out += ch;
         } else {
             out += cmn::StrPrintf("%%%02X", c);
@@ -157,7 +158,7 @@ table{border-collapse:collapse}
 .sensor svg{flex:none}
 .rules td,.rules th{padding:4px 10px;border-bottom:1px solid #d5d8dc;text-align:left;vertical-align:top}
 .notes li{margin:2px 0}
-@media (max-width:900px){
+@media screen and (max-width:900px){
 body{padding:10px}
 .overview,.overview thead,.overview tbody{display:block;width:100%}
 .overview thead tr{display:flex;flex-wrap:wrap;gap:6px 8px;margin-bottom:10px}
@@ -193,7 +194,8 @@ const char* const kScript = R"((function () {
   var body = table.tBodies[0];
   var rows = Array.prototype.slice.call(body.rows);
   var heads = table.tHead.rows[0].cells;
-  var current = -1, direction = 1;
+  // The page opens sorted by status, worst first.
+  var current = 0, direction = -1;
   function key(row, column, numeric) {
     var cell = row.cells[column];
     var value = cell.getAttribute("data-sort");
@@ -221,7 +223,7 @@ const char* const kScript = R"((function () {
     button.type = "button";
     while (head.firstChild) button.appendChild(head.firstChild);
     head.appendChild(button);
-    head.setAttribute("aria-sort", "none");
+    head.setAttribute("aria-sort", column === current ? "descending" : "none");
     button.addEventListener("click", function () { sortBy(column); });
   });
   var status = document.getElementById("filter-status");

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/prompt.h"
+#include "logimage/LogImage.h"
 #include "report/FleetSummary.h"
 #include "report/Overview.h"
 #include "syslog/CodeTables.h"
@@ -215,6 +216,33 @@ TEST_F(OverviewTest, OutputsThatAreNotFilesAreRefusedBeforeAnythingIsWritten) {
     r = WriteOverview(request, dir / "o.html", false);
     EXPECT_FALSE(r.bWritten);
     EXPECT_NE(r.strError.find("missing: no such file or folder"), std::string::npos) << r.strError;
+}
+
+}  // namespace
+
+namespace {
+
+// Texts from a log and a file name made to break out of the page, the links
+// or a spreadsheet: each stays text.
+TEST(OverviewHostileTest, TextsFromLogsAndNamesStayText) {
+    testsupport::TempDir dir;
+    cmn::RecordingPrompt prompt;
+    cmn::ScopedPrompt scoped(prompt);
+    logimage::LogDescription d = logimage::Version5Header();
+    d.model = "<script>x";
+    d.serial = "=1+2\x1b[31m";
+    const logimage::Bytes log = logimage::BuildLog(d);
+    testsupport::WriteFile(dir / "javascript:x\"<b>.dat", std::string(log.begin(), log.end()));
+    stOverviewRequest request;
+    request.paths = {dir.Path()};
+    request.programDir = kSamples;
+    ASSERT_TRUE(WriteOverview(request, dir / "o.html", false).bWritten);
+    const std::string html = testsupport::ReadFile(dir / "o.html");
+    EXPECT_EQ(html.find("<script>x"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;x"), std::string::npos);
+    EXPECT_NE(html.find("href=\"javascript%3Ax%22%3Cb%3E.dat\""), std::string::npos);
+    EXPECT_EQ(html.find('\x1b'), std::string::npos);
+    EXPECT_NE(testsupport::ReadFile(dir / "o.csv").find(",'=1+2\xEF\xBF\xBD[31m,"), std::string::npos);
 }
 
 }  // namespace
