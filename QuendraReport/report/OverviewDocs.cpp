@@ -136,9 +136,8 @@ table{border-collapse:collapse}
 .overview{width:100%}
 .overview th,.overview td{padding:6px;border-bottom:1px solid #d5d8dc;text-align:left;vertical-align:top}
 .overview thead th{position:sticky;top:0;z-index:1;background:#eef0f3;border-bottom:2px solid #8d949c;font-size:.85em}
-.overview td.status{min-width:12em}
-.overview td.files{max-width:14em}
-.files .sub{overflow-wrap:anywhere}
+.overview td.status{min-width:11em;max-width:17em}
+.files a{white-space:nowrap}
 .overview th button{font:inherit;font-weight:600;color:inherit;background:none;border:0;padding:0;cursor:pointer;text-align:left}
 .overview th[aria-sort=ascending] button::after{content:" \25B2"}
 .overview th[aria-sort=descending] button::after{content:" \25BC"}
@@ -169,8 +168,7 @@ body{padding:10px}
 .overview tbody tr.critical{border-left-color:#b3261e}
 .overview td{display:grid;grid-template-columns:7.5em minmax(0,1fr);gap:8px;padding:5px 0;border-bottom:1px solid #eceef0}
 .overview td::before{content:attr(data-label);font-weight:600;font-size:.85em;color:#4d5358}
-.overview td.status{border-left:0;min-width:0}
-.overview td.files{max-width:none}
+.overview td.status{border-left:0;min-width:0;max-width:none}
 .overview td.empty{display:none}
 .num{text-align:left}
 }
@@ -403,6 +401,9 @@ std::string Breakable(std::time_t t) {
     return cmn::FormatLocal(t, "%Y/%m/%d") + "<wbr> " + cmn::FormatLocal(t, "%H:%M:%S");
 }
 
+// A time on one line.
+std::string Whole(std::time_t t) { return "<span class=\"nowrap\">" + TimeText(t) + "</span>"; }
+
 void ClockCell(Html& h, const stOverviewRow& row) {
     if (!row.clockGap && !row.displayClock && !row.collected) return Empty(h, "Clock gap");
     Open(h, "Clock gap", row.clockGap ? std::to_string(row.facts.nClockGapSeconds) : std::string());
@@ -411,9 +412,9 @@ void ClockCell(Html& h, const stOverviewRow& row) {
     } else {
         h.Raw("<span class=\"none\">no display clock</span>");
     }
-    if (row.displayClock) h.Raw("<span class=\"sub\">display ").Raw(Breakable(*row.displayClock)).Raw("</span>");
+    if (row.displayClock) h.Raw("<span class=\"sub\">display ").Raw(Whole(*row.displayClock)).Raw("</span>");
     if (row.collected) {
-        h.Raw("<span class=\"sub\">collected ").Raw(Breakable(*row.collected));
+        h.Raw("<span class=\"sub\">collected ").Raw(Whole(*row.collected));
         if (row.collectedFrom == CollectedFrom::kFileTime) h.Raw(" (file time)");
         h.Raw("</span>");
     }
@@ -494,10 +495,8 @@ void FilesCell(Html& h, const stOverviewRow& row, const stOverviewFiles& files) 
     Open(h, "Files", "-", "files");
     if (!links.report.empty()) h.Raw("<a href=\"").Raw(links.report).Raw("\">full report</a>");
     if (!links.report.empty() && !links.log.empty()) h.Raw(" &#183; ");
-    if (!links.log.empty()) {
-        h.Raw("<a href=\"").Raw(links.log).Raw("\">log</a>");
-        h.Raw("<span class=\"sub\">").Text(row.logFile.filename().string()).Raw("</span>");
-    }
+    if (!links.log.empty())
+        h.Raw("<a href=\"").Raw(links.log).Raw("\" title=\"").Text(row.logFile.filename().string()).Raw("\">log</a>");
     if (row.nOlderLogs > 0)
         h.Raw("<span class=\"sub\">").Num(row.nOlderLogs).Raw(row.nOlderLogs == 1 ? " older log" : " older logs").Raw("</span>");
     Close(h);
