@@ -37,6 +37,8 @@ constexpr int kDefaultTextPort = 10008;
 // A threshold of -128 marks an unused sensor.
 constexpr int kUnusedThreshold = -128;
 const char* const kSummaryName = "summary.jsonl";
+// The collection time stamped before ".dat": "_YYYYmmdd-HHMMSS".
+constexpr std::size_t kStampLength = 16;
 
 // Power-off reasons that tell of trouble: the supply lost, and the display
 // switching itself off to protect itself (a protection, temperature, a fan).
@@ -512,9 +514,8 @@ void Decide(stOverviewRow& row) {
 
 std::optional<std::time_t> StampedCollectionTime(const fs::path& logFile) {
     const std::string stem = logFile.stem().string();
-    // "_YYYYmmdd-HHMMSS": 16 characters at the end of the name.
-    if (stem.size() < 16) return std::nullopt;
-    const std::string s = stem.substr(stem.size() - 16);
+    if (stem.size() <= kStampLength) return std::nullopt;
+    const std::string s = stem.substr(stem.size() - kStampLength);
     if (s[0] != '_' || s[9] != '-') return std::nullopt;
     auto field = [&](std::size_t at, std::size_t n, int& v) {
         v = 0;
@@ -585,12 +586,15 @@ bool ReportsFolder(const fs::path& dir, std::string& error) {
     return true;
 }
 
-// Report names after the log files, each name once ("x.html", "x-2.html").
+// Report names after the log files without their time stamps, so that the
+// next overview of a folder collected into every night replaces a display's
+// report rather than adding one; each name once ("x.html", "x-2.html").
 void NameReports(std::vector<stOverviewRow>& rows, const fs::path& dir) {
     std::set<std::string> taken;
     for (stOverviewRow& row : rows) {
         if (row.source != stOverviewRow::Source::kLog) continue;
-        const std::string stem = row.logFile.stem().string();
+        std::string stem = row.logFile.stem().string();
+        if (StampedCollectionTime(row.logFile)) stem.resize(stem.size() - kStampLength);
         std::string name = stem + ".html";
         for (int n = 2; !taken.insert(name).second; ++n) name = stem + "-" + std::to_string(n) + ".html";
         row.report = dir / name;

@@ -157,7 +157,8 @@ struct stOverviewResult {
 };
 
 // Builds the overview and writes its files; with `writeReports`, first every
-// shown display's full HTML report (named after its log file) into
+// shown display's full HTML report (named after its log file, less the time
+// stamp in its name, so that the next overview replaces it) into
 // files.reports, made when missing. A report that cannot be written leaves
 // its row without the link and is noted. The three files are replaced whole;
 // a path that is not a regular file (or a place for a new one) is refused
