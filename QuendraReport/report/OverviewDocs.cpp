@@ -878,7 +878,7 @@ std::string OverviewJson(const stOverview& o, const stOverviewFiles& files) {
     j.Key("rules").Open('[');
     for (const stStatusRule& r : StatusRules()) {
         j.Open('{').Key("id").Str(r.id).Key("status").Str(StatusName(r.status));
-        j.Key("threshold").Num(r.threshold).Key("text").Str(r.text).CloseWith('}');
+        j.Key("threshold").Num(r.threshold).Key("label").Str(r.label).Key("text").Str(r.text).CloseWith('}');
     }
     j.CloseWith(']');
     j.Key("rows").Open('[');
