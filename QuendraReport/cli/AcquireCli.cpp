@@ -90,12 +90,15 @@ const char* const kHelp =
     "                         --password-file and --stamp apply to every line\n"
     "  --jobs N               displays collected at once, 1..64 (default 4); the\n"
     "                         displays of one host are collected one after the other\n"
+    "  --overview             at the end, the fleet overview of --out: overview.html\n"
+    "                         (with .csv and .json, and the full reports in\n"
+    "                         overview-reports), the displays not collected with why\n"
     "  One line per display on standard output as it ends, starting with its place\n"
     "  in the run ([3/40]; its JSON line with --json); all JSON lines in\n"
     "  --out/summary.jsonl. A display that fails never stops the others; after\n"
     "  Ctrl+C the displays not started count as cancelled. Exit status: 0 all\n"
-    "  collected, 1 any failed, 2 cancelled, 4 the hosts file or the summary,\n"
-    "  64 a bad hosts file.\n"
+    "  collected, 1 any failed, 2 cancelled, 4 the hosts file, the summary or the\n"
+    "  overview, 64 a bad hosts file.\n"
     "\n"
     "A file is replaced whole (temporary file, then rename): a failed run never\n"
     "leaves a partial file; a link to a file replaces the file it points to; a\n"
@@ -615,6 +618,7 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         cmn::SwitchOption("--yes", o.bYes),
         cmn::SwitchOption("--json", o.bJson),
         cmn::SwitchOption("--stamp", o.bStamp),
+        cmn::SwitchOption("--overview", o.bOverview),
     };
     const auto operand = [&](const std::string& arg, std::string& why) {
         if (o.strCommand.empty()) {
@@ -667,8 +671,8 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         }
         return true;
     }
-    if (haveJobs) {
-        error = "--jobs applies to --hosts only";
+    if (haveJobs || o.bOverview) {
+        error = haveJobs ? "--jobs applies to --hosts only" : "--overview applies to --hosts only";
         return false;
     }
     if (o.bLan == o.bSerial) {

@@ -163,9 +163,12 @@ public:
     std::uint32_t m_nFilter = LOG_FILTER_ALL;
     std::string m_strFolder;
 
-private:
+    // The same texts under a given set of tables (a model's own set, read by
+    // several threads at once). Safe from any thread.
     static void KindText(const CCodeTables& tables, const stLogItem& item, std::string& text);
     static void InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+
+private:
     void BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
                   std::time_t base2013, stLogRow& row) const;
     int Compare(std::intptr_t p1, std::intptr_t p2) const;
