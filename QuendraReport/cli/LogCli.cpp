@@ -385,12 +385,7 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
 
 int RunOverview(const char* program, const stOverviewRequest& request, const std::filesystem::path& html,
                 bool writeReports, std::ostream& err) {
-    stOverviewResult result;
-    {
-        SilentPrompt prompt;
-        cmn::ScopedPrompt scoped(prompt);
-        result = WriteOverview(request, html, writeReports);
-    }
+    const stOverviewResult result = WriteOverview(request, html, writeReports);
     for (const std::string& note : result.notes) err << program << ": note: " << Shown(note) << "\n";
     if (!result.bWritten) {
         err << program << ": " << Shown(result.strError) << "\n";

@@ -311,11 +311,7 @@ void FillTemperatureV5(const stTempLogV5& t, const stRowContext& ctx, stOverview
 
 // The decoder's message as one line: "Check sum error. (address 0x1FE)".
 std::string DecodeProblem(const CQuendraLog& log) {
-    if (log.m_strError.empty()) return "cannot be read";
-    std::string line = log.m_strError;
-    if (log.m_nErrorAddress >= 0)
-        line += cmn::StrPrintf(" (address 0x%llX)", static_cast<unsigned long long>(log.m_nErrorAddress));
-    return line;
+    return log.m_decodeError ? DecodeErrorLine(*log.m_decodeError) : "cannot be read";
 }
 
 // One thread's decoder: a log object and a temperature control of its own.

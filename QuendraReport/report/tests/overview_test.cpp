@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <string>
 
-#include "common/prompt.h"
 #include "logimage/LogImage.h"
 #include "report/FleetSummary.h"
 #include "report/Overview.h"
@@ -54,8 +53,6 @@ protected:
     }
 
     testsupport::ScopedTimeZone tz{"JST-9"};
-    cmn::RecordingPrompt m_prompt;
-    cmn::ScopedPrompt m_scoped{m_prompt};
     stOverviewRequest request;
 };
 
@@ -226,8 +223,6 @@ namespace {
 // or a spreadsheet: each stays text.
 TEST(OverviewHostileTest, TextsFromLogsAndNamesStayText) {
     testsupport::TempDir dir;
-    cmn::RecordingPrompt prompt;
-    cmn::ScopedPrompt scoped(prompt);
     logimage::LogDescription d = logimage::Version5Header();
     d.model = "<script>x";
     d.serial = "=1+2\x1b[31m";
