@@ -131,6 +131,16 @@ bool BuildOverview(const stOverviewRequest& request, stOverview& overview, std::
 
 // The collection time stamped in a log file's name: "..._YYYYmmdd-HHMMSS.dat".
 std::optional<std::time_t> StampedCollectionTime(const std::filesystem::path& logFile);
+// The collection time of a log file: the stamp in its name, else the time
+// it was last written; `from` says which (kUnknown: neither).
+std::optional<std::time_t> CollectionTime(const std::filesystem::path& logFile, CollectedFrom& from);
+
+// The log files ("*.dat") under `paths` (folders searched as the overview
+// searches them, files taken as they are), each once, in a fixed order.
+// False (with `error`) only when a path cannot be read at all; what did not
+// stop the search is in `notes`.
+bool FindLogFiles(const std::vector<std::filesystem::path>& paths, std::vector<std::filesystem::path>& logs,
+                  std::vector<std::string>& notes, std::string& error);
 
 // Sorts by status (worst first), then model, serial number, host and log file.
 void SortOverviewRows(std::vector<stOverviewRow>& rows);
