@@ -1,6 +1,7 @@
 #include "cli/ArchiveCli.h"
 
 #include <cstdio>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -190,6 +191,32 @@ std::optional<std::time_t> ParseDay(const std::string& text) {
     if (t == -1 || !cmn::SplitLocal(t, f) || f.year != year || f.month != month || f.day != day)
         return std::nullopt;
     return t;
+}
+
+OverviewHistoryLookup ArchiveHistoryLookup(const std::string& path, const fs::path& programDir,
+                                           std::string& error) {
+    fs::path file = path;
+    if (file.empty()) file = hist::DefaultArchivePath(false, error);
+    if (file.empty()) return {};
+    std::shared_ptr<hist::IHistoryArchive> archive = hist::OpenArchiveFile(file, hist::ArchiveAccess::kRead, error);
+    if (!archive) return {};
+    auto displays = std::make_shared<std::vector<hist::stDisplaySummary>>();
+    if (!archive->ListDisplays(*displays, error)) return {};
+    auto decoder = std::make_shared<CQuendraLog>(programDir);
+    return [archive, decoder, displays](const stOverviewRow& row) -> std::optional<stOverviewHistory> {
+        hist::stFileAdd add;
+        if (!hist::AddLogFile(*archive, *decoder, row.logFile, true, add)) return std::nullopt;
+        stOverviewHistory h;
+        h.nNewSinceLast = add.result.nNewRecords;
+        // The history as the archive holds it (nothing for a display it does not know).
+        for (const hist::stDisplaySummary& d : *displays) {
+            if (!(d.display == add.display)) continue;
+            h.nRecords = d.nRecords;
+            h.nAbnormal = d.nAbnormal;
+            h.nCollections = d.nCollections;
+        }
+        return h;
+    };
 }
 
 int RunArchiveCommand(const stLogCliOptions& opt, const fs::path& programDir, std::ostream& out,

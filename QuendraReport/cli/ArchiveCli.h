@@ -9,7 +9,11 @@
 #include <optional>
 #include <string>
 
+#include <functional>
+
 struct stLogCliOptions;
+struct stOverviewRow;
+struct stOverviewHistory;
 
 // Runs an archive command of `opt` and returns its exit code (LOGCLI_OK,
 // LOGCLI_FAILED: a log not added, the archive not opened, an output not
@@ -22,3 +26,12 @@ int RunArchiveCommand(const stLogCliOptions& opt, const std::filesystem::path& p
 // "YYYY-MM-DD" as the local time of the start of that day; none for anything
 // else (a day the month does not have included).
 std::optional<std::time_t> ParseDay(const std::string& text);
+
+// The overview's history lookup of the archive at `path` (empty: the user's
+// default archive), opened for reading: for each row's log, the records that
+// no earlier collection held (what adding it gives, or gave when it is in
+// the archive already) and the display's history counts. Empty with why in
+// `error` when the archive cannot be opened.
+using OverviewHistoryLookup = std::function<std::optional<stOverviewHistory>(const stOverviewRow&)>;
+OverviewHistoryLookup ArchiveHistoryLookup(const std::string& path, const std::filesystem::path& programDir,
+                                           std::string& error);

@@ -19,6 +19,7 @@
 
 #include "acquire/Names.h"
 #include "archive/HistoryArchive.h"
+#include "cli/ArchiveCli.h"
 #include "cli/LogCli.h"
 #include "report/Overview.h"
 #include "report/LogJson.h"
@@ -484,10 +485,19 @@ bool ResolveArchive(std::string& path, std::ostream& err) {
 }
 
 // The fleet overview of the run's folder: its logs and its summary.
-bool WriteFleetOverview(const fs::path& outDir, const fs::path& programDir, std::ostream& err) {
+bool WriteFleetOverview(const stAcquireOptions& o, const fs::path& outDir, const fs::path& programDir,
+                        std::ostream& err) {
     stOverviewRequest request;
     request.paths = {outDir};
     request.programDir = programDir;
+    if (o.bArchive) {
+        std::string error;
+        request.history = ArchiveHistoryLookup(o.strArchive, programDir, error);
+        if (!request.history) {
+            err << "quendra-acquire: " << cmn::EscapeNonPrintable(error) << '\n';
+            return false;
+        }
+    }
     const fs::path page = outDir / "overview.html";
     if (RunOverview("quendra-acquire", request, page, true, err) != LOGCLI_OK) return false;
     err << "quendra-acquire: overview: " << cmn::EscapeNonPrintable(page.string()) << '\n';
@@ -592,7 +602,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
             << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string()) << '\n';
         return ACQCLI_FILE;
     }
-    if (o.bOverview && !WriteFleetOverview(outDir, exe.parent_path(), err)) return ACQCLI_FILE;
+    if (o.bOverview && !WriteFleetOverview(run, outDir, exe.parent_path(), err)) return ACQCLI_FILE;
     if (AcquireCliInterrupted()) return ACQCLI_CANCEL;
     return failed == 0 ? ACQCLI_OK : ACQCLI_COMM;
 }

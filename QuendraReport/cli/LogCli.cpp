@@ -26,7 +26,7 @@ namespace {
 
 const char* const kHelp =
     "Usage: quendra-log [OPTIONS] LOGFILE\n"
-    "       quendra-log --overview FILE [--no-reports] [SETTINGS] PATH...\n"
+    "       quendra-log --overview FILE [--no-reports] [--archive[=FILE]] [SETTINGS] PATH...\n"
     "       quendra-log archive add [--archive FILE] [--no-checksum] PATH...\n"
     "       quendra-log archive list [--archive FILE] [--json FILE]\n"
     "       quendra-log archive report [--archive FILE] [--model MODEL] [--since DATE]\n"
@@ -52,6 +52,10 @@ const char* const kHelp =
     "                    time stamped in its name (MODEL_SERIAL_YYYYmmdd-HHMMSS.dat),\n"
     "                    else the time the file was written.\n"
     "  --no-reports      write the overview without the full reports\n"
+    "  --archive[=FILE]  beside each display, from the history archive (default\n"
+    "                    the user's, see below): the records of its log that no\n"
+    "                    earlier collection held (\"new since the last collection\"),\n"
+    "                    and the history's records and abnormal records\n"
     "\n"
     "History archive (every record a display's logs ever held, each once):\n"
     "  archive add       adds every log (*.dat) under the PATHs (folders and log\n"
@@ -281,7 +285,13 @@ bool ParseLogCliArgs(const std::vector<std::string>& argsIn, stLogCliOptions& op
              return true;
          }},
     };
-    if (archive) {
+    if (!archive) {
+        table.push_back({"--archive", {}, cmn::OptionValue::Optional, [&](const std::string& v, std::string&) {
+                             o.bOverviewArchive = true;
+                             o.strArchive = v;
+                             return true;
+                         }});
+    } else {
         table.push_back(cmn::TextOption("--archive", o.strArchive));
         table.push_back(cmn::TextOption("--since", o.strSince));
         table.push_back(cmn::TextOption("--model", o.strModel, cmn::OptionValue::MayBeEmpty));
@@ -298,6 +308,10 @@ bool ParseLogCliArgs(const std::vector<std::string>& argsIn, stLogCliOptions& op
     if (o.bHelp || o.bVersion) return true;
     if (archive) return CheckArchiveArgs(o, error);
     if (!o.strOverview.empty()) return CheckOverviewArgs(o, error);
+    if (o.bOverviewArchive) {
+        error = "--archive goes with --overview or an archive command";
+        return false;
+    }
     if (o.bNoReports) {
         error = "--no-reports goes with --overview";
         return false;
@@ -385,6 +399,13 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         request.paths.assign(opt.paths.begin(), opt.paths.end());
         request.programDir = programDir;
         request.reportOptions = ReportOptions(opt);
+        if (opt.bOverviewArchive) {
+            request.history = ArchiveHistoryLookup(opt.strArchive, programDir, error);
+            if (!request.history) {
+                err << "quendra-log: " << Shown(error) << "\n";
+                return LOGCLI_FAILED;
+            }
+        }
         return RunOverview("quendra-log", request, opt.strOverview, !opt.bNoReports, err);
     }
     if (!OutputsUsable(opt, err)) return LOGCLI_FAILED;

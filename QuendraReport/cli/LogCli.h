@@ -31,6 +31,7 @@ struct stLogCliOptions {
     // "quendra-log archive add|list|report": the history archive (ArchiveCli.h).
     std::string strArchiveCommand;  // empty: not an archive command
     std::string strArchive;         // --archive FILE; empty: the user's default archive
+    bool bOverviewArchive = false;  // --overview with --archive[=FILE]: the history beside each display
     std::string strSince;           // --since DATE (report)
     std::string strModel;           // --model MODEL (report: one of several displays of a serial)
 };

@@ -561,6 +561,9 @@ bool BuildOverview(const stOverviewRequest& request, stOverview& overview, std::
         if (sources.logs.empty()) overview.notes.push_back("no log (*.dat) under the paths given");
         overview.rows = DecodeLogs(request, sources.logs);
         KeepNewestPerSerial(overview.rows);
+        if (request.history)
+            for (stOverviewRow& row : overview.rows)
+                if (row.source == stOverviewRow::Source::kLog) row.history = request.history(row);
         MergeSummaries(sources.summaries, overview.rows);
         for (stOverviewRow& row : overview.rows) Decide(row);
         SortOverviewRows(overview.rows);

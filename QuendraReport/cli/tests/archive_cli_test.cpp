@@ -44,7 +44,7 @@ TEST_F(ArchiveCliTest, AddListAndReportAHistory) {
     const std::string stem = first.model + "_" + first.serial + "_";
     save(stem + "20250301-100000.dat", first);
     save(stem + "20250401-100000.dat", second);
-    save("QM-X005_" + other.serial + "_20250401-110000.dat", other);
+    save("QM-X005_" + other.serial + "_20250201-110000.dat", other);
 
     ASSERT_EQ(Run({"archive", "add", (dir / "logs").string()}), LOGCLI_OK) << m_err.str();
     EXPECT_TRUE(fs::is_regular_file(dir / "data" / "quendra" / "archive.sqlite"));
@@ -62,6 +62,15 @@ TEST_F(ArchiveCliTest, AddListAndReportAHistory) {
               std::string::npos)
         << m_out.str();
 
+    // The overview beside the newest log: what it brought, and the history's counts.
+    ASSERT_EQ(Run({"--overview", (dir / "o.html").string(), "--no-reports", "--archive", (dir / "logs").string()}),
+              LOGCLI_OK)
+        << m_err.str();
+    EXPECT_NE(testsupport::ReadFile(dir / "o.json").find("\"history\":{\"newSinceLastCollection\":1,\"records\":" +
+                                                         std::to_string(total) + ",\"abnormal\":0,\"collections\":2}"),
+              std::string::npos);
+    EXPECT_NE(testsupport::ReadFile(dir / "o.html").find("1 new since the last collection"), std::string::npos);
+
     // One serial number, two models: the report asks which.
     EXPECT_EQ(Run({"archive", "report", first.serial, "--html", (dir / "h.html").string()}), LOGCLI_FAILED);
     EXPECT_NE(m_err.str().find("--model"), std::string::npos) << m_err.str();
@@ -73,7 +82,7 @@ TEST_F(ArchiveCliTest, AddListAndReportAHistory) {
               LOGCLI_OK)
         << m_err.str();
     ASSERT_EQ(Run({"--compare", (dir / "log.txt").string(),
-                   (dir / "logs" / ("QM-X005_" + other.serial + "_20250401-110000.dat")).string()}),
+                   (dir / "logs" / ("QM-X005_" + other.serial + "_20250201-110000.dat")).string()}),
               LOGCLI_OK);
     EXPECT_EQ(testsupport::ReadFile(dir / "history.txt"), testsupport::ReadFile(dir / "log.txt"));
 
