@@ -194,7 +194,7 @@ std::optional<std::time_t> ParseDay(const std::string& text) {
 }
 
 OverviewHistoryLookup ArchiveHistoryLookup(const std::string& path, const fs::path& programDir,
-                                           std::string& error) {
+                                           bool skipCheckSum, std::string& error) {
     fs::path file = path;
     if (file.empty()) file = hist::DefaultArchivePath(false, error);
     if (file.empty()) return {};
@@ -203,6 +203,7 @@ OverviewHistoryLookup ArchiveHistoryLookup(const std::string& path, const fs::pa
     auto displays = std::make_shared<std::vector<hist::stDisplaySummary>>();
     if (!archive->ListDisplays(*displays, error)) return {};
     auto decoder = std::make_shared<CQuendraLog>(programDir);
+    if (skipCheckSum) decoder->m_bCheckSum = 0;
     return [archive, decoder, displays](const stOverviewRow& row) -> std::optional<stOverviewHistory> {
         hist::stFileAdd add;
         if (!hist::AddLogFile(*archive, *decoder, row.logFile, true, add)) return std::nullopt;

@@ -28,10 +28,11 @@ int RunArchiveCommand(const stLogCliOptions& opt, const std::filesystem::path& p
 std::optional<std::time_t> ParseDay(const std::string& text);
 
 // The overview's history lookup of the archive at `path` (empty: the user's
-// default archive), opened for reading: for each row's log, the records that
+// default archive), opened for reading: for each row's log (decoded with the
+// check value tested unless `skipCheckSum`), the records that
 // no earlier collection held (what adding it gives, or gave when it is in
 // the archive already) and the display's history counts. Empty with why in
 // `error` when the archive cannot be opened.
 using OverviewHistoryLookup = std::function<std::optional<stOverviewHistory>(const stOverviewRow&)>;
 OverviewHistoryLookup ArchiveHistoryLookup(const std::string& path, const std::filesystem::path& programDir,
-                                           std::string& error);
+                                           bool skipCheckSum, std::string& error);

@@ -492,7 +492,7 @@ bool WriteFleetOverview(const stAcquireOptions& o, const fs::path& outDir, const
     request.programDir = programDir;
     if (o.bArchive) {
         std::string error;
-        request.history = ArchiveHistoryLookup(o.strArchive, programDir, error);
+        request.history = ArchiveHistoryLookup(o.strArchive, programDir, false, error);
         if (!request.history) {
             err << "quendra-acquire: " << cmn::EscapeNonPrintable(error) << '\n';
             return false;

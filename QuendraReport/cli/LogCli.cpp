@@ -400,7 +400,7 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         request.programDir = programDir;
         request.reportOptions = ReportOptions(opt);
         if (opt.bOverviewArchive) {
-            request.history = ArchiveHistoryLookup(opt.strArchive, programDir, error);
+            request.history = ArchiveHistoryLookup(opt.strArchive, programDir, opt.bNoChecksum, error);
             if (!request.history) {
                 err << "quendra-log: " << Shown(error) << "\n";
                 return LOGCLI_FAILED;

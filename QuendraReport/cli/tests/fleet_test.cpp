@@ -264,13 +264,14 @@ TEST_F(FleetTest, DisplaysAddToOneArchiveAtOnce) {
         hosts += addresses[i].Text() + " 0 svc\n" + addresses[i].Text() + " 1 svc\n";
     }
     std::vector<std::string> args = Fleet(hosts, 6);
-    args.push_back("--archive=" + (dir / "archive.sqlite").string());
+    args.insert(args.end(), {"--archive=" + (dir / "archive.sqlite").string(), "--overview"});
     std::string out, err;
     ASSERT_EQ(testsupport::RunChild(args, options, out, err), ACQCLI_OK) << err << out;
 
     std::set<std::string> collected, archived;
     for (const auto& e : fs::directory_iterator(dir / "out"))
-        if (e.is_directory()) collected.insert(CollectedSerial(e.path().filename().string()));
+        if (e.is_directory() && e.path().filename() != "overview-reports")
+            collected.insert(CollectedSerial(e.path().filename().string()));
     std::string error;
     auto archive = hist::OpenArchiveFile(dir / "archive.sqlite", hist::ArchiveAccess::kRead, error);
     ASSERT_TRUE(archive) << error;
@@ -279,4 +280,6 @@ TEST_F(FleetTest, DisplaysAddToOneArchiveAtOnce) {
     for (const hist::stDisplaySummary& d : displays) archived.insert(d.display.strSerial);
     EXPECT_EQ(archived, collected);
     EXPECT_FALSE(archived.empty());
+    // The overview that ends the run shows each display's history.
+    EXPECT_NE(Read("out/overview.json").find("\"history\":{\"newSinceLastCollection\":"), std::string::npos);
 }
