@@ -26,11 +26,12 @@ namespace {
 
 const char* const kHelp =
     "Usage: quendra-log [OPTIONS] LOGFILE\n"
-    "       quendra-log --overview FILE [--no-reports] [--archive[=FILE]] [SETTINGS] PATH...\n"
+    "       quendra-log --overview FILE [--no-reports] [--archive[=FILE]]\n"
+    "                   [SETTINGS] PATH...\n"
     "       quendra-log archive add [--archive FILE] [--no-checksum] PATH...\n"
     "       quendra-log archive list [--archive FILE] [--json FILE]\n"
-    "       quendra-log archive report [--archive FILE] [--model MODEL] [--since DATE]\n"
-    "                   [OUTPUTS] [SETTINGS] SERIAL\n"
+    "       quendra-log archive report [--archive FILE] [--model MODEL]\n"
+    "                   [--since DATE] [OUTPUTS] [SETTINGS] SERIAL\n"
     "\n"
     "Decodes a saved display log (\".dat\") and writes its reports without a GUI.\n"
     "LOGFILE \"-\" reads the log from standard input. Without an output option the\n"
