@@ -225,6 +225,9 @@ fs::path WithSuffix(const fs::path& path, const char* suffix) { return fs::path(
 // ever. False with why; `exists` tells whether the archive itself is there.
 bool CheckPathKinds(const fs::path& path, bool& exists, std::string& error) {
     exists = false;
+    struct stat dir {};
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const bool worldWritable = ::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & S_IWOTH) != 0;
     std::vector<fs::path> paths = {path};
     for (const char* suffix : kCompanions) paths.push_back(WithSuffix(path, suffix));
     for (const fs::path& p : paths) {
@@ -240,6 +243,12 @@ bool CheckPathKinds(const fs::path& path, bool& exists, std::string& error) {
         }
         if (!S_ISREG(st.st_mode)) {
             error = Named(p, "is " + cmn::DescribePathKind(p) + ", not a regular file");
+            return false;
+        }
+        // In a folder that every user may write, another user's file is one
+        // they may have put there for the database to read as ours.
+        if (st.st_uid != ::geteuid() && worldWritable) {
+            error = Named(p, "belongs to another user, in a folder that every user may write");
             return false;
         }
         if (p == path) exists = true;
@@ -371,26 +380,28 @@ bool UpdateSchema(sqlite3* db, const fs::path& path, std::string& error) {
     return true;
 }
 
-// Makes a new archive at `path`: built whole under a temporary name beside
-// it, then given its name unless another process made one there meanwhile
-// (then that one is used).
+// Makes a new archive at `path`: built whole in a folder of its own beside
+// it (made for this user alone, so that nobody can plant a link where the
+// database makes its companion files), then given its name unless another
+// process made one there meanwhile (then that one is used).
 bool MakeArchiveFile(const fs::path& path, std::string& error) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + path.filename().string() + ".new-XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    std::string work = (folder / ("." + path.filename().string() + ".new-XXXXXX")).string();
+    if (::mkdtemp(work.data()) == nullptr) {
         error = Named(path, std::string("cannot be made: ") + std::strerror(errno));
         return false;
     }
-    ::close(fd);
-    const fs::path tempPath = temp;
-    const auto removeTemp = [&] {
+    const fs::path workDir = work;
+    const fs::path tempPath = workDir / "archive.sqlite";
+    const auto removeWork = [&] {
         std::error_code ec;
-        fs::remove(tempPath, ec);
-        for (const char* suffix : kCompanions) fs::remove(WithSuffix(tempPath, suffix), ec);
+        fs::remove_all(workDir, ec);
     };
     std::string problem;
-    sqlite3* db = OpenConnection(tempPath, true, problem);
+    const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) ::close(fd);
+    sqlite3* db = fd >= 0 ? OpenConnection(tempPath, true, problem) : nullptr;
+    if (fd < 0) problem = std::strerror(errno);
     bool built = db != nullptr;
     if (built) {
         const std::string id = "PRAGMA application_id = " + std::to_string(kApplicationId);
@@ -400,7 +411,7 @@ bool MakeArchiveFile(const fs::path& path, std::string& error) {
     // Closing checkpoints the write-ahead log into the file and removes it.
     if (db != nullptr && sqlite3_close(db) != SQLITE_OK) built = false;
     if (!built) {
-        removeTemp();
+        removeWork();
         error = Named(path, "cannot be made: " + problem);
         return false;
     }
@@ -411,14 +422,32 @@ bool MakeArchiveFile(const fs::path& path, std::string& error) {
         // only when nothing is there.
         placed = ::link(tempPath.c_str(), path.c_str()) == 0;
         why = errno;
-        removeTemp();
-    } else if (!placed) {
-        removeTemp();
     }
+    removeWork();
     // Another process made the archive meanwhile: that one is used.
     if (!placed && why != EEXIST) {
         error = Named(path, std::string("cannot be made: ") + std::strerror(why));
         return false;
+    }
+    return true;
+}
+
+// In a folder that every user may write (such as /tmp), somebody could plant
+// a link where the database is about to make its companion files, and make
+// it write through the link; they are made first, as regular files of ours.
+bool MakeCompanionsFirst(const fs::path& path, std::string& error) {
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    struct stat dir {};
+    struct stat file {};
+    if (::stat(folder.c_str(), &dir) != 0 || (dir.st_mode & S_IWOTH) == 0) return true;
+    if (::stat(path.c_str(), &file) != 0) return true;
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const cmn::stSharedFile f = cmn::OpenSharedFile(WithSuffix(path, suffix), O_RDWR | O_CREAT, file.st_mode & 0666);
+        if (f.fd < 0) {
+            error = f.error;
+            return false;
+        }
+        ::close(f.fd);
     }
     return true;
 }
@@ -532,7 +561,7 @@ std::unique_ptr<CSqliteArchive> CSqliteArchive::Open(const fs::path& path, Archi
             }
             if (!MakeArchiveFile(path, error) || !CheckPathKinds(path, exists, error)) return nullptr;
         }
-        if (!CheckHeader(path, error)) return nullptr;
+        if (!CheckHeader(path, error) || !MakeCompanionsFirst(path, error)) return nullptr;
         const bool write = access == ArchiveAccess::kWrite;
         if (write) {
             // Checked through a connection that cannot write before one that can.

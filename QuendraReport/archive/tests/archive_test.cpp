@@ -331,6 +331,23 @@ TEST_F(HistoryArchiveTest, RefusesWhatIsNotAWholeArchiveOfThisVersion) {
             EXPECT_NE(OpenError(p, access).find(c.error), std::string::npos);
         if (fs::is_regular_file(fs::symlink_status(p))) EXPECT_EQ(testsupport::ReadFile(p), was);
     }
+    // In a folder that every user may write, an archive is made and used as
+    // in any other; a companion file of another user there is refused.
+    const fs::path shared = dir / "shared";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    {
+        std::string error;
+        auto a = CSqliteArchive::Open(shared / "a.sqlite", ArchiveAccess::kWrite, error);
+        ASSERT_TRUE(a) << error;
+        Add(*a, Collect(Display("5K1"), kT0));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(shared), {}), 1);  // nothing left of its making
+    if (::geteuid() == 0) {
+        testsupport::WriteFile(shared / "a.sqlite-wal", "");
+        ASSERT_EQ(::chown((shared / "a.sqlite-wal").c_str(), 65534, 65534), 0);
+        EXPECT_NE(OpenError(shared / "a.sqlite", ArchiveAccess::kRead).find("belongs to another user"), std::string::npos);
+    }
     // Reading never makes a file.
     EXPECT_NE(OpenError(dir / "missing.sqlite", ArchiveAccess::kRead).find("no archive there"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "missing.sqlite"));
