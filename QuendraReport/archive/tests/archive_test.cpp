@@ -157,6 +157,7 @@ TEST_F(HistoryArchiveTest, MergesCollectionsIntoOneHistoryPerDisplay) {
 }
 
 TEST_F(HistoryArchiveTest, SameLogTwiceAndSerialUnderTwoModels) {
+    testsupport::ScopedTimeZone tz("Europe/Berlin");
     auto a = Open();
     ASSERT_TRUE(a);
     logimage::LogDescription x = Display("5K9", "QM-X001"), y = Display("5K9", "QM-X005");
@@ -178,8 +179,7 @@ TEST_F(HistoryArchiveTest, SameLogTwiceAndSerialUnderTwoModels) {
     // A history since a date: only records of that display time or later.
     stDisplayHistory h;
     std::string error;
-    ASSERT_TRUE(a->History({"QM-X005", "5K9"}, cmn::DisplayToTime(20), h, error))
-        << error;
+    ASSERT_TRUE(a->History({"QM-X005", "5K9"}, cmn::DisplayToTime(20), h, error)) << error;
     ASSERT_EQ(h.records.size(), 2u);
     EXPECT_EQ(h.records.front().dwLapTime, 20u);
     EXPECT_EQ(h.summary.nRecords, 3u);
