@@ -4,9 +4,13 @@
 //                                       fleet run leaves them, and its summary.jsonl
 //   make-sample-logs --large N FOLDER   N logs of 65,535 bytes, each of a display of its
 //                                       own (serial numbers 5K0000001 up), for timing
+//   make-sample-logs --history N SHIFT FOLDER
+//                                       N collections of one display, each SHIFT
+//                                       records on from the one before, for timing
 // Each file is replaced whole, so a failed run never leaves a cut-off log.
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -132,8 +136,44 @@ bool WriteLarge(const fs::path& dir, long count) {
     return true;
 }
 
+// `count` collections of one display of 65,535 bytes each, a sliding window
+// onto its running log: each holds the records of the one before but the
+// oldest `shift`, and `shift` newer ones. Named with their collection time
+// (one a day), as a nightly collection with --stamp leaves them.
+bool WriteHistory(const fs::path& dir, long count, long shift) {
+    logimage::LogDescription d = logimage::LargeLog();
+    d.serial = "5K0099999";
+    const std::vector<logimage::Record> base = d.groups[0];
+    const std::size_t window = base.size();
+    // Record j of the display's whole running log: the base records again,
+    // each round later than the one before.
+    const auto recordAt = [&](std::size_t j) {
+        logimage::Record r = base[j % window];
+        const std::uint32_t lap = r.LapTime() + static_cast<std::uint32_t>(j / window) * 3001u * 86400u;
+        for (int b = 0; b < 4; ++b) r.body[b] = static_cast<std::uint8_t>(lap >> (8 * b));
+        return r;
+    };
+    for (long k = 0; k < count; ++k) {
+        for (std::size_t i = 0; i < window; ++i) d.groups[0][i] = recordAt(static_cast<std::size_t>(k * shift) + i);
+        const logimage::Bytes data = logimage::BuildLog(d);
+        const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+        const std::time_t when = 1735732800 + static_cast<std::time_t>(k) * 86400;  // 2025-01-01 12:00 UTC on
+        char stamp[32];
+        std::tm tm{};
+        ::gmtime_r(&when, &tm);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+        if (!cmn::WriteFileAtomic(dir / (d.model + "_" + d.serial + "_" + stamp + ".dat"), bytes)) {
+            std::fprintf(stderr, "make-sample-logs: cannot write into %s\n", dir.c_str());
+            return false;
+        }
+    }
+    std::printf("%s: %ld collections of %zu records, %ld new in each\n", dir.c_str(), count, window, shift);
+    return true;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: make-sample-logs [FOLDER] | --fleet FOLDER | --large N FOLDER\n");
+    std::fprintf(stderr,
+                 "usage: make-sample-logs [FOLDER] | --fleet FOLDER | --large N FOLDER | --history N SHIFT FOLDER\n");
     return 64;
 }
 
@@ -149,6 +189,17 @@ int main(int argc, char** argv) {
         std::error_code ec;
         fs::create_directories(argv[3], ec);
         return WriteLarge(argv[3], count) ? 0 : 1;
+    }
+    if (mode == "--history") {
+        char* end1 = nullptr;
+        char* end2 = nullptr;
+        const long count = argc == 5 ? std::strtol(argv[2], &end1, 10) : 0;
+        const long shift = argc == 5 ? std::strtol(argv[3], &end2, 10) : 0;
+        if (argc != 5 || *end1 != '\0' || *end2 != '\0' || count < 1 || count > 100000 || shift < 0 || shift > 6000)
+            return Usage();
+        std::error_code ec;
+        fs::create_directories(argv[4], ec);
+        return WriteHistory(argv[4], count, shift) ? 0 : 1;
     }
     if (argc > 2 || mode.rfind("--", 0) == 0) return Usage();
     const fs::path dir = argc > 1 ? argv[1] : ".";

@@ -17,6 +17,8 @@
 #include "acquire/Interrupt.h"
 #include "acquire/Outcome.h"
 #include "acquire/Transfer.h"
+#include "archive/Collection.h"
+#include "archive/HistoryArchive.h"
 #include "cli/FleetCli.h"
 #include "report/LogJson.h"
 #include "common/codepage.h"
@@ -71,6 +73,11 @@ const char* const kHelp =
     "                         NvramDump1_YYYYmmdd-HHMMSS.bin, so that collections\n"
     "                         into one folder keep each other's files (get-logs,\n"
     "                         get-all, dump-nvram)\n"
+    "  --archive[=FILE]       add the collected log to the history archive FILE\n"
+    "                         (default: archive.sqlite in $XDG_DATA_HOME/quendra,\n"
+    "                         ~/.local/share/quendra), as quendra-log archive add\n"
+    "                         does; a log not added fails the run with exit 4\n"
+    "                         (get-all, get-logs; with --hosts, every display's)\n"
     "  --yes                  write-nvram and clear-logs without asking; without it\n"
     "                         they ask on the terminal, and refuse when standard\n"
     "                         input is none\n"
@@ -507,6 +514,34 @@ void ShowResult(acq::Command kind, const acq::stCommandResult& result, std::ostr
     err.flush();
 }
 
+// --archive: the log just collected (and saved) into the history archive.
+// False with a message when it was not added; the saved log stays.
+bool ArchiveLog(const stAcquireOptions& o, const acq::stCommandResult& result, std::ostream& err) {
+    std::string error;
+    fs::path source;
+    for (const acq::stWrittenFile& f : result.files)
+        if (f.path.extension() == ".dat") source = f.path;
+    hist::stCollection collection;
+    std::unique_ptr<hist::IHistoryArchive> archive;
+    fs::path path = o.strArchive;
+    if (path.empty()) path = hist::DefaultArchivePath(true, error);
+    std::error_code ec;
+    const std::string sourceName = source.empty() ? std::string() : fs::absolute(source, ec).lexically_normal().string();
+    hist::stAddResult added;
+    const bool ok = result.log && result.log->m_bValid &&
+                    hist::CollectionFromLog(*result.log, std::time(nullptr), sourceName, collection, error) &&
+                    !path.empty() && (archive = hist::OpenArchiveFile(path, hist::ArchiveAccess::kWrite, error)) &&
+                    archive->Add(collection, added, error);
+    if (!ok) {
+        err << "quendra-acquire: the log was not added to the archive: "
+            << Shown(error.empty() ? "no decoded log arrived" : error) << '\n';
+        return false;
+    }
+    err << "Archive: " << Shown(path.string()) << ": " << added.nRecords << " records, " << added.nNewRecords
+        << " new\n";
+    return true;
+}
+
 int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLink& link, std::ostream& out,
         std::ostream& err, bool errIsTerminal) {
     const auto start = std::chrono::steady_clock::now();
@@ -536,11 +571,12 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
         result = command->Run(link, bar, &cancel);
     }
     ShowResult(command->Kind(), result, err);
+    const bool archived = !o.bArchive || result.nExitCode != ACQCLI_OK || ArchiveLog(o, result, err);
     if (o.bJson) {
         out << Summary(o, result, identity, std::chrono::steady_clock::now() - start);
         out.flush();
     }
-    return result.nExitCode;
+    return archived ? result.nExitCode : ACQCLI_FILE;
 }
 
 }  // namespace
@@ -619,6 +655,12 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         cmn::SwitchOption("--json", o.bJson),
         cmn::SwitchOption("--stamp", o.bStamp),
         cmn::SwitchOption("--overview", o.bOverview),
+        {"--archive", {}, cmn::OptionValue::Optional,
+         [&](const std::string& v, std::string&) {
+             o.bArchive = true;
+             o.strArchive = v;
+             return true;
+         }},
     };
     const auto operand = [&](const std::string& arg, std::string& why) {
         if (o.strCommand.empty()) {
@@ -651,6 +693,10 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
                            !o.strModel.empty() || o.strOut != ".";
         if (other) error = "list-ports takes --json only";
         return !other;
+    }
+    if (o.bArchive && o.strCommand != "get-all" && o.strCommand != "get-logs") {
+        error = "--archive applies to get-all and get-logs";
+        return false;
     }
     if (o.bStamp && !IsFleetCommand(o.strCommand)) {
         error = "--stamp applies to get-logs, get-all and dump-nvram";

@@ -34,6 +34,10 @@ struct stAcquireOptions {
     std::string strHosts;  // --hosts FILE: the fleet run (FleetCli.h)
     int nJobs = 4;         // --jobs N: displays collected at once, 1..64
     bool bOverview = false;  // --overview: the fleet overview in --out at the end
+    // --archive[=FILE] (get-all, get-logs): each collected log is added to
+    // the history archive (FILE, else the user's default archive).
+    bool bArchive = false;
+    std::string strArchive;
 };
 
 // Exit codes.

@@ -1,5 +1,6 @@
 #include "cli/FleetCli.h"
 
+#include "archive/HistoryArchive.h"
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -17,6 +18,8 @@
 #include <system_error>
 
 #include "acquire/Names.h"
+#include "archive/HistoryArchive.h"
+#include "cli/ArchiveCli.h"
 #include "cli/LogCli.h"
 #include "report/Overview.h"
 #include "report/LogJson.h"
@@ -325,6 +328,7 @@ std::vector<std::string> RunArgs(const stAcquireOptions& o, const Job& job) {
     if (!o.strPasswordFile.empty()) a.insert(a.end(), {"--password-file", o.strPasswordFile});
     if (!o.strModel.empty()) a.insert(a.end(), {"--model", o.strModel});
     if (o.bStamp) a.push_back("--stamp");
+    if (o.bArchive) a.push_back("--archive=" + o.strArchive);
     a.insert(a.end(), {"--out", job.folder.string(), "--json"});
     return a;
 }
@@ -464,11 +468,36 @@ private:
     std::set<std::string> m_busyDisplays;  // keys of the displays a run talks to
 };
 
+// The archive of a fleet run as an absolute path (the default one when
+// `path` is empty), opened once for writing so that a path that cannot be an
+// archive stops the run before it starts.
+bool ResolveArchive(std::string& path, std::ostream& err) {
+    std::string error;
+    fs::path p = path.empty() ? hist::DefaultArchivePath(true, error) : fs::path(path);
+    std::error_code ec;
+    if (!p.empty()) p = fs::absolute(p, ec).lexically_normal();
+    if (p.empty() || !hist::OpenArchiveFile(p, hist::ArchiveAccess::kWrite, error)) {
+        err << "quendra-acquire: " << cmn::EscapeNonPrintable(error) << '\n';
+        return false;
+    }
+    path = p.string();
+    return true;
+}
+
 // The fleet overview of the run's folder: its logs and its summary.
-bool WriteFleetOverview(const fs::path& outDir, const fs::path& programDir, std::ostream& err) {
+bool WriteFleetOverview(const stAcquireOptions& o, const fs::path& outDir, const fs::path& programDir,
+                        std::ostream& err) {
     stOverviewRequest request;
     request.paths = {outDir};
     request.programDir = programDir;
+    if (o.bArchive) {
+        std::string error;
+        request.history = ArchiveHistoryLookup(o.strArchive, programDir, false, error);
+        if (!request.history) {
+            err << "quendra-acquire: " << cmn::EscapeNonPrintable(error) << '\n';
+            return false;
+        }
+    }
     const fs::path page = outDir / "overview.html";
     if (RunOverview("quendra-acquire", request, page, true, err) != LOGCLI_OK) return false;
     err << "quendra-acquire: overview: " << cmn::EscapeNonPrintable(page.string()) << '\n';
@@ -544,6 +573,11 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
     std::string password;
     if (!ReadPasswordOption(o, password, err)) return ACQCLI_FILE;
 
+    // Every display's run adds to one archive, checked (and made) before
+    // any display is started.
+    stAcquireOptions run = o;
+    if (o.bArchive && !ResolveArchive(run.strArchive, err)) return ACQCLI_FILE;
+
     std::error_code ec;
     const fs::path outDir = fs::absolute(o.strOut, ec).lexically_normal();
     std::vector<Job> jobs(displays.size());
@@ -551,7 +585,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
         jobs[i].display = &displays[i];
         jobs[i].folder = outDir / FleetFolderName(displays[i]);
     }
-    Fleet(o, exe, out, jobs.size()).Run(jobs);
+    Fleet(run, exe, out, jobs.size()).Run(jobs);
 
     std::string summary;
     std::map<std::string, int> counts;
@@ -568,7 +602,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
             << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string()) << '\n';
         return ACQCLI_FILE;
     }
-    if (o.bOverview && !WriteFleetOverview(outDir, exe.parent_path(), err)) return ACQCLI_FILE;
+    if (o.bOverview && !WriteFleetOverview(run, outDir, exe.parent_path(), err)) return ACQCLI_FILE;
     if (AcquireCliInterrupted()) return ACQCLI_CANCEL;
     return failed == 0 ? ACQCLI_OK : ACQCLI_COMM;
 }

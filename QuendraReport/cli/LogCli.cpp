@@ -13,6 +13,7 @@
 #include <istream>
 #include <ostream>
 
+#include "cli/ArchiveCli.h"
 #include "report/LogJson.h"
 #include "common/options.h"
 #include "common/strutil.h"
@@ -25,7 +26,12 @@ namespace {
 
 const char* const kHelp =
     "Usage: quendra-log [OPTIONS] LOGFILE\n"
-    "       quendra-log --overview FILE [--no-reports] [SETTINGS] PATH...\n"
+    "       quendra-log --overview FILE [--no-reports] [--archive[=FILE]]\n"
+    "                   [SETTINGS] PATH...\n"
+    "       quendra-log archive add [--archive FILE] [--no-checksum] PATH...\n"
+    "       quendra-log archive list [--archive FILE] [--json FILE]\n"
+    "       quendra-log archive report [--archive FILE] [--model MODEL]\n"
+    "                   [--since DATE] [OUTPUTS] [SETTINGS] SERIAL\n"
     "\n"
     "Decodes a saved display log (\".dat\") and writes its reports without a GUI.\n"
     "LOGFILE \"-\" reads the log from standard input. Without an output option the\n"
@@ -47,6 +53,26 @@ const char* const kHelp =
     "                    time stamped in its name (MODEL_SERIAL_YYYYmmdd-HHMMSS.dat),\n"
     "                    else the time the file was written.\n"
     "  --no-reports      write the overview without the full reports\n"
+    "  --archive[=FILE]  beside each display, from the history archive (default\n"
+    "                    the user's, see below): the records of its log that no\n"
+    "                    earlier collection held (\"new since the last collection\"),\n"
+    "                    and the history's records and abnormal records\n"
+    "\n"
+    "History archive (every record a display's logs ever held, each once):\n"
+    "  archive add       adds every log (*.dat) under the PATHs (folders and log\n"
+    "                    files) to its display's history; a log added before\n"
+    "                    changes nothing. One line per log on standard output\n"
+    "  archive list      one line per display: collections, first and last,\n"
+    "                    records, abnormal records, records new in the last one;\n"
+    "                    --json FILE writes the same as JSON\n"
+    "  archive report    the reports of a display's whole history, written as the\n"
+    "                    reports of one log (OUTPUTS below); the information entries\n"
+    "                    and temperature log are those of its last collection\n"
+    "  --archive FILE    the archive file; default \"archive.sqlite\" in\n"
+    "                    $XDG_DATA_HOME/quendra (~/.local/share/quendra)\n"
+    "  --model MODEL     the display of SERIAL under MODEL, when the serial number\n"
+    "                    is found under several models\n"
+    "  --since DATE      only records of that day (YYYY-MM-DD) or later\n"
     "\n"
     "Outputs (FILE \"-\" is standard output; a file is replaced whole, so a failed\n"
     "run never leaves a half-written report; a link to a file replaces the file it\n"
@@ -86,7 +112,9 @@ const char* const kHelp =
     "is printed on standard error) or an output could not be written,\n"
     "64 usage error (also --compensate on a log without its PC time).\n"
     "With --overview: 0 the overview was written (whatever the displays' status),\n"
-    "1 a PATH could not be read or the overview not written, 64 usage error.\n";
+    "1 a PATH could not be read or the overview not written, 64 usage error.\n"
+    "With archive: 0 success, 1 a log not added, the archive not opened or an\n"
+    "output not written, 64 usage error.\n";
 
 // Decimal digits, or hexadecimal digits after "0x"; nothing else (no sign, no
 // blanks, and a leading zero does not mean octal: "010" is ten).
@@ -154,14 +182,56 @@ bool CheckOverviewArgs(const stLogCliOptions& o, std::string& error) {
     return false;
 }
 
+// The command line of "archive add|list|report".
+bool CheckArchiveArgs(const stLogCliOptions& o, std::string& error) {
+    const std::string& cmd = o.strArchiveCommand;
+    const bool logOutputs = !o.strHtml.empty() || !o.strCompare.empty() || !o.strText.empty();
+    if (cmd != "add" && cmd != "list" && cmd != "report") {
+        error = "archive commands are add, list and report, not \"" + cmd + "\"";
+    } else if (!o.strOverview.empty() || o.bNoReports) {
+        error = "--overview is not an archive command";
+    } else if (o.bCompensate) {
+        error = "--compensate needs the PC time of a log's reading, and a history has none";
+    } else if (cmd != "report" && (!o.strSince.empty() || !o.strModel.empty())) {
+        error = "--since and --model go with archive report";
+    } else if (cmd == "add" && o.paths.empty()) {
+        error = "archive add needs at least one FILE or FOLDER";
+    } else if (cmd == "add" && (logOutputs || !o.strJson.empty())) {
+        error = "archive add writes no report; --html, --compare, --text and --json go with archive report";
+    } else if (cmd == "add" && std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end()) {
+        error = "archive add reads log files and folders, not standard input";
+    } else if (cmd == "list" && !o.paths.empty()) {
+        error = "archive list takes no operand";
+    } else if (cmd == "list" && logOutputs) {
+        error = "archive list writes a table, or JSON with --json; --html, --compare and --text go with archive report";
+    } else if (cmd == "report" && o.paths.size() != 1) {
+        error = "archive report needs exactly one SERIAL";
+    } else if (cmd == "report" && !logOutputs && o.strJson.empty()) {
+        error = "archive report needs an output: --html, --compare, --text or --json";
+    } else {
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 const char* LogCliHelp() { return kHelp; }
 
-bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& options, std::string& error) {
+bool ParseLogCliArgs(const std::vector<std::string>& argsIn, stLogCliOptions& options, std::string& error) {
     options = stLogCliOptions{};
     stLogCliOptions& o = options;
-    const std::vector<cmn::stOption> table = {
+    std::vector<std::string> args = argsIn;
+    const bool archive = !args.empty() && args.front() == "archive";
+    if (archive) {
+        if (args.size() < 2) {
+            error = "archive needs a command: add, list or report";
+            return false;
+        }
+        o.strArchiveCommand = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    std::vector<cmn::stOption> table = {
         cmn::SwitchOption("--help", o.bHelp, "-h"),
         cmn::SwitchOption("--version", o.bVersion),
         cmn::TextOption("--model-dir", o.strModelDir),
@@ -216,6 +286,17 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
              return true;
          }},
     };
+    if (!archive) {
+        table.push_back({"--archive", {}, cmn::OptionValue::Optional, [&](const std::string& v, std::string&) {
+                             o.bOverviewArchive = true;
+                             o.strArchive = v;
+                             return true;
+                         }});
+    } else {
+        table.push_back(cmn::TextOption("--archive", o.strArchive));
+        table.push_back(cmn::TextOption("--since", o.strSince));
+        table.push_back(cmn::TextOption("--model", o.strModel, cmn::OptionValue::MayBeEmpty));
+    }
     const auto operand = [&](const std::string& path, std::string& why) {
         if (path.empty()) {
             why = "an empty file name";
@@ -226,7 +307,12 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
     };
     if (!cmn::ParseOptions(args, table, operand, error)) return false;
     if (o.bHelp || o.bVersion) return true;
+    if (archive) return CheckArchiveArgs(o, error);
     if (!o.strOverview.empty()) return CheckOverviewArgs(o, error);
+    if (o.bOverviewArchive) {
+        error = "--archive goes with --overview or an archive command";
+        return false;
+    }
     if (o.bNoReports) {
         error = "--no-reports goes with --overview";
         return false;
@@ -314,9 +400,17 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         request.paths.assign(opt.paths.begin(), opt.paths.end());
         request.programDir = programDir;
         request.reportOptions = ReportOptions(opt);
+        if (opt.bOverviewArchive) {
+            request.history = ArchiveHistoryLookup(opt.strArchive, programDir, opt.bNoChecksum, error);
+            if (!request.history) {
+                err << "quendra-log: " << Shown(error) << "\n";
+                return LOGCLI_FAILED;
+            }
+        }
         return RunOverview("quendra-log", request, opt.strOverview, !opt.bNoReports, err);
     }
     if (!OutputsUsable(opt, err)) return LOGCLI_FAILED;
+    if (!opt.strArchiveCommand.empty()) return RunArchiveCommand(opt, programDir, out, err);
 
     const std::string name = LogName(opt);
     const stReportOptions options = ReportOptions(opt);
@@ -352,6 +446,13 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
             << Shown(reports.Log().m_strModel) << "\"; codes are shown as numbers\n";
     }
 
+    return WriteLogOutputs(opt, reports, opt.strLogFile, out, err);
+}
+
+}  // namespace
+
+int WriteLogOutputs(const stLogCliOptions& opt, CLogReports& reports, const std::string& source, std::ostream& out,
+                    std::ostream& err) {
     bool ok = true;
     auto route = [&](const std::string& path, const char* what, auto&& toStream, auto&& toFile) {
         if (path.empty()) return;
@@ -371,7 +472,7 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         opt.strText, "temperature text", [&] { return WriteBytesToStream(out, reports.Temp().GetText()); },
         [&](const std::string& path) { return reports.WriteTempText(path); });
     if (!opt.strJson.empty()) {
-        const std::string json = LogToJson(reports.Log(), reports.List(), reports.Temp(), opt.strLogFile);
+        const std::string json = LogToJson(reports.Log(), reports.List(), reports.Temp(), source);
         route(
             opt.strJson, "JSON", [&] { return WriteBytesToStream(out, json); },
             [&](const std::string& path) {
@@ -380,8 +481,6 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
     }
     return ok ? LOGCLI_OK : LOGCLI_FAILED;
 }
-
-}  // namespace
 
 int RunOverview(const char* program, const stOverviewRequest& request, const std::filesystem::path& html,
                 bool writeReports, std::ostream& err) {

@@ -28,6 +28,12 @@ struct stLogCliOptions {
     std::string strOverview;
     std::vector<std::string> paths;
     bool bNoReports = false;
+    // "quendra-log archive add|list|report": the history archive (ArchiveCli.h).
+    std::string strArchiveCommand;  // empty: not an archive command
+    std::string strArchive;         // --archive FILE; empty: the user's default archive
+    bool bOverviewArchive = false;  // --overview with --archive[=FILE]: the history beside each display
+    std::string strSince;           // --since DATE (report)
+    std::string strModel;           // --model MODEL (report: one of several displays of a serial)
 };
 
 // Exit codes.
@@ -64,6 +70,13 @@ int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path&
 struct stOverviewRequest;
 int RunOverview(const char* program, const stOverviewRequest& request, const std::filesystem::path& html,
                 bool writeReports, std::ostream& err);
+
+// The outputs of `opt` (--html, --compare, --text, --json) of the log that
+// `reports` shows, named `source` in the JSON; a message on `err` for each
+// that could not be written. LOGCLI_OK or LOGCLI_FAILED.
+class CLogReports;
+int WriteLogOutputs(const stLogCliOptions& opt, CLogReports& reports, const std::string& source, std::ostream& out,
+                    std::ostream& err);
 
 // The same with the log "-" read from std::cin.
 int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,

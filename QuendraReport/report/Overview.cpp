@@ -325,12 +325,7 @@ public:
     stOverviewRow Build(const fs::path& file) {
         stOverviewRow row;
         row.logFile = file;
-        row.collected = StampedCollectionTime(file);
-        row.collectedFrom = CollectedFrom::kFileName;
-        if (!row.collected) {
-            row.collected = FileTime(file);
-            row.collectedFrom = row.collected ? CollectedFrom::kFileTime : CollectedFrom::kUnknown;
-        }
+        row.collected = CollectionTime(file, row.collectedFrom);
         const bool decoded = m_log.ReadBin(file) == 1;
         row.strModel = Utf8(m_log.m_strModel);
         row.strSerial = Utf8(m_log.m_strSerial);
@@ -508,6 +503,24 @@ void Decide(stOverviewRow& row) {
 
 }  // namespace
 
+std::optional<std::time_t> CollectionTime(const fs::path& logFile, CollectedFrom& from) {
+    std::optional<std::time_t> t = StampedCollectionTime(logFile);
+    from = CollectedFrom::kFileName;
+    if (!t) {
+        t = FileTime(logFile);
+        from = t ? CollectedFrom::kFileTime : CollectedFrom::kUnknown;
+    }
+    return t;
+}
+
+bool FindLogFiles(const std::vector<fs::path>& paths, std::vector<fs::path>& logs, std::vector<std::string>& notes,
+                  std::string& error) {
+    stSources sources;
+    if (!FindSources(paths, sources, notes, error)) return false;
+    logs = std::move(sources.logs);
+    return true;
+}
+
 std::optional<std::time_t> StampedCollectionTime(const fs::path& logFile) {
     const std::string stem = logFile.stem().string();
     if (stem.size() <= kStampLength) return std::nullopt;
@@ -548,6 +561,9 @@ bool BuildOverview(const stOverviewRequest& request, stOverview& overview, std::
         if (sources.logs.empty()) overview.notes.push_back("no log (*.dat) under the paths given");
         overview.rows = DecodeLogs(request, sources.logs);
         KeepNewestPerSerial(overview.rows);
+        if (request.history)
+            for (stOverviewRow& row : overview.rows)
+                if (row.source == stOverviewRow::Source::kLog) row.history = request.history(row);
         MergeSummaries(sources.summaries, overview.rows);
         for (stOverviewRow& row : overview.rows) Decide(row);
         SortOverviewRows(overview.rows);

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -68,6 +69,14 @@ struct stNewestAbnormal {
     std::string strInfo;
 };
 
+// A display's history in the archive, beside its newest log.
+struct stOverviewHistory {
+    std::size_t nNewSinceLast = 0;  // records of the newest log that no earlier collection held
+    std::size_t nRecords = 0;       // records of the history
+    std::size_t nAbnormal = 0;      // abnormal records of the history, each once
+    std::size_t nCollections = 0;
+};
+
 struct stOverviewRow {
     enum class Source : int {
         kLog = 0,           // a decoded log
@@ -104,6 +113,7 @@ struct stOverviewRow {
     std::string strProblem;   // the decoder's message, or why the collection failed
     std::filesystem::path modelFolder;  // whose code tables gave its texts; empty: none
     std::filesystem::path report;       // the display's full report, once written (absolute)
+    std::optional<stOverviewHistory> history;  // with a history lookup, for a decoded log
 
     stOverviewFacts facts;
     std::vector<const stStatusRule*> rules;  // the rules that hold
@@ -115,6 +125,9 @@ struct stOverviewRequest {
     std::filesystem::path programDir;          // "ModelName.csv", model folders, "QuendraReport.ini"
     stReportOptions reportOptions;             // model folder, checksum, and how full reports show a log
     unsigned nThreads = 0;                     // 0: as many as the machine has, at most 8
+    // The history of the display of a decoded row's log (none when it has
+    // none to give); called on the building thread, one row after another.
+    std::function<std::optional<stOverviewHistory>(const stOverviewRow&)> history;
 };
 
 struct stOverview {
@@ -131,6 +144,16 @@ bool BuildOverview(const stOverviewRequest& request, stOverview& overview, std::
 
 // The collection time stamped in a log file's name: "..._YYYYmmdd-HHMMSS.dat".
 std::optional<std::time_t> StampedCollectionTime(const std::filesystem::path& logFile);
+// The collection time of a log file: the stamp in its name, else the time
+// it was last written; `from` says which (kUnknown: neither).
+std::optional<std::time_t> CollectionTime(const std::filesystem::path& logFile, CollectedFrom& from);
+
+// The log files ("*.dat") under `paths` (folders searched as the overview
+// searches them, files taken as they are), each once, in a fixed order.
+// False (with `error`) only when a path cannot be read at all; what did not
+// stop the search is in `notes`.
+bool FindLogFiles(const std::vector<std::filesystem::path>& paths, std::vector<std::filesystem::path>& logs,
+                  std::vector<std::string>& notes, std::string& error);
 
 // Sorts by status (worst first), then model, serial number, host and log file.
 void SortOverviewRows(std::vector<stOverviewRow>& rows);

@@ -499,6 +499,11 @@ void FilesCell(Html& h, const stOverviewRow& row, const stOverviewFiles& files) 
         h.Raw("<a href=\"").Raw(links.log).Raw("\" title=\"").Text(row.logFile.filename().string()).Raw("\">log</a>");
     if (row.nOlderLogs > 0)
         h.Raw("<span class=\"sub\">").Num(row.nOlderLogs).Raw(row.nOlderLogs == 1 ? " older log" : " older logs").Raw("</span>");
+    if (const auto& a = row.history) {
+        h.Raw("<span class=\"sub\">").Num(static_cast<long long>(a->nNewSinceLast)).Raw(" new since the last collection");
+        h.Raw("; history: ").Num(static_cast<long long>(a->nRecords)).Raw(" records, ");
+        h.Num(static_cast<long long>(a->nAbnormal)).Raw(" abnormal</span>");
+    }
     Close(h);
 }
 
@@ -769,6 +774,11 @@ void RowJson(JsonOut& j, const stOverviewRow& row, const stOverviewFiles& files)
         j.Key("temperature").Null();
     }
     j.Key("olderLogs").Num(row.nOlderLogs);
+    if (const auto& a = row.history) {
+        j.Key("history").Open('{').Key("newSinceLastCollection").Num(static_cast<long long>(a->nNewSinceLast));
+        j.Key("records").Num(static_cast<long long>(a->nRecords)).Key("abnormal").Num(static_cast<long long>(a->nAbnormal));
+        j.Key("collections").Num(static_cast<long long>(a->nCollections)).CloseWith('}');
+    }
     j.Key("log").OptStr(!links.log.empty(), row.logFile.lexically_relative(files.html.parent_path()).string());
     j.Key("report").OptStr(!links.report.empty(), row.report.lexically_relative(files.html.parent_path()).string());
     j.Key("problem").OptStr(!row.strProblem.empty(), row.strProblem);
@@ -818,6 +828,8 @@ std::string OverviewHtml(const stOverview& o, const stOverviewFiles& files) {
 
 std::string OverviewCsv(const stOverview& o, const stOverviewFiles& files) {
     std::string out;
+    // The history columns only when an archive was read.
+    const bool history = std::any_of(o.rows.begin(), o.rows.end(), [](const stOverviewRow& r) { return r.history; });
     {
         CsvLine head(out);
         for (const char* name :
@@ -829,6 +841,9 @@ std::string OverviewCsv(const stOverview& o, const stOverviewFiles& files) {
               "protections_recent", "temperature_format", "sensors", "bright_down_events", "high_temperature_events",
               "power_off_events", "older_logs", "log", "report", "problem"})
             head.Own(name);
+        if (history)
+            for (const char* name : {"new_since_last_collection", "history_records", "history_abnormal"})
+                head.Own(name);
     }
     const fs::path base = files.html.parent_path();
     for (const stOverviewRow& row : o.rows) {
@@ -862,6 +877,12 @@ std::string OverviewCsv(const stOverview& o, const stOverviewFiles& files) {
         line.Text(row.logFile.empty() ? "" : row.logFile.lexically_relative(base).string());
         line.Text(row.report.empty() ? "" : row.report.lexically_relative(base).string());
         line.Text(row.strProblem);
+        if (history) {
+            const auto& a = row.history;
+            line.Opt(Opt(a.has_value(), a ? static_cast<long long>(a->nNewSinceLast) : 0));
+            line.Opt(Opt(a.has_value(), a ? static_cast<long long>(a->nRecords) : 0));
+            line.Opt(Opt(a.has_value(), a ? static_cast<long long>(a->nAbnormal) : 0));
+        }
     }
     return out;
 }

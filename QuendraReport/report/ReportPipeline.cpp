@@ -110,6 +110,11 @@ ReportResult CLogReports::LoadLogBytesForReports(std::vector<std::uint8_t> bytes
     return Load(options, [&] { return m_log.ReadBytes(std::move(bytes)); });
 }
 
+ReportResult CLogReports::LoadDecodedForReports(const std::function<int(CQuendraLog&)>& fill,
+                                                const stReportOptions& options) {
+    return Load(options, [&] { return fill(m_log); });
+}
+
 ReportResult CLogReports::WriteTreatedHtml(const std::filesystem::path& file) const {
     return ::WriteTreatedHtml(file, *m_list, *m_temp);
 }

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +88,9 @@ public:
     ReportResult LoadLogForReports(const std::filesystem::path& logFile, const stReportOptions& options);
     // The same for the bytes of a log file read elsewhere (standard input).
     ReportResult LoadLogBytesForReports(std::vector<std::uint8_t> bytes, const stReportOptions& options);
+    // The same for a log made elsewhere (a display's history): `fill` fills
+    // the log object as a decoding would and returns 1, or 0 when it has none.
+    ReportResult LoadDecodedForReports(const std::function<int(CQuendraLog&)>& fill, const stReportOptions& options);
 
     ReportResult WriteTreatedHtml(const std::filesystem::path& file) const;
     ReportResult WriteCompareText(const std::filesystem::path& file) const;

@@ -58,6 +58,12 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<stOpti
             }
         } else if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
+            if (option->value == OptionValue::Optional && value.empty()) {
+                error = "option " + name + "= needs a non-empty value";
+                return false;
+            }
+        } else if (option->value == OptionValue::Optional) {
+            // Given alone: the handler gets the empty value.
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {

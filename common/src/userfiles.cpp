@@ -76,12 +76,17 @@ bool IsOwnFolder(const fs::path& dir) {
 }
 
 fs::path UserFolderPath(UserFolderKind kind) {
-    const bool settings = kind == UserFolderKind::kSettings;
-    if (const char* base = AbsoluteEnv(settings ? "XDG_CONFIG_HOME" : "XDG_STATE_HOME"))
-        return fs::path(base) / kFolderName;
+    struct stBase {
+        const char* variable;
+        const char* underHome;
+    };
+    const stBase base = kind == UserFolderKind::kSettings ? stBase{"XDG_CONFIG_HOME", ".config"}
+                        : kind == UserFolderKind::kState  ? stBase{"XDG_STATE_HOME", ".local/state"}
+                                                          : stBase{"XDG_DATA_HOME", ".local/share"};
+    if (const char* dir = AbsoluteEnv(base.variable)) return fs::path(dir) / kFolderName;
     const fs::path home = HomeFolder();
     if (home.empty()) return {};
-    return (settings ? home / ".config" : home / ".local" / "state") / kFolderName;
+    return home / base.underHome / kFolderName;
 }
 
 stUserPath MakePrivateFolder(const fs::path& dir) {

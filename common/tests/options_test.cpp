@@ -9,10 +9,11 @@ using namespace cmn;
 
 TEST(Options, FormsAndMistakes) {
     bool flag = false;
-    std::string out, name, error;
+    std::string out, name, store = "unset", error;
     std::vector<std::string> operands;
     const std::vector<stOption> table = {SwitchOption("--flag", flag, "-f"), TextOption("--out", out),
-                                         TextOption("--name", name, OptionValue::MayBeEmpty)};
+                                         TextOption("--name", name, OptionValue::MayBeEmpty),
+                                         TextOption("--store", store, OptionValue::Optional)};
     const auto parse = [&](const std::vector<std::string>& args) {
         operands.clear();
         error.clear();
@@ -28,6 +29,12 @@ TEST(Options, FormsAndMistakes) {
     EXPECT_EQ(operands, (std::vector<std::string>{"a", "-", "--flag", "b"}));
     ASSERT_TRUE(parse({"--name="})) << error;
     EXPECT_EQ(name, "");
+    // An optional value comes only after "=": the next word stays an operand.
+    ASSERT_TRUE(parse({"--store", "c"})) << error;
+    EXPECT_EQ(store, "");
+    EXPECT_EQ(operands, (std::vector<std::string>{"c"}));
+    ASSERT_TRUE(parse({"--store=s.db"})) << error;
+    EXPECT_EQ(store, "s.db");
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
         {{"--bogus=1"}, "unknown option \"--bogus\""},
@@ -35,6 +42,7 @@ TEST(Options, FormsAndMistakes) {
         {{"--out"}, "option --out needs a value"},
         {{"--out="}, "option --out needs a non-empty value"},
         {{"--flag=yes"}, "option --flag takes no value"},
+        {{"--store="}, "option --store= needs a non-empty value"},
     };
     for (const auto& [args, reason] : bad) {
         EXPECT_FALSE(parse(args)) << args[0];

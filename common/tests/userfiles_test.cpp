@@ -15,7 +15,8 @@ namespace fs = std::filesystem;
 
 TEST(UserFiles, WhereAProgramWritesItsOwnFiles) {
     enum Planted { kNothing, kLink, kOtherOwner, kFile };
-    constexpr auto kSettings = UserFolderKind::kSettings, kState = UserFolderKind::kState;
+    constexpr auto kSettings = UserFolderKind::kSettings, kState = UserFolderKind::kState,
+                   kData = UserFolderKind::kData;
     struct Case {
         const char* name;
         bool ownProgramFolder;
@@ -32,6 +33,8 @@ TEST(UserFiles, WhereAProgramWritesItsOwnFiles) {
         {"relative XDG ignored", false, kSettings, "relative/xdg", kNothing, "home/.config/quendra"},
         {"state, XDG set", false, kState, "xdg", kNothing, "xdg/quendra"},
         {"state, default", false, kState, "", kNothing, "home/.local/state/quendra"},
+        {"data, XDG set", false, kData, "xdg", kNothing, "xdg/quendra"},
+        {"data, default", false, kData, "", kNothing, "home/.local/share/quendra"},
         {"a link there", false, kSettings, "xdg", kLink, "!is a symbolic link"},
         {"another user's folder", false, kState, "", kOtherOwner, "!belongs to another user"},
         {"a file there", false, kSettings, "", kFile, "!not a folder"},
@@ -51,8 +54,10 @@ TEST(UserFiles, WhereAProgramWritesItsOwnFiles) {
         }
         const std::string xdg = std::string(c.xdg) == "xdg" ? (top / "xdg").string() : c.xdg;
         testsupport::ScopedEnv home("HOME", (top / "home").string());
-        testsupport::ScopedEnv base(c.kind == kSettings ? "XDG_CONFIG_HOME" : "XDG_STATE_HOME",
-                                    xdg.empty() ? nullptr : xdg.c_str());
+        const char* variable = c.kind == kSettings ? "XDG_CONFIG_HOME"
+                               : c.kind == kState  ? "XDG_STATE_HOME"
+                                                   : "XDG_DATA_HOME";
+        testsupport::ScopedEnv base(variable, xdg.empty() ? nullptr : xdg.c_str());
         const fs::path user = UserFolderPath(c.kind);
         if (c.planted != kNothing) fs::create_directories(user.parent_path());
         if (c.planted == kLink) fs::create_directory_symlink(top, user);

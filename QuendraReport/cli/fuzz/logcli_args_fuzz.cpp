@@ -19,11 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     const bool ok = ParseLogCliArgs(args, options, error);
     // A refusal always explains itself; an accepted line names a log, or an
-    // overview with at least one path, or asks for help or the version.
+    // overview with at least one path, or an archive command (add and report
+    // with what they work on), or asks for help or the version.
     if (!ok && error.empty()) __builtin_trap();
     const bool overview = !options.strOverview.empty();
     const bool run = ok && !options.bHelp && !options.bVersion;
-    if (run && !overview && options.strLogFile.empty()) __builtin_trap();
+    const std::string& archive = options.strArchiveCommand;
+    if (run && !overview && archive.empty() && options.strLogFile.empty()) __builtin_trap();
+    if (run && (archive == "add" || archive == "report") && options.paths.empty()) __builtin_trap();
     if (run && overview && options.paths.empty()) __builtin_trap();
     if (ok && (options.nSortColumn < 0 || options.nSortColumn > 6)) __builtin_trap();
     return 0;

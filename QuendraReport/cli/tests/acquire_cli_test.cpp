@@ -127,6 +127,28 @@ TEST_F(AcquireToolTest, GetAllWithSummary) {
     EXPECT_EQ(testsupport::ReadFile(dir / "t.txt").rfind("SERIAL NUMBER : QX30001001\r\n\r\n", 0), 0u);
 }
 
+TEST_F(AcquireToolTest, GetAllAddsTheLogToTheArchive) {
+    ASSERT_TRUE(sim.Start({"--listen", address.Text()}));
+    const std::string archive = "--archive=" + (dir / "a.sqlite").string();
+    ASSERT_EQ(Tool(With({"get-all", "--out", (dir / "out").string(), archive}, Lan())), ACQCLI_OK) << err;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(err, m, std::regex("Archive: .*a\\.sqlite: ([0-9]+) records, ([0-9]+) new\n")))
+        << err;
+    EXPECT_EQ(m[1], m[2]);
+    EXPECT_NE(m.str(1), "0");
+    ASSERT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string(), archive}, Lan())), ACQCLI_OK) << err;
+    EXPECT_NE(err.find("records, 0 new\n"), std::string::npos) << err;
+    // An archive that cannot take it fails the run; the log is still saved.
+    fs::remove_all(dir / "out");
+    testsupport::WriteFile(dir / "text.sqlite", std::string(300, 't'));
+    EXPECT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string(), "--archive=" + (dir / "text.sqlite").string()},
+                        Lan())),
+              ACQCLI_FILE);
+    EXPECT_NE(err.find("the log was not added to the archive: "), std::string::npos) << err;
+    EXPECT_TRUE(fs::exists(dir / "out" / "QM-X003_QX30001001.dat"));
+    EXPECT_EQ(Tool(With({"dump-nvram", archive}, Lan())), ACQCLI_USAGE);
+}
+
 TEST_F(AcquireToolTest, ExitCodesTellWhatHappened) {
     ASSERT_TRUE(sim.Start({"--listen", address.Text(), "--chain", "5"}));
     testsupport::WriteFile(dir / "img.bin", std::string(4096, 'x'));

@@ -12,8 +12,10 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <thread>
 
+#include "archive/HistoryArchive.h"
 #include "cli/FleetCli.h"
 
 namespace fs = std::filesystem;
@@ -250,3 +252,34 @@ TEST_F(FleetTest, InterruptCancelsTheRunningDisplayAndStartsNoOther) {
 }
 
 }  // namespace
+
+// Every display's run adds its log to one archive as it lands, several at once.
+TEST_F(FleetTest, DisplaysAddToOneArchiveAtOnce) {
+    std::array<testsupport::LoopbackAddress, 3> addresses;
+    std::array<testsupport::SimProcess, 3> sims;
+    std::string hosts;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(sims[i].Start({"--listen", addresses[i].Text(), "--account", "svc", "--password", "pw",
+                                   "--chain", "1"}));
+        hosts += addresses[i].Text() + " 0 svc\n" + addresses[i].Text() + " 1 svc\n";
+    }
+    std::vector<std::string> args = Fleet(hosts, 6);
+    args.insert(args.end(), {"--archive=" + (dir / "archive.sqlite").string(), "--overview"});
+    std::string out, err;
+    ASSERT_EQ(testsupport::RunChild(args, options, out, err), ACQCLI_OK) << err << out;
+
+    std::set<std::string> collected, archived;
+    for (const auto& e : fs::directory_iterator(dir / "out"))
+        if (e.is_directory() && e.path().filename() != "overview-reports")
+            collected.insert(CollectedSerial(e.path().filename().string()));
+    std::string error;
+    auto archive = hist::OpenArchiveFile(dir / "archive.sqlite", hist::ArchiveAccess::kRead, error);
+    ASSERT_TRUE(archive) << error;
+    std::vector<hist::stDisplaySummary> displays;
+    ASSERT_TRUE(archive->ListDisplays(displays, error)) << error;
+    for (const hist::stDisplaySummary& d : displays) archived.insert(d.display.strSerial);
+    EXPECT_EQ(archived, collected);
+    EXPECT_FALSE(archived.empty());
+    // The overview that ends the run shows each display's history.
+    EXPECT_NE(Read("out/overview.json").find("\"history\":{\"newSinceLastCollection\":"), std::string::npos);
+}

@@ -20,6 +20,8 @@ enum class OptionValue {
     None,        // a switch: "--name" alone
     Required,    // "--name VALUE", VALUE not empty
     MayBeEmpty,  // "--name VALUE", VALUE possibly empty
+    Optional,    // "--name" alone (the handler gets ""), or "--name=VALUE", VALUE not
+                 // empty; the word after "--name" is never taken as its value
 };
 
 struct stOption {

@@ -1,6 +1,6 @@
 #pragma once
 // Where a program keeps what it writes on its own: settings changes, the LAN
-// library's log, scratch files.
+// library's log, scratch files, the history archive.
 //
 // A program folder that belongs to the user running the program (a build
 // folder, a personal install, root's own installation run by root) takes
@@ -8,13 +8,16 @@
 // folders take them instead, made for that user alone (mode 0700):
 //   settings   $XDG_CONFIG_HOME/quendra   (default ~/.config/quendra)
 //   state      $XDG_STATE_HOME/quendra    (default ~/.local/state/quendra)
+//   data       $XDG_DATA_HOME/quendra     (default ~/.local/share/quendra): what
+//              the user keeps for good (the history archive), whatever the
+//              program folder
 // A settings file is read from the user's folder when it is there, else from
 // the program folder, whose file stays the installed default; the first
 // change makes the user's file as a copy of the default, so that every other
 // line of it is kept.
 //
 // Thread-safety: every function is safe from any thread; they read the
-// environment (HOME, XDG_CONFIG_HOME, XDG_STATE_HOME), which must not be
+// environment (HOME, XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_DATA_HOME), which must not be
 // changed meanwhile.
 
 #include <filesystem>
@@ -23,7 +26,7 @@
 
 namespace cmn {
 
-enum class UserFolderKind { kSettings, kState };
+enum class UserFolderKind { kSettings, kState, kData };
 
 // A folder or file to use, or why there is none.
 struct stUserPath {
@@ -35,10 +38,11 @@ struct stUserPath {
 // effective user.
 bool IsOwnFolder(const std::filesystem::path& dir);
 
-// The user's folder of `kind`, without making it: $XDG_CONFIG_HOME or
-// $XDG_STATE_HOME when set to an absolute path, else ~/.config or
-// ~/.local/state (HOME, else the user's home in the password database),
-// followed by "quendra". Empty when there is no home folder.
+// The user's folder of `kind`, without making it: $XDG_CONFIG_HOME,
+// $XDG_STATE_HOME or $XDG_DATA_HOME when set to an absolute path, else
+// ~/.config, ~/.local/state or ~/.local/share (HOME, else the user's home in
+// the password database), followed by "quendra". Empty when there is no
+// home folder.
 std::filesystem::path UserFolderPath(UserFolderKind kind);
 
 // Makes `dir` with its missing parents, each for this user alone (0700), or
