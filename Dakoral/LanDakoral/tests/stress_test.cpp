@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <testsupport/SimProcess.h>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <new>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -69,20 +71,38 @@ long long MonotonicNs() {
 // and the next one replaces that, so each file the log folder shows under
 // either name gets a hard link in `keep` (the folder's files may be seen
 // under both names; a file is kept once, by its inode). A generation is
-// missed only if two rotations (about 1 MB of lines) pass between two looks.
+// missed only if a whole one is written between two looks: `Looks()` counts
+// them, in memory shared with forked writers, so writers can keep pace.
 class GenerationKeeper {
 public:
     GenerationKeeper(fs::path logDir, fs::path keep) : m_logDir(std::move(logDir)), m_keep(std::move(keep)) {
         fs::create_directories(m_keep);
+        void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
+                              MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        m_looks = shared == MAP_FAILED ? &m_localLooks : new (shared) std::atomic<long>(0);
         m_thread = std::thread([this] {
             while (!m_stop.load()) {
                 KeepAll();
+                m_looks->fetch_add(1);
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             KeepAll();
         });
     }
-    ~GenerationKeeper() { Stop(); }
+    ~GenerationKeeper() {
+        Stop();
+        if (m_looks != &m_localLooks) ::munmap(m_looks, sizeof(std::atomic<long>));
+    }
+    // Looks taken so far; readable from a forked child.
+    long Looks() const { return m_looks->load(); }
+    // Returns once a look has begun and ended after `since` was read (at most 10 s).
+    void WaitForLookAfter(long since) const {
+        const long long deadline = MonotonicNs() + 10'000'000'000LL;
+        while (Looks() <= since + 1 && MonotonicNs() < deadline) {
+            const timespec pause{0, 100'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
     void Stop() {
         m_stop.store(true);
         if (m_thread.joinable()) m_thread.join();
@@ -110,6 +130,8 @@ private:
     std::set<ino_t> m_inodes;
     std::vector<fs::path> m_files;
     int m_next = 0;
+    std::atomic<long> m_localLooks{0};
+    std::atomic<long>* m_looks = &m_localLooks;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
@@ -120,8 +142,19 @@ TEST(Stress, EightWritersOfTenThousandLinesLoseAndTearNothingWhileTheLogRotates)
     lan::Logf(lan::kTrace, "start");  // the log folder and file exist before anybody writes
     GenerationKeeper keeper(env.LogPath().parent_path(), env.Dir() / "kept");
     const std::string pad(40, 'x');
+    // 8 writers x 200 lines x about 83 bytes, twice between two looks at most,
+    // stay well under one rotation (512 KiB): the keeper sees every generation
+    // however busy the machine is.
+    constexpr int kBatch = 200;
     const auto children = ForkAll([&](int w) {
-        for (int i = 0; i < kLines; ++i) lan::Logf(lan::kTrace, "writer %d line %05d %s", w, i, pad.c_str());
+        long since = keeper.Looks();
+        for (int i = 0; i < kLines; ++i) {
+            if (i > 0 && i % kBatch == 0) {
+                keeper.WaitForLookAfter(since);
+                since = keeper.Looks();
+            }
+            lan::Logf(lan::kTrace, "writer %d line %05d %s", w, i, pad.c_str());
+        }
     });
     ASSERT_EQ(WaitAll(children), kProcesses);
     keeper.Stop();
