@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QMenuBar>
@@ -372,7 +373,13 @@ acq::stCommandResult CMainFrame::RunCommand(bool cancellable, const CommandFn& c
             m_progress->RunModal();
             continue;
         }
-        if (thread->isFinished()) break;
+        if (thread->isFinished()) {
+            // The worker posted all its calls before it ended; a step it
+            // began may still be on its way and comes up before the end.
+            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+            if (m_steps.empty()) break;
+            continue;
+        }
         betweenSteps.exec(QEventLoop::ExcludeUserInputEvents);
     }
     m_betweenSteps = nullptr;
