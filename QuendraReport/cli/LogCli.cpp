@@ -228,6 +228,10 @@ bool ParseLogCliArgs(const std::vector<std::string>& argsIn, stLogCliOptions& op
             error = "archive needs a command: add, list or report";
             return false;
         }
+        if (args[1] == "--help" || args[1] == "-h") {
+            o.bHelp = true;
+            return true;
+        }
         o.strArchiveCommand = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }

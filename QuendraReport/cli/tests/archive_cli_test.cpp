@@ -95,6 +95,12 @@ TEST_F(ArchiveCliTest, AddListAndReportAHistory) {
     EXPECT_NE(m_out.str().find("\"records\":[]"), std::string::npos);
     EXPECT_EQ(all.find("\"records\":[]"), std::string::npos);
     EXPECT_EQ(Run({"archive", "report", first.serial, "--since", "2025-02-30", "--json", "-"}), LOGCLI_USAGE);
+    // Help is there at every depth of the archive command line.
+    for (const std::vector<std::string>& help : {std::vector<std::string>{"archive", "--help"}, {"archive", "-h"},
+                                                 {"archive", "report", "--help"}}) {
+        EXPECT_EQ(Run(help), LOGCLI_OK);
+        EXPECT_NE(m_out.str().find("archive report"), std::string::npos);
+    }
 }
 
 TEST(ArchiveCliDates, OnlyWholeDaysOfTheCalendar) {
