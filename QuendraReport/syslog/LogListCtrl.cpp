@@ -144,7 +144,10 @@ void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, st
         if (const std::string* name = TableText(tables.m_aryOpTypeName, item.nSubType)) {
             text = *name;
         } else {
-            text = cmn::StrPrintf("%d(%d)", item.nKind, item.nSubType);
+            cmn::AppendDecimal(text, item.nKind);
+            text += '(';
+            cmn::AppendDecimal(text, item.nSubType);
+            text += ')';
         }
         return;
     }
@@ -159,7 +162,7 @@ void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, st
             text += "(" + *type + ")";
         }
     }
-    if (text.empty()) text = cmn::StrPrintf("%d", item.nKind);
+    if (text.empty()) cmn::AppendDecimal(text, item.nKind);
 }
 
 void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
@@ -173,7 +176,7 @@ void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, st
                 text = std::move(*name);
                 return;
             }
-            text = cmn::StrPrintf("%d", item.nCode);
+            cmn::AppendDecimal(text, item.nCode);
             return;
         }
         case LOG_KIND_SIGNAL:
@@ -199,7 +202,11 @@ void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, st
         default:
             return;
     }
-    text = found ? *found : cmn::StrPrintf("%d", fallback);
+    if (found) {
+        text = *found;
+    } else {
+        cmn::AppendDecimal(text, fallback);
+    }
 }
 
 void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
@@ -213,7 +220,7 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
     row.crBack = row.bAbnormal ? stRgb{255, 0, 0} : GroupColour(item.nGroup);
     row.bPowerOnLine = IsPowerOnLine(item, m_bTimeMode);
 
-    row.aText[LOG_COL_ID] = cmn::StrPrintf("%03d", position + 1);
+    cmn::AppendDecimal(row.aText[LOG_COL_ID], position + 1, 3);
 
     std::string& date = row.aText[LOG_COL_DATE];
     if (m_bTimeMode == 0 || (m_bTimeMode == 1 && m_bTimeCompensation)) {
@@ -230,7 +237,7 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
         if (const std::string* name = TableText(tables.m_aryInputName, item.nInput)) {
             input = *name;
         } else {
-            input = cmn::StrPrintf("%d", item.nInput);
+            cmn::AppendDecimal(input, item.nInput);
         }
         if (item.nKind == LOG_KIND_SIGNAL) {
             int entry = -1;
@@ -242,14 +249,20 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
                 default: break;
             }
             const std::string* label = entry >= 0 ? TableText(tables.m_aryResource, entry) : nullptr;
-            input += label ? *label : cmn::StrPrintf(" (%d)", item.nSubType);
+            if (label) {
+                input += *label;
+            } else {
+                input += " (";
+                cmn::AppendDecimal(input, item.nSubType);
+                input += ')';
+            }
         }
     }
 
     InfoText(tables, item, row.aText[LOG_COL_INFO]);
 
-    if (item.nParamCount > 0) row.aText[LOG_COL_PARAM1] = cmn::StrPrintf("%d", item.nParam1);
-    if (item.nParamCount > 1) row.aText[LOG_COL_PARAM2] = cmn::StrPrintf("%d", item.nParam2);
+    if (item.nParamCount > 0) cmn::AppendDecimal(row.aText[LOG_COL_PARAM1], item.nParam1);
+    if (item.nParamCount > 1) cmn::AppendDecimal(row.aText[LOG_COL_PARAM2], item.nParam2);
 }
 
 void CLogListCtrl::RefreshList(CQuendraLog* log) {

@@ -39,18 +39,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// Appends v in decimal, zero-padded to at least `width` digits ("%0*u").
-void AppendUnsigned(std::string& s, std::uint32_t v, int width = 0) {
-    char buf[10];
-    int n = 0;
-    do {
-        buf[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v);
-    for (int i = n; i < width; ++i) s.push_back('0');
-    while (n) s.push_back(buf[--n]);
-}
-
 // A display clock byte as it is shown: two digits, "00" for 100 and above.
 int ClockField(std::uint8_t b) { return b < 100 ? b : 0; }
 
@@ -103,11 +91,11 @@ void Fill(stLogItem& item, const stOperationLog& op) {
 void Fill(stLogItem& item, const stSignalLog& sig) {
     item.nInput = sig.nInput;
     item.nSubType = sig.nStatus;
-    AppendUnsigned(item.strText, sig.wWidth);
+    cmn::AppendDecimal(item.strText, sig.wWidth);
     item.strText.push_back('x');
-    AppendUnsigned(item.strText, sig.wHeight);
+    cmn::AppendDecimal(item.strText, sig.wHeight);
     item.strText.push_back('@');
-    AppendUnsigned(item.strText, sig.nRate);
+    cmn::AppendDecimal(item.strText, sig.nRate);
 }
 
 void Fill(stLogItem& item, const stPowerLog& power) {
@@ -497,7 +485,7 @@ int CQuendraLog::GetItem(std::string& item, std::string& text, char separator) {
 
 const std::uint8_t* CQuendraLog::GetTimeData(const std::uint8_t* p, std::string& out) {
     out.clear();
-    for (std::size_t i = 0; i < L::kClockSize; ++i) AppendUnsigned(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
+    for (std::size_t i = 0; i < L::kClockSize; ++i) cmn::AppendDecimal(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
     return p + L::kClockSize;
 }
 
@@ -509,7 +497,7 @@ const std::uint8_t* CQuendraLog::GetUsageTimeData(const std::uint8_t* p, std::st
 
 const std::uint8_t* CQuendraLog::GetIdData(const std::uint8_t* p, std::string& out) {
     out.clear();
-    AppendUnsigned(out, p[0]);
+    cmn::AppendDecimal(out, p[0]);
     return p + L::kDisplayIdSize;
 }
 

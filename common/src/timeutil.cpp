@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+
 namespace cmn {
 
 namespace {
@@ -17,6 +18,42 @@ std::time_t MakeLocal(int year, int month, int day, int hour, int minute, int se
     tm.tm_sec = second;
     tm.tm_isdst = isdst;
     return std::mktime(&tm);
+}
+
+// Formats `tm` by `fmt` without strftime when `fmt` holds nothing but
+// plain bytes and %Y %y %m %d %H %M %S %%, the year has four digits and the
+// text fits 64 bytes (the formats of every report); false for anything else,
+// and strftime does it. The report of a long log formats thousands of times,
+// and strftime is most of that work.
+bool FormatPlainFields(const std::tm& tm, const char* fmt, std::string& out) {
+    const int year = tm.tm_year + 1900;
+    if (year < 1000 || year > 9999) return false;
+    char text[64];
+    std::size_t n = 0;
+    auto put = [&](int value, std::size_t digits) {
+        for (std::size_t i = digits; i-- > 0; value /= 10) text[n + i] = static_cast<char>('0' + value % 10);
+        n += digits;
+    };
+    for (const char* p = fmt; *p != '\0'; ++p) {
+        if (n + 4 > sizeof text) return false;
+        if (*p != '%') {
+            text[n++] = *p;
+            continue;
+        }
+        switch (*++p) {
+            case 'Y': put(year, 4); break;
+            case 'y': put(year % 100, 2); break;
+            case 'm': put(tm.tm_mon + 1, 2); break;
+            case 'd': put(tm.tm_mday, 2); break;
+            case 'H': put(tm.tm_hour, 2); break;
+            case 'M': put(tm.tm_min, 2); break;
+            case 'S': put(tm.tm_sec, 2); break;
+            case '%': text[n++] = '%'; break;
+            default: return false;  // also a lone '%' at the end
+        }
+    }
+    out.assign(text, n);
+    return true;
 }
 
 }  // namespace
@@ -48,6 +85,8 @@ std::string FormatLocal(std::time_t t, const char* fmt) {
     if (!fmt || !*fmt) return {};
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return {};
+    std::string text;
+    if (FormatPlainFields(tm, fmt, text)) return text;
     std::vector<char> buf(128);
     // strftime gives 0 both for "too small" and for an empty result; grow a few
     // times and then accept the empty result.
