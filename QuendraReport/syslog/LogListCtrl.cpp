@@ -321,9 +321,9 @@ void CLogListCtrl::SortRows(int column, bool ascending) {
     auto byId = [this](int a, int b) { return m_rows[a].nItemData < m_rows[b].nItemData; };
     if (!std::is_sorted(order.begin(), order.end(), byId)) std::sort(order.begin(), order.end(), byId);
     const std::intptr_t self = reinterpret_cast<std::intptr_t>(this);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return SortCompareFunc(m_rows[a].nItemData, m_rows[b].nItemData, self) < 0;
-    });
+    auto before = [&](int a, int b) { return SortCompareFunc(m_rows[a].nItemData, m_rows[b].nItemData, self) < 0; };
+    // Rows already in order (a refresh by ID, the usual case) are not sorted again.
+    if (!std::is_sorted(order.begin(), order.end(), before)) std::stable_sort(order.begin(), order.end(), before);
     bool identity = true;
     for (std::size_t r = 0; r < n && identity; ++r) identity = order[r] == static_cast<int>(r);
     if (identity) return;
