@@ -47,11 +47,11 @@ GroupMark MarkOf(const stLogRow& row) {
     return row.nGroup >= 1 && row.nGroup <= 3 ? kGroups[row.nGroup] : kGroups[0];
 }
 
-void AppendHtmlCell(std::string& line, std::string_view text, const char* empty) {
+void AppendHtmlCell(std::string& line, std::string_view text, const char* empty, bool crLf = false) {
     if (text.empty()) {
         line += empty;
     } else {
-        AppendHtmlEscaped(line, text);
+        AppendHtmlEscaped(line, text, crLf);
     }
 }
 
@@ -92,23 +92,27 @@ int WriteSyslogHtml(CTextSink& file, const CLogListCtrl& list) {
     line += kHtmlTrClose;
     file.Write(line);
 
+    // The rows are most of the report: each is built with its CR LF line
+    // ends in one buffer that keeps its capacity, and written as it is.
+    std::string cellOpen;
     for (const stLogRow& row : list.Rows()) {
         const GroupMark mark = MarkOf(row);
         const char* border = row.bPowerOnLine ? " border-pwron" : " border-normal";
-        line = "\t<TR>\n\t\t<TD class=\"log_pre0 ";
+        line = "\t<TR>\r\n\t\t<TD class=\"log_pre0 ";
         line += mark.markClass;
         line += border;
-        line += row.bAbnormal ? "\">!</TD>\n" : "\">&nbsp;</TD>\n";
+        line += row.bAbnormal ? "\">!</TD>\r\n" : "\">&nbsp;</TD>\r\n";
+        cellOpen = "\t\t<TD class=\"log_pre1 ";
+        cellOpen += mark.cellClass;
+        cellOpen += border;
+        cellOpen += "\">";
         for (const std::string& cell : row.aText) {
-            line += "\t\t<TD class=\"log_pre1 ";
-            line += mark.cellClass;
-            line += border;
-            line += "\">";
-            AppendHtmlCell(line, cell, "&nbsp;");
-            line += "</TD>\n";
+            line += cellOpen;
+            AppendHtmlCell(line, cell, "&nbsp;", true);
+            line += "</TD>\r\n";
         }
-        line += "\t</TR>\n";
-        file.Write(line);
+        line += "\t</TR>\r\n";
+        file.WriteCrLf(line);
     }
     file.Write(kHtmlTableClose);
     return 1;
