@@ -106,9 +106,9 @@ int WriteSyslogHtml(CTextSink& file, const CLogListCtrl& list) {
         cellOpen += mark.cellClass;
         cellOpen += border;
         cellOpen += "\">";
-        for (const std::string& cell : row.aText) {
+        for (std::size_t c = 0; c < row.aText.size(); ++c) {
             line += cellOpen;
-            AppendHtmlCell(line, cell, "&nbsp;", true);
+            AppendHtmlCell(line, row.aText[c], "&nbsp;", true);
             line += "</TD>\r\n";
         }
         line += "\t</TR>\r\n";
@@ -150,8 +150,8 @@ int WriteSyslogCompare(CTextSink& file, const CLogListCtrl& list) {
         line += MarkOf(row).label;
         line += "\t/\t";
         for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
-            const std::string& cell = row.aText[static_cast<std::size_t>(c)];
-            line += cell.empty() ? std::string_view("\t") : std::string_view(cell);
+            const std::string_view cell = row.aText[static_cast<std::size_t>(c)];
+            line += cell.empty() ? std::string_view("\t") : cell;
             line += "\t/\t";
         }
         line += "\t\n";

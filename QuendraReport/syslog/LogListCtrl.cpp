@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
+#include <stdexcept>
 
 #include "common/strutil.h"
 #include "common/timeutil.h"
@@ -46,8 +48,8 @@ bool IsPowerOnLine(const stLogItem& item, int timeMode) {
 // Sign of a 64-bit difference, so 32-bit lap times never overflow.
 int Sign(std::int64_t a, std::int64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
-int CompareBytes(const std::string& a, const std::string& b) {
-    // std::string compares char_traits<char>, which orders bytes as unsigned.
+int CompareBytes(std::string_view a, std::string_view b) {
+    // char_traits<char> orders bytes as unsigned.
     int r = a.compare(b);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
@@ -80,6 +82,15 @@ stLogClass ClassifyLogItem(const stLogItem& item) {
         case LOG_KIND_DEVINFO: return {0, LOG_IMAGE_DEVINFO};
         default: return {0, LOG_IMAGE_PLAIN};
     }
+}
+
+std::string_view CLogRowTexts::at(std::size_t column) const {
+    if (column >= size()) throw std::out_of_range("log list column");
+    return (*this)[column];
+}
+
+void CLogRowTexts::EndColumn() {
+    if (m_columns < m_end.size()) m_end[m_columns++] = static_cast<std::uint32_t>(m_bytes.size());
 }
 
 int CLogListCtrl::ColumnWidth(int column) {
@@ -131,18 +142,20 @@ const stLogItem* CLogListCtrl::RecordAt(std::intptr_t position) const {
 }
 
 void CLogListCtrl::LoadLogKindString(const stLogItem& item, std::string& text) const {
-    KindText(*CodeTables(), item, text);
+    text.clear();
+    AppendKindText(*CodeTables(), item, text);
 }
 
 void CLogListCtrl::LoadLogInfoString(const stLogItem& item, std::string& text) const {
-    InfoText(*CodeTables(), item, text);
+    text.clear();
+    AppendInfoText(*CodeTables(), item, text);
 }
 
-void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
-    text.clear();
+void CLogListCtrl::AppendKindText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
+    const std::size_t start = text.size();
     if (item.nKind == LOG_KIND_OPERATION) {
         if (const std::string* name = TableText(tables.m_aryOpTypeName, item.nSubType)) {
-            text = *name;
+            text += *name;
         } else {
             cmn::AppendDecimal(text, item.nKind);
             text += '(';
@@ -151,7 +164,7 @@ void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, st
         }
         return;
     }
-    if (const std::string* name = TableText(tables.m_aryLogKind, item.nKind)) text = *name;
+    if (const std::string* name = TableText(tables.m_aryLogKind, item.nKind)) text += *name;
     // The type name follows whenever the type is within the table, also when
     // its entry has no text ("Kind()"): only a type beyond the table adds
     // nothing. The kind number stands in only for a text that is still empty,
@@ -159,32 +172,34 @@ void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, st
     // these logs show it.
     if (item.nKind == LOG_KIND_DEVINFO) {
         if (const std::optional<std::string> type = LookupCode(tables.m_aryDevInfoType, item.nDevInfoType)) {
-            text += "(" + *type + ")";
+            text += '(';
+            text += *type;
+            text += ')';
         }
     }
-    if (text.empty()) cmn::AppendDecimal(text, item.nKind);
+    if (text.size() == start) cmn::AppendDecimal(text, item.nKind);
 }
 
-void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
-    text.clear();
+void CLogListCtrl::AppendInfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
     const std::string* found = nullptr;
     int fallback = 0;
     switch (item.nKind) {
         case LOG_KIND_OPERATION: {
-            std::optional<std::string> name = tables.OperationName(item.nSubType, item.nCode);
+            const std::optional<std::string> name = tables.OperationName(item.nSubType, item.nCode);
             if (name && !name->empty()) {
-                text = std::move(*name);
-                return;
+                text += *name;
+            } else {
+                cmn::AppendDecimal(text, item.nCode);
             }
-            cmn::AppendDecimal(text, item.nCode);
             return;
         }
         case LOG_KIND_SIGNAL:
-            text = item.strText;
             // The resolution of "no signal" is replaced by its label when the
             // table reaches that entry, even when the entry is empty.
             if (cmn::EqualsNoCase(item.strText, "0x0@0") && tables.m_aryResource.size() > kResNoSignal) {
-                text = tables.m_aryResource[kResNoSignal];
+                text += tables.m_aryResource[kResNoSignal];
+            } else {
+                text += item.strText;
             }
             return;
         case LOG_KIND_POWER:
@@ -203,7 +218,7 @@ void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, st
             return;
     }
     if (found) {
-        text = *found;
+        text += *found;
     } else {
         cmn::AppendDecimal(text, fallback);
     }
@@ -220,24 +235,28 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
     row.crBack = row.bAbnormal ? stRgb{255, 0, 0} : GroupColour(item.nGroup);
     row.bPowerOnLine = IsPowerOnLine(item, m_bTimeMode);
 
-    cmn::AppendDecimal(row.aText[LOG_COL_ID], position + 1, 3);
+    // The columns in order, each appended to the row's one text buffer.
+    std::string& text = row.aText.Buffer();
+    text.reserve(96);
+    cmn::AppendDecimal(text, position + 1, 3);
+    row.aText.EndColumn();
 
-    std::string& date = row.aText[LOG_COL_DATE];
     if (m_bTimeMode == 0 || (m_bTimeMode == 1 && m_bTimeCompensation)) {
         const std::time_t t = item.tmTime + (m_bTimeCompensation ? static_cast<std::time_t>(gap) : 0);
-        date = cmn::FormatLocal(t, kTimeFormat);
+        cmn::AppendLocal(text, t, kTimeFormat);
     } else if (m_bTimeMode == 1) {
-        date = cmn::FormatSpan(static_cast<std::int64_t>(item.tmTime) - static_cast<std::int64_t>(base2013));
+        text += cmn::FormatSpan(static_cast<std::int64_t>(item.tmTime) - static_cast<std::int64_t>(base2013));
     }
+    row.aText.EndColumn();
 
-    KindText(tables, item, row.aText[LOG_COL_KIND]);
+    AppendKindText(tables, item, text);
+    row.aText.EndColumn();
 
     if (item.nKind != LOG_KIND_POWER && item.nKind != LOG_KIND_DEVINFO) {
-        std::string& input = row.aText[LOG_COL_INPUT];
         if (const std::string* name = TableText(tables.m_aryInputName, item.nInput)) {
-            input = *name;
+            text += *name;
         } else {
-            cmn::AppendDecimal(input, item.nInput);
+            cmn::AppendDecimal(text, item.nInput);
         }
         if (item.nKind == LOG_KIND_SIGNAL) {
             int entry = -1;
@@ -250,19 +269,23 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
             }
             const std::string* label = entry >= 0 ? TableText(tables.m_aryResource, entry) : nullptr;
             if (label) {
-                input += *label;
+                text += *label;
             } else {
-                input += " (";
-                cmn::AppendDecimal(input, item.nSubType);
-                input += ')';
+                text += " (";
+                cmn::AppendDecimal(text, item.nSubType);
+                text += ')';
             }
         }
     }
+    row.aText.EndColumn();
 
-    InfoText(tables, item, row.aText[LOG_COL_INFO]);
+    AppendInfoText(tables, item, text);
+    row.aText.EndColumn();
 
-    if (item.nParamCount > 0) cmn::AppendDecimal(row.aText[LOG_COL_PARAM1], item.nParam1);
-    if (item.nParamCount > 1) cmn::AppendDecimal(row.aText[LOG_COL_PARAM2], item.nParam2);
+    if (item.nParamCount > 0) cmn::AppendDecimal(text, item.nParam1);
+    row.aText.EndColumn();
+    if (item.nParamCount > 1) cmn::AppendDecimal(text, item.nParam2);
+    row.aText.EndColumn();
 }
 
 void CLogListCtrl::RefreshList(CQuendraLog* log) {
@@ -349,9 +372,11 @@ int CLogListCtrl::Compare(std::intptr_t p1, std::intptr_t p2) const {
     const stLogItem* a = RecordAt(p1);
     const stLogItem* b = RecordAt(p2);
     if (a == nullptr || b == nullptr) return 0;
-    auto rowText = [this](std::intptr_t pos, int column) -> const std::string* {
+    // The text a row shows, or nothing for a record without a row.
+    auto rowText = [this](std::intptr_t pos, int column) -> std::optional<std::string_view> {
         const int r = m_rowOfPosition.size() > static_cast<std::size_t>(pos) ? m_rowOfPosition[pos] : -1;
-        return r >= 0 ? &m_rows[static_cast<std::size_t>(r)].aText[static_cast<std::size_t>(column)] : nullptr;
+        if (r < 0) return std::nullopt;
+        return m_rows[static_cast<std::size_t>(r)].aText[static_cast<std::size_t>(column)];
     };
     switch (m_nSortColumn) {
         case LOG_COL_ID: return Sign(p1, p2);
@@ -362,16 +387,16 @@ int CLogListCtrl::Compare(std::intptr_t p1, std::intptr_t p2) const {
         }
         case LOG_COL_KIND:
         case LOG_COL_INFO: {
-            const std::string* ta = rowText(p1, m_nSortColumn);
-            const std::string* tb = rowText(p2, m_nSortColumn);
+            std::optional<std::string_view> ta = rowText(p1, m_nSortColumn);
+            std::optional<std::string_view> tb = rowText(p2, m_nSortColumn);
             std::string sa, sb;
-            if (ta == nullptr) {
+            if (!ta) {
                 if (m_nSortColumn == LOG_COL_KIND) LoadLogKindString(*a, sa); else LoadLogInfoString(*a, sa);
-                ta = &sa;
+                ta = sa;
             }
-            if (tb == nullptr) {
+            if (!tb) {
                 if (m_nSortColumn == LOG_COL_KIND) LoadLogKindString(*b, sb); else LoadLogInfoString(*b, sb);
-                tb = &sb;
+                tb = sb;
             }
             return CompareBytes(*ta, *tb);
         }

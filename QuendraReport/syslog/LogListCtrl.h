@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "syslog/QuendraLog.h"
@@ -81,10 +82,36 @@ struct stLogHeaderText {
     std::string strPcTime;  // "%y%m%d%H%M%S" PC clock at acquisition, or empty
 };
 
+// The texts of a row's columns, kept back to back in one string: one
+// allocation per row rather than one per long text, which a list of
+// thousands of rows (and every copy of it a view takes) feels.
+class CLogRowTexts {
+public:
+    // The text of `column`; empty for a column not written.
+    std::string_view operator[](std::size_t column) const {
+        if (column >= m_columns) return {};
+        const std::size_t begin = column == 0 ? 0 : m_end[column - 1];
+        return std::string_view(m_bytes).substr(begin, m_end[column] - begin);
+    }
+    // The same; throws std::out_of_range for a column past the last.
+    std::string_view at(std::size_t column) const;
+    static constexpr std::size_t size() { return LOG_COLUMN_COUNT; }
+
+    // Writing, column after column: the next column's text is appended to
+    // Buffer(), then ended with EndColumn().
+    std::string& Buffer() { return m_bytes; }
+    void EndColumn();
+
+private:
+    std::string m_bytes;
+    std::array<std::uint32_t, LOG_COLUMN_COUNT> m_end{};
+    std::size_t m_columns = 0;
+};
+
 // One row of the list.
 struct stLogRow {
     int nItemData = 0;  // position of the record in the log's record list
-    std::array<std::string, LOG_COLUMN_COUNT> aText;
+    CLogRowTexts aText;
     int nImage0 = LOG_IMAGE_PLAIN;  // column 0: abnormal or plain
     int nImage2 = LOG_IMAGE_PLAIN;  // column 2: the record's class
     stRgb crBack;                   // background: group colour, red when abnormal
@@ -164,8 +191,9 @@ public:
     std::string m_strFolder;
 
 private:
-    static void KindText(const CCodeTables& tables, const stLogItem& item, std::string& text);
-    static void InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    // Append the Kind and Information texts of a record to `text`.
+    static void AppendKindText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    static void AppendInfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
     void BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
                   std::time_t base2013, stLogRow& row) const;
     int Compare(std::intptr_t p1, std::intptr_t p2) const;

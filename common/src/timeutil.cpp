@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-
 namespace cmn {
 
 namespace {
@@ -20,7 +19,7 @@ std::time_t MakeLocal(int year, int month, int day, int hour, int minute, int se
     return std::mktime(&tm);
 }
 
-// Formats `tm` by `fmt` without strftime when `fmt` holds nothing but
+// Appends `tm` formatted by `fmt` without strftime when `fmt` holds nothing but
 // plain bytes and %Y %y %m %d %H %M %S %%, the year has four digits and the
 // text fits 64 bytes (the formats of every report); false for anything else,
 // and strftime does it. The report of a long log formats thousands of times,
@@ -52,7 +51,7 @@ bool FormatPlainFields(const std::tm& tm, const char* fmt, std::string& out) {
             default: return false;  // also a lone '%' at the end
         }
     }
-    out.assign(text, n);
+    out.append(text, n);
     return true;
 }
 
@@ -81,21 +80,28 @@ std::int64_t TimeToDisplay(std::time_t t) {
     return static_cast<std::int64_t>(t) - static_cast<std::int64_t>(DisplayEpoch());
 }
 
-std::string FormatLocal(std::time_t t, const char* fmt) {
-    if (!fmt || !*fmt) return {};
+void AppendLocal(std::string& out, std::time_t t, const char* fmt) {
+    if (!fmt || !*fmt) return;
     std::tm tm{};
-    if (!localtime_r(&t, &tm)) return {};
-    std::string text;
-    if (FormatPlainFields(tm, fmt, text)) return text;
+    if (!localtime_r(&t, &tm)) return;
+    if (FormatPlainFields(tm, fmt, out)) return;
     std::vector<char> buf(128);
     // strftime gives 0 both for "too small" and for an empty result; grow a few
     // times and then accept the empty result.
     for (int i = 0; i < 8; ++i) {
-        std::size_t n = std::strftime(buf.data(), buf.size(), fmt, &tm);
-        if (n > 0) return std::string(buf.data(), n);
+        const std::size_t n = std::strftime(buf.data(), buf.size(), fmt, &tm);
+        if (n > 0) {
+            out.append(buf.data(), n);
+            return;
+        }
         buf.resize(buf.size() * 4);
     }
-    return {};
+}
+
+std::string FormatLocal(std::time_t t, const char* fmt) {
+    std::string text;
+    AppendLocal(text, t, fmt);
+    return text;
 }
 
 std::string FormatSpan(std::int64_t seconds) {
