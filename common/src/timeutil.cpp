@@ -29,7 +29,9 @@ bool FormatPlainFields(const std::tm& tm, const char* fmt, std::string& out) {
     if (year < 1000 || year > 9999) return false;
     char text[64];
     std::size_t n = 0;
-    auto put = [&](int value, std::size_t digits) {
+    // The fields are not negative (localtime_r's, and the year checked above).
+    auto put = [&](int field, std::size_t digits) {
+        auto value = static_cast<unsigned>(field);
         for (std::size_t i = digits; i-- > 0; value /= 10) text[n + i] = static_cast<char>('0' + value % 10);
         n += digits;
     };
