@@ -89,8 +89,8 @@ std::string_view CLogRowTexts::at(std::size_t column) const {
     return (*this)[column];
 }
 
-void CLogRowTexts::EndColumn() {
-    if (m_columns < m_end.size()) m_end[m_columns++] = static_cast<std::uint32_t>(m_bytes.size());
+void CLogRowTexts::EndColumn(const std::string& buffer) {
+    if (m_columns < m_end.size()) m_end[m_columns++] = static_cast<std::uint32_t>(buffer.size());
 }
 
 int CLogListCtrl::ColumnWidth(int column) {
@@ -225,7 +225,7 @@ void CLogListCtrl::AppendInfoText(const CCodeTables& tables, const stLogItem& it
 }
 
 void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
-                            std::time_t base2013, stLogRow& row) const {
+                            std::time_t base2013, std::string& text, stLogRow& row) const {
     const stLogClass cls = ClassifyLogItem(item);
     row.nItemData = position;
     row.bAbnormal = item.nKind == LOG_KIND_ABNORMAL;
@@ -235,11 +235,10 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
     row.crBack = row.bAbnormal ? stRgb{255, 0, 0} : GroupColour(item.nGroup);
     row.bPowerOnLine = IsPowerOnLine(item, m_bTimeMode);
 
-    // The columns in order, each appended to the row's one text buffer.
-    std::string& text = row.aText.Buffer();
-    text.reserve(96);
+    // The columns in order, each appended to the one text buffer.
+    text.clear();
     cmn::AppendDecimal(text, position + 1, 3);
-    row.aText.EndColumn();
+    row.aText.EndColumn(text);
 
     if (m_bTimeMode == 0 || (m_bTimeMode == 1 && m_bTimeCompensation)) {
         const std::time_t t = item.tmTime + (m_bTimeCompensation ? static_cast<std::time_t>(gap) : 0);
@@ -247,10 +246,10 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
     } else if (m_bTimeMode == 1) {
         text += cmn::FormatSpan(static_cast<std::int64_t>(item.tmTime) - static_cast<std::int64_t>(base2013));
     }
-    row.aText.EndColumn();
+    row.aText.EndColumn(text);
 
     AppendKindText(tables, item, text);
-    row.aText.EndColumn();
+    row.aText.EndColumn(text);
 
     if (item.nKind != LOG_KIND_POWER && item.nKind != LOG_KIND_DEVINFO) {
         if (const std::string* name = TableText(tables.m_aryInputName, item.nInput)) {
@@ -277,15 +276,16 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
             }
         }
     }
-    row.aText.EndColumn();
+    row.aText.EndColumn(text);
 
     AppendInfoText(tables, item, text);
-    row.aText.EndColumn();
+    row.aText.EndColumn(text);
 
     if (item.nParamCount > 0) cmn::AppendDecimal(text, item.nParam1);
-    row.aText.EndColumn();
+    row.aText.EndColumn(text);
     if (item.nParamCount > 1) cmn::AppendDecimal(text, item.nParam2);
-    row.aText.EndColumn();
+    row.aText.EndColumn(text);
+    row.aText.Keep(text);
 }
 
 void CLogListCtrl::RefreshList(CQuendraLog* log) {
@@ -308,12 +308,13 @@ void CLogListCtrl::RefreshList(CQuendraLog* log) {
     const std::shared_ptr<const CCodeTables> tables = CodeTables();
 
     m_rows.reserve(m_records.size());
+    std::string text;
     for (std::size_t i = 0; i < m_records.size(); ++i) {
         const stLogItem& item = m_records[i];
         const stLogClass cls = ClassifyLogItem(item);
         if (cls.nFilterBit != 0 && (m_nFilter & cls.nFilterBit) == 0) continue;
         m_rows.emplace_back();
-        BuildRow(*tables, item, static_cast<int>(i), gap, base2013, m_rows.back());
+        BuildRow(*tables, item, static_cast<int>(i), gap, base2013, text, m_rows.back());
     }
     SortRows(m_nSortColumn, m_bSortAscending != 0);
 }

@@ -97,26 +97,28 @@ public:
     std::string_view at(std::size_t column) const;
     static constexpr std::size_t size() { return LOG_COLUMN_COUNT; }
 
-    // Writing, column after column: the next column's text is appended to
-    // Buffer(), then ended with EndColumn().
-    std::string& Buffer() { return m_bytes; }
-    void EndColumn();
+    // Writing, column after column: the texts are appended to a buffer of
+    // the caller's, each ended with EndColumn(buffer); Keep(buffer) then
+    // takes them at their exact size (a buffer that grows as the texts come
+    // would hold about twice the room they need).
+    void EndColumn(const std::string& buffer);
+    void Keep(const std::string& buffer) { m_bytes = buffer; }
 
 private:
     std::string m_bytes;
     std::array<std::uint32_t, LOG_COLUMN_COUNT> m_end{};
-    std::size_t m_columns = 0;
+    std::uint8_t m_columns = 0;
 };
 
 // One row of the list.
 struct stLogRow {
-    int nItemData = 0;  // position of the record in the log's record list
     CLogRowTexts aText;
+    int nItemData = 0;  // position of the record in the log's record list
     int nImage0 = LOG_IMAGE_PLAIN;  // column 0: abnormal or plain
     int nImage2 = LOG_IMAGE_PLAIN;  // column 2: the record's class
+    int nGroup = 0;
     stRgb crBack;                   // background: group colour, red when abnormal
     bool bAbnormal = false;
-    int nGroup = 0;
     bool bPowerOnLine = false;      // time mode 1, power record with reason 6
 };
 
@@ -194,8 +196,9 @@ private:
     // Append the Kind and Information texts of a record to `text`.
     static void AppendKindText(const CCodeTables& tables, const stLogItem& item, std::string& text);
     static void AppendInfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    // `text` is the buffer the row's texts are made in.
     void BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
-                  std::time_t base2013, stLogRow& row) const;
+                  std::time_t base2013, std::string& text, stLogRow& row) const;
     int Compare(std::intptr_t p1, std::intptr_t p2) const;
 
     std::array<std::string, LOG_COLUMN_COUNT> m_strHeader = DefaultHeaders();

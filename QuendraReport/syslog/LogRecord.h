@@ -75,11 +75,12 @@ struct stLogRecord {
 };
 
 // One record as the list shows it. Fields a kind does not use stay 0
-// (nInput of a power record is -1).
+// (nInput of a power record is -1). The text comes before the numbers so
+// that no padding lies between them: a long log holds thousands of these.
 struct stLogItem {
     std::time_t tmTime = 0;  // display epoch (2000-01-01 00:00:00 local) + lap time
-    int nKind = 0;
     std::string strText;     // signal records: "WIDTHxHEIGHT@RATE"
+    int nKind = 0;
     int nCode = 0;           // operation code, power-off reason or abnormal code
     int nInput = 0;
     int nSubType = 0;        // operation type or signal status
