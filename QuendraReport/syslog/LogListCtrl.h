@@ -4,8 +4,9 @@
 // list widget shows the rows this class builds, and the reports (report/)
 // write them.
 //
-// Rows hold copies of their texts and of the records they show, so a view
-// never reads the log object while it changes.
+// Rows hold copies of their texts, and the list holds the records they show
+// (shared with the log, never changed: a new decoding gives the log new
+// ones), so a view never reads the log object while it changes.
 // Not thread-safe: a list belongs to one thread. The code tables it reads are
 // the process-wide set, which other threads may load at the same time.
 
@@ -203,8 +204,8 @@ private:
 
     std::array<std::string, LOG_COLUMN_COUNT> m_strHeader = DefaultHeaders();
     std::vector<stLogRow> m_rows;
-    // Copies of the log's header texts and records, taken at refresh.
-    std::vector<stLogItem> m_records;
+    // The log's records and a copy of its header texts, taken at refresh.
+    CLogItemList m_records;
     std::vector<int> m_rowOfPosition;  // row index by record position, -1 when hidden
     stLogHeaderText m_header;
     bool m_bHaveData = false;

@@ -426,14 +426,16 @@ void CQuendraLog::CreateList() {
     m_listLog.clear();
     if (m_bValid == 0) return;
     const std::time_t epoch = cmn::DisplayEpoch();
-    m_listLog.reserve(m_aryLogRecord.size());
+    std::vector<stLogItem> items;
+    items.reserve(m_aryLogRecord.size());
     for (const stLogRecord& record : m_aryLogRecord) {
-        stLogItem& item = m_listLog.emplace_back();
+        stLogItem& item = items.emplace_back();
         item.nKind = record.nKind;
         item.nGroup = record.nGroup;
         item.tmTime = epoch + static_cast<std::time_t>(record.dwLapTime);
         std::visit([&item](const auto& body) { Fill(item, body); }, record.body);
     }
+    m_listLog = CLogItemList(std::move(items));
 }
 
 // ---- times -----------------------------------------------------------------
