@@ -200,6 +200,96 @@ LogDescription LargeLog(std::size_t size) {
     return d;
 }
 
+namespace {
+
+// A display of the sample fleet: the healthy display's log under another
+// model and serial number, read at `clock`.
+LogDescription FleetDisplay(const char* model, const char* serial, const DisplayClock& clock) {
+    LogDescription d = HealthyDisplay();
+    d.model = model;
+    d.serial = serial;
+    d.clock = clock;
+    return d;
+}
+
+// The temperature section of a display with three sensors whose maxima are
+// `maxima` (thresholds: high temperature 70, power off 80).
+Bytes TempWithMaxima(std::int8_t m1, std::int8_t m2, std::int8_t m3) {
+    TempSectionV4 t = TempV4(3, false);
+    t.maxTemp = {m1, m2, m3};
+    return BuildTempV4(t);
+}
+
+// 2025-03-31 evening, when the fleet was collected (2025-03-01 is day 0).
+constexpr DisplayClock kFleetClock{25, 3, 31, 17, 45, 10};
+
+}  // namespace
+
+std::vector<NamedLog> SampleFleetLogs() {
+    std::vector<NamedLog> logs;
+    auto add = [&](const std::string& path, const LogDescription& d) { logs.push_back({path, BuildLog(d)}); };
+
+    add("10.20.0.11/QM-X003_5K1234567_20250331-174530.dat", HealthyDisplay());
+    add("10.20.0.12/QM-X005_5K7654321_20250331-174535.dat", AbnormalDisplay());
+    // Its clock runs two hours behind.
+    add("10.20.0.13/QM-X003_5K1234570_20250331-174540.dat",
+        FleetDisplay("QM-X003", "5K1234570", DisplayClock{25, 3, 31, 15, 39, 0}));
+    {
+        // Sensor 2 once reached its power-off threshold.
+        LogDescription d = FleetDisplay("QM-X003", "5K1234571", kFleetClock);
+        d.temperature = TempWithMaxima(61, 81, 57);
+        add("10.20.0.14/QM-X003_5K1234571_20250331-174545.dat", d);
+    }
+    {
+        // Warm: sensor 1 passed its high-temperature threshold a week ago.
+        LogDescription d = FleetDisplay("QM-X001", "5K2000101", kFleetClock);
+        TempSectionV4 t = TempV4(3, false);
+        t.maxTemp = {72, 66, 58};
+        t.highTempCount = 1;
+        t.highTempTotal = 1;
+        t.highTemp[0] = {kBase + 23 * kDay + 14 * kHour, 5490, 12, 0, 40, {{71, 72}, {65, 66}, {57, 58}}};
+        d.temperature = BuildTempV4(t);
+        add("10.20.0.15/QM-X001_5K2000101_20250331-174550.dat", d);
+    }
+    {
+        // One abnormal event, seven weeks before the collection.
+        LogDescription d = FleetDisplay("QM-X001", "5K2000102", kFleetClock);
+        const Record abnormal = Record::Abnormal(kBase - 19 * kDay + 10 * kHour, 1, 0x03, 2, 0);
+        d.groups[0].insert(d.groups[0].begin(), abnormal);
+        d.groups[1] = AroundAbnormal(kBase - 19 * kDay + 10 * kHour - 1300, Record::Abnormal(0, 1, 0x03, 2, 0), 1);
+        add("10.20.0.16/QM-X001_5K2000102_20250331-174555.dat", d);
+    }
+    {
+        // Its supply failed three times this month, and a protection switched it off.
+        LogDescription d = FleetDisplay("QM-X003", "5K1234572", kFleetClock);
+        for (std::uint32_t day : {4u, 11u, 25u}) d.groups[0].push_back(Record::Power(kBase + day * kDay + 3 * kHour, 7));
+        d.groups[0].push_back(Record::Power(kBase + 27 * kDay + 21 * kHour, 5));
+        add("10.20.0.17/QM-X003_5K1234572_20250331-174600.dat", d);
+    }
+    add("10.20.0.18/QM-Y210_7A0000816_20250402-093100.dat", Version5Temperature());
+    {
+        // Two collections of one display: the page shows the newer one.
+        LogDescription older = Version5Header();
+        older.typed[2] = TypedEntry::Clock("Date/Time Setting", DisplayClock{25, 3, 1, 9, 59, 30});
+        older.groups[0] = {Record::Operation(kBase + 9 * kHour, 1, 1, 0x0001, 0, 0),
+                           Record::Signal(kBase + 9 * kHour + 4, 1, 1, 1920, 1080, 60)};
+        older.temperature = BuildTempV4(TempV4(2, false));
+        add("10.20.0.19/QM-Y210_7A0000815_20250301-100000.dat", older);
+        add("10.20.0.19/QM-Y210_7A0000815_20250402-093110.dat", Version5Header());
+    }
+    {
+        // Damaged after it was collected: the check value no longer fits.
+        Bytes b = BuildLog(FleetDisplay("QM-X003", "5K1234573", kFleetClock));
+        b[b.size() / 2] ^= 0x5A;
+        logs.push_back({"10.20.0.20/QM-X003_5K1234573_20250331-174605.dat", std::move(b)});
+    }
+    // 10.20.0.21 was not reached; 10.20.0.22 was not reached tonight, and its
+    // folder keeps the log of the night before.
+    add("10.20.0.22/QM-X001_5K2000103_20250330-174610.dat",
+        FleetDisplay("QM-X001", "5K2000103", DisplayClock{25, 3, 30, 17, 46, 0}));
+    return logs;
+}
+
 std::vector<NamedLog> SampleLogs() {
     return {
         {"healthy.dat", BuildLog(HealthyDisplay())},

@@ -1,17 +1,12 @@
 #include "acquire/DisplayTurn.h"
 
 #include "common/strutil.h"
+#include "link/SerialDevices.h"
 #include "linkio/DisplayTurn.h"
 
 namespace acq {
 
 namespace {
-
-// The settings file in which the text link library looks up the device of a
-// "COMn" name: the user's own copy when the library reads that one.
-std::filesystem::path SerialNamesFile() {
-    return linkio::SettingsFile("QUENDRA_QNCTRL_DIR", "QuendraControl.ini");
-}
 
 // "LAN" host [":" port] with the host replaced by `address`; anything else as it is.
 std::string WithAddress(const std::string& port, const std::string& address) {
@@ -26,7 +21,7 @@ CDisplayTurn::CDisplayTurn(const qlink::stPortChoice& ports, const int* cancel, 
                            bool binaryPort, int waitMs)
     : m_ports(ports) {
     linkio::DisplayIdentity display;
-    if (!linkio::IdentifyDisplay(ports.strControlPort, SerialNamesFile(), display, m_why)) {
+    if (!linkio::IdentifyDisplay(ports.strControlPort, qlink::SerialNamesFile(), display, m_why)) {
         progress.Notice(m_why);
         return;
     }

@@ -26,6 +26,7 @@
 #include "common/textfile.h"
 #include "common/timeutil.h"
 #include "link/Ports.h"
+#include "link/SerialDevices.h"
 #include "linkio/TextProtocol.h"
 #include "report/ReportPipeline.h"
 
@@ -50,6 +51,9 @@ const char* const kHelp =
     "                         --yes)\n"
     "  dump-temperature FILE  write the temperature settings dump to FILE (\"-\":\n"
     "                         standard output)\n"
+    "  list-ports             list this machine's serial ports: the COMn names that\n"
+    "                         lead to a device, and the USB adapters by their stable\n"
+    "                         names (/dev/serial/by-id/...); no connection, --json\n"
     "\n"
     "Connection (one of):\n"
     "  --lan HOST[:PORT]      text port PORT (default 10008), binary port 18081\n"
@@ -86,12 +90,15 @@ const char* const kHelp =
     "                         --password-file and --stamp apply to every line\n"
     "  --jobs N               displays collected at once, 1..64 (default 4); the\n"
     "                         displays of one host are collected one after the other\n"
+    "  --overview             at the end, the fleet overview of --out: overview.html\n"
+    "                         (with .csv and .json, and the full reports in\n"
+    "                         overview-reports), the displays not collected with why\n"
     "  One line per display on standard output as it ends, starting with its place\n"
     "  in the run ([3/40]; its JSON line with --json); all JSON lines in\n"
     "  --out/summary.jsonl. A display that fails never stops the others; after\n"
     "  Ctrl+C the displays not started count as cancelled. Exit status: 0 all\n"
-    "  collected, 1 any failed, 2 cancelled, 4 the hosts file or the summary,\n"
-    "  64 a bad hosts file.\n"
+    "  collected, 1 any failed, 2 cancelled, 4 the hosts file, the summary or the\n"
+    "  overview, 64 a bad hosts file.\n"
     "\n"
     "A file is replaced whole (temporary file, then rename): a failed run never\n"
     "leaves a partial file; a link to a file replaces the file it points to; a\n"
@@ -110,8 +117,8 @@ const char* const kHelp =
     "clear-logs or write-nvram not confirmed), 3 refused (NVRAM write with a\n"
     "display ID), 4 a file could not be read or written, 64 usage error.\n";
 
-const char* const kCommands[] = {"get-logs",    "get-all",    "dump-nvram",
-                                 "write-nvram", "clear-logs", "dump-temperature"};
+const char* const kCommands[] = {"get-logs",   "get-all",          "dump-nvram", "write-nvram",
+                                 "clear-logs", "dump-temperature", "list-ports"};
 
 constexpr std::size_t kMaxPasswordFile = 4096;
 constexpr int kMaxJobs = 64;
@@ -611,6 +618,7 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         cmn::SwitchOption("--yes", o.bYes),
         cmn::SwitchOption("--json", o.bJson),
         cmn::SwitchOption("--stamp", o.bStamp),
+        cmn::SwitchOption("--overview", o.bOverview),
     };
     const auto operand = [&](const std::string& arg, std::string& why) {
         if (o.strCommand.empty()) {
@@ -637,6 +645,13 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         error = o.strCommand + " needs a FILE";
         return false;
     }
+    if (o.strCommand == "list-ports") {
+        const bool other = o.bLan || o.bSerial || haveBaud || haveId || haveJobs || o.bYes || o.bStamp ||
+                           !o.strHosts.empty() || !o.strUser.empty() || !o.strPasswordFile.empty() ||
+                           !o.strModel.empty() || o.strOut != ".";
+        if (other) error = "list-ports takes --json only";
+        return !other;
+    }
     if (o.bStamp && !IsFleetCommand(o.strCommand)) {
         error = "--stamp applies to get-logs, get-all and dump-nvram";
         return false;
@@ -656,8 +671,8 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
         }
         return true;
     }
-    if (haveJobs) {
-        error = "--jobs applies to --hosts only";
+    if (haveJobs || o.bOverview) {
+        error = haveJobs ? "--jobs applies to --hosts only" : "--overview applies to --hosts only";
         return false;
     }
     if (o.bLan == o.bSerial) {
@@ -674,6 +689,39 @@ bool ParseAcquireArgs(const std::vector<std::string>& args, stAcquireOptions& op
     }
     return true;
 }
+
+namespace {
+
+// The device a stable name leads to, for showing beside it.
+std::string DeviceOf(const std::string& path) {
+    std::error_code ec;
+    const fs::path device = fs::canonical(path, ec);
+    return ec ? std::string() : device.string();
+}
+
+// list-ports: one line per port ("COM1<TAB>/dev/ttyS0", then each adapter
+// and its device), or one JSON object.
+int ListPorts(bool json, std::ostream& out) {
+    const std::vector<qlink::stComPort> com = qlink::ListComPorts();
+    const std::vector<std::string> adapters = qlink::ListSerialAdapters();
+    if (!json) {
+        for (const qlink::stComPort& p : com) out << p.strName << '\t' << Shown(p.strDevice) << '\n';
+        for (const std::string& a : adapters) out << Shown(a) << '\t' << Shown(DeviceOf(a)) << '\n';
+        return ACQCLI_OK;
+    }
+    out << "{\"com\":[";
+    for (std::size_t i = 0; i < com.size(); ++i)
+        out << (i ? "," : "") << "{\"name\":" << JsonString(com[i].strName)
+            << ",\"device\":" << JsonAnyText(com[i].strDevice) << '}';
+    out << "],\"adapters\":[";
+    for (std::size_t i = 0; i < adapters.size(); ++i)
+        out << (i ? "," : "") << "{\"path\":" << JsonAnyText(adapters[i])
+            << ",\"device\":" << JsonAnyText(DeviceOf(adapters[i])) << '}';
+    out << "]}\n";
+    return ACQCLI_OK;
+}
+
+}  // namespace
 
 int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programDir, qlink::IDisplayLink& link,
                   std::ostream& out, std::ostream& err, bool errIsTerminal) {
@@ -693,6 +741,7 @@ int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programD
             out << cmn::VersionLine("quendra-acquire");
             return ACQCLI_OK;
         }
+        if (options.strCommand == "list-ports") return ListPorts(options.bJson, out);
         if (!options.strHosts.empty()) return RunFleet(options, programDir / "quendra-acquire", out, err);
         return Run(options, programDir, link, out, err, errIsTerminal);
     } catch (const std::exception& e) {

@@ -33,6 +33,7 @@ struct stAcquireOptions {
     bool bVersion = false;
     std::string strHosts;  // --hosts FILE: the fleet run (FleetCli.h)
     int nJobs = 4;         // --jobs N: displays collected at once, 1..64
+    bool bOverview = false;  // --overview: the fleet overview in --out at the end
 };
 
 // Exit codes.

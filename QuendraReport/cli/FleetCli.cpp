@@ -17,6 +17,8 @@
 #include <system_error>
 
 #include "acquire/Names.h"
+#include "cli/LogCli.h"
+#include "report/Overview.h"
 #include "report/LogJson.h"
 #include "common/codepage.h"
 #include "common/strutil.h"
@@ -462,6 +464,17 @@ private:
     std::set<std::string> m_busyDisplays;  // keys of the displays a run talks to
 };
 
+// The fleet overview of the run's folder: its logs and its summary.
+bool WriteFleetOverview(const fs::path& outDir, const fs::path& programDir, std::ostream& err) {
+    stOverviewRequest request;
+    request.paths = {outDir};
+    request.programDir = programDir;
+    const fs::path page = outDir / "overview.html";
+    if (RunOverview("quendra-acquire", request, page, true, err) != LOGCLI_OK) return false;
+    err << "quendra-acquire: overview: " << cmn::EscapeNonPrintable(page.string()) << '\n';
+    return true;
+}
+
 }  // namespace
 
 bool ParseHostsFile(std::string_view text, std::vector<stFleetDisplay>& displays, std::string& error) {
@@ -555,6 +568,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
             << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string()) << '\n';
         return ACQCLI_FILE;
     }
+    if (o.bOverview && !WriteFleetOverview(outDir, exe.parent_path(), err)) return ACQCLI_FILE;
     if (AcquireCliInterrupted()) return ACQCLI_CANCEL;
     return failed == 0 ? ACQCLI_OK : ACQCLI_COMM;
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -17,16 +18,35 @@
 #include "common/strutil.h"
 #include "common/textfile.h"
 #include "report/HtmlDoc.h"
+#include "report/Overview.h"
 #include "report/ReportPipeline.h"
 
 namespace {
 
 const char* const kHelp =
     "Usage: quendra-log [OPTIONS] LOGFILE\n"
+    "       quendra-log --overview FILE [--no-reports] [SETTINGS] PATH...\n"
     "\n"
     "Decodes a saved display log (\".dat\") and writes its reports without a GUI.\n"
     "LOGFILE \"-\" reads the log from standard input. Without an output option the\n"
     "log is only checked.\n"
+    "\n"
+    "Fleet overview:\n"
+    "  --overview FILE   one page (FILE, e.g. overview.html) on which displays need\n"
+    "                    attention and why, from every log (*.dat) under the PATHs\n"
+    "                    (folders and log files): one row per display (its newest\n"
+    "                    log; older logs of the same serial number are counted),\n"
+    "                    with FILE.csv and FILE.json (the extension replaced)\n"
+    "                    beside it holding the same rows. The folder of a fleet run\n"
+    "                    of quendra-acquire adds the hosts and the displays the run\n"
+    "                    could not collect, from its summary.jsonl. Each display's\n"
+    "                    full HTML report goes to the folder FILE-reports (without\n"
+    "                    the extension) beside the page, and its row links to it\n"
+    "                    and to its log. A log that cannot be decoded is a row with\n"
+    "                    the decoder's message. The collection time of a log is the\n"
+    "                    time stamped in its name (MODEL_SERIAL_YYYYmmdd-HHMMSS.dat),\n"
+    "                    else the time the file was written.\n"
+    "  --no-reports      write the overview without the full reports\n"
     "\n"
     "Outputs (FILE \"-\" is standard output; a file is replaced whole, so a failed\n"
     "run never leaves a half-written report; a link to a file replaces the file it\n"
@@ -64,7 +84,9 @@ const char* const kHelp =
     "\n"
     "Exit status: 0 success, 1 the log could not be read or decoded (the reason\n"
     "is printed on standard error) or an output could not be written,\n"
-    "64 usage error (also --compensate on a log without its PC time).\n";
+    "64 usage error (also --compensate on a log without its PC time).\n"
+    "With --overview: 0 the overview was written (whatever the displays' status),\n"
+    "1 a PATH could not be read or the overview not written, 64 usage error.\n";
 
 // Decimal digits, or hexadecimal digits after "0x"; nothing else (no sign, no
 // blanks, and a leading zero does not mean octal: "010" is ten).
@@ -114,6 +136,24 @@ stReportOptions ReportOptions(const stLogCliOptions& opt) {
     return o;
 }
 
+// The command line of an overview: PATHs, and none of a single log's outputs.
+bool CheckOverviewArgs(const stLogCliOptions& o, std::string& error) {
+    if (o.paths.empty()) {
+        error = "--overview needs at least one PATH (a folder or a log file)";
+    } else if (!o.strHtml.empty() || !o.strCompare.empty() || !o.strText.empty() || !o.strJson.empty()) {
+        error = "--overview writes its own files; --html, --compare, --text and --json report one log";
+    } else if (o.strOverview == "-") {
+        error = "--overview writes files (OUT.html, OUT.csv, OUT.json), not standard output";
+    } else if (std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end()) {
+        error = "--overview reads folders and log files, not standard input";
+    } else if (o.bCompensate) {
+        error = "--compensate needs the PC time of a log's reading, and saved logs carry none";
+    } else {
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 const char* LogCliHelp() { return kHelp; }
@@ -121,7 +161,6 @@ const char* LogCliHelp() { return kHelp; }
 bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& options, std::string& error) {
     options = stLogCliOptions{};
     stLogCliOptions& o = options;
-    bool haveLog = false;
     const std::vector<cmn::stOption> table = {
         cmn::SwitchOption("--help", o.bHelp, "-h"),
         cmn::SwitchOption("--version", o.bVersion),
@@ -130,6 +169,8 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
         cmn::TextOption("--compare", o.strCompare),
         cmn::TextOption("--text", o.strText),
         cmn::TextOption("--json", o.strJson),
+        cmn::TextOption("--overview", o.strOverview),
+        cmn::SwitchOption("--no-reports", o.bNoReports),
         cmn::SwitchOption("--compensate", o.bCompensate),
         cmn::SwitchOption("--no-checksum", o.bNoChecksum),
         {"--time-mode", {}, cmn::OptionValue::Required,
@@ -175,21 +216,30 @@ bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& opti
              return true;
          }},
     };
-    const auto logFile = [&](const std::string& operand, std::string& why) {
-        if (haveLog) {
-            why = "exactly one LOGFILE is expected";
+    const auto operand = [&](const std::string& path, std::string& why) {
+        if (path.empty()) {
+            why = "an empty file name";
             return false;
         }
-        o.strLogFile = operand;
-        haveLog = true;
+        o.paths.push_back(path);
         return true;
     };
-    if (!cmn::ParseOptions(args, table, logFile, error)) return false;
+    if (!cmn::ParseOptions(args, table, operand, error)) return false;
     if (o.bHelp || o.bVersion) return true;
-    if (!haveLog || o.strLogFile.empty()) {
+    if (!o.strOverview.empty()) return CheckOverviewArgs(o, error);
+    if (o.bNoReports) {
+        error = "--no-reports goes with --overview";
+        return false;
+    }
+    if (o.paths.size() > 1) {
+        error = "exactly one LOGFILE is expected";
+        return false;
+    }
+    if (o.paths.empty()) {
         error = "no LOGFILE given";
         return false;
     }
+    o.strLogFile = o.paths.front();
     return true;
 }
 
@@ -259,6 +309,13 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
         err << "quendra-log: model folder \"" << Shown(opt.strModelDir) << "\" not found\n";
         return LOGCLI_USAGE;
     }
+    if (!opt.strOverview.empty()) {
+        stOverviewRequest request;
+        request.paths.assign(opt.paths.begin(), opt.paths.end());
+        request.programDir = programDir;
+        request.reportOptions = ReportOptions(opt);
+        return RunOverview("quendra-log", request, opt.strOverview, !opt.bNoReports, err);
+    }
     if (!OutputsUsable(opt, err)) return LOGCLI_FAILED;
 
     const std::string name = LogName(opt);
@@ -325,6 +382,17 @@ int RunUnguarded(const std::vector<std::string>& args, const std::filesystem::pa
 }
 
 }  // namespace
+
+int RunOverview(const char* program, const stOverviewRequest& request, const std::filesystem::path& html,
+                bool writeReports, std::ostream& err) {
+    const stOverviewResult result = WriteOverview(request, html, writeReports);
+    for (const std::string& note : result.notes) err << program << ": note: " << Shown(note) << "\n";
+    if (!result.bWritten) {
+        err << program << ": " << Shown(result.strError) << "\n";
+        return LOGCLI_FAILED;
+    }
+    return LOGCLI_OK;
+}
 
 int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::istream& in,
               std::ostream& out, std::ostream& err) {

@@ -24,6 +24,10 @@ struct stLogCliOptions {
     bool bHelp = false;
     bool bVersion = false;
     std::string strLogFile;  // "-" is standard input
+    // --overview OUT.html: the fleet overview of every log under `paths`.
+    std::string strOverview;
+    std::vector<std::string> paths;
+    bool bNoReports = false;
 };
 
 // Exit codes.
@@ -34,7 +38,9 @@ enum : int {
 };
 
 // Parses the arguments (without the program name). False with a one-line
-// reason in `error` for anything it does not understand.
+// reason in `error` for anything it does not understand. Without --overview
+// exactly one LOGFILE is taken; with it, one or more PATHs and none of the
+// outputs of a single log.
 bool ParseLogCliArgs(const std::vector<std::string>& args, stLogCliOptions& options, std::string& error);
 
 // The text of --help.
@@ -50,6 +56,15 @@ const char* LogCliHelp();
 // Not thread-safe: it sets the process-wide prompt and code tables.
 int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::istream& in,
               std::ostream& out, std::ostream& err);
+// The fleet overview of `request` into `html` (and .csv, .json beside it),
+// for quendra-log --overview and quendra-acquire --overview: messages on
+// `err` as "PROGRAM: ...", the decoder kept off the terminal meanwhile.
+// LOGCLI_OK when the overview was written, else LOGCLI_FAILED.
+// Not thread-safe: it sets the process-wide prompt and code tables.
+struct stOverviewRequest;
+int RunOverview(const char* program, const stOverviewRequest& request, const std::filesystem::path& html,
+                bool writeReports, std::ostream& err);
+
 // The same with the log "-" read from std::cin.
 int RunLogCli(const std::vector<std::string>& args, const std::filesystem::path& programDir, std::ostream& out,
               std::ostream& err);

@@ -142,13 +142,21 @@ const stLogItem* CLogListCtrl::RecordAt(std::intptr_t position) const {
 }
 
 void CLogListCtrl::LoadLogKindString(const stLogItem& item, std::string& text) const {
-    text.clear();
-    AppendKindText(*CodeTables(), item, text);
+    KindText(*CodeTables(), item, text);
 }
 
 void CLogListCtrl::LoadLogInfoString(const stLogItem& item, std::string& text) const {
+    InfoText(*CodeTables(), item, text);
+}
+
+void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
     text.clear();
-    AppendInfoText(*CodeTables(), item, text);
+    AppendKindText(tables, item, text);
+}
+
+void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
+    text.clear();
+    AppendInfoText(tables, item, text);
 }
 
 void CLogListCtrl::AppendKindText(const CCodeTables& tables, const stLogItem& item, std::string& text) {

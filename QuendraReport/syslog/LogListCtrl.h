@@ -193,6 +193,11 @@ public:
     std::uint32_t m_nFilter = LOG_FILTER_ALL;
     std::string m_strFolder;
 
+    // The same texts under a given set of tables (a model's own set, read by
+    // several threads at once). Safe from any thread.
+    static void KindText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    static void InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+
 private:
     // Append the Kind and Information texts of a record to `text`.
     static void AppendKindText(const CCodeTables& tables, const stLogItem& item, std::string& text);

@@ -7,7 +7,7 @@
 
 #include "MainFrame.h"
 #include "ModelSelectDlg.h"
-#include "SerialDevices.h"
+#include "link/SerialDevices.h"
 #include "app/StartUp.h"
 
 namespace qui {
@@ -34,7 +34,7 @@ int RunInteractive(int& argc, char** argv, const std::filesystem::path& programD
 
     const acq::stFrameSetup setup =
         acq::MakeFrameSetup(programDir, choice.strModel, programDir / choice.strFolder, choice.bLanDefault);
-    CMainFrame frame(setup, link, ListSerialAdapters());
+    CMainFrame frame(setup, link, qlink::ListSerialAdapters());
     frame.show();
     return app.exec();
 }

@@ -231,5 +231,11 @@ struct NamedLog {
 };
 // Every sample log with its file name ("healthy.dat", ...).
 std::vector<NamedLog> SampleLogs();
+// The logs of a sample fleet of a dozen displays in varied states, as a
+// fleet run with --stamp leaves them: "HOST/MODEL_SERIAL_YYYYmmdd-HHMMSS.dat".
+// One display has two logs, one log is damaged, and two hosts (10.20.0.21,
+// 10.20.0.22) were not reached on the evening of the collection (the second
+// keeps an earlier log).
+std::vector<NamedLog> SampleFleetLogs();
 
 }  // namespace logimage

@@ -143,6 +143,10 @@ TEST_F(AcquireToolTest, ExitCodesTellWhatHappened) {
     EXPECT_EQ(Tool(With({"clear-logs", "--yes"}, Lan())), ACQCLI_OK) << err;
     EXPECT_NE(err.find("Logs are cleared.\n"), std::string::npos);
     EXPECT_EQ(Tool({"get-all", "--lan"}), ACQCLI_USAGE);
+    EXPECT_EQ(Tool(With({"list-ports"}, Lan())), ACQCLI_USAGE);
+    EXPECT_EQ(Tool({"list-ports", "--json"}), ACQCLI_OK) << err;
+    EXPECT_EQ(out.rfind("{\"com\":[", 0), 0u) << out;
+    EXPECT_NE(out.find("],\"adapters\":["), std::string::npos) << out;
     EXPECT_EQ(Tool({"--help"}), ACQCLI_OK);
     EXPECT_NE(out.find("Exit status"), std::string::npos);
     // Nobody answers any more: the message, then why, on standard error and

@@ -292,3 +292,38 @@ TEST_F(CliTest, StandardInputAndOptionForms) {
     EXPECT_EQ(Run({"--version"}), LOGCLI_OK);
     EXPECT_EQ(m_out.str().rfind("quendra-log ", 0), 0u);
 }
+
+// --overview: its command line, and a run over a folder whose summary has a
+// line it cannot use (a note, not a failure) and a path that is missing (a
+// failure before anything is written).
+TEST_F(CliTest, OverviewCommandLineAndRun) {
+    stLogCliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseLogCliArgs({"--overview", "o.html", "--no-reports", "a", "b"}, o, error)) << error;
+    EXPECT_EQ(o.paths, (std::vector<std::string>{"a", "b"}));
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--overview", "o.html"},
+                                               {"--overview", "o.html", "--html", "x.html", "a"},
+                                               {"--overview", "-", "a"},
+                                               {"--overview", "o.html", "-"},
+                                               {"--overview", "o.html", "--compensate", "a"},
+                                               {"--no-reports", "a.dat"}}) {
+        EXPECT_FALSE(ParseLogCliArgs(args, o, error)) << args.back();
+        EXPECT_EQ(Run(args), LOGCLI_USAGE) << args.back();
+    }
+
+    testsupport::ScopedTimeZone tz("JST-9");
+    fs::create_directories(dir / "site");
+    fs::copy(kSamples / "fleet" / "10.20.0.11", dir / "site" / "10.20.0.11", fs::copy_options::recursive);
+    testsupport::WriteFile(dir / "site" / "summary.jsonl", "{\"host\":\"10.20.0.11\"\n");
+    EXPECT_EQ(Run({"--overview", Out("o.html"), (dir / "site").string()}), LOGCLI_OK) << m_err.str();
+    EXPECT_EQ(m_err.str(), "quendra-log: note: " + (dir / "site" / "summary.jsonl").string() +
+                               " line 1: the line ends inside an object: left out\n");
+    EXPECT_NE(ReadAll(Out("o.csv")).find("\r\nOK,,,QM-X003,5K1234567,"), std::string::npos) << ReadAll(Out("o.csv"));
+    EXPECT_TRUE(fs::exists(dir / "o-reports" / "QM-X003_5K1234567.html"));
+
+    fs::remove(Out("o.json"));
+    EXPECT_EQ(Run({"--overview", Out("o.html"), (dir / "site").string(), Out("none")}), LOGCLI_FAILED);
+    EXPECT_EQ(m_err.str(), "quendra-log: " + Out("none") + ": no such file or folder\n");
+    EXPECT_FALSE(fs::exists(Out("o.json")));
+}

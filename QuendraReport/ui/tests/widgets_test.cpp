@@ -29,7 +29,6 @@
 #include "ModelSelectDlg.h"
 #include "ProgressDlg.h"
 #include "RowIcons.h"
-#include "SerialDevices.h"
 #include "SetFilterDlg.h"
 #include "TempLogView.h"
 #include "report/ReportPipeline.h"
@@ -427,22 +426,6 @@ TEST_F(WidgetTest, ElapsedTimeModeMarksThePowerSupplyRows) {
     std::string expected = sample.temp.GetText();
     for (std::size_t at; (at = expected.find("\r\n")) != std::string::npos;) expected.erase(at, 1);
     EXPECT_EQ(page.toPlainText().toStdString(), expected);
-}
-
-TEST_F(WidgetTest, SerialAdaptersByStableNameFirst) {
-    Write("ttyUSB0", "");
-    Write("ttyUSB10", "");
-    Write("ttyUSB2", "");
-    Write("ttyACM0", "");
-    Write("ttyS0", "");
-    Write("ttyUSBx", "");
-    fs::create_directories(dir / "serial" / "by-id");
-    fs::create_symlink("../../ttyUSB2", dir / "serial" / "by-id" / "usb-Maker_Cable_A1-if00-port0");
-    EXPECT_EQ(ListSerialAdapters(dir),
-              (std::vector<std::string>{(dir / "serial/by-id/usb-Maker_Cable_A1-if00-port0").string(),
-                                        (dir / "ttyACM0").string(), (dir / "ttyUSB0").string(),
-                                        (dir / "ttyUSB10").string()}));
-    EXPECT_TRUE(ListSerialAdapters(dir / "missing").empty());
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
-#include "SerialDevices.h"
+#include "link/SerialDevices.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <set>
 #include <system_error>
 
-namespace qui {
+#include "linkio/Channel.h"
+
+namespace qlink {
 
 namespace {
 
@@ -69,4 +73,20 @@ std::vector<std::string> ListSerialAdapters(const fs::path& devRoot) {
     return all;
 }
 
-}  // namespace qui
+fs::path SerialNamesFile() {
+    return linkio::SettingsFile("QUENDRA_QNCTRL_DIR", "QuendraControl.ini");
+}
+
+std::vector<stComPort> ListComPorts(const fs::path& settings) {
+    std::vector<stComPort> ports;
+    for (int n = 1; n <= 256; ++n) {
+        const std::string name = "COM" + std::to_string(n);
+        const auto spec = linkio::ParsePort(name, settings);
+        struct stat st {};
+        if (!spec || ::stat(spec->device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) continue;
+        ports.push_back({name, spec->device});
+    }
+    return ports;
+}
+
+}  // namespace qlink
