@@ -16,6 +16,7 @@ inline constexpr const char* kHtmlTdIf1 = "\t\t<TD class=\"if1\">";
 inline constexpr const char* kHtmlBr = "<BR>\n";
 
 // Escapes '&', '<', '>' and '"' byte by byte; every other byte (8-bit texts
-// included) stays as it is.
+// included) stays as it is. With `crLf`, a LF also becomes CR LF (text that
+// goes to a report without the sink's conversion, CTextSink::WriteCrLf).
 std::string HtmlEscape(std::string_view text);
-void AppendHtmlEscaped(std::string& out, std::string_view text);
+void AppendHtmlEscaped(std::string& out, std::string_view text, bool crLf = false);

@@ -25,9 +25,21 @@ bool CStringSink::Write(std::string_view text) {
     return true;
 }
 
+bool CStringSink::WriteCrLf(std::string_view bytes) {
+    m_str.append(bytes);
+    return true;
+}
+
 bool CBufferedSink::Write(std::string_view text) {
     if (m_failed) return false;
     cmn::AppendCrLf(m_buf, text);
+    if (m_buf.size() >= kChunk) return Flush();
+    return true;
+}
+
+bool CBufferedSink::WriteCrLf(std::string_view bytes) {
+    if (m_failed) return false;
+    m_buf.append(bytes);
     if (m_buf.size() >= kChunk) return Flush();
     return true;
 }

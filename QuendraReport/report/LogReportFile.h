@@ -16,12 +16,16 @@ public:
     virtual ~CTextSink() = default;
     // Writes `text` with "\n" turned into CR LF. False once a write failed.
     virtual bool Write(std::string_view text) = 0;
+    // Writes `bytes` as they are: text whose lines end with CR LF already
+    // (the many rows of a long report, built that way to skip the conversion).
+    virtual bool WriteCrLf(std::string_view bytes) = 0;
 };
 
 // Collects the text in memory.
 class CStringSink : public CTextSink {
 public:
     bool Write(std::string_view text) override;
+    bool WriteCrLf(std::string_view bytes) override;
     const std::string& Str() const { return m_str; }
     std::string Take() { return std::move(m_str); }
     void Clear() { m_str.clear(); }
@@ -37,6 +41,7 @@ public:
     CBufferedSink() { m_buf.reserve(kChunk + 4096); }
     ~CBufferedSink() override = default;
     bool Write(std::string_view text) override;
+    bool WriteCrLf(std::string_view bytes) override;
     // Hands on what is buffered. False once any output failed.
     bool Flush();
     bool Failed() const { return m_failed; }

@@ -47,11 +47,34 @@ GroupMark MarkOf(const stLogRow& row) {
     return row.nGroup >= 1 && row.nGroup <= 3 ? kGroups[row.nGroup] : kGroups[0];
 }
 
-void AppendHtmlCell(std::string& line, std::string_view text, const char* empty) {
+// What stands around the cells of an HTML row of the log table, with CR LF
+// line ends: up to the first cell's text, and between two cells.
+struct RowFrame {
+    std::string open;
+    std::string between;
+    const char* markClass = nullptr;
+    const char* border = nullptr;
+
+    void Prepare(const GroupMark& mark, bool abnormal, bool powerOnLine) {
+        const char* rowBorder = powerOnLine ? " border-pwron" : " border-normal";
+        if (mark.markClass == markClass && rowBorder == border) return;
+        markClass = mark.markClass;
+        border = rowBorder;
+        std::string cellOpen = "\t\t<TD class=\"log_pre1 ";
+        cellOpen.append(mark.cellClass).append(border).append("\">");
+        open.assign("\t<TR>\r\n\t\t<TD class=\"log_pre0 ").append(markClass).append(border);
+        open.append(abnormal ? "\">!</TD>\r\n" : "\">&nbsp;</TD>\r\n").append(cellOpen);
+        between.assign("</TD>\r\n").append(cellOpen);
+    }
+};
+constexpr std::string_view kRowEnd = "</TD>\r\n\t</TR>\r\n";
+constexpr std::size_t kRowBatch = 16 * 1024;
+
+void AppendHtmlCell(std::string& line, std::string_view text, const char* empty, bool crLf = false) {
     if (text.empty()) {
         line += empty;
     } else {
-        AppendHtmlEscaped(line, text);
+        AppendHtmlEscaped(line, text, crLf);
     }
 }
 
@@ -92,24 +115,25 @@ int WriteSyslogHtml(CTextSink& file, const CLogListCtrl& list) {
     line += kHtmlTrClose;
     file.Write(line);
 
+    // The rows are most of the report. Each is built with its CR LF line
+    // ends and written as it is; what stands around its cells depends only
+    // on its mark and border, and is made again only when those change.
+    RowFrame frame;
+    line.clear();
     for (const stLogRow& row : list.Rows()) {
-        const GroupMark mark = MarkOf(row);
-        const char* border = row.bPowerOnLine ? " border-pwron" : " border-normal";
-        line = "\t<TR>\n\t\t<TD class=\"log_pre0 ";
-        line += mark.markClass;
-        line += border;
-        line += row.bAbnormal ? "\">!</TD>\n" : "\">&nbsp;</TD>\n";
-        for (const std::string& cell : row.aText) {
-            line += "\t\t<TD class=\"log_pre1 ";
-            line += mark.cellClass;
-            line += border;
-            line += "\">";
-            AppendHtmlCell(line, cell, "&nbsp;");
-            line += "</TD>\n";
+        frame.Prepare(MarkOf(row), row.bAbnormal, row.bPowerOnLine);
+        line += frame.open;
+        for (std::size_t c = 0; c < row.aText.size(); ++c) {
+            AppendHtmlCell(line, row.aText[c], "&nbsp;", true);
+            line += c + 1 < row.aText.size() ? frame.between : kRowEnd;
         }
-        line += "\t</TR>\n";
-        file.Write(line);
+        // Rows go out in pieces of some size rather than one by one.
+        if (line.size() >= kRowBatch) {
+            file.WriteCrLf(line);
+            line.clear();
+        }
     }
+    file.WriteCrLf(line);
     file.Write(kHtmlTableClose);
     return 1;
 }
@@ -146,8 +170,8 @@ int WriteSyslogCompare(CTextSink& file, const CLogListCtrl& list) {
         line += MarkOf(row).label;
         line += "\t/\t";
         for (int c = 1; c < LOG_COLUMN_COUNT; ++c) {
-            const std::string& cell = row.aText[static_cast<std::size_t>(c)];
-            line += cell.empty() ? std::string_view("\t") : std::string_view(cell);
+            const std::string_view cell = row.aText[static_cast<std::size_t>(c)];
+            line += cell.empty() ? std::string_view("\t") : cell;
             line += "\t/\t";
         }
         line += "\t\n";

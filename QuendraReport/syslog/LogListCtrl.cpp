@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
+#include <stdexcept>
 
 #include "common/strutil.h"
 #include "common/timeutil.h"
@@ -46,8 +48,8 @@ bool IsPowerOnLine(const stLogItem& item, int timeMode) {
 // Sign of a 64-bit difference, so 32-bit lap times never overflow.
 int Sign(std::int64_t a, std::int64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
-int CompareBytes(const std::string& a, const std::string& b) {
-    // std::string compares char_traits<char>, which orders bytes as unsigned.
+int CompareBytes(std::string_view a, std::string_view b) {
+    // char_traits<char> orders bytes as unsigned.
     int r = a.compare(b);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
@@ -80,6 +82,15 @@ stLogClass ClassifyLogItem(const stLogItem& item) {
         case LOG_KIND_DEVINFO: return {0, LOG_IMAGE_DEVINFO};
         default: return {0, LOG_IMAGE_PLAIN};
     }
+}
+
+std::string_view CLogRowTexts::at(std::size_t column) const {
+    if (column >= size()) throw std::out_of_range("log list column");
+    return (*this)[column];
+}
+
+void CLogRowTexts::EndColumn(const std::string& buffer) {
+    if (m_columns < m_end.size()) m_end[m_columns++] = static_cast<std::uint32_t>(buffer.size());
 }
 
 int CLogListCtrl::ColumnWidth(int column) {
@@ -140,15 +151,28 @@ void CLogListCtrl::LoadLogInfoString(const stLogItem& item, std::string& text) c
 
 void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
     text.clear();
+    AppendKindText(tables, item, text);
+}
+
+void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
+    text.clear();
+    AppendInfoText(tables, item, text);
+}
+
+void CLogListCtrl::AppendKindText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
+    const std::size_t start = text.size();
     if (item.nKind == LOG_KIND_OPERATION) {
         if (const std::string* name = TableText(tables.m_aryOpTypeName, item.nSubType)) {
-            text = *name;
+            text += *name;
         } else {
-            text = cmn::StrPrintf("%d(%d)", item.nKind, item.nSubType);
+            cmn::AppendDecimal(text, item.nKind);
+            text += '(';
+            cmn::AppendDecimal(text, item.nSubType);
+            text += ')';
         }
         return;
     }
-    if (const std::string* name = TableText(tables.m_aryLogKind, item.nKind)) text = *name;
+    if (const std::string* name = TableText(tables.m_aryLogKind, item.nKind)) text += *name;
     // The type name follows whenever the type is within the table, also when
     // its entry has no text ("Kind()"): only a type beyond the table adds
     // nothing. The kind number stands in only for a text that is still empty,
@@ -156,32 +180,34 @@ void CLogListCtrl::KindText(const CCodeTables& tables, const stLogItem& item, st
     // these logs show it.
     if (item.nKind == LOG_KIND_DEVINFO) {
         if (const std::optional<std::string> type = LookupCode(tables.m_aryDevInfoType, item.nDevInfoType)) {
-            text += "(" + *type + ")";
+            text += '(';
+            text += *type;
+            text += ')';
         }
     }
-    if (text.empty()) text = cmn::StrPrintf("%d", item.nKind);
+    if (text.size() == start) cmn::AppendDecimal(text, item.nKind);
 }
 
-void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
-    text.clear();
+void CLogListCtrl::AppendInfoText(const CCodeTables& tables, const stLogItem& item, std::string& text) {
     const std::string* found = nullptr;
     int fallback = 0;
     switch (item.nKind) {
         case LOG_KIND_OPERATION: {
-            std::optional<std::string> name = tables.OperationName(item.nSubType, item.nCode);
+            const std::optional<std::string> name = tables.OperationName(item.nSubType, item.nCode);
             if (name && !name->empty()) {
-                text = std::move(*name);
-                return;
+                text += *name;
+            } else {
+                cmn::AppendDecimal(text, item.nCode);
             }
-            text = cmn::StrPrintf("%d", item.nCode);
             return;
         }
         case LOG_KIND_SIGNAL:
-            text = item.strText;
             // The resolution of "no signal" is replaced by its label when the
             // table reaches that entry, even when the entry is empty.
             if (cmn::EqualsNoCase(item.strText, "0x0@0") && tables.m_aryResource.size() > kResNoSignal) {
-                text = tables.m_aryResource[kResNoSignal];
+                text += tables.m_aryResource[kResNoSignal];
+            } else {
+                text += item.strText;
             }
             return;
         case LOG_KIND_POWER:
@@ -199,11 +225,15 @@ void CLogListCtrl::InfoText(const CCodeTables& tables, const stLogItem& item, st
         default:
             return;
     }
-    text = found ? *found : cmn::StrPrintf("%d", fallback);
+    if (found) {
+        text += *found;
+    } else {
+        cmn::AppendDecimal(text, fallback);
+    }
 }
 
 void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
-                            std::time_t base2013, stLogRow& row) const {
+                            std::time_t base2013, std::string& text, stLogRow& row) const {
     const stLogClass cls = ClassifyLogItem(item);
     row.nItemData = position;
     row.bAbnormal = item.nKind == LOG_KIND_ABNORMAL;
@@ -213,24 +243,27 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
     row.crBack = row.bAbnormal ? stRgb{255, 0, 0} : GroupColour(item.nGroup);
     row.bPowerOnLine = IsPowerOnLine(item, m_bTimeMode);
 
-    row.aText[LOG_COL_ID] = cmn::StrPrintf("%03d", position + 1);
+    // The columns in order, each appended to the one text buffer.
+    text.clear();
+    cmn::AppendDecimal(text, position + 1, 3);
+    row.aText.EndColumn(text);
 
-    std::string& date = row.aText[LOG_COL_DATE];
     if (m_bTimeMode == 0 || (m_bTimeMode == 1 && m_bTimeCompensation)) {
         const std::time_t t = item.tmTime + (m_bTimeCompensation ? static_cast<std::time_t>(gap) : 0);
-        date = cmn::FormatLocal(t, kTimeFormat);
+        cmn::AppendLocal(text, t, kTimeFormat);
     } else if (m_bTimeMode == 1) {
-        date = cmn::FormatSpan(static_cast<std::int64_t>(item.tmTime) - static_cast<std::int64_t>(base2013));
+        text += cmn::FormatSpan(static_cast<std::int64_t>(item.tmTime) - static_cast<std::int64_t>(base2013));
     }
+    row.aText.EndColumn(text);
 
-    KindText(tables, item, row.aText[LOG_COL_KIND]);
+    AppendKindText(tables, item, text);
+    row.aText.EndColumn(text);
 
     if (item.nKind != LOG_KIND_POWER && item.nKind != LOG_KIND_DEVINFO) {
-        std::string& input = row.aText[LOG_COL_INPUT];
         if (const std::string* name = TableText(tables.m_aryInputName, item.nInput)) {
-            input = *name;
+            text += *name;
         } else {
-            input = cmn::StrPrintf("%d", item.nInput);
+            cmn::AppendDecimal(text, item.nInput);
         }
         if (item.nKind == LOG_KIND_SIGNAL) {
             int entry = -1;
@@ -242,14 +275,25 @@ void CLogListCtrl::BuildRow(const CCodeTables& tables, const stLogItem& item, in
                 default: break;
             }
             const std::string* label = entry >= 0 ? TableText(tables.m_aryResource, entry) : nullptr;
-            input += label ? *label : cmn::StrPrintf(" (%d)", item.nSubType);
+            if (label) {
+                text += *label;
+            } else {
+                text += " (";
+                cmn::AppendDecimal(text, item.nSubType);
+                text += ')';
+            }
         }
     }
+    row.aText.EndColumn(text);
 
-    InfoText(tables, item, row.aText[LOG_COL_INFO]);
+    AppendInfoText(tables, item, text);
+    row.aText.EndColumn(text);
 
-    if (item.nParamCount > 0) row.aText[LOG_COL_PARAM1] = cmn::StrPrintf("%d", item.nParam1);
-    if (item.nParamCount > 1) row.aText[LOG_COL_PARAM2] = cmn::StrPrintf("%d", item.nParam2);
+    if (item.nParamCount > 0) cmn::AppendDecimal(text, item.nParam1);
+    row.aText.EndColumn(text);
+    if (item.nParamCount > 1) cmn::AppendDecimal(text, item.nParam2);
+    row.aText.EndColumn(text);
+    row.aText.Keep(text);
 }
 
 void CLogListCtrl::RefreshList(CQuendraLog* log) {
@@ -272,12 +316,13 @@ void CLogListCtrl::RefreshList(CQuendraLog* log) {
     const std::shared_ptr<const CCodeTables> tables = CodeTables();
 
     m_rows.reserve(m_records.size());
+    std::string text;
     for (std::size_t i = 0; i < m_records.size(); ++i) {
         const stLogItem& item = m_records[i];
         const stLogClass cls = ClassifyLogItem(item);
         if (cls.nFilterBit != 0 && (m_nFilter & cls.nFilterBit) == 0) continue;
         m_rows.emplace_back();
-        BuildRow(*tables, item, static_cast<int>(i), gap, base2013, m_rows.back());
+        BuildRow(*tables, item, static_cast<int>(i), gap, base2013, text, m_rows.back());
     }
     SortRows(m_nSortColumn, m_bSortAscending != 0);
 }
@@ -308,9 +353,9 @@ void CLogListCtrl::SortRows(int column, bool ascending) {
     auto byId = [this](int a, int b) { return m_rows[a].nItemData < m_rows[b].nItemData; };
     if (!std::is_sorted(order.begin(), order.end(), byId)) std::sort(order.begin(), order.end(), byId);
     const std::intptr_t self = reinterpret_cast<std::intptr_t>(this);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return SortCompareFunc(m_rows[a].nItemData, m_rows[b].nItemData, self) < 0;
-    });
+    auto before = [&](int a, int b) { return SortCompareFunc(m_rows[a].nItemData, m_rows[b].nItemData, self) < 0; };
+    // Rows already in order (a refresh by ID, the usual case) are not sorted again.
+    if (!std::is_sorted(order.begin(), order.end(), before)) std::stable_sort(order.begin(), order.end(), before);
     bool identity = true;
     for (std::size_t r = 0; r < n && identity; ++r) identity = order[r] == static_cast<int>(r);
     if (identity) return;
@@ -336,9 +381,11 @@ int CLogListCtrl::Compare(std::intptr_t p1, std::intptr_t p2) const {
     const stLogItem* a = RecordAt(p1);
     const stLogItem* b = RecordAt(p2);
     if (a == nullptr || b == nullptr) return 0;
-    auto rowText = [this](std::intptr_t pos, int column) -> const std::string* {
+    // The text a row shows, or nothing for a record without a row.
+    auto rowText = [this](std::intptr_t pos, int column) -> std::optional<std::string_view> {
         const int r = m_rowOfPosition.size() > static_cast<std::size_t>(pos) ? m_rowOfPosition[pos] : -1;
-        return r >= 0 ? &m_rows[static_cast<std::size_t>(r)].aText[static_cast<std::size_t>(column)] : nullptr;
+        if (r < 0) return std::nullopt;
+        return m_rows[static_cast<std::size_t>(r)].aText[static_cast<std::size_t>(column)];
     };
     switch (m_nSortColumn) {
         case LOG_COL_ID: return Sign(p1, p2);
@@ -349,16 +396,16 @@ int CLogListCtrl::Compare(std::intptr_t p1, std::intptr_t p2) const {
         }
         case LOG_COL_KIND:
         case LOG_COL_INFO: {
-            const std::string* ta = rowText(p1, m_nSortColumn);
-            const std::string* tb = rowText(p2, m_nSortColumn);
+            std::optional<std::string_view> ta = rowText(p1, m_nSortColumn);
+            std::optional<std::string_view> tb = rowText(p2, m_nSortColumn);
             std::string sa, sb;
-            if (ta == nullptr) {
+            if (!ta) {
                 if (m_nSortColumn == LOG_COL_KIND) LoadLogKindString(*a, sa); else LoadLogInfoString(*a, sa);
-                ta = &sa;
+                ta = sa;
             }
-            if (tb == nullptr) {
+            if (!tb) {
                 if (m_nSortColumn == LOG_COL_KIND) LoadLogKindString(*b, sb); else LoadLogInfoString(*b, sb);
-                tb = &sb;
+                tb = sb;
             }
             return CompareBytes(*ta, *tb);
         }

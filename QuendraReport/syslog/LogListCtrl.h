@@ -4,8 +4,9 @@
 // list widget shows the rows this class builds, and the reports (report/)
 // write them.
 //
-// Rows hold copies of their texts and of the records they show, so a view
-// never reads the log object while it changes.
+// Rows hold copies of their texts, and the list holds the records they show
+// (shared with the log, never changed: a new decoding gives the log new
+// ones), so a view never reads the log object while it changes.
 // Not thread-safe: a list belongs to one thread. The code tables it reads are
 // the process-wide set, which other threads may load at the same time.
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "syslog/QuendraLog.h"
@@ -81,15 +83,43 @@ struct stLogHeaderText {
     std::string strPcTime;  // "%y%m%d%H%M%S" PC clock at acquisition, or empty
 };
 
+// The texts of a row's columns, kept back to back in one string: one
+// allocation per row rather than one per long text, which a list of
+// thousands of rows (and every copy of it a view takes) feels.
+class CLogRowTexts {
+public:
+    // The text of `column`; empty for a column not written.
+    std::string_view operator[](std::size_t column) const {
+        if (column >= m_columns) return {};
+        const std::size_t begin = column == 0 ? 0 : m_end[column - 1];
+        return std::string_view(m_bytes).substr(begin, m_end[column] - begin);
+    }
+    // The same; throws std::out_of_range for a column past the last.
+    std::string_view at(std::size_t column) const;
+    static constexpr std::size_t size() { return LOG_COLUMN_COUNT; }
+
+    // Writing, column after column: the texts are appended to a buffer of
+    // the caller's, each ended with EndColumn(buffer); Keep(buffer) then
+    // takes them at their exact size (a buffer that grows as the texts come
+    // would hold about twice the room they need).
+    void EndColumn(const std::string& buffer);
+    void Keep(const std::string& buffer) { m_bytes = buffer; }
+
+private:
+    std::string m_bytes;
+    std::array<std::uint32_t, LOG_COLUMN_COUNT> m_end{};
+    std::uint8_t m_columns = 0;
+};
+
 // One row of the list.
 struct stLogRow {
+    CLogRowTexts aText;
     int nItemData = 0;  // position of the record in the log's record list
-    std::array<std::string, LOG_COLUMN_COUNT> aText;
     int nImage0 = LOG_IMAGE_PLAIN;  // column 0: abnormal or plain
     int nImage2 = LOG_IMAGE_PLAIN;  // column 2: the record's class
+    int nGroup = 0;
     stRgb crBack;                   // background: group colour, red when abnormal
     bool bAbnormal = false;
-    int nGroup = 0;
     bool bPowerOnLine = false;      // time mode 1, power record with reason 6
 };
 
@@ -169,14 +199,18 @@ public:
     static void InfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
 
 private:
+    // Append the Kind and Information texts of a record to `text`.
+    static void AppendKindText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    static void AppendInfoText(const CCodeTables& tables, const stLogItem& item, std::string& text);
+    // `text` is the buffer the row's texts are made in.
     void BuildRow(const CCodeTables& tables, const stLogItem& item, int position, std::int64_t gap,
-                  std::time_t base2013, stLogRow& row) const;
+                  std::time_t base2013, std::string& text, stLogRow& row) const;
     int Compare(std::intptr_t p1, std::intptr_t p2) const;
 
     std::array<std::string, LOG_COLUMN_COUNT> m_strHeader = DefaultHeaders();
     std::vector<stLogRow> m_rows;
-    // Copies of the log's header texts and records, taken at refresh.
-    std::vector<stLogItem> m_records;
+    // The log's records and a copy of its header texts, taken at refresh.
+    CLogItemList m_records;
     std::vector<int> m_rowOfPosition;  // row index by record position, -1 when hidden
     stLogHeaderText m_header;
     bool m_bHaveData = false;

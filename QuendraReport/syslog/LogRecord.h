@@ -9,8 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "common/loglayout.h"
 
@@ -75,11 +77,12 @@ struct stLogRecord {
 };
 
 // One record as the list shows it. Fields a kind does not use stay 0
-// (nInput of a power record is -1).
+// (nInput of a power record is -1). The text comes before the numbers so
+// that no padding lies between them: a long log holds thousands of these.
 struct stLogItem {
     std::time_t tmTime = 0;  // display epoch (2000-01-01 00:00:00 local) + lap time
-    int nKind = 0;
     std::string strText;     // signal records: "WIDTHxHEIGHT@RATE"
+    int nKind = 0;
     int nCode = 0;           // operation code, power-off reason or abnormal code
     int nInput = 0;
     int nSubType = 0;        // operation type or signal status
@@ -89,4 +92,26 @@ struct stLogItem {
     int nGroup = 0;          // 0 running log, 1 newest .. 3 oldest abnormal group
     int nDevInfoType = 0;
     int nDevInfoId = 0;
+};
+
+// The records of a log as the list shows them: read-only, and shared by
+// every copy. A log's list and the views that show it hold the same records
+// (thousands in a long log) instead of a copy each; a new decoding gives the
+// log new records and leaves those a view holds as they were. Copies may be
+// used on different threads; one object belongs to one thread at a time.
+class CLogItemList {
+public:
+    CLogItemList() = default;
+    explicit CLogItemList(std::vector<stLogItem> items)
+        : m_items(std::make_shared<const std::vector<stLogItem>>(std::move(items))) {}
+
+    std::size_t size() const { return m_items ? m_items->size() : 0; }
+    bool empty() const { return size() == 0; }
+    const stLogItem& operator[](std::size_t i) const { return (*m_items)[i]; }
+    const stLogItem* begin() const { return m_items ? m_items->data() : nullptr; }
+    const stLogItem* end() const { return m_items ? m_items->data() + m_items->size() : nullptr; }
+    void clear() { m_items.reset(); }
+
+private:
+    std::shared_ptr<const std::vector<stLogItem>> m_items;
 };

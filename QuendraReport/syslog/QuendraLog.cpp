@@ -39,18 +39,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// Appends v in decimal, zero-padded to at least `width` digits ("%0*u").
-void AppendUnsigned(std::string& s, std::uint32_t v, int width = 0) {
-    char buf[10];
-    int n = 0;
-    do {
-        buf[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v);
-    for (int i = n; i < width; ++i) s.push_back('0');
-    while (n) s.push_back(buf[--n]);
-}
-
 // A display clock byte as it is shown: two digits, "00" for 100 and above.
 int ClockField(std::uint8_t b) { return b < 100 ? b : 0; }
 
@@ -103,11 +91,11 @@ void Fill(stLogItem& item, const stOperationLog& op) {
 void Fill(stLogItem& item, const stSignalLog& sig) {
     item.nInput = sig.nInput;
     item.nSubType = sig.nStatus;
-    AppendUnsigned(item.strText, sig.wWidth);
+    cmn::AppendDecimal(item.strText, sig.wWidth);
     item.strText.push_back('x');
-    AppendUnsigned(item.strText, sig.wHeight);
+    cmn::AppendDecimal(item.strText, sig.wHeight);
     item.strText.push_back('@');
-    AppendUnsigned(item.strText, sig.nRate);
+    cmn::AppendDecimal(item.strText, sig.nRate);
 }
 
 void Fill(stLogItem& item, const stPowerLog& power) {
@@ -438,14 +426,16 @@ void CQuendraLog::CreateList() {
     m_listLog.clear();
     if (m_bValid == 0) return;
     const std::time_t epoch = cmn::DisplayEpoch();
-    m_listLog.reserve(m_aryLogRecord.size());
+    std::vector<stLogItem> items;
+    items.reserve(m_aryLogRecord.size());
     for (const stLogRecord& record : m_aryLogRecord) {
-        stLogItem& item = m_listLog.emplace_back();
+        stLogItem& item = items.emplace_back();
         item.nKind = record.nKind;
         item.nGroup = record.nGroup;
         item.tmTime = epoch + static_cast<std::time_t>(record.dwLapTime);
         std::visit([&item](const auto& body) { Fill(item, body); }, record.body);
     }
+    m_listLog = CLogItemList(std::move(items));
 }
 
 // ---- times -----------------------------------------------------------------
@@ -497,7 +487,7 @@ int CQuendraLog::GetItem(std::string& item, std::string& text, char separator) {
 
 const std::uint8_t* CQuendraLog::GetTimeData(const std::uint8_t* p, std::string& out) {
     out.clear();
-    for (std::size_t i = 0; i < L::kClockSize; ++i) AppendUnsigned(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
+    for (std::size_t i = 0; i < L::kClockSize; ++i) cmn::AppendDecimal(out, static_cast<std::uint32_t>(ClockField(p[i])), 2);
     return p + L::kClockSize;
 }
 
@@ -509,7 +499,7 @@ const std::uint8_t* CQuendraLog::GetUsageTimeData(const std::uint8_t* p, std::st
 
 const std::uint8_t* CQuendraLog::GetIdData(const std::uint8_t* p, std::string& out) {
     out.clear();
-    AppendUnsigned(out, p[0]);
+    cmn::AppendDecimal(out, p[0]);
     return p + L::kDisplayIdSize;
 }
 

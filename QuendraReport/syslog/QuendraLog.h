@@ -132,7 +132,7 @@ public:
     // when the groups of a block decode whole.
     std::vector<stLogRecord> m_aryLogRecord;
     // The same records as the list shows them, built by CreateList.
-    std::vector<stLogItem> m_listLog;
+    CLogItemList m_listLog;
     std::string m_strModel;
     std::string m_strSerial;
     std::string m_strInfo;      // "name,value" entries joined by TAB

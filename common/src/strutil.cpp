@@ -67,6 +67,23 @@ int DecimalToInt(std::string_view text) {
     return static_cast<int>(v);
 }
 
+void AppendDecimal(std::string& out, long long value, int width) {
+    // Digits of the magnitude (without negating LLONG_MIN), filled from the end.
+    char digits[20];
+    char* const end = digits + sizeof digits;
+    char* p = end;
+    unsigned long long magnitude =
+        value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    const long long zeros = static_cast<long long>(width) - (value < 0 ? 1 : 0) - (end - p);
+    if (value < 0) out.push_back('-');
+    if (zeros > 0) out.append(static_cast<std::size_t>(zeros), '0');
+    out.append(p, end);
+}
+
 std::string_view Trim(std::string_view text) { return TrimT(text); }
 std::u16string_view Trim(std::u16string_view text) { return TrimT(text); }
 

@@ -83,3 +83,13 @@ TEST(SafeFormat, Utf16Face) {
     EXPECT_FALSE(SafeFormat(out, u"%s", {std::int64_t{5}}));
     EXPECT_TRUE(out.empty());
 }
+
+TEST(StrUtil, AppendDecimalWritesWhatPrintfWrites) {
+    for (const long long v : {0LL, 7LL, -7LL, 42LL, 999LL, 1000LL, -12345LL, 65535LL, LLONG_MAX, LLONG_MIN}) {
+        for (const int width : {0, 1, 2, 3, 5, 12, 25}) {
+            std::string out = "x";
+            AppendDecimal(out, v, width);
+            EXPECT_EQ(out, "x" + StrPrintf("%0*lld", width, v)) << v << " width " << width;
+        }
+    }
+}

@@ -51,3 +51,23 @@ TEST(TimeUtil, SpanFormat) {
     EXPECT_EQ(FormatSpan(INT64_MIN).substr(0, 1), "-");
     EXPECT_EQ(FormatLocal(0, ""), "");
 }
+
+TEST(TimeUtil, FormatLocalWritesWhatStrftimeWrites) {
+    TzGuard tz("CET-1CEST,M3.5.0,M10.5.0/3");
+    const char* const formats[] = {"%Y/%m/%d %H:%M:%S", "%y%m%d%H%M%S", "%Y%m%d-%H%M%S", "at %H:%M 100%%",
+                                   "%a %e %j", "%Y/%m/%d %H:%M %", "no fields"};
+    // Around a change to summer time, the first and last seconds of years,
+    // and years of other widths.
+    const std::time_t times[] = {LocalTime(2020, 3, 29, 1, 59, 59), LocalTime(2020, 3, 29, 3, 0, 0),
+                                 LocalTime(1999, 12, 31, 23, 59, 59), LocalTime(2136, 2, 7, 6, 28, 15),
+                                 LocalTime(999, 6, 1, 0, 0, 0), LocalTime(12000, 1, 1, 0, 0, 0), 0};
+    for (const char* format : formats) {
+        for (const std::time_t t : times) {
+            std::tm tm{};
+            ASSERT_NE(localtime_r(&t, &tm), nullptr);
+            char expected[128];
+            const std::size_t n = std::strftime(expected, sizeof expected, format, &tm);
+            EXPECT_EQ(FormatLocal(t, format), std::string(expected, n)) << format << " at " << t;
+        }
+    }
+}

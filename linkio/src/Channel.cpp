@@ -81,13 +81,20 @@ IoResult Channel::Write(const std::uint8_t* data, std::size_t n, const Deadline&
     std::size_t& done = sent != nullptr ? *sent : ignored;
     done = 0;
     if (m_closed) return IoResult::kClosed;
+    // The descriptor does not block: a write is tried at once and the wait
+    // for room comes only when there is none, which saves a poll per request.
     while (done < n) {
-        const IoResult w = Wait(POLLOUT, deadline, cancel);
-        if (w != IoResult::kOk) return w;
-        const ssize_t k = m_socket ? ::send(m_fd, data + done, n - done, MSG_NOSIGNAL)
+        if (IsCancelled(cancel)) return IoResult::kCancelled;
+        if (deadline.Remaining() == 0) return IoResult::kTimeout;
+        const ssize_t k = m_socket ? ::send(m_fd, data + done, n - done, MSG_NOSIGNAL | MSG_DONTWAIT)
                                    : ::write(m_fd, data + done, n - done);
         if (k < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                const IoResult w = Wait(POLLOUT, deadline, cancel);
+                if (w != IoResult::kOk) return w;
+                continue;
+            }
             m_closed = true;
             return IoResult::kClosed;
         }

@@ -267,6 +267,10 @@ TEST_F(LogReportTest, LogTextsAreEscapedFixedLiteralsAreNot) {
     EXPECT_NE(html.Str().find("Model Name</TD>\r\n\t\t<TD class=\"if1\"> </TD>"), std::string::npos);
 
     EXPECT_EQ(HtmlEscape("a&b<c>d\"e'f\x81\x60"), "a&amp;b&lt;c&gt;d&quot;e'f\x81\x60");
+    // Text that bypasses the sink's line end conversion converts its own.
+    std::string rows = "<";
+    AppendHtmlEscaped(rows, "&\nx\n>", true);
+    EXPECT_EQ(rows, "<&amp;\r\nx\r\n&gt;");
 }
 
 TEST_F(LogReportTest, TemperatureSectionWithoutSensorsAndAFullHistory) {

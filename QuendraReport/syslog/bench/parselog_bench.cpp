@@ -16,7 +16,7 @@ static void BM_ParseAndCreateList(benchmark::State& state) {
         }
         log.m_bValid = 1;
         log.CreateList();
-        benchmark::DoNotOptimize(log.m_listLog.data());
+        benchmark::DoNotOptimize(log.m_listLog.begin());
     }
     state.counters["bytes"] = static_cast<double>(block.size());
     state.counters["records"] = static_cast<double>(log.m_listLog.size());

@@ -50,7 +50,7 @@ protected:
     }
     std::vector<std::string> Column(int c) const {
         std::vector<std::string> out;
-        for (const stLogRow& r : m_list.Rows()) out.push_back(r.aText[static_cast<std::size_t>(c)]);
+        for (const stLogRow& r : m_list.Rows()) out.emplace_back(r.aText[static_cast<std::size_t>(c)]);
         return out;
     }
 

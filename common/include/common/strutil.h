@@ -28,6 +28,12 @@ bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 // cannot move the cursor, change colours or pass for another message.
 std::string EscapeNonPrintable(std::string_view text);
 
+// Appends `value` in decimal as printf's "%0*lld" does with `width`: zeros
+// after the sign up to `width` characters in all ("%03d" of 7 is "007", of -7
+// "-07"); 0 pads nothing. Far cheaper than StrPrintf for the many numbers of
+// a report.
+void AppendDecimal(std::string& out, long long value, int width = 0);
+
 // printf into a std::string (for formats that are compile-time constants).
 std::string StrPrintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 

@@ -1,6 +1,7 @@
 #pragma once
 // Text and binary file output.
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -109,6 +110,8 @@ private:
     int m_fd = -1;
     bool m_failed = false;
     std::string m_error;
+    std::uint64_t m_written = 0;      // bytes written to the temporary file
+    std::uint64_t m_writeBackAt = 0;  // bytes whose write-back has been started
 };
 
 // Writes bytes with an AtomicFileWriter. Returns false (and leaves any

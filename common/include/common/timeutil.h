@@ -37,6 +37,8 @@ std::int64_t TimeToDisplay(std::time_t t);
 
 // strftime of the local time t; an empty string when t cannot be converted.
 std::string FormatLocal(std::time_t t, const char* fmt);
+// The same, appended to `out` (nothing when t cannot be converted).
+void AppendLocal(std::string& out, std::time_t t, const char* fmt);
 
 // The span format "%Dday %H:%M:%S": days without padding, then two-digit hours,
 // minutes and seconds ("1day 02:03:04"); a negative span is "-" followed by the

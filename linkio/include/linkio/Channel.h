@@ -34,6 +34,7 @@ enum class IoResult { kOk, kTimeout, kClosed, kError, kCancelled };
 
 class Channel {
 public:
+    // Takes `fd`, which must not block (O_NONBLOCK): writes are tried at once.
     Channel(int fd, bool socket, std::string name);
     ~Channel();
     Channel(const Channel&) = delete;
