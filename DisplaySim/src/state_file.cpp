@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "common/hex.h"
+#include "common/strutil.h"
 #include "common/textfile.h"
 #include "log_image.h"
 #include "logimage/LogImage.h"
@@ -255,14 +256,10 @@ bool ApplyStateText(std::string_view text, const std::filesystem::path& baseDir,
             AdoptLogImage(*current, std::move(image), true);
         }
     };
-    std::size_t lineNo = 0;
-    while (!text.empty()) {
-        ++lineNo;
-        const std::size_t nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const std::string where = "state line " + std::to_string(lineNo) + ": ";
+    cmn::LineReader lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+        const std::string where = "state line " + std::to_string(lines.Number()) + ": ";
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line[0] == '[') {
             long long id = 0;

@@ -509,15 +509,10 @@ bool WriteFleetOverview(const stAcquireOptions& o, const fs::path& outDir, const
 bool ParseHostsFile(std::string_view text, std::vector<stFleetDisplay>& displays, std::string& error) {
     displays.clear();
     std::map<std::string, int> folders;  // folder name -> line
-    int number = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    cmn::LineReader lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+        const int number = lines.Number();
         const std::vector<std::string> fields = SplitFields(line);
         if (fields.empty()) continue;
         stFleetDisplay d;

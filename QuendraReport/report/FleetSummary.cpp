@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/codepage.h"
+#include "common/strutil.h"
 
 namespace {
 
@@ -282,17 +283,11 @@ bool ReadEntry(const JsonValue& line, stFleetSummaryEntry& e, std::string& why) 
 
 stFleetSummary ParseFleetSummary(std::string_view text) {
     stFleetSummary summary;
-    int number = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    cmn::LineReader lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
         if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
-        const std::string where = "line " + std::to_string(number) + ": ";
+        const std::string where = "line " + std::to_string(lines.Number()) + ": ";
         if (line.size() > kMaxFleetSummaryLine) {
             summary.problems.push_back(where + "longer than " + std::to_string(kMaxFleetSummaryLine) + " bytes");
             continue;
@@ -300,7 +295,7 @@ stFleetSummary ParseFleetSummary(std::string_view text) {
         JsonValue value;
         std::string why;
         stFleetSummaryEntry entry;
-        entry.nLine = number;
+        entry.nLine = lines.Number();
         if (!JsonReader(line).Document(value, why) || !ReadEntry(value, entry, why)) {
             summary.problems.push_back(where + why);
             continue;

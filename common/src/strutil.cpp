@@ -124,4 +124,14 @@ std::string StrPrintf(const char* fmt, ...) {
     return out;
 }
 
+bool LineReader::Next(std::string_view& line) {
+    if (m_rest.empty()) return false;
+    const std::size_t end = m_rest.find('\n');
+    line = m_rest.substr(0, end);
+    m_rest = end == std::string_view::npos ? std::string_view{} : m_rest.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++m_number;
+    return true;
+}
+
 }  // namespace cmn

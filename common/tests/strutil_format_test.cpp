@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string_view>
+#include <vector>
 
 #include "common/safeformat.h"
 #include "common/strutil.h"
@@ -91,5 +93,28 @@ TEST(StrUtil, AppendDecimalWritesWhatPrintfWrites) {
             AppendDecimal(out, v, width);
             EXPECT_EQ(out, "x" + StrPrintf("%0*lld", width, v)) << v << " width " << width;
         }
+    }
+}
+
+TEST(LineReader, EndsAreDroppedAndNumbersCount) {
+    const struct {
+        std::string_view text;
+        std::vector<std::string_view> lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\n", {"a"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\rb\n\n", {"a\rb", ""}},
+    };
+    for (const auto& c : cases) {
+        cmn::LineReader reader(c.text);
+        std::vector<std::string_view> got;
+        std::string_view line;
+        while (reader.Next(line)) {
+            got.push_back(line);
+            EXPECT_EQ(reader.Number(), static_cast<int>(got.size()));
+        }
+        EXPECT_EQ(got, c.lines) << c.text;
     }
 }

@@ -34,6 +34,22 @@ std::string EscapeNonPrintable(std::string_view text);
 // a report.
 void AppendDecimal(std::string& out, long long value, int width = 0);
 
+// The lines of a text, one at a time, without their LF or CR LF ends; a
+// last line without an end is a line too, an end at the very end of the text
+// starts none. Not thread-safe (one reader per thread).
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : m_rest(text) {}
+    // The next line in `line`; false after the last.
+    bool Next(std::string_view& line);
+    // The number of the line Next gave last, counted from 1.
+    int Number() const { return m_number; }
+
+private:
+    std::string_view m_rest;
+    int m_number = 0;
+};
+
 // printf into a std::string (for formats that are compile-time constants).
 std::string StrPrintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
