@@ -4,6 +4,10 @@
 // loopback, so that both see the same load: each iteration is one pair. The
 // counters give the median times of both and the median of the pairs' ratios
 // (library / bare socket), which a busy moment of the machine moves little.
+// A third loop shows how much of that the trace log costs by its nature: the
+// bare round trips writing a trace line before each request and after each
+// reply, each line appended to a file as it happens (traced_ms, and the
+// medians of traced / bare and library / traced).
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -13,8 +17,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "FakeDisplay.h"
@@ -93,6 +103,38 @@ bool BareBlocks(int fd) {
     return true;
 }
 
+// Appends one trace line as the library's log has it: local time, level,
+// what was sent or received in hexadecimal.
+void AppendTraceLine(int log, const char* what, const std::uint8_t* bytes, std::size_t n) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char line[160];
+    int len = std::snprintf(line, sizeof line, "%04d/%02d/%02d %02d:%02d:%02d: Trace: [%s] bin  =", tm.tm_year + 1900,
+                            tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, what);
+    for (std::size_t i = 0; i < n && i < 10 && len + 4 < static_cast<int>(sizeof line); ++i)
+        len += std::snprintf(line + len, sizeof line - static_cast<std::size_t>(len), " %02X", bytes[i]);
+    len += std::snprintf(line + len, sizeof line - static_cast<std::size_t>(len), "\r\n");
+    [[maybe_unused]] const ssize_t written = ::write(log, line, static_cast<std::size_t>(len));
+}
+
+// The bare round trips with a trace line written before each request and
+// after each reply.
+bool TracedBlocks(int fd, int log) {
+    std::vector<std::uint8_t> frame;
+    std::uint8_t reply[kBlockSize + 6];
+    for (int b = 0; b < kBlocks; ++b) {
+        const auto params = BlockParams(b);
+        dakoral::BuildRequest(kCommand, params.data(), params.size(), frame);
+        AppendTraceLine(log, "Send", frame.data(), frame.size());
+        if (::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size()) ||
+            !ReadExactly(fd, reply, sizeof reply))
+            return false;
+        AppendTraceLine(log, "Recv", reply, sizeof reply);
+    }
+    return true;
+}
+
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -108,31 +150,49 @@ void BM_Read64Blocks(benchmark::State& state) {
     const testsupport::LoopbackAddress ip;
     fake::FakeDisplay forLibrary(ip, BlockDisplay());
     fake::FakeDisplay forBare(ip, BlockDisplay());
+    fake::FakeDisplay forTraced(ip, BlockDisplay());
     DAKRIF_HANDLE h = DAKRIF_Open(forLibrary.Iface().c_str(), (5u << 16) | (3u << 8));
     const int fd = ConnectBare(ip, forBare.Port());
+    const int tracedFd = ConnectBare(ip, forTraced.Port());
+    // The traced loop's log lies beside the library's, on the same disk.
+    const std::string tracePath = (env.LogPath().parent_path() / "bare-trace.log").string();
+    const int log = ::open(tracePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_TRUNC | O_CLOEXEC, 0600);
     std::vector<std::uint8_t> reply(DAKRIF_MAX_REPLY);
-    std::vector<double> libraryMs, bareMs, ratios;
+    std::vector<double> libraryMs, bareMs, tracedMs, ratios, tracedRatios, overTraced;
     for (auto _ : state) {
         const auto t0 = Clock::now();
         const bool libraryOk = h && LibraryBlocks(h, reply);
         const auto t1 = Clock::now();
         const bool bareOk = fd >= 0 && BareBlocks(fd);
         const auto t2 = Clock::now();
-        if (!libraryOk || !bareOk) {
-            state.SkipWithError(libraryOk ? "bare socket exchange failed" : "library exchange failed");
+        const bool tracedOk = tracedFd >= 0 && log >= 0 && TracedBlocks(tracedFd, log);
+        const auto t3 = Clock::now();
+        if (!libraryOk || !bareOk || !tracedOk) {
+            state.SkipWithError(!libraryOk ? "library exchange failed"
+                                : !bareOk  ? "bare socket exchange failed"
+                                           : "traced bare socket exchange failed");
             break;
         }
         libraryMs.push_back(Ms(t1 - t0));
         bareMs.push_back(Ms(t2 - t1));
+        tracedMs.push_back(Ms(t3 - t2));
         ratios.push_back(libraryMs.back() / bareMs.back());
+        tracedRatios.push_back(tracedMs.back() / bareMs.back());
+        overTraced.push_back(libraryMs.back() / tracedMs.back());
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
+    if (log >= 0) ::close(log);
+    ::unlink(tracePath.c_str());
+    if (tracedFd >= 0) ::close(tracedFd);
     if (fd >= 0) ::close(fd);
     if (h) DAKRIF_Close(h);
     if (!ratios.empty()) {
         state.counters["library_ms"] = Median(libraryMs);
         state.counters["bare_ms"] = Median(bareMs);
         state.counters["ratio"] = Median(ratios);
+        state.counters["traced_ms"] = Median(tracedMs);
+        state.counters["traced_ratio"] = Median(tracedRatios);
+        state.counters["over_traced"] = Median(overTraced);
         state.counters["pairs"] = static_cast<double>(ratios.size());
     }
     state.SetBytesProcessed(state.iterations() * kBlocks * kBlockSize);
