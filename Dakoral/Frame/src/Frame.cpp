@@ -1,5 +1,8 @@
 #include <dakoral/Frame.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace dakoral {
 
 namespace {
@@ -172,9 +175,30 @@ ReplyParser::State ReplyParser::Feed(std::uint8_t b) {
     return m_state;
 }
 
+std::size_t ReplyParser::FeedData(const std::uint8_t* p, std::size_t n) {
+    if (m_state != kData) return 0;
+    // A reply is mostly data: its bytes are copied in one run and taken off
+    // the check value together, instead of passing the state machine each.
+    const std::size_t run = std::min(n, static_cast<std::size_t>(m_length - m_stored));
+    std::memcpy(m_data + m_stored, p, run);
+    std::uint8_t taken = 0;
+    for (std::size_t i = 0; i < run; ++i) taken = static_cast<std::uint8_t>(taken + p[i]);
+    m_sum = Minus(m_sum, taken);
+    m_stored += static_cast<int>(run);
+    if (m_stored >= m_length) m_state = kChecksum;
+    return run;
+}
+
 std::size_t ReplyParser::FeedAll(const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
-    while (i < n && !Finished()) Feed(p[i++]);
+    while (i < n && !Finished()) {
+        const std::size_t run = FeedData(p + i, n - i);
+        if (run > 0) {
+            i += run;
+        } else {
+            Feed(p[i++]);
+        }
+    }
     return i;
 }
 

@@ -4,6 +4,7 @@
 #include <dakoral/Frame.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -195,6 +196,29 @@ TEST(ReplyParser, FindsTheReplyAfterNoise) {
     EXPECT_EQ(parser.DamagedExpected(), static_cast<std::uint8_t>(badSum.back() ^ 0xFF));
     parser.Reset(0x41);
     EXPECT_EQ(parser.Damaged(), 0);
+}
+
+// A socket hands replies on in pieces of any size: fed piece by piece, the
+// parser ends as it does fed byte by byte, a damaged frame before the reply
+// included.
+TEST(ReplyParser, PiecesOfAnySizeDecideAsSingleBytes) {
+    Bytes data(1024);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    Bytes damaged = Reply(0x41, Bytes(data.begin(), data.begin() + 300));
+    damaged.back() ^= 0x5A;
+    const Bytes stream = Cat({damaged, Bytes{0x00, 0xAA}, Reply(0x41, data)});
+
+    ReplyParser single(0x41);
+    for (std::uint8_t b : stream) single.Feed(b);
+    ASSERT_EQ(single.Current(), ReplyParser::kComplete);
+    for (std::size_t piece : {1u, 2u, 9u, 64u, 1000u, 4096u}) {
+        ReplyParser p(0x41);
+        for (std::size_t pos = 0; pos < stream.size() && !p.Finished(); pos += piece)
+            p.FeedAll(stream.data() + pos, std::min(piece, stream.size() - pos));
+        EXPECT_EQ(p.Current(), single.Current()) << piece;
+        EXPECT_EQ(p.Damaged(), 1) << piece;
+        EXPECT_EQ(Bytes(p.Data(), p.Data() + p.Stored()), data) << piece;
+    }
 }
 
 TEST(ReplyParser, LargestReplyAndBytesAfterTheEnd) {

@@ -298,9 +298,15 @@ CLanLink::TxResult CLanLink::Transaction(std::uint8_t command, const std::vector
             CloseSocket();
             return TxResult::kLost;
         }
-        for (std::size_t i = 0; i < got && !parser.Finished(); ++i) {
+        for (std::size_t i = 0; i < got && !parser.Finished();) {
+            // Past the bytes the log keeps, the frame's data goes in one run.
+            if (parser.Stored() >= kRecvLogData) {
+                const std::size_t run = parser.FeedData(buf + i, got - i);
+                i += run;
+                if (run > 0) continue;
+            }
             if (parser.Stored() < kRecvLogData && seen.size() < kRecvLogMax) seen.push_back(buf[i]);
-            parser.Feed(buf[i]);
+            parser.Feed(buf[i++]);
         }
     }
     if (parser.Current() == dakoral::ReplyParser::kComplete) {

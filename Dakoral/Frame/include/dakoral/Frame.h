@@ -117,6 +117,10 @@ public:
     // Starts over, waiting for the reply to `command`.
     void Reset(std::uint8_t command);
     State Feed(std::uint8_t b);
+    // In kData: takes as many of `p`'s `n` bytes as the frame's data still
+    // needs (the same as feeding them one by one) and returns how many;
+    // otherwise takes none and returns 0.
+    std::size_t FeedData(const std::uint8_t* p, std::size_t n);
     // Feeds bytes until the parser is finished; returns how many were used.
     std::size_t FeedAll(const std::uint8_t* p, std::size_t n);
 
