@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +45,9 @@ constexpr std::size_t kMaxCaptured = 64 * 1024;
 constexpr auto kRunLimit = std::chrono::minutes(10);
 constexpr auto kKillAfter = std::chrono::seconds(30);
 constexpr int kPollMs = 100;
+// Without a process descriptor, how often a run whose streams have ended is
+// looked at for its exit.
+constexpr int kExitPollMs = 10;
 
 bool IsSeparator(char c) {
     return c == ' ' || c == '\t' || c == ',';
@@ -114,6 +118,7 @@ struct Job {
     fs::path folder;
     pid_t pid = -1;
     int fds[2] = {-1, -1};  // its standard output and error
+    int exitFd = -1;        // readable once the process has ended (-1: the kernel has none)
     std::string captured[2];
     Clock::time_point start;
     double seconds = 0;
@@ -149,6 +154,20 @@ void CloseFds(Job& job) {
         if (fd >= 0) ::close(fd);
         fd = -1;
     }
+    if (job.exitFd >= 0) ::close(job.exitFd);
+    job.exitFd = -1;
+}
+
+// A descriptor of the process that poll finds readable once it has ended
+// (always closed on exec), so the wait for an exit needs no fixed sleep; -1
+// where the kernel has none.
+int OpenExitFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
 }
 
 // Starts the tool for one display in a process group of its own (a Ctrl+C
@@ -201,6 +220,7 @@ bool Spawn(Job& job, const fs::path& exe, const std::vector<std::string>& args) 
     job.fds[0] = out[0];
     job.fds[1] = err[0];
     for (int fd : job.fds) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    job.exitFd = OpenExitFd(job.pid);
     job.start = Clock::now();
     return true;
 }
@@ -398,17 +418,23 @@ private:
         }
     }
 
-    // Waits (at most kPollMs) for output of the running displays and reads it.
+    // Waits (at most kPollMs) for output of the running displays, or for the
+    // end of a run whose streams have ended, and reads what came.
     void Wait() {
         std::vector<pollfd> fds;
-        for (Job* job : m_running)
+        int timeout = kPollMs;
+        for (Job* job : m_running) {
             for (int fd : job->fds)
                 if (fd >= 0) fds.push_back({fd, POLLIN, 0});
-        if (fds.empty()) {
-            ::poll(nullptr, 0, 10);  // ended streams, the process still to be reaped
-            return;
+            if (job->fds[0] >= 0 || job->fds[1] >= 0) continue;
+            // Its streams have ended: what is left is the process's exit.
+            if (job->exitFd >= 0) {
+                fds.push_back({job->exitFd, POLLIN, 0});
+            } else {
+                timeout = kExitPollMs;
+            }
         }
-        if (::poll(fds.data(), fds.size(), kPollMs) <= 0) return;
+        if (::poll(fds.data(), fds.size(), timeout) <= 0) return;
         for (Job* job : m_running)
             for (int s = 0; s < 2; ++s)
                 if (job->fds[s] >= 0) Drain(*job, s);
