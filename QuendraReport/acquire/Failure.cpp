@@ -27,7 +27,7 @@ constexpr std::array<stReasonRow, 11> kReasons = {{
     {Reason::kCancelled, "cancelled", "cancelled"},
 }};
 
-constexpr std::array<std::pair<Step, const char*>, 26> kSteps = {{
+constexpr std::array<std::pair<Step, const char*>, 27> kSteps = {{
     {Step::kNone, "none"},
     {Step::kCheck, "check"},
     {Step::kWorkFolder, "work-folder"},
@@ -54,6 +54,7 @@ constexpr std::array<std::pair<Step, const char*>, 26> kSteps = {{
     {Step::kLoggingOn, "logging-on"},
     {Step::kWriteFile, "write-file"},
     {Step::kArchive, "archive"},
+    {Step::kHistoryArchive, "history-archive"},
 }};
 
 const stReasonRow& RowOf(Reason reason) {

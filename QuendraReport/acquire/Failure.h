@@ -77,6 +77,7 @@ enum class Step {
     kLoggingOn,        // "logging-on": "SRLG0001" over a new connection
     kWriteFile,        // "write-file": a report, dump or text file
     kArchive,          // "archive": the unattended run's ZIP archive
+    kHistoryArchive,   // "history-archive": the collected log added to the history archive
 };
 
 struct stFailure {

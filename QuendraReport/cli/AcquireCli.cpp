@@ -515,8 +515,10 @@ void ShowResult(acq::Command kind, const acq::stCommandResult& result, std::ostr
 }
 
 // --archive: the log just collected (and saved) into the history archive.
-// False with a message when it was not added; the saved log stays.
-bool ArchiveLog(const stAcquireOptions& o, const acq::stCommandResult& result, std::ostream& err) {
+// False with a message and `failure` filled in when it was not added; the
+// saved log stays.
+bool ArchiveLog(const stAcquireOptions& o, const acq::stCommandResult& result, std::ostream& err,
+                acq::stFailure& failure) {
     std::string error;
     fs::path source;
     for (const acq::stWrittenFile& f : result.files)
@@ -533,8 +535,10 @@ bool ArchiveLog(const stAcquireOptions& o, const acq::stCommandResult& result, s
                     !path.empty() && (archive = hist::OpenArchiveFile(path, hist::ArchiveAccess::kWrite, error)) &&
                     archive->Add(collection, added, error);
     if (!ok) {
-        err << "quendra-acquire: the log was not added to the archive: "
-            << Shown(error.empty() ? "no decoded log arrived" : error) << '\n';
+        if (error.empty()) error = "no decoded log arrived";
+        err << "quendra-acquire: the log was not added to the archive: " << Shown(error) << '\n';
+        failure = {acq::Reason::kFileError, acq::Step::kHistoryArchive,
+                   path.empty() || error.rfind(path.string(), 0) == 0 ? error : path.string() + ": " + error};
         return false;
     }
     err << "Archive: " << Shown(path.string()) << ": " << added.nRecords << " records, " << added.nNewRecords
@@ -571,12 +575,19 @@ int Run(const stAcquireOptions& o, const fs::path& programDir, qlink::IDisplayLi
         result = command->Run(link, bar, &cancel);
     }
     ShowResult(command->Kind(), result, err);
-    const bool archived = !o.bArchive || result.nExitCode != ACQCLI_OK || ArchiveLog(o, result, err);
+    // A log that did not reach the archive fails the run, and says so as
+    // every failure does (the JSON summary included).
+    acq::stFailure archiveFailure;
+    if (o.bArchive && result.nExitCode == ACQCLI_OK && !ArchiveLog(o, result, err, archiveFailure)) {
+        result.nExitCode = ACQCLI_FILE;
+        result.failure = archiveFailure;
+        err << "quendra-acquire: " << acq::FailureLine(archiveFailure) << '\n';
+    }
     if (o.bJson) {
         out << Summary(o, result, identity, std::chrono::steady_clock::now() - start);
         out.flush();
     }
-    return archived ? result.nExitCode : ACQCLI_FILE;
+    return result.nExitCode;
 }
 
 }  // namespace

@@ -138,13 +138,20 @@ TEST_F(AcquireToolTest, GetAllAddsTheLogToTheArchive) {
     EXPECT_NE(m.str(1), "0");
     ASSERT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string(), archive}, Lan())), ACQCLI_OK) << err;
     EXPECT_NE(err.find("records, 0 new\n"), std::string::npos) << err;
-    // An archive that cannot take it fails the run; the log is still saved.
+    // An archive that cannot take it fails the run, with its reason on
+    // standard error and in the JSON summary; the log is still saved.
     fs::remove_all(dir / "out");
     testsupport::WriteFile(dir / "text.sqlite", std::string(300, 't'));
-    EXPECT_EQ(Tool(With({"get-logs", "--out", (dir / "out").string(), "--archive=" + (dir / "text.sqlite").string()},
+    EXPECT_EQ(Tool(With({"get-logs", "--json", "--out", (dir / "out").string(),
+                         "--archive=" + (dir / "text.sqlite").string()},
                         Lan())),
               ACQCLI_FILE);
     EXPECT_NE(err.find("the log was not added to the archive: "), std::string::npos) << err;
+    EXPECT_NE(err.find("quendra-acquire: reason file-error, step history-archive: " + (dir / "text.sqlite").string()),
+              std::string::npos)
+        << err;
+    EXPECT_NE(out.find("\"exit_code\":4,"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"error\":{\"reason\":\"file-error\",\"step\":\"history-archive\""), std::string::npos) << out;
     EXPECT_TRUE(fs::exists(dir / "out" / "QM-X003_QX30001001.dat"));
     EXPECT_EQ(Tool(With({"dump-nvram", archive}, Lan())), ACQCLI_USAGE);
 }
