@@ -799,7 +799,12 @@ int RunAcquireCli(const std::vector<std::string>& args, const fs::path& programD
             return ACQCLI_OK;
         }
         if (options.strCommand == "list-ports") return ListPorts(options.bJson, out);
-        if (!options.strHosts.empty()) return RunFleet(options, programDir / "quendra-acquire", out, err);
+        if (!options.strHosts.empty()) {
+            const FleetRunner runDisplay = [&](const std::vector<std::string>& runArgs) {
+                return RunAcquireCli(runArgs, programDir, link, std::cout, std::cerr, false);
+            };
+            return RunFleet(options, programDir, runDisplay, out, err);
+        }
         return Run(options, programDir, link, out, err, errIsTerminal);
     } catch (const std::exception& e) {
         err << "quendra-acquire: " << cmn::EscapeNonPrintable(e.what()) << '\n';

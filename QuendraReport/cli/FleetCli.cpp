@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,12 +11,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <map>
 #include <ostream>
 #include <set>
 #include <system_error>
 
+#include "acquire/Interrupt.h"
 #include "acquire/Names.h"
 #include "archive/HistoryArchive.h"
 #include "cli/ArchiveCli.h"
@@ -28,8 +30,6 @@
 #include "common/strutil.h"
 #include "common/textfile.h"
 #include "linkio/DisplayTurn.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -170,53 +170,95 @@ int OpenExitFd(pid_t pid) {
 #endif
 }
 
-// Starts the tool for one display in a process group of its own (a Ctrl+C
-// at the terminal reaches the fleet, which passes it on once), with its
-// standard output and error on pipes and standard input from /dev/null.
-bool Spawn(Job& job, const fs::path& exe, const std::vector<std::string>& args) {
+// Sets up the forked child as a run of its own: a process group of its own
+// (a Ctrl+C at the terminal reaches the fleet, which passes it on once),
+// standard input from /dev/null, standard output and error on the pipes, no
+// descriptor of the other runs, no blocked signal, and the signals as a
+// freshly started tool has them.
+void BecomeRun(int outFd, int errFd, const std::vector<Job*>& others) {
+    ::setpgid(0, 0);
+    for (const Job* other : others) {
+        for (int fd : other->fds)
+            if (fd >= 0) ::close(fd);
+        if (other->exitFd >= 0) ::close(other->exitFd);
+    }
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, 0);
+        ::close(null);
+    }
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    ::close(outFd);
+    ::close(errFd);
+    ::signal(SIGPIPE, SIG_DFL);
+    acq::InstallInterruptHandlers();
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// The forked child's whole life: the display's run, its streams flushed,
+// and its end, never a return into the fleet's loop.
+[[noreturn]] void RunInChild(const FleetRunner& runDisplay, const std::vector<std::string>& args) {
+    int code = ACQCLI_COMM;
+    try {
+        code = runDisplay(args);
+    } catch (...) {
+        std::cerr << "quendra-acquire: unexpected failure\n";
+    }
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    ::_exit(code);
+}
+
+// Starts the run of one display in a forked copy of this process, which
+// saves each display the start of a program (loading and linking its
+// libraries). The fleet's process has one thread, so the copy may do
+// anything its parent could.
+bool Spawn(Job& job, const FleetRunner& runDisplay, const std::vector<std::string>& args,
+           const std::vector<Job*>& running) {
     int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return false;
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        job.problem = std::string("cannot start the run: ") + std::strerror(errno);
+        return false;
+    }
     if (::pipe2(err, O_CLOEXEC) != 0) {
+        job.problem = std::string("cannot start the run: ") + std::strerror(errno);
         ::close(out[0]);
         ::close(out[1]);
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    std::vector<char*> argv;
-    std::string exeText = exe.string();
-    argv.push_back(exeText.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const int rc = ::posix_spawn(&job.pid, exeText.c_str(), &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    ::close(out[1]);
-    ::close(err[1]);
-    if (rc != 0) {
+    // What the fleet has written stays its own: the child starts with empty buffers.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    // Ctrl+C waits until the child is in its own group with its own handlers.
+    sigset_t interrupts, before;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &interrupts, &before);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
         ::close(out[0]);
         ::close(err[0]);
-        job.pid = -1;
-        job.problem = std::string("cannot start ") + exeText + ": " + std::strerror(rc);
+        BecomeRun(out[1], err[1], running);
+        RunInChild(runDisplay, args);
+    }
+    const int forkError = errno;
+    if (pid > 0) ::setpgid(pid, pid);
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+    ::close(out[1]);
+    ::close(err[1]);
+    if (pid < 0) {
+        ::close(out[0]);
+        ::close(err[0]);
+        job.problem = std::string("cannot start the run: ") + std::strerror(forkError);
         return false;
     }
+    job.pid = pid;
     job.fds[0] = out[0];
     job.fds[1] = err[0];
     for (int fd : job.fds) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -355,8 +397,8 @@ std::vector<std::string> RunArgs(const stAcquireOptions& o, const Job& job) {
 
 class Fleet {
 public:
-    Fleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, std::size_t total)
-        : m_o(o), m_exe(exe), m_out(out), m_total(total) {}
+    Fleet(const stAcquireOptions& o, const FleetRunner& runDisplay, std::ostream& out, std::size_t total)
+        : m_o(o), m_runDisplay(runDisplay), m_out(out), m_total(total) {}
 
     // Runs every job; returns when all have ended.
     void Run(std::vector<Job>& jobs) {
@@ -387,8 +429,7 @@ private:
                 Settle(job, ACQCLI_FILE);
                 continue;
             }
-            if (!Spawn(job, m_exe, RunArgs(m_o, job))) {
-                if (job.problem.empty()) job.problem = "cannot start " + m_exe.string();
+            if (!Spawn(job, m_runDisplay, RunArgs(m_o, job), m_running)) {
                 Settle(job, ACQCLI_FILE);
                 continue;
             }
@@ -486,7 +527,7 @@ private:
     }
 
     const stAcquireOptions& m_o;
-    const fs::path& m_exe;
+    const FleetRunner& m_runDisplay;
     std::ostream& m_out;
     const std::size_t m_total;
     std::size_t m_settled = 0;
@@ -574,7 +615,8 @@ std::string FleetFolderName(const stFleetDisplay& d) {
     return name;
 }
 
-int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, std::ostream& err) {
+int RunFleet(const stAcquireOptions& o, const fs::path& programDir, const FleetRunner& runDisplay,
+             std::ostream& out, std::ostream& err) {
     const auto started = Clock::now();
     std::string text;
     if (!cmn::ReadFileBytes(o.strHosts, text, kMaxHostsFileBytes)) {
@@ -606,7 +648,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
         jobs[i].display = &displays[i];
         jobs[i].folder = outDir / FleetFolderName(displays[i]);
     }
-    Fleet(run, exe, out, jobs.size()).Run(jobs);
+    Fleet(run, runDisplay, out, jobs.size()).Run(jobs);
 
     std::string summary;
     std::map<std::string, int> counts;
@@ -623,7 +665,7 @@ int RunFleet(const stAcquireOptions& o, const fs::path& exe, std::ostream& out, 
             << cmn::EscapeNonPrintable((outDir / "summary.jsonl").string()) << '\n';
         return ACQCLI_FILE;
     }
-    if (o.bOverview && !WriteFleetOverview(run, outDir, exe.parent_path(), err)) return ACQCLI_FILE;
+    if (o.bOverview && !WriteFleetOverview(run, outDir, programDir, err)) return ACQCLI_FILE;
     if (AcquireCliInterrupted()) return ACQCLI_CANCEL;
     return failed == 0 ? ACQCLI_OK : ACQCLI_COMM;
 }

@@ -2,7 +2,7 @@
 // quendra-acquire's fleet run: one read command (get-all, get-logs,
 // dump-nvram) for every display of a hosts file, several at once, each into a
 // folder of its own. Every display is collected by a child process of the
-// tool (its own run, as with --lan), so that a display that fails, hangs or
+// tool (a forked copy making its own run, as with --lan), so that a display that fails, hangs or
 // brings its run down never stops the others; two runs never talk to one
 // address at the same time, however the file spells it (a daisy chain's
 // displays share its binary mode, so the displays of one address are
@@ -15,6 +15,7 @@
 // not end collected carries the reason its run gave ("reason" in its line).
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -48,12 +49,19 @@ bool ParseHostsFile(std::string_view text, std::vector<stFleetDisplay>& displays
 // a file name, "_" + port when it is not 10008, "_id" + ID with an ID.
 std::string FleetFolderName(const stFleetDisplay& display);
 
+// One display's run, made in a forked child of the fleet: the tool's
+// arguments for the display (--lan, --out, --json, ...) in, its exit code
+// out. It writes to std::cout and std::cerr, which the fleet reads.
+using FleetRunner = std::function<int(const std::vector<std::string>& args)>;
+
 // Runs the fleet of `options` (command, --hosts, --jobs, --out, --user,
-// --password-file, --model, --stamp, --json) with `exe` as the tool run for each
-// display; returns the exit code: 0 every display collected, 1 at least one
+// --password-file, --model, --stamp, --json), each display by `runDisplay`
+// in a child process of its own; `programDir` holds the overview's
+// settings. Returns the exit code: 0 every display collected, 1 at least one
 // failed, 2 cancelled (InterruptAcquireCli), 4 the hosts file could not be
 // read or the summary not written, 64 a bad hosts file.
-// Not thread-safe: one fleet per process; InterruptAcquireCli may come from
-// a signal handler.
-int RunFleet(const stAcquireOptions& options, const std::filesystem::path& exe, std::ostream& out,
-             std::ostream& err);
+// Not thread-safe: one fleet per process, and that process must have a
+// single thread (its children are forked copies of it);
+// InterruptAcquireCli may come from a signal handler.
+int RunFleet(const stAcquireOptions& options, const std::filesystem::path& programDir,
+             const FleetRunner& runDisplay, std::ostream& out, std::ostream& err);
