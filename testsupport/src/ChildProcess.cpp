@@ -27,6 +27,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const ChildOption
     const pid_t pid = ::fork();
     if (pid < 0) return false;
     if (pid == 0) {
+        if (options.ownGroup) ::setpgid(0, 0);
         const int in = ::open("/dev/null", O_RDONLY);
         const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -40,12 +41,18 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const ChildOption
         ::execv(ptrs[0], ptrs.data());
         ::_exit(127);
     }
+    // Set on both sides: a signal to the group may follow at once.
+    if (options.ownGroup) ::setpgid(pid, pid);
     m_pid = pid;
     return true;
 }
 
 void ChildProcess::Signal(int sig) {
     if (m_pid > 0) ::kill(m_pid, sig);
+}
+
+void ChildProcess::SignalGroup(int sig) {
+    if (m_pid > 0) ::kill(-m_pid, sig);
 }
 
 int ChildProcess::Wait(int timeoutMs) {

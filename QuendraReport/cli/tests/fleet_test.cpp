@@ -218,8 +218,8 @@ TEST_F(FleetTest, RunsOnOneChainTakeTurns) {
     EXPECT_EQ(transfers, 6);  // log and NVRAM of three runs
 }
 
-// Ctrl+C: the running display is cancelled and put back, nothing else starts;
-// both count as cancelled, not failed.
+// Ctrl+C at the terminal (to the whole job): the running display is cancelled
+// once and put back, nothing else starts; both count as cancelled, not failed.
 TEST_F(FleetTest, InterruptCancelsTheRunningDisplayAndStartsNoOther) {
     testsupport::LoopbackAddress first, second;
     testsupport::SimProcess slow, other;
@@ -229,12 +229,14 @@ TEST_F(FleetTest, InterruptCancelsTheRunningDisplayAndStartsNoOther) {
                     "--delay", "bin:every:1", "--delay-ms", "100", "--transcript", transcript.string()}));
     ASSERT_TRUE(other.Start({"--listen", second.Text(), "--account", "svc", "--password", "pw"}));
     testsupport::ChildProcess fleet;
-    ASSERT_TRUE(fleet.Start(Fleet(first.Text() + " 0 svc\n" + second.Text() + " 0 svc\n", 1), options));
+    testsupport::ChildOptions job = options;
+    job.ownGroup = true;
+    ASSERT_TRUE(fleet.Start(Fleet(first.Text() + " 0 svc\n" + second.Text() + " 0 svc\n", 1), job));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (testsupport::ReadFile(transcript).find("18081 bin 41 ") == std::string::npos &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    fleet.Signal(SIGINT);
+    fleet.SignalGroup(SIGINT);
     EXPECT_EQ(fleet.Wait(), ACQCLI_CANCEL) << fleet.ErrorText();
     const std::vector<std::string> lines = Lines(fleet.Output());
     // Lines come as displays end: the one never started first.

@@ -20,6 +20,7 @@ struct ChildOptions {
     std::filesystem::path cwd;                                // empty: the test's folder
     std::vector<std::pair<std::string, std::string>> setEnv;  // variables set in the child
     std::vector<std::string> unsetEnv;                        // variables removed in the child
+    bool ownGroup = false;  // the child leads a process group of its own, as a shell's job does
 };
 
 // Options whose child keeps the LAN library's log and the lock files in
@@ -38,6 +39,9 @@ public:
     pid_t Pid() const { return m_pid; }
     // Sends a signal to the running child.
     void Signal(int sig);
+    // Sends a signal to the child's whole process group (ownGroup), as a
+    // terminal sends Ctrl+C to its foreground job.
+    void SignalGroup(int sig);
     // Waits at most `timeoutMs` for the end; the exit code, 128 + signal for a
     // killed child, or -1 on time-out (the child is then killed).
     int Wait(int timeoutMs = 60000);
