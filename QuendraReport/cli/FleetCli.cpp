@@ -219,16 +219,17 @@ void BecomeRun(int outFd, int errFd, const std::vector<Job*>& others) {
 // anything its parent could.
 bool Spawn(Job& job, const FleetRunner& runDisplay, const std::vector<std::string>& args,
            const std::vector<Job*>& running) {
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        job.problem = std::string("cannot start the run: ") + std::strerror(errno);
+    auto cannotStart = [&job](int error) {
+        job.problem = std::string("cannot start the run: ") + std::strerror(error);
         return false;
-    }
+    };
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return cannotStart(errno);
     if (::pipe2(err, O_CLOEXEC) != 0) {
-        job.problem = std::string("cannot start the run: ") + std::strerror(errno);
+        const int error = errno;
         ::close(out[0]);
         ::close(out[1]);
-        return false;
+        return cannotStart(error);
     }
     // What the fleet has written stays its own: the child starts with empty buffers.
     std::cout.flush();
@@ -255,8 +256,7 @@ bool Spawn(Job& job, const FleetRunner& runDisplay, const std::vector<std::strin
     if (pid < 0) {
         ::close(out[0]);
         ::close(err[0]);
-        job.problem = std::string("cannot start the run: ") + std::strerror(forkError);
-        return false;
+        return cannotStart(forkError);
     }
     job.pid = pid;
     job.fds[0] = out[0];
