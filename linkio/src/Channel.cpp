@@ -103,16 +103,34 @@ IoResult Channel::Write(const std::uint8_t* data, std::size_t n, const Deadline&
     return IoResult::kOk;
 }
 
+void Channel::WaitInRecv() {
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    const timeval slice{0, kSliceMs * 1000};
+    if (!m_socket || flags < 0 ||
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice) != 0 ||
+        ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return;
+    m_waitInRecv = true;
+}
+
 IoResult Channel::Read(std::uint8_t* buf, std::size_t cap, std::size_t& got, const Deadline& deadline,
                        const int* cancel) {
     got = 0;
     if (m_closed) return IoResult::kClosed;
     if (cap == 0) return IoResult::kError;
     while (true) {
-        const IoResult w = Wait(POLLIN, deadline, cancel);
-        if (w == IoResult::kClosed) m_closed = true;
-        if (w != IoResult::kOk) return w;
-        const ssize_t k = ::read(m_fd, buf, cap);
+        ssize_t k = 0;
+        if (m_waitInRecv && deadline.Remaining() >= kSliceMs) {
+            // One call waits and reads; its receive timeout (one slice)
+            // brings it back in time to see the cancel flag and the deadline.
+            if (IsCancelled(cancel)) return IoResult::kCancelled;
+            k = ::recv(m_fd, buf, cap, 0);
+        } else {
+            const IoResult w = Wait(POLLIN, deadline, cancel);
+            if (w == IoResult::kClosed) m_closed = true;
+            if (w != IoResult::kOk) return w;
+            k = ::read(m_fd, buf, cap);
+        }
         if (k > 0) {
             got = static_cast<std::size_t>(k);
             return IoResult::kOk;
@@ -234,6 +252,7 @@ std::unique_ptr<Channel> ConnectIpv4(const in_addr& address, int port, const std
     }
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    channel->WaitInRecv();
     result = IoResult::kOk;
     return channel;
 }
