@@ -7,7 +7,9 @@
 // A third loop shows how much of that the trace log costs by its nature: the
 // bare round trips writing a trace line before each request and after each
 // reply, each line appended to a file as it happens (traced_ms, and the
-// medians of traced / bare and library / traced).
+// medians of traced / bare and library / traced). A fourth runs the library
+// with its log off (unlogged_ms, and the median of unlogged / bare): what the
+// library costs by itself.
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -29,6 +31,7 @@
 
 #include "FakeDisplay.h"
 #include "LanDakoral.h"
+#include "Log.h"
 #include "TestEnv.h"
 #include "testsupport/SimProcess.h"
 
@@ -151,14 +154,21 @@ void BM_Read64Blocks(benchmark::State& state) {
     fake::FakeDisplay forLibrary(ip, BlockDisplay());
     fake::FakeDisplay forBare(ip, BlockDisplay());
     fake::FakeDisplay forTraced(ip, BlockDisplay());
+    // A display of its own address: the library keeps one connection to an address at a time.
+    const testsupport::LoopbackAddress unloggedIp;
+    fake::FakeDisplay forUnlogged(unloggedIp, BlockDisplay());
     DAKRIF_HANDLE h = DAKRIF_Open(forLibrary.Iface().c_str(), (5u << 16) | (3u << 8));
+    DAKRIF_HANDLE unlogged = DAKRIF_Open(forUnlogged.Iface().c_str(), (5u << 16) | (3u << 8));
+    // The same log as the library's own, put back after each unlogged loop.
+    const auto logger = std::make_shared<lan::CLoggingLock>(env.Dir());
+    lan::InstallLogger(logger);
     const int fd = ConnectBare(ip, forBare.Port());
     const int tracedFd = ConnectBare(ip, forTraced.Port());
     // The traced loop's log lies beside the library's, on the same disk.
     const std::string tracePath = (env.LogPath().parent_path() / "bare-trace.log").string();
     const int log = ::open(tracePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_TRUNC | O_CLOEXEC, 0600);
     std::vector<std::uint8_t> reply(DAKRIF_MAX_REPLY);
-    std::vector<double> libraryMs, bareMs, tracedMs, ratios, tracedRatios, overTraced;
+    std::vector<double> libraryMs, bareMs, tracedMs, unloggedMs, ratios, tracedRatios, overTraced, unloggedRatios;
     for (auto _ : state) {
         const auto t0 = Clock::now();
         const bool libraryOk = h && LibraryBlocks(h, reply);
@@ -167,18 +177,26 @@ void BM_Read64Blocks(benchmark::State& state) {
         const auto t2 = Clock::now();
         const bool tracedOk = tracedFd >= 0 && log >= 0 && TracedBlocks(tracedFd, log);
         const auto t3 = Clock::now();
-        if (!libraryOk || !bareOk || !tracedOk) {
-            state.SkipWithError(!libraryOk ? "library exchange failed"
-                                : !bareOk  ? "bare socket exchange failed"
-                                           : "traced bare socket exchange failed");
+        lan::InstallLogger(nullptr);
+        const auto t4 = Clock::now();
+        const bool unloggedOk = unlogged && LibraryBlocks(unlogged, reply);
+        const auto t5 = Clock::now();
+        lan::InstallLogger(logger);
+        if (!libraryOk || !bareOk || !tracedOk || !unloggedOk) {
+            state.SkipWithError(!libraryOk  ? "library exchange failed"
+                                : !bareOk   ? "bare socket exchange failed"
+                                : !tracedOk ? "traced bare socket exchange failed"
+                                            : "library exchange without its log failed");
             break;
         }
         libraryMs.push_back(Ms(t1 - t0));
         bareMs.push_back(Ms(t2 - t1));
         tracedMs.push_back(Ms(t3 - t2));
+        unloggedMs.push_back(Ms(t5 - t4));
         ratios.push_back(libraryMs.back() / bareMs.back());
         tracedRatios.push_back(tracedMs.back() / bareMs.back());
         overTraced.push_back(libraryMs.back() / tracedMs.back());
+        unloggedRatios.push_back(unloggedMs.back() / bareMs.back());
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
     if (log >= 0) ::close(log);
@@ -186,6 +204,7 @@ void BM_Read64Blocks(benchmark::State& state) {
     if (tracedFd >= 0) ::close(tracedFd);
     if (fd >= 0) ::close(fd);
     if (h) DAKRIF_Close(h);
+    if (unlogged) DAKRIF_Close(unlogged);
     if (!ratios.empty()) {
         state.counters["library_ms"] = Median(libraryMs);
         state.counters["bare_ms"] = Median(bareMs);
@@ -193,6 +212,8 @@ void BM_Read64Blocks(benchmark::State& state) {
         state.counters["traced_ms"] = Median(tracedMs);
         state.counters["traced_ratio"] = Median(tracedRatios);
         state.counters["over_traced"] = Median(overTraced);
+        state.counters["unlogged_ms"] = Median(unloggedMs);
+        state.counters["unlogged_ratio"] = Median(unloggedRatios);
         state.counters["pairs"] = static_cast<double>(ratios.size());
     }
     state.SetBytesProcessed(state.iterations() * kBlocks * kBlockSize);
