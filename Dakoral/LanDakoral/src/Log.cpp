@@ -74,11 +74,11 @@ void WriteLine(int fd, const std::string& line) {
     [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
 }
 
-// True when the open file `st` is still the one at `path`, not one a rotation
-// renamed (nor a link put in its place).
-bool IsCurrent(const struct stat& st, const fs::path& path) {
+// True when the file `dev`/`ino` is still the one at `path`, not one a
+// rotation renamed (nor a link put in its place).
+bool IsCurrent(dev_t dev, ino_t ino, const fs::path& path) {
     struct stat now {};
-    return ::lstat(path.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev;
+    return ::lstat(path.c_str(), &now) == 0 && now.st_ino == ino && now.st_dev == dev;
 }
 
 // Appends everything in `from` to `to`.
@@ -174,18 +174,22 @@ int CLoggingLock::OpenFile() {
     if (m_fd < 0) {
         m_fd = OpenLogFile(m_path, O_WRONLY | O_APPEND);
         m_forkCount = forks;
+        struct stat st {};
+        if (m_fd >= 0 && ::fstat(m_fd, &st) != 0) CloseFile();
+        m_dev = st.st_dev;
+        m_ino = st.st_ino;
+        m_checkedAt = std::chrono::steady_clock::now();
     }
     return m_fd;
 }
 
-bool CLoggingLock::IsStale(const struct stat& st) {
-    if (st.st_nlink == 0) return true;  // removed
+bool CLoggingLock::IsStale() {
     // A rotation leaves the file above the limit, which sends the next line
-    // to RotateAndWrite; a file renamed by hand is noticed within a second.
+    // to RotateAndWrite; a file renamed or removed by hand is noticed here.
     const auto now = std::chrono::steady_clock::now();
     if (now - m_checkedAt < std::chrono::seconds(1)) return false;
     m_checkedAt = now;
-    return !IsCurrent(st, m_path);
+    return !IsCurrent(m_dev, m_ino, m_path);
 }
 
 void CLoggingLock::WriteLog(int level, std::string_view message) {
@@ -195,21 +199,25 @@ void CLoggingLock::WriteLog(int level, std::string_view message) {
     for (int tries = 0; tries < 3; ++tries) {
         const int fd = OpenFile();
         if (fd < 0) return;  // a file that cannot be opened is skipped
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) break;
-        if (IsStale(st)) {
+        if (IsStale()) {
             CloseFile();
             continue;
         }
+        // The size from the file's end: a full stat of a file being written
+        // costs several times as much, on every line. Moving the offset
+        // changes nothing, as every write appends.
+        const off_t size = ::lseek(fd, 0, SEEK_END);
+        if (size < 0) break;
         // Well below the limit no rotation can be moving the content away
         // before this write: more than kLogLockFreeMargin bytes would have to
         // be written first. Nearer the limit the shared lock keeps a rotation
         // out until the line is written.
-        if (st.st_size <= kLogRotateSize - kLogLockFreeMargin) {
+        if (size <= kLogRotateSize - kLogLockFreeMargin) {
             WriteLine(fd, line);
             return;
         }
         if (!FlockWithin(fd, LOCK_SH, kLogLockWaitMs)) break;
+        struct stat st {};
         if (::fstat(fd, &st) == 0 && st.st_nlink > 0 && st.st_size <= kLogRotateSize) {
             WriteLine(fd, line);
             ::flock(fd, LOCK_UN);

@@ -31,7 +31,8 @@ constexpr long long kLogLockFreeMargin = 65536;
 // sticky log folder does not let this user rename it, the content is copied
 // there and the log emptied. A writer that cannot get a lock within
 // kLogLockWaitMs writes its line anyway and does not rotate. A writer whose
-// open file was rotated away or removed opens the new one. The log, its old
+// open file was rotated away opens the new one; one whose file was renamed or
+// removed by hand opens a new one within a second. The log, its old
 // generation and the lock file are opened without following a link or
 // waiting on a FIFO (cmn::OpenSharedFile): anything but a regular file there
 // is refused and the line dropped. Thread-safe: any thread of any process
@@ -57,8 +58,9 @@ private:
     // when it cannot be opened. Called with m_mutex held.
     int OpenFile();
     void CloseFile();
-    // True when the open file `st` is no longer the log (removed, or renamed).
-    bool IsStale(const struct stat& st);
+    // True when the open file is no longer the log (renamed or removed by
+    // hand), looked at no more than once a second.
+    bool IsStale();
     // Rotates the log (when it is still above the limit) and writes the line.
     // False when a lock could not be had in time and nothing was written.
     bool RotateAndWrite(const std::string& line);
@@ -66,6 +68,8 @@ private:
     std::mutex m_mutex;  // the threads of this process share m_fd
     int m_fd = -1;
     unsigned m_forkCount = 0;  // forks before m_fd was opened (a forked child opens its own)
+    dev_t m_dev = 0;           // which file m_fd is
+    ino_t m_ino = 0;
     std::chrono::steady_clock::time_point m_checkedAt;  // last look at the path
     std::filesystem::path m_path;
     std::filesystem::path m_oldPath;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <testsupport/TimeZone.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -181,6 +182,31 @@ TEST(LogFile, RotatesAboveTheLimitKeepingOneOldFile) {
     EXPECT_NE(ReadFile(old).find("at the limit"), std::string::npos);
     EXPECT_EQ(Mode(path), 0600u);
     EXPECT_EQ(Mode(log.RotationLockPath()), 0600u);
+}
+
+TEST(LogFile, ALogRenamedOrRemovedByHandIsFollowedByANewOneWithinASecond) {
+    for (const bool removed : {true, false}) {
+        LanEnv env("", false);
+        lan::CLoggingLock log(env.Dir());
+        const fs::path moved = env.Dir() / "moved.log";
+        log.WriteLog(lan::kTrace, "before");
+        if (removed) {
+            fs::remove(log.Path());
+        } else {
+            fs::rename(log.Path(), moved);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        int n = 0;
+        while (!fs::exists(log.Path()) && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+            log.WriteLog(lan::kTrace, "line " + std::to_string(++n));
+            ::poll(nullptr, 0, 5);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500)) << removed;
+        const std::string fresh = ReadFile(log.Path());
+        EXPECT_EQ(testenv::CountOf(fresh, "\r\n"), 1) << fresh;
+        EXPECT_NE(fresh.find("line " + std::to_string(n) + "\r\n"), std::string::npos) << fresh;
+        if (!removed) EXPECT_EQ(testenv::CountOf(ReadFile(moved), "\r\n"), n) << "before and all but the last";
+    }
 }
 
 TEST(LogFile, HeldLocksDelayALineBrieflyAndPreventRotation) {
