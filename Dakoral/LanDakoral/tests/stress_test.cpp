@@ -73,6 +73,9 @@ long long MonotonicNs() {
 // under both names; a file is kept once, by its inode). A generation is
 // missed only if a whole one is written between two looks: `Looks()` counts
 // them, in memory shared with forked writers, so writers can keep pace.
+// Start() begins the looking, in a thread: only after the writers are forked,
+// as a child forked while another thread holds a lock of the memory
+// allocator (the sanitizer's among them) would wait for it forever.
 class GenerationKeeper {
 public:
     GenerationKeeper(fs::path logDir, fs::path keep) : m_logDir(std::move(logDir)), m_keep(std::move(keep)) {
@@ -80,6 +83,8 @@ public:
         void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
                               MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         m_looks = shared == MAP_FAILED ? &m_localLooks : new (shared) std::atomic<long>(0);
+    }
+    void Start() {
         m_thread = std::thread([this] {
             while (!m_stop.load()) {
                 KeepAll();
@@ -156,6 +161,7 @@ TEST(Stress, EightWritersOfTenThousandLinesLoseAndTearNothingWhileTheLogRotates)
             lan::Logf(lan::kTrace, "writer %d line %05d %s", w, i, pad.c_str());
         }
     });
+    keeper.Start();
     ASSERT_EQ(WaitAll(children), kProcesses);
     keeper.Stop();
 
